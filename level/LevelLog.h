@@ -1,0 +1,31 @@
+#pragma once
+// The level log: one text file beside the level most recently loaded, lines ended by
+// "\r\n", opened and closed for every line, and the count of errors found and fixed.
+#include <cstdint>
+#include <string>
+
+namespace lithoscope {
+
+struct LevelLogState {
+    std::string logPath;
+    int32_t errorCount = 0;
+    int32_t currentMoveable = -1;  // moveable being built, -1 outside the builder
+    uint64_t lastFreeMemory = 0;
+};
+
+// The one process-wide log state.
+LevelLogState& LevelLog();
+
+// levelPath with the extension of its file name replaced by suffix; a path whose file
+// name has no '.' gets suffix appended.
+std::string GetLogPath(const std::string& levelPath, const std::string& suffix);
+
+// Start of a load: the log path from the level path, the old log deleted, the error
+// counter 0 and no current moveable.
+void StartLevelLog(const std::string& levelPath);
+
+// Appends one line; countAsError raises the error counter even when the file can't be
+// opened; withMemory adds a line with the free memory.
+void AppendLogLine(const std::string& text, bool countAsError = false, bool withMemory = false);
+
+}  // namespace lithoscope

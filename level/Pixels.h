@@ -1,0 +1,40 @@
+#pragma once
+// Texture pages and pixel formats: 8-bit palette pages, 16-bit ARGB1555 pages, 32-bit
+// B, G, R, A pixels; zlib chunks; 32-bit TGA pictures; the palette tile.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "level/TrRecords.h"
+
+namespace lithoscope {
+
+// Index of the palette entry (components 0 to 63) nearest to an 8-bit colour.
+int FindNearestPaletteEntry(const uint8_t palette[256][3], int red, int green, int blue);
+// The 32768-entry table from 15-bit colours to palette indices used when 16-bit pages are
+// written as 8-bit ones. Opaque colours never map to index 0, the transparent index.
+std::vector<uint8_t> BuildPage8Table(const uint8_t palette[256][3]);
+void ConvertPage16To8(const uint16_t* pixels, int width, int height, uint8_t* out,
+                      const uint8_t* table);
+// Picture pixels (R, G, B, A) to ARGB1555 (out holds uint16) or, toBgra, to B, G, R, A.
+void ConvertRgbaPixels(void* out, int width, int height, bool toBgra, const uint8_t* pixels);
+// 8, 16 or 32-bit pixels to B, G, R, A; sub sizes of -1 mean the whole width and height.
+void ConvertPageToBgra(const void* pixels, int width, int height, int bitsPerPixel,
+                       const uint8_t palette[256][3], uint8_t* out, bool flip,
+                       int subWidth = -1, int subHeight = -1);
+// A zero-filled 32-bit canvas with the image at its top left; empty when it can't hold it.
+std::vector<uint8_t> CopyImageToCanvas(const uint8_t* pixels, int width, int height,
+                                       int canvasWidth, int canvasHeight);
+// zlib: returns Z_OK or zlib's error.
+int CompressToChunk(const uint8_t* data, size_t size, TrPackedChunk& chunk);
+int DecompressChunk(const TrPackedChunk& chunk, bool is32Bit, std::vector<uint8_t>& out,
+                    uint32_t* rowsOut);
+// Writes a 32-bit TGA through the safe writer; false (and error set) on failure.
+bool WriteTga32(const std::string& path, const uint8_t* pixels, int width, int height,
+                int bytesPerPixel, bool bottomRowFirst, std::string* error = nullptr);
+// The pixel rectangle an object texture covers on its page; normalises its corner bytes.
+void GetTextureBounds(TrObjectTextureRecord& texture, int cornerCount, int* leftOut,
+                      int* topOut, int* rightOut, int* bottomOut);
+
+}  // namespace lithoscope

@@ -1,0 +1,158 @@
+#pragma once
+// The whole in-memory level: every array of a level file, the texture pages, the
+// Tomb Raider IV packed chunks and samples, and the object model built after loading.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "level/MeshRecord.h"
+#include "level/TrRecords.h"
+
+namespace lithoscope {
+
+class CTrMvb;
+class CTrStatMsh;
+class CTrLstSpr;
+class CTrSoundList;
+class ILevelProgress;
+
+enum TrGameVersion : int32_t {
+    TrVersionUnknown = 0,
+    TrVersion1 = 1,
+    TrVersion2 = 2,
+    TrVersion3 = 3,
+    TrVersion4 = 4,
+    TrVersion4Encrypted = 99,
+};
+
+constexpr int kPageSide = 256;
+constexpr size_t kPagePixels = 256 * 256;
+constexpr size_t kPage16Bytes = kPagePixels * 2;  // 131072
+constexpr size_t kPage8Bytes = kPagePixels;       // 65536
+constexpr size_t kPage32Bytes = kPagePixels * 4;  // 262144
+
+// One 16-bit ARGB1555 page, rows top first.
+using TrPage = std::vector<uint16_t>;
+
+// Object-model lists. Their element types are complete in the files that build them.
+template <class T>
+struct ObjDeleter {
+    void operator()(T* p) const;
+};
+template <class T>
+using ObjPtr = std::unique_ptr<T, ObjDeleter<T>>;
+
+class CTrLevel {
+public:
+    CTrLevel();
+    ~CTrLevel();
+    CTrLevel(const CTrLevel&) = delete;
+    CTrLevel& operator=(const CTrLevel&) = delete;
+
+    // Frees everything and resets the level as at construction; harmless when empty.
+    void Free();
+
+    // First object of the list with that object id, or null.
+    CTrMvb* FindMoveable(int id) const;
+    CTrStatMsh* FindStaticMesh(int id) const;
+    CTrLstSpr* FindSpriteSequence(int id) const;
+    // Merges every moveable's own sound list into the level's.
+    void MergeMoveableSounds();
+
+    // Appends the palette tile page and its 512 textures; coloured faces become textured.
+    void AddPaletteTile(const uint8_t palette[256][3], const uint8_t palette16[256][4]);
+    // Sets or clears intensity alpha on every textured face of the mesh.
+    void ApplyIntensityAlpha(TrMeshRecord& mesh, std::vector<TrObjectTextureRecord>& textures,
+                             bool on) const;
+
+    // Counts, always those of their arrays.
+    uint32_t pageCount() const { return uint32_t(pages.size()); }
+    uint16_t roomCount() const { return uint16_t(rooms.size()); }
+    uint32_t floorDataCount() const { return uint32_t(floorData.size()); }
+    uint32_t meshCount() const { return uint32_t(meshes.size()); }
+    uint32_t meshPointerCount() const { return uint32_t(meshPointers.size()); }
+    uint32_t animationCount() const { return uint32_t(animations.size()); }
+    uint32_t stateChangeCount() const { return uint32_t(stateChanges.size()); }
+    uint32_t animDispatchCount() const { return uint32_t(animDispatches.size()); }
+    uint32_t animCommandCount() const { return uint32_t(animCommands.size()); }
+    uint32_t meshTreeCount() const { return uint32_t(meshTrees.size()); }
+    uint32_t frameCount() const { return uint32_t(frames.size()); }
+    uint32_t moveableCount() const { return uint32_t(moveables.size()); }
+    uint32_t staticMeshCount() const { return uint32_t(staticMeshes.size()); }
+    uint32_t spriteSequenceCount() const { return uint32_t(spriteSequences.size()); }
+    uint32_t itemCount() const { return uint32_t(items.size()); }
+    uint32_t spriteTextureCount() const { return uint32_t(spriteTextures.size()); }
+    uint32_t animatedTextureCount() const { return uint32_t(animatedTextures.size()); }
+    uint32_t objectTextureCount() const { return uint32_t(objectTextures.size()); }
+    uint32_t sampleCount() const { return uint32_t(samples.size()); }
+    uint32_t roomTextureCount() const { return uint32_t(roomTextures.size()); }
+    uint32_t soundSourceCount() const { return uint32_t(soundSources.size()); }
+    uint32_t soundDetailCount() const { return uint32_t(soundDetails.size()); }
+    uint32_t sampleIndexCount() const { return uint32_t(sampleIndices.size()); }
+    uint32_t sampleDataSize() const { return uint32_t(sampleData.size()); }
+    uint32_t cameraCount() const { return uint32_t(cameras.size()); }
+    uint32_t flybyCameraCount() const { return uint32_t(flybyCameras.size()); }
+    uint32_t boxCount() const { return uint32_t(boxes.size()); }
+    uint32_t overlapCount() const { return uint32_t(overlaps.size()); }
+    uint32_t aiObjectCount() const { return uint32_t(aiObjects.size()); }
+    uint16_t demoDataSize() const { return uint16_t(demoData.size()); }
+    uint32_t trailingSize() const { return uint32_t(trailing.size()); }
+
+    int32_t version = TrVersionUnknown;
+    uint8_t palette[256][3] = {};
+    uint8_t palette16[256][4] = {};
+    std::vector<TrPage> pages;
+    std::vector<TrRoomRecord> rooms;
+    std::vector<uint16_t> floorData;
+    std::vector<std::unique_ptr<TrMeshRecord>> meshes;
+    std::vector<uint32_t> meshPointers;  // indices into meshes
+    std::vector<TrAnimationRecord> animations;
+    std::vector<TrStateChangeRecord> stateChanges;
+    std::vector<TrAnimDispatchRecord> animDispatches;
+    std::vector<int16_t> animCommands;
+    std::vector<int32_t> meshTrees;
+    std::vector<int16_t> frames;
+    std::vector<TrMoveableRecord> moveables;
+    std::vector<TrStaticMeshRecord> staticMeshes;
+    std::vector<TrSpriteSequenceRecord> spriteSequences;
+    std::vector<TrItemRecord> items;
+    std::vector<ObjPtr<CTrMvb>> moveableList;
+    std::vector<ObjPtr<CTrStatMsh>> staticMeshList;
+    std::vector<ObjPtr<CTrLstSpr>> spriteList;
+    std::vector<TrItemRecord> itemList;  // item copies of the object model
+    std::vector<TrSpriteTextureRecord> spriteTextures;
+    std::vector<uint16_t> animatedTextures;
+    std::vector<TrObjectTextureRecord> objectTextures;
+    uint16_t roomPageCount = 0;
+    uint16_t objectPageCount = 0;
+    uint16_t bumpPageCount = 0;
+    TrPackedChunk pages32Chunk;
+    TrPackedChunk pages16Chunk;
+    TrPackedChunk miscChunk;
+    std::vector<TrPackedChunk> samples;
+    uint8_t texMarkerByte = 0;
+    std::vector<TrObjectTextureRecord> roomTextures;
+    std::vector<TrObjectTextureRecord> unusedObjectTextures;
+    std::vector<TrSoundSourceRecord> soundSources;
+    int16_t soundMap[2048] = {};
+    std::vector<TrSoundDetailRecord> soundDetails;
+    std::vector<uint32_t> sampleIndices;
+    std::vector<uint8_t> sampleData;
+    ObjPtr<CTrSoundList> soundList;
+    std::vector<TrCameraRecord> cameras;
+    std::vector<TrFlybyCameraRecord> flybyCameras;
+    std::vector<TrBoxRecord> boxes;
+    std::vector<uint16_t> overlaps;
+    std::vector<uint8_t> zones;  // boxCount records of 12 (V1) or 20 bytes
+    uint8_t lightMap[8192] = {};
+    std::vector<TrAIObjectRecord> aiObjects;
+    std::vector<uint8_t> demoData;
+    std::vector<uint8_t> trailing;
+    int32_t soundMapMode = 0;  // 130: TR4 level with the 2048-entry sound map
+    std::string path;
+    std::string name;
+    uint8_t isTub = 0;
+};
+
+}  // namespace lithoscope

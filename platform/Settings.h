@@ -1,0 +1,26 @@
+#pragma once
+// Per-user settings in place of the registry's application key: sections and value names
+// as the registry had them, kept in "settings.ini" under $XDG_CONFIG_HOME/Lithoscope/
+// (default ~/.config/Lithoscope/), or under $LITHOSCOPE_CONFIG_DIR when that is set.
+#include <string>
+
+namespace lithoscope {
+
+// Folder of the settings file, with its trailing '/'.
+std::string SettingsFolder();
+// Full path of the settings file.
+std::string SettingsFilePath();
+
+// The profile calls: reads take the default when the value is absent or unreadable;
+// writes store the value at once and return false when the file can't be written.
+int GetProfileInt(const std::string& section, const std::string& name, int defaultValue);
+std::string GetProfileString(const std::string& section, const std::string& name,
+                             const std::string& defaultValue);
+bool WriteProfileInt(const std::string& section, const std::string& name, int value);
+bool WriteProfileString(const std::string& section, const std::string& name,
+                        const std::string& value);
+
+// Forgets what was read, so the next call reads the file again (tests switch folders).
+void ReloadSettings();
+
+}  // namespace lithoscope

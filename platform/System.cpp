@@ -1,0 +1,61 @@
+#include "platform/System.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/Files.h"
+
+#define STBI_NO_STDIO
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_FAILURE_USERMSG
+#include <stb_image.h>
+
+namespace lithoscope {
+
+double SecondsNow() {
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+uint32_t TickCountMs() {
+    using namespace std::chrono;
+    return uint32_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+uint64_t AvailableMemoryBytes() {
+    FILE* f = std::fopen("/proc/meminfo", "r");
+    if (!f) return 0;
+    char line[256];
+    uint64_t kb = 0;
+    while (std::fgets(line, sizeof line, f)) {
+        unsigned long long v;
+        if (std::sscanf(line, "MemAvailable: %llu kB", &v) == 1) {
+            kb = v;
+            break;
+        }
+    }
+    std::fclose(f);
+    return kb * 1024;
+}
+
+int LoadPictureRGBA(const std::string& path, int* widthOut, int* heightOut,
+                    std::vector<uint8_t>* pixelsOut) {
+    pixelsOut->clear();
+    std::vector<uint8_t> file;
+    if (!ReadWholeFile(path, file)) return 2;
+    if (file.size() > 0x7FFFFFFF) return 3;
+    int w = 0, h = 0, channels = 0;
+    // Refuse absurd dimensions before decoding.
+    if (!stbi_info_from_memory(file.data(), int(file.size()), &w, &h, &channels)) return 3;
+    if (w <= 0 || h <= 0 || uint64_t(w) * uint64_t(h) > (uint64_t(1) << 28)) return 4;
+    stbi_uc* px = stbi_load_from_memory(file.data(), int(file.size()), &w, &h, &channels, 4);
+    if (!px) return 3;
+    pixelsOut->assign(px, px + size_t(w) * size_t(h) * 4);
+    stbi_image_free(px);
+    *widthOut = w;
+    *heightOut = h;
+    return 0;
+}
+
+}  // namespace lithoscope

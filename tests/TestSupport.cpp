@@ -1,0 +1,111 @@
+#include "TestSupport.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <stdexcept>
+
+#include "platform/Files.h"
+#include "platform/Settings.h"
+
+namespace lithoscope::test {
+
+namespace {
+void RemoveTree(const std::string& path) {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0) return;
+    if (S_ISDIR(st.st_mode)) {
+        if (DIR* d = ::opendir(path.c_str())) {
+            while (dirent* e = ::readdir(d)) {
+                std::string n = e->d_name;
+                if (n != "." && n != "..") RemoveTree(path + "/" + n);
+            }
+            ::closedir(d);
+        }
+        ::rmdir(path.c_str());
+    } else {
+        ::unlink(path.c_str());
+    }
+}
+
+void Walk(const std::string& dir, bool unsupported, std::vector<RealLevel>& out) {
+    DIR* d = ::opendir(dir.c_str());
+    if (!d) return;
+    while (dirent* e = ::readdir(d)) {
+        std::string n = e->d_name;
+        if (n == "." || n == ".." || n[0] == '.') continue;
+        std::string full = dir + "/" + n;
+        if (IsDirectory(full))
+            Walk(full, unsupported || n == "unsupported", out);
+        else if (n.size() < 8 || n.compare(n.size() - 8, 8, "_log.txt") != 0)
+            out.push_back({full, unsupported});
+    }
+    ::closedir(d);
+}
+}  // namespace
+
+TempDir::TempDir() {
+    const char* base = std::getenv("TMPDIR");
+    std::string tmpl = std::string(base && *base ? base : "/tmp") + "/lithoscope-test-XXXXXX";
+    std::vector<char> buf(tmpl.begin(), tmpl.end());
+    buf.push_back('\0');
+    if (!::mkdtemp(buf.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = buf.data();
+}
+
+TempDir::~TempDir() { RemoveTree(path_); }
+
+ScopedConfigDir::ScopedConfigDir() {
+    if (const char* p = std::getenv("LITHOSCOPE_CONFIG_DIR")) {
+        previous_ = p;
+        hadPrevious_ = true;
+    }
+    ::setenv("LITHOSCOPE_CONFIG_DIR", dir_.path().c_str(), 1);
+    ReloadSettings();
+}
+
+ScopedConfigDir::~ScopedConfigDir() {
+    if (hadPrevious_)
+        ::setenv("LITHOSCOPE_CONFIG_DIR", previous_.c_str(), 1);
+    else
+        ::unsetenv("LITHOSCOPE_CONFIG_DIR");
+    ReloadSettings();
+}
+
+std::string RealLevelsDir() {
+    if (const char* p = std::getenv("LITHOSCOPE_LEVELS_DIR")) return IsDirectory(p) ? p : "";
+    std::string d = std::string(LITHOSCOPE_SOURCE_DIR) + "/../shared/testdata/levels";
+    return IsDirectory(d) ? d : "";
+}
+
+std::vector<RealLevel> RealLevelFiles() {
+    std::vector<RealLevel> out;
+    std::string dir = RealLevelsDir();
+    if (dir.empty()) return out;
+    Walk(dir, false, out);
+    std::sort(out.begin(), out.end(),
+              [](const RealLevel& a, const RealLevel& b) { return a.path < b.path; });
+    return out;
+}
+
+std::vector<uint8_t> ReadFileBytes(const std::string& path) {
+    std::vector<uint8_t> v;
+    if (!ReadWholeFile(path, v)) throw std::runtime_error("can't read " + path);
+    return v;
+}
+
+void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) throw std::runtime_error("can't write " + path);
+    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+}
+
+std::string ProgramPath() { return LITHOSCOPE_BINARY; }
+
+}  // namespace lithoscope::test

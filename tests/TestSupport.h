@@ -1,0 +1,52 @@
+#pragma once
+// Shared helpers of the test suites: temporary folders, the real levels folder.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace lithoscope::test {
+
+// A fresh folder removed (with its contents) at destruction.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+// Points LITHOSCOPE_CONFIG_DIR at a temporary folder for the lifetime of the object.
+class ScopedConfigDir {
+public:
+    ScopedConfigDir();
+    ~ScopedConfigDir();
+    const std::string& path() const { return dir_.path(); }
+
+private:
+    TempDir dir_;
+    std::string previous_;
+    bool hadPrevious_ = false;
+};
+
+// The folder of real levels: $LITHOSCOPE_LEVELS_DIR, else ../shared/testdata/levels beside
+// the project; "" when neither exists.
+std::string RealLevelsDir();
+struct RealLevel {
+    std::string path;
+    bool unsupported;  // under a folder named "unsupported": must be refused
+};
+// Every file below the real levels folder, sorted by path.
+std::vector<RealLevel> RealLevelFiles();
+
+std::vector<uint8_t> ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+
+// Path of the built program.
+std::string ProgramPath();
+
+}  // namespace lithoscope::test
