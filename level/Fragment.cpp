@@ -1,0 +1,331 @@
+#include "level/Fragment.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "level/LevelLog.h"
+#include "level/MeshRecord.h"
+#include "level/Pixels.h"
+#include "level/TrLevel.h"
+#include "platform/Messages.h"
+
+namespace lithoscope {
+
+void CFragment::Add(std::vector<CFragment>& fragments, const TrObjectTextureRecord& texture,
+                    int cornerCount, int kind, void* owner, bool noJoin, const uint16_t* pixels,
+                    int stride, int sourceRows, bool stackedPages) {
+    FragmentRef ref;
+    ref.texture = texture;
+    ref.isQuad = cornerCount == 4;
+    ref.owner = owner;
+    ref.kind = kind;
+    int left, top, right, bottom;
+    GetTextureBounds(ref.texture, ref.isQuad ? 4 : 3, &left, &top, &right, &bottom);
+    if (stackedPages) {
+        int band = (texture.page() & 0xFF) * 256;
+        top += band;
+        bottom += band;
+    }
+
+    CFragment* target = nullptr;
+    if (!noJoin) {
+        for (CFragment& f : fragments) {
+            if (f.references.empty() || f.pixels != pixels) continue;
+            bool inside = left >= f.x1 && top >= f.y1 && right <= f.x2 && bottom <= f.y2;
+            bool holds = left <= f.x1 && top <= f.y1 && right >= f.x2 && bottom >= f.y2;
+            if (!inside && !holds) continue;
+            if (holds) {
+                f.x1 = int16_t(left);
+                f.y1 = int16_t(top);
+                f.x2 = int16_t(right);
+                f.y2 = int16_t(bottom);
+                f.width = int16_t(right - left + 1);
+                f.height = int16_t(bottom - top + 1);
+                f.area = int32_t(f.width) * f.height;
+            }
+            target = &f;
+            break;
+        }
+    }
+    if (!target) {
+        fragments.emplace_back();
+        target = &fragments.back();
+        target->pixels = pixels;
+        target->stride = stride;
+        target->sourceRows = sourceRows;
+        target->x1 = int16_t(left);
+        target->y1 = int16_t(top);
+        target->x2 = int16_t(right);
+        target->y2 = int16_t(bottom);
+        target->width = int16_t(right - left + 1);
+        target->height = int16_t(bottom - top + 1);
+        target->area = int32_t(target->width) * target->height;
+    }
+    target->references.push_back(ref);
+}
+
+std::vector<CFragment> CFragment::CollectMeshFragments(CTrLevel& level,
+                                                       const std::vector<TrMeshRecord*>& meshes) {
+    std::vector<CFragment> fragments;
+    size_t slots = 0;
+    for (const TrMeshRecord* m : meshes)
+        if (m) slots += m->texturedRectangles.size() + m->texturedTriangles.size();
+    fragments.reserve(slots);
+    for (size_t i = meshes.size(); i-- > 0;) {
+        TrMeshRecord* m = meshes[i];
+        if (!m || m->dummy) continue;
+        AddLevelFaces(level, level.objectTextures, m->texturedRectangles, 4, fragments, false);
+        AddLevelFaces(level, level.objectTextures, m->texturedTriangles, 3, fragments, false);
+    }
+    return fragments;
+}
+
+void CFragment::SortBySize(std::vector<CFragment>& fragments, int first, int last) {
+    if (first < 0 || last >= int(fragments.size()) || first >= last) return;
+    std::stable_sort(fragments.begin() + first, fragments.begin() + last + 1,
+                     [](const CFragment& a, const CFragment& b) {
+                         if (a.height != b.height) return a.height > b.height;
+                         return a.width > b.width;
+                     });
+}
+
+namespace {
+// A rectangle outside its source's real extent can't be copied.
+bool InsideSource(const CFragment& f) {
+    return f.x1 >= 0 && f.y1 >= 0 && f.x2 >= f.x1 && f.y2 >= f.y1 && f.x2 < f.stride &&
+           f.y2 < f.sourceRows && f.pixels != nullptr;
+}
+}  // namespace
+
+int CFragment::MergeDuplicates(std::vector<CFragment>& fragments) {
+    int saved = 0;
+    for (size_t i = 0; i < fragments.size(); ++i) {
+        CFragment& a = fragments[i];
+        if (a.references.empty()) continue;
+        for (size_t j = i + 1; j < fragments.size(); ++j) {
+            CFragment& b = fragments[j];
+            if (b.width != a.width || b.height != a.height) break;
+            if (b.references.empty() || !InsideSource(a) || !InsideSource(b)) continue;
+            if (a.pixels == b.pixels && a.stride == b.stride && a.x1 == b.x1 && a.y1 == b.y1)
+                continue;  // rows at the same address
+            bool same = true;
+            for (int r = 0; r < a.height && same; ++r) {
+                const uint16_t* ra = a.pixels + size_t(a.y1 + r) * a.stride + a.x1;
+                const uint16_t* rb = b.pixels + size_t(b.y1 + r) * b.stride + b.x1;
+                same = std::memcmp(ra, rb, size_t(a.width) * 2) == 0;
+            }
+            if (!same) continue;
+            const int dx = a.x1 - b.x1;
+            const int dy = a.y1 - b.y1;
+            for (FragmentRef& ref : b.references) {
+                for (int k = 0; k < (ref.isQuad ? 4 : 3); ++k) {
+                    uint8_t* c = ref.texture.corner(k);
+                    c[1] = uint8_t(c[1] + dx);
+                    c[3] = uint8_t(c[3] + dy);
+                }
+                a.references.push_back(ref);
+            }
+            b.references.clear();
+            saved += int(a.width) * a.height * 2;
+        }
+    }
+    return saved;
+}
+
+namespace {
+void InsertSorted(std::vector<FreeRect>& list, const FreeRect& r) {
+    auto at = std::find_if(list.begin(), list.end(), [&](const FreeRect& e) {
+        return e.height > r.height || (e.height == r.height && e.width > r.width);
+    });
+    list.insert(at, r);
+}
+
+}  // namespace
+
+int CFragment::PackFragments(std::vector<CFragment>& fragments, std::vector<FreeRect>& freeList,
+                             std::vector<int>& usedWidths, std::vector<int>& usedHeights,
+                             int pageWidth) {
+    int pages = int(usedWidths.size());
+    for (CFragment& f : fragments) {
+        if (f.references.empty()) continue;
+        if (f.height > 256 || f.width > pageWidth || f.width <= 0 || f.height <= 0) {
+            ShowMessage(StrFormat("A fragment with invalid dimensions (%ldx%ld) has been found ! "
+                                  "Aborting...",
+                                  long(f.width), long(f.height)),
+                        "", MsgButtons::Ok, MsgIcon::Error);
+            throw FragmentPackError("fragment of invalid dimensions");
+        }
+        if (!InsideSource(f)) {
+            AppendLogLine(StrFormat("ERROR: texture rectangle (%d,%d)-(%d,%d) outside its "
+                                    "%dx%d source",
+                                    f.x1, f.y1, f.x2, f.y2, f.stride, f.sourceRows),
+                          true);
+            throw FragmentPackError("texture rectangle outside its source");
+        }
+        auto fit = std::find_if(freeList.begin(), freeList.end(), [&](const FreeRect& r) {
+            return r.height >= f.height && r.width >= f.width;
+        });
+        FreeRect rect;
+        if (fit == freeList.end()) {
+            if (pages >= 128) throw FragmentPackError("textures need more than 128 pages");
+            rect = FreeRect{pageWidth, 256, 0, 0, pages++};
+            usedWidths.push_back(0);
+            usedHeights.push_back(0);
+        } else {
+            rect = *fit;
+            freeList.erase(fit);
+        }
+        f.page = rect.page;
+        f.placedX = int16_t(rect.x);
+        f.placedY = int16_t(rect.y);
+        usedWidths[size_t(rect.page)] = std::max(usedWidths[size_t(rect.page)], rect.x + f.width);
+        usedHeights[size_t(rect.page)] = std::max(usedHeights[size_t(rect.page)], rect.y + f.height);
+        if (rect.width > f.width)
+            InsertSorted(freeList, FreeRect{rect.width - f.width, f.height, rect.x + f.width,
+                                            rect.y, rect.page});
+        if (rect.height > f.height)
+            InsertSorted(freeList, FreeRect{rect.width, rect.height - f.height, rect.x,
+                                            rect.y + f.height, rect.page});
+    }
+    return pages;
+}
+
+bool CFragment::RefsDiffer(const FragmentRef& a, const FragmentRef& b) {
+    if (b.isQuad && !a.isQuad) return true;
+    if (a.texture.u16(0) != b.texture.u16(0) || a.texture.u16(2) != b.texture.u16(2) ||
+        a.texture.u16(4) != b.texture.u16(4))
+        return true;
+    if (std::memcmp(&a.texture.b[22], &b.texture.b[22], 16) != 0) return true;
+    const int corners = b.isQuad ? 4 : 3;
+    return std::memcmp(a.texture.corner(0), b.texture.corner(0), size_t(corners) * 4) != 0;
+}
+
+namespace {
+// Writes one reference back to its user; n is the texture number of its group.
+void WriteBack(FragmentRef& e, const FragmentRef& d, uint32_t n, bool& animatedWritten) {
+    switch (e.kind) {
+        case FragFace: {
+            uint8_t* word = static_cast<uint8_t*>(e.owner);
+            PutU16(word, uint16_t((GetU16(word) & 0xC000) | n));
+            break;
+        }
+        case FragSprite: {
+            auto* s = static_cast<TrSpriteTextureRecord*>(e.owner);
+            s->setU16(0, d.texture.page());
+            s->setU8(2, d.texture.corner(0)[1]);
+            s->setU8(3, d.texture.corner(0)[3]);
+            break;
+        }
+        case FragTextureRecord: {
+            auto* t = static_cast<TrObjectTextureRecord*>(e.owner);
+            const int dx = int(d.texture.corner(0)[1]) - t->corner(0)[1];
+            const int dy = int(d.texture.corner(0)[3]) - t->corner(0)[3];
+            for (int k = 0; k < 4; ++k) {
+                t->corner(k)[1] = uint8_t(t->corner(k)[1] + dx);
+                t->corner(k)[3] = uint8_t(t->corner(k)[3] + dy);
+            }
+            t->setU16(2, d.texture.page());
+            break;
+        }
+        case FragAnimatedEntry: {
+            if (animatedWritten) return;  // the others form groups of their own later
+            auto* entry = static_cast<uint16_t*>(e.owner);
+            *entry = uint16_t((*entry & 0x4000) + n);
+            animatedWritten = true;
+            break;
+        }
+        default:
+            break;
+    }
+    e.done = 1;
+}
+}  // namespace
+
+uint32_t CFragment::dwBuildTextureFromFragments(std::vector<CFragment>& fragments,
+                                                std::vector<uint16_t>& pixelsOut, int* width,
+                                                int* height) {
+    const bool automatic = *width == 0;
+    int w = automatic ? 256 : *width;
+    std::vector<FreeRect> freeList;
+    std::vector<int> usedWidths, usedHeights;
+    const int pages = PackFragments(fragments, freeList, usedWidths, usedHeights, w);
+
+    int h = 0;
+    if (pages > 0) {
+        h = (pages - 1) * 256 + usedHeights.back();
+        if (automatic) {
+            w = usedWidths[0];
+            for (int p = 1; p < pages; ++p) {
+                if (usedWidths[size_t(p)] > w) {
+                    w = usedWidths[size_t(p)];
+                    AppendLogLine("Heap corruption bug in CFragment::dwBuildTextureFromFragments() "
+                                  "averted for above object.");
+                }
+            }
+        }
+    } else if (automatic) {
+        w = 0;
+    }
+    pixelsOut.assign(size_t(w) * size_t(h), 0xFFFF);
+
+    for (CFragment& f : fragments) {
+        if (f.references.empty()) continue;
+        f.placedY = int16_t(f.page * 256 + f.placedY);
+        for (int r = 0; r < f.height; ++r) {
+            const uint16_t* src = f.pixels + size_t(f.y1 + r) * f.stride + f.x1;
+            uint16_t* dst = pixelsOut.data() + size_t(f.placedY + r) * w + f.placedX;
+            std::memcpy(dst, src, size_t(f.width) * 2);
+        }
+        for (FragmentRef& ref : f.references) {
+            ref.texture.setU16(2, uint16_t((ref.texture.page() & 0x8000) | (f.placedY / 256)));
+            for (int k = 0; k < (ref.isQuad ? 4 : 3); ++k) {
+                uint8_t* c = ref.texture.corner(k);
+                c[1] = uint8_t(c[1] + f.placedX - f.x1);
+                c[3] = uint8_t(c[3] + (f.placedY & 0xFF) - (f.y1 & 0xFF));
+            }
+        }
+    }
+
+    uint32_t n = 0;
+    for (CFragment& f : fragments) {
+        std::vector<FragmentRef*> representatives;
+        for (size_t di = 0; di < f.references.size(); ++di) {
+            if (f.references[di].done) continue;
+            if (n >= 0x4000)
+                throw FragmentPackError("more object textures than a texture word can hold");
+            const FragmentRef d = f.references[di];
+            bool animatedWritten = false;
+            // The group's representative: its first member that is not a texture record,
+            // so faces never share a number with the next group.
+            FragmentRef* representative = nullptr;
+            for (size_t ei = di; ei < f.references.size(); ++ei) {
+                FragmentRef& e = f.references[ei];
+                if (e.done || RefsDiffer(e, d)) continue;
+                const bool wasAnimated = animatedWritten;
+                WriteBack(e, d, n, animatedWritten);
+                if (e.kind == FragAnimatedEntry && wasAnimated) continue;
+                if (!representative && e.kind != FragTextureRecord) representative = &e;
+            }
+            if (representative) {
+                representatives.push_back(representative);
+                ++n;
+            }
+        }
+        // Afterwards done is 0 exactly on the representatives.
+        for (FragmentRef* r : representatives) r->done = 0;
+    }
+    *width = w;
+    *height = h;
+    return n;
+}
+
+std::vector<TrObjectTextureRecord> CFragment::Representatives(
+    const std::vector<CFragment>& fragments) {
+    std::vector<TrObjectTextureRecord> out;
+    for (const CFragment& f : fragments)
+        for (const FragmentRef& ref : f.references)
+            if (!ref.done && ref.kind != FragTextureRecord) out.push_back(ref.texture);
+    return out;
+}
+
+}  // namespace lithoscope

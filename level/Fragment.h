@@ -1,0 +1,103 @@
+#pragma once
+// The one texture re-packer: gathers the texel rectangles that texture records use,
+// joins contained rectangles of one source, merges identical ones, packs them into pages
+// and rewrites every user to the new place and numbering.
+#include <cstdint>
+#include <vector>
+
+#include "level/LevelErrors.h"
+#include "level/TrRecords.h"
+
+namespace lithoscope {
+
+class CTrLevel;
+struct TrMeshRecord;
+
+// Kinds of texture users.
+enum FragmentRefKind : int32_t {
+    FragFace = 1,           // owner: the face's 16-bit texture word
+    FragSprite = 2,         // owner: a TrSpriteTextureRecord
+    FragTextureRecord = 3,  // owner: a TrObjectTextureRecord
+    FragAnimatedEntry = 4,  // owner: one 16-bit entry of an animated-texture list
+};
+
+struct FragmentRef {
+    TrObjectTextureRecord texture;  // copy of the user's record, moved by the build
+    uint8_t isQuad = 0;
+    void* owner = nullptr;
+    int32_t kind = 0;
+    uint8_t done = 0;
+};
+
+struct FreeRect {
+    int32_t width, height, x, y, page;
+};
+
+// A packing that can't go on (an invalid fragment, a count past its field): the caller
+// fails as a whole and uses no partial page.
+class FragmentPackError : public LevelError {
+public:
+    explicit FragmentPackError(const std::string& what) : LevelError(what) {}
+};
+
+class CFragment {
+public:
+    std::vector<FragmentRef> references;  // empty: an unused or merged slot
+    const uint16_t* pixels = nullptr;     // the source image (ARGB1555)
+    int32_t stride = 0;                   // pixels per source row
+    int32_t sourceRows = 0;               // rows the source holds
+    int16_t width = 0, height = 0;
+    int32_t area = 0;
+    int16_t x1 = 0, y1 = 0, x2 = 0, y2 = 0;  // inclusive; y counts stacked pages
+    int16_t placedX = 0, placedY = 0;
+    int32_t page = 0;
+
+    // Adds one texture use. The rectangle comes from the texture's corners; with
+    // stackedPages its rows are offset by (tile & 0xFF) x 256. A rectangle that contains
+    // or lies inside an existing one of the same source joins it.
+    static void Add(std::vector<CFragment>& fragments, const TrObjectTextureRecord& texture,
+                    int cornerCount, int kind, void* owner, bool noJoin,
+                    const uint16_t* pixels, int stride, int sourceRows, bool stackedPages);
+
+    // Faces of a mesh or room against a texture table and one stacked source image.
+    // Faces whose texture index is out of range are skipped and logged.
+    template <class Face>
+    static void AddFaces(const uint16_t* pixels, int stride, int sourceRows,
+                         const std::vector<TrObjectTextureRecord>& textures,
+                         std::vector<Face>& faces, int cornerCount,
+                         std::vector<CFragment>& fragments, bool stackedPages);
+
+    // Faces against the level's pages (source = the page of the texture's tile). In
+    // tr4RoomMode only faces on object pages are added, and their words get 0x4000.
+    template <class Face>
+    static void AddLevelFaces(CTrLevel& level, const std::vector<TrObjectTextureRecord>& textures,
+                              std::vector<Face>& faces, int cornerCount,
+                              std::vector<CFragment>& fragments, bool tr4RoomMode);
+
+    // Every rectangle and triangle of the given level meshes (last first, dummies skipped).
+    static std::vector<CFragment> CollectMeshFragments(CTrLevel& level,
+                                                       const std::vector<TrMeshRecord*>& meshes);
+
+    // Height descending, then width descending.
+    static void SortBySize(std::vector<CFragment>& fragments, int first, int last);
+    // Merges fragments of equal size and pixels; returns the bytes saved.
+    static int MergeDuplicates(std::vector<CFragment>& fragments);
+    // Places every fragment with references; returns the number of pages opened.
+    static int PackFragments(std::vector<CFragment>& fragments, std::vector<FreeRect>& freeList,
+                             std::vector<int>& usedWidths, std::vector<int>& usedHeights,
+                             int pageWidth);
+    // Packs, builds the new page image (width 0: automatic) and writes every user back;
+    // returns the number of new object textures (the representatives).
+    static uint32_t dwBuildTextureFromFragments(std::vector<CFragment>& fragments,
+                                                std::vector<uint16_t>& pixelsOut, int* width,
+                                                int* height);
+    // The representatives' texture copies, in fragment and list order: texture k of the
+    // new numbering.
+    static std::vector<TrObjectTextureRecord> Representatives(const std::vector<CFragment>& fragments);
+
+    static bool RefsDiffer(const FragmentRef& a, const FragmentRef& b);
+};
+
+}  // namespace lithoscope
+
+#include "level/FragmentFaces.inl"
