@@ -7,6 +7,7 @@
 #include "level/MeshRecord.h"
 #include "level/Pixels.h"
 #include "level/TrLevel.h"
+#include "level/TrLstMsh.h"
 #include "platform/Messages.h"
 
 namespace lithoscope {
@@ -62,6 +63,25 @@ void CFragment::Add(std::vector<CFragment>& fragments, const TrObjectTextureReco
         target->area = int32_t(target->width) * target->height;
     }
     target->references.push_back(ref);
+}
+
+void CFragment::AddObjectMeshFaces(CTrLstMsh& object, const std::vector<uint16_t>& page,
+                                   std::vector<CFragment>& fragments, int meshIndex,
+                                   bool allButIt) {
+    const int stride = int(object.width);
+    const int rows = int(std::min<size_t>(object.height, stride ? page.size() / size_t(stride) : 0));
+    for (size_t i = object.meshes.size(); i-- > 0;) {
+        if (meshIndex != -1) {
+            const bool it = int(i) == meshIndex;
+            if (it == allButIt) continue;
+        }
+        TrMeshRecord& m = object.meshes[i];
+        if (m.dummy) continue;
+        AddFaces(page.data(), stride, rows, object.textures, m.texturedRectangles, 4, fragments,
+                 true);
+        AddFaces(page.data(), stride, rows, object.textures, m.texturedTriangles, 3, fragments,
+                 true);
+    }
 }
 
 std::vector<CFragment> CFragment::CollectMeshFragments(CTrLevel& level,

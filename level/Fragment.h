@@ -11,6 +11,7 @@
 namespace lithoscope {
 
 class CTrLevel;
+class CTrLstMsh;
 struct TrMeshRecord;
 
 // Kinds of texture users.
@@ -73,6 +74,13 @@ public:
     static void AddLevelFaces(CTrLevel& level, const std::vector<TrObjectTextureRecord>& textures,
                               std::vector<Face>& faces, int cornerCount,
                               std::vector<CFragment>& fragments, bool tr4RoomMode);
+
+    // Faces of an object's meshes (last first, dummies skipped) against its textures and
+    // its page given as 16-bit pixels; meshIndex -1: every mesh; else only that one, or
+    // with allButIt every other one.
+    static void AddObjectMeshFaces(CTrLstMsh& object, const std::vector<uint16_t>& page,
+                                   std::vector<CFragment>& fragments, int meshIndex,
+                                   bool allButIt);
 
     // Every rectangle and triangle of the given level meshes (last first, dummies skipped).
     static std::vector<CFragment> CollectMeshFragments(CTrLevel& level,

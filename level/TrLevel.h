@@ -57,14 +57,52 @@ public:
     CTrMvb* FindMoveable(int id) const;
     CTrStatMsh* FindStaticMesh(int id) const;
     CTrLstSpr* FindSpriteSequence(int id) const;
+    // The mesh of mesh pointer p, or null for a dummy (a pointer at offset 0 whose mesh
+    // holds nothing) and for an index past the table.
+    const TrMeshRecord* MeshForPointer(uint32_t p) const;
     // Merges every moveable's own sound list into the level's.
     void MergeMoveableSounds();
+    // Animations of a moveable record of this level: up to the first animation of the next
+    // moveable that has any, else up to the level's animation count; 0 for none (0xFFFF).
+    uint16_t GetMoveableAnimCount(const TrMoveableRecord& moveable) const;
 
     // Appends the palette tile page and its 512 textures; coloured faces become textured.
     void AddPaletteTile(const uint8_t palette[256][3], const uint8_t palette16[256][4]);
     // Sets or clears intensity alpha on every textured face of the mesh.
     void ApplyIntensityAlpha(TrMeshRecord& mesh, std::vector<TrObjectTextureRecord>& textures,
                              bool on) const;
+
+    // Level files (LevelFile.cpp). Load reads the whole file; a failed recognition or
+    // reader leaves the level freed. With showMessages failures are shown to the user.
+    bool Load(const std::string& path, bool noBuild, bool showMessages);
+    bool ReadFileImage(const uint8_t* image, size_t size, const std::string& path,
+                       bool noBuild, bool showMessages);
+    // The containers; the cursor stands after the magic. Throw LevelError on bad data.
+    void ReadImageTr123(ByteReader& cursor, ILevelProgress* progress);
+    void ReadImageTr4(ByteReader& cursor, size_t size, ILevelProgress* progress);
+    // unusedTextureMode: 0 drops the unused object textures, 1 keeps them, 2 asks.
+    // The file is replaced only when the whole image could be built and written.
+    bool Save(const std::string& path, int unusedTextureMode, bool noRebuild,
+              bool showMessages);
+    // The complete file image; throw LevelError when the level can't be written.
+    std::vector<uint8_t> BuildImageTr123(size_t* sizeOut, bool rebuild, int unusedTextureMode,
+                                         bool showDialog);
+    std::vector<uint8_t> BuildImageTr4(size_t* sizeOut, bool rebuild, int unusedTextureMode,
+                                       bool showDialog);
+    size_t GetImageSizeTr123() const;
+    // Upper bound when samples are saved uncompressed (4 x a converted sample's size).
+    size_t GetImageSizeTr4(bool withLevelData) const;
+    // Whether the unused object textures go into the saved level (mode 2 asks).
+    bool DecideKeepUnusedTextures(int unusedTextureMode) const;
+
+    // Level data (LevelData.cpp): the sections after the textures. Needs version and
+    // isTub. Positions reported to the main bar are offset by progressBase.
+    void ParseLevelData(ByteReader& data, size_t progressBase, ILevelProgress* progress);
+    // Writes exactly GetLevelDataSize bytes; throws OverflowError when a count no longer
+    // fits its field. For Tomb Raider I the size includes the palette held in the data.
+    void WriteLevelData(ByteWriter& out, ILevelProgress* progress, size_t progressBase) const;
+    size_t GetLevelDataSize() const;
+    static size_t GetRoomFileSize(const TrRoomRecord& room, int version);
 
     // Counts, always those of their arrays.
     uint32_t pageCount() const { return uint32_t(pages.size()); }
@@ -154,5 +192,11 @@ public:
     std::string name;
     uint8_t isTub = 0;
 };
+
+// The first word of a level file of that version (0 for none).
+uint32_t MagicForVersion(int version);
+// A sample (a RIFF WAVE file) as a 16-bit PCM WAVE at 22050 Hz; empty when it can't be
+// converted.
+std::vector<uint8_t> ConvertSampleToPcm(const TrPackedChunk& sample);
 
 }  // namespace lithoscope
