@@ -12,9 +12,50 @@
 
 namespace lithoscope {
 
+namespace {
+// Index i of the first fragment (in index order) among candidates whose rectangle
+// contains or lies inside (left, top, right, bottom); -1 when none.
+template <class Candidates>
+long FindJoin(const std::vector<CFragment>& fragments, const Candidates& candidates,
+              const uint16_t* pixels, int left, int top, int right, int bottom) {
+    for (size_t i : candidates) {
+        const CFragment& f = fragments[i];
+        if (f.references.empty() || f.pixels != pixels) continue;
+        bool inside = left >= f.x1 && top >= f.y1 && right <= f.x2 && bottom <= f.y2;
+        bool holds = left <= f.x1 && top <= f.y1 && right >= f.x2 && bottom >= f.y2;
+        if (inside || holds) return long(i);
+    }
+    return -1;
+}
+
+struct AllIndices {
+    size_t n;
+    struct It {
+        size_t i;
+        size_t operator*() const { return i; }
+        It& operator++() { ++i; return *this; }
+        bool operator!=(const It& o) const { return i != o.i; }
+    };
+    It begin() const { return {0}; }
+    It end() const { return {n}; }
+};
+}  // namespace
+
+FragmentSourceIndex::FragmentSourceIndex(const std::vector<CFragment>& fragments) {
+    for (size_t i = 0; i < fragments.size(); ++i) bySource_[fragments[i].pixels].push_back(i);
+}
+
 void CFragment::Add(std::vector<CFragment>& fragments, const TrObjectTextureRecord& texture,
                     int cornerCount, int kind, void* owner, bool noJoin, const uint16_t* pixels,
                     int stride, int sourceRows, bool stackedPages) {
+    AddIndexed(fragments, nullptr, texture, cornerCount, kind, owner, noJoin, pixels, stride,
+               sourceRows, stackedPages);
+}
+
+void CFragment::AddIndexed(std::vector<CFragment>& fragments, FragmentSourceIndex* index,
+                           const TrObjectTextureRecord& texture, int cornerCount, int kind,
+                           void* owner, bool noJoin, const uint16_t* pixels, int stride,
+                           int sourceRows, bool stackedPages) {
     FragmentRef ref;
     ref.texture = texture;
     ref.isQuad = cornerCount == 4;
@@ -28,27 +69,31 @@ void CFragment::Add(std::vector<CFragment>& fragments, const TrObjectTextureReco
         bottom += band;
     }
 
-    CFragment* target = nullptr;
+    long found = -1;
     if (!noJoin) {
-        for (CFragment& f : fragments) {
-            if (f.references.empty() || f.pixels != pixels) continue;
-            bool inside = left >= f.x1 && top >= f.y1 && right <= f.x2 && bottom <= f.y2;
-            bool holds = left <= f.x1 && top <= f.y1 && right >= f.x2 && bottom >= f.y2;
-            if (!inside && !holds) continue;
-            if (holds) {
-                f.x1 = int16_t(left);
-                f.y1 = int16_t(top);
-                f.x2 = int16_t(right);
-                f.y2 = int16_t(bottom);
-                f.width = int16_t(right - left + 1);
-                f.height = int16_t(bottom - top + 1);
-                f.area = int32_t(f.width) * f.height;
-            }
-            target = &f;
-            break;
+        if (index) {
+            const std::vector<size_t>* bucket = index->Find(pixels);
+            if (bucket) found = FindJoin(fragments, *bucket, pixels, left, top, right, bottom);
+        } else {
+            found = FindJoin(fragments, AllIndices{fragments.size()}, pixels, left, top, right,
+                             bottom);
         }
     }
-    if (!target) {
+    CFragment* target;
+    if (found >= 0) {
+        target = &fragments[size_t(found)];
+        if (left <= target->x1 && top <= target->y1 && right >= target->x2 &&
+            bottom >= target->y2) {
+            target->x1 = int16_t(left);
+            target->y1 = int16_t(top);
+            target->x2 = int16_t(right);
+            target->y2 = int16_t(bottom);
+            target->width = int16_t(right - left + 1);
+            target->height = int16_t(bottom - top + 1);
+            target->area = int32_t(target->width) * target->height;
+        }
+    } else {
+        if (index) index->Note(pixels, fragments.size());
         fragments.emplace_back();
         target = &fragments.back();
         target->pixels = pixels;
@@ -117,37 +162,73 @@ bool InsideSource(const CFragment& f) {
 }
 }  // namespace
 
+namespace {
+uint64_t Fnv(uint64_t h, const void* data, size_t n) {
+    const uint8_t* p = static_cast<const uint8_t*>(data);
+    for (size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 1099511628211ull;
+    return h;
+}
+
+uint64_t PixelHash(const CFragment& f) {
+    uint64_t h = 1469598103934665603ull;
+    for (int r = 0; r < f.height; ++r)
+        h = Fnv(h, f.pixels + size_t(f.y1 + r) * f.stride + f.x1, size_t(f.width) * 2);
+    return h;
+}
+
+bool SamePixels(const CFragment& a, const CFragment& b) {
+    for (int r = 0; r < a.height; ++r) {
+        const uint16_t* ra = a.pixels + size_t(a.y1 + r) * a.stride + a.x1;
+        const uint16_t* rb = b.pixels + size_t(b.y1 + r) * b.stride + b.x1;
+        if (std::memcmp(ra, rb, size_t(a.width) * 2) != 0) return false;
+    }
+    return true;
+}
+}  // namespace
+
+// Each fragment joins the first earlier one of its size with the same pixels; rows are
+// compared only between fragments whose pixels hash alike.
 int CFragment::MergeDuplicates(std::vector<CFragment>& fragments) {
     int saved = 0;
-    for (size_t i = 0; i < fragments.size(); ++i) {
-        CFragment& a = fragments[i];
-        if (a.references.empty()) continue;
-        for (size_t j = i + 1; j < fragments.size(); ++j) {
+    size_t runStart = 0;
+    while (runStart < fragments.size()) {
+        size_t runEnd = runStart + 1;
+        while (runEnd < fragments.size() && fragments[runEnd].width == fragments[runStart].width &&
+               fragments[runEnd].height == fragments[runStart].height)
+            ++runEnd;
+        std::unordered_map<uint64_t, std::vector<size_t>> candidates;
+        for (size_t j = runStart; j < runEnd; ++j) {
             CFragment& b = fragments[j];
-            if (b.width != a.width || b.height != a.height) break;
-            if (b.references.empty() || !InsideSource(a) || !InsideSource(b)) continue;
-            if (a.pixels == b.pixels && a.stride == b.stride && a.x1 == b.x1 && a.y1 == b.y1)
-                continue;  // rows at the same address
-            bool same = true;
-            for (int r = 0; r < a.height && same; ++r) {
-                const uint16_t* ra = a.pixels + size_t(a.y1 + r) * a.stride + a.x1;
-                const uint16_t* rb = b.pixels + size_t(b.y1 + r) * b.stride + b.x1;
-                same = std::memcmp(ra, rb, size_t(a.width) * 2) == 0;
+            if (b.references.empty() || !InsideSource(b)) continue;
+            std::vector<size_t>& same = candidates[PixelHash(b)];
+            CFragment* into = nullptr;
+            for (size_t i : same) {
+                CFragment& a = fragments[i];
+                if (a.pixels == b.pixels && a.stride == b.stride && a.x1 == b.x1 && a.y1 == b.y1)
+                    continue;  // rows at the same address
+                if (SamePixels(a, b)) {
+                    into = &a;
+                    break;
+                }
             }
-            if (!same) continue;
-            const int dx = a.x1 - b.x1;
-            const int dy = a.y1 - b.y1;
+            if (!into) {
+                same.push_back(j);
+                continue;
+            }
+            const int dx = into->x1 - b.x1;
+            const int dy = into->y1 - b.y1;
             for (FragmentRef& ref : b.references) {
                 for (int k = 0; k < (ref.isQuad ? 4 : 3); ++k) {
                     uint8_t* c = ref.texture.corner(k);
                     c[1] = uint8_t(c[1] + dx);
                     c[3] = uint8_t(c[3] + dy);
                 }
-                a.references.push_back(ref);
+                into->references.push_back(ref);
             }
             b.references.clear();
-            saved += int(a.width) * a.height * 2;
+            saved += int(into->width) * into->height * 2;
         }
+        runStart = runEnd;
     }
     return saved;
 }
@@ -306,8 +387,17 @@ uint32_t CFragment::dwBuildTextureFromFragments(std::vector<CFragment>& fragment
         }
     }
 
+    // Write-back and numbering. References are bucketed by the fields RefsDiffer always
+    // compares, so a group is looked for only among references that may belong to it.
     uint32_t n = 0;
     for (CFragment& f : fragments) {
+        std::unordered_map<uint64_t, std::vector<size_t>> buckets;
+        std::vector<uint64_t> keys(f.references.size());
+        for (size_t i = 0; i < f.references.size(); ++i) {
+            const TrObjectTextureRecord& t = f.references[i].texture;
+            keys[i] = Fnv(Fnv(1469598103934665603ull, &t.b[0], 18), &t.b[22], 16);
+            buckets[keys[i]].push_back(i);
+        }
         std::vector<FragmentRef*> representatives;
         for (size_t di = 0; di < f.references.size(); ++di) {
             if (f.references[di].done) continue;
@@ -318,8 +408,10 @@ uint32_t CFragment::dwBuildTextureFromFragments(std::vector<CFragment>& fragment
             // The group's representative: its first member that is not a texture record,
             // so faces never share a number with the next group.
             FragmentRef* representative = nullptr;
-            for (size_t ei = di; ei < f.references.size(); ++ei) {
-                FragmentRef& e = f.references[ei];
+            const std::vector<size_t>& bucket = buckets[keys[di]];
+            for (auto it = std::lower_bound(bucket.begin(), bucket.end(), di); it != bucket.end();
+                 ++it) {
+                FragmentRef& e = f.references[*it];
                 if (e.done || RefsDiffer(e, d)) continue;
                 const bool wasAnimated = animatedWritten;
                 WriteBack(e, d, n, animatedWritten);

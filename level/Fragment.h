@@ -3,6 +3,7 @@
 // joins contained rectangles of one source, merges identical ones, packs them into pages
 // and rewrites every user to the new place and numbering.
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 #include "level/LevelErrors.h"
@@ -41,6 +42,23 @@ public:
     explicit FragmentPackError(const std::string& what) : LevelError(what) {}
 };
 
+class CFragment;
+
+// Fragments by source image, in index order: the join search looks only at fragments of
+// the same source.
+class FragmentSourceIndex {
+public:
+    explicit FragmentSourceIndex(const std::vector<CFragment>& fragments);
+    const std::vector<size_t>* Find(const uint16_t* pixels) const {
+        auto it = bySource_.find(pixels);
+        return it == bySource_.end() ? nullptr : &it->second;
+    }
+    void Note(const uint16_t* pixels, size_t index) { bySource_[pixels].push_back(index); }
+
+private:
+    std::unordered_map<const uint16_t*, std::vector<size_t>> bySource_;
+};
+
 class CFragment {
 public:
     std::vector<FragmentRef> references;  // empty: an unused or merged slot
@@ -59,6 +77,12 @@ public:
     static void Add(std::vector<CFragment>& fragments, const TrObjectTextureRecord& texture,
                     int cornerCount, int kind, void* owner, bool noJoin,
                     const uint16_t* pixels, int stride, int sourceRows, bool stackedPages);
+
+    // Add with a source index kept up to date (null: search every fragment).
+    static void AddIndexed(std::vector<CFragment>& fragments, FragmentSourceIndex* index,
+                           const TrObjectTextureRecord& texture, int cornerCount, int kind,
+                           void* owner, bool noJoin, const uint16_t* pixels, int stride,
+                           int sourceRows, bool stackedPages);
 
     // Faces of a mesh or room against a texture table and one stacked source image.
     // Faces whose texture index is out of range are skipped and logged.

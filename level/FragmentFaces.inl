@@ -17,6 +17,7 @@ void CFragment::AddFaces(const uint16_t* pixels, int stride, int sourceRows,
                          const std::vector<TrObjectTextureRecord>& textures,
                          std::vector<Face>& faces, int cornerCount,
                          std::vector<CFragment>& fragments, bool stackedPages) {
+    FragmentSourceIndex sources(fragments);
     for (Face& face : faces) {
         uint8_t* word = FaceTextureWord(face, cornerCount);
         size_t index = GetU16(word) & 0x7FFF;
@@ -26,8 +27,8 @@ void CFragment::AddFaces(const uint16_t* pixels, int stride, int sourceRows,
                           true);
             continue;
         }
-        Add(fragments, textures[index], cornerCount, FragFace, word, false, pixels, stride,
-            sourceRows, stackedPages);
+        AddIndexed(fragments, &sources, textures[index], cornerCount, FragFace, word, false,
+                   pixels, stride, sourceRows, stackedPages);
     }
 }
 
@@ -38,6 +39,7 @@ void CFragment::AddLevelFaces(CTrLevel& level, const std::vector<TrObjectTexture
     tr4RoomMode = tr4RoomMode && level.version == TrVersion4;
     const unsigned firstObjectPage = level.roomPageCount;
     const unsigned endObjectPage = unsigned(level.roomPageCount) + level.objectPageCount;
+    FragmentSourceIndex sources(fragments);
     for (Face& face : faces) {
         uint8_t* word = FaceTextureWord(face, cornerCount);
         size_t index = GetU16(word) & 0x7FFF;
@@ -56,8 +58,8 @@ void CFragment::AddLevelFaces(CTrLevel& level, const std::vector<TrObjectTexture
                           true);
             continue;
         }
-        Add(fragments, texture, cornerCount, FragFace, word, false, level.pages[tile].data(), 256,
-            256, false);
+        AddIndexed(fragments, &sources, texture, cornerCount, FragFace, word, false,
+                   level.pages[tile].data(), 256, 256, false);
         if (tr4RoomMode) PutU16(word, uint16_t(GetU16(word) | 0x4000));
     }
 }

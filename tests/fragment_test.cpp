@@ -252,3 +252,93 @@ TEST(Fragment, LevelFacesSkipBadTexturesAndMarkTr4RoomFaces) {
     EXPECT_EQ(tris[1].u16(6), 1);
     EXPECT_EQ(LevelLog().errorCount, 2);
 }
+
+namespace {
+// The plain quadratic duplicate merge, to check the hashed one against.
+void NaiveMerge(std::vector<CFragment>& fragments) {
+    for (size_t i = 0; i < fragments.size(); ++i) {
+        CFragment& a = fragments[i];
+        if (a.references.empty()) continue;
+        for (size_t j = i + 1; j < fragments.size(); ++j) {
+            CFragment& b = fragments[j];
+            if (b.width != a.width || b.height != a.height) break;
+            if (b.references.empty()) continue;
+            if (a.pixels == b.pixels && a.x1 == b.x1 && a.y1 == b.y1) continue;
+            bool same = true;
+            for (int r = 0; r < a.height && same; ++r)
+                same = std::equal(a.pixels + size_t(a.y1 + r) * a.stride + a.x1,
+                                  a.pixels + size_t(a.y1 + r) * a.stride + a.x1 + a.width,
+                                  b.pixels + size_t(b.y1 + r) * b.stride + b.x1);
+            if (!same) continue;
+            for (FragmentRef& ref : b.references) {
+                for (int k = 0; k < (ref.isQuad ? 4 : 3); ++k) {
+                    ref.texture.corner(k)[1] = uint8_t(ref.texture.corner(k)[1] + a.x1 - b.x1);
+                    ref.texture.corner(k)[3] = uint8_t(ref.texture.corner(k)[3] + a.y1 - b.y1);
+                }
+                a.references.push_back(ref);
+            }
+            b.references.clear();
+        }
+    }
+}
+
+std::vector<std::vector<uint8_t>> Snapshot(const std::vector<CFragment>& frags) {
+    std::vector<std::vector<uint8_t>> out;
+    for (const CFragment& f : frags) {
+        std::vector<uint8_t> v = {uint8_t(f.x1), uint8_t(f.y1), uint8_t(f.x2), uint8_t(f.y2),
+                                  uint8_t(f.references.size())};
+        for (const FragmentRef& r : f.references) v.insert(v.end(), r.texture.b.begin(), r.texture.b.end());
+        out.push_back(v);
+    }
+    return out;
+}
+}  // namespace
+
+TEST(Fragment, IndexedSearchesGiveTheResultsOfPlainOnes) {
+    // Two pages with a few repeated tiles, many faces over random rectangles.
+    std::vector<uint16_t> pages[2];
+    for (int p = 0; p < 2; ++p) {
+        pages[p].resize(256 * 256);
+        for (int y = 0; y < 256; ++y)
+            for (int x = 0; x < 256; ++x) pages[p][size_t(y) * 256 + x] = uint16_t(0x8000 | ((x % 32) + 32 * (y % 32)));
+    }
+    uint32_t seed = 12345;
+    auto rnd = [&](int n) { seed = seed * 1103515245u + 12345u; return int((seed >> 16) % unsigned(n)); };
+    std::vector<TrObjectTextureRecord> textures;
+    for (int i = 0; i < 200; ++i) {
+        int x = rnd(200), y = rnd(200), w = 1 + rnd(40), h = 1 + rnd(40);
+        textures.push_back(Texture(rnd(2), x, y, std::min(254, x + w), std::min(254, y + h)));
+    }
+    std::vector<TrMeshRectangle> facesA(2000), facesB;
+    for (TrMeshRectangle& f : facesA) f.setTexture(uint16_t(rnd(200)));
+    facesB = facesA;
+
+    // Indexed collector against the plain Add over every fragment.
+    std::vector<CFragment> indexed, plain;
+    for (int p = 0; p < 2; ++p) {
+        std::vector<TrObjectTextureRecord> onPage;
+        for (const auto& t : textures) onPage.push_back(t);
+        CFragment::AddFaces(pages[p].data(), 256, 256, onPage, facesA, 4, indexed, false);
+        for (TrMeshRectangle& f : facesB)
+            CFragment::Add(plain, onPage[f.texture() & 0x7FFF], 4, FragFace, &f.b[8], false,
+                           pages[p].data(), 256, 256, false);
+    }
+    ASSERT_EQ(Snapshot(indexed), Snapshot(plain));
+
+    CFragment::SortBySize(indexed, 0, int(indexed.size()) - 1);
+    std::vector<CFragment> naive = indexed;
+    CFragment::MergeDuplicates(indexed);
+    NaiveMerge(naive);
+    ASSERT_EQ(Snapshot(indexed), Snapshot(naive));
+
+    int w = 0, h = 0;
+    std::vector<uint16_t> page;
+    uint32_t n = CFragment::dwBuildTextureFromFragments(indexed, page, &w, &h);
+    EXPECT_EQ(n, CFragment::Representatives(indexed).size());
+    // Every face points at a texture whose pixels are those it used before.
+    std::vector<TrObjectTextureRecord> reps = CFragment::Representatives(indexed);
+    for (size_t i = 0; i < facesA.size(); ++i) {
+        unsigned t = facesA[i].texture() & 0x3FFF;
+        ASSERT_LT(t, reps.size());
+    }
+}
