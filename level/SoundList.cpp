@@ -1,0 +1,320 @@
+#include "level/SoundList.h"
+
+#include <algorithm>
+
+#include "level/LevelLog.h"
+#include "level/TrLevel.h"
+#include "platform/Messages.h"
+
+namespace lithoscope {
+
+namespace {
+
+constexpr uint16_t kCountMask = 0x00FC;  // bits 2-7 of the flags word: sample count
+
+uint16_t SampleCountOf(int16_t flags) { return uint16_t((uint16_t(flags) >> 2) & 0x3F); }
+
+int16_t WithSampleCount(int16_t flags, uint32_t count) {
+    return int16_t((uint16_t(flags) & ~kCountMask) | ((std::min<uint32_t>(count, 0x3F)) << 2));
+}
+
+// Tomb Raider I sample-index entries are byte offsets into the level's sample data.
+bool IsOwnSampleOffset(const CTrLevel& level, uint32_t ref) {
+    return level.version != TrVersion1 || ref < level.sampleDataSize();
+}
+
+}  // namespace
+
+uint32_t TrSoundRecord::GetSampleRef(size_t j) const {
+    if (j < sampleRefs.size()) return sampleRefs[j];
+    return firstSample + uint32_t(j);
+}
+
+TrSoundRecord TrSoundRecord::CopyWithoutRefs() const {
+    TrSoundRecord r;
+    r.internalIndex = internalIndex;
+    r.firstSample = firstSample;
+    r.sampleCount = sampleCount;
+    r.volume = volume;
+    r.chance = chance;
+    r.flags = flags;
+    r.sampleIndex = sampleIndex;
+    return r;
+}
+
+int CTrSoundList::MapSlots(const CTrLevel& level) {
+    if (level.version == TrVersion1) return 256;
+    if (level.version == TrVersion4 && level.soundMapMode == 130) return 2048;
+    return 370;
+}
+
+std::unique_ptr<TrSoundRecord> CTrSoundList::RecordFromLevel(const CTrLevel& level, int slot,
+                                                             bool report) {
+    const uint32_t detailCount = level.soundDetailCount();
+    const uint32_t tableSize = level.sampleIndexCount();
+    const int16_t m = level.soundMap[slot];
+    if (m == -1) return nullptr;
+    if (m < 0 || uint32_t(m) >= detailCount) {
+        if (report)
+            AppendLogLine(StrFormat("Sound #%d: sound map entry %d is not one of the %u sound "
+                                    "details, sound skipped",
+                                    slot, m, detailCount),
+                          true);
+        return nullptr;
+    }
+    const TrSoundDetailRecord& d = level.soundDetails[size_t(m)];
+    const uint32_t first = d.sample();
+    if (first >= tableSize) {
+        if (report)
+            AppendLogLine(StrFormat("Sound #%d: its first sample %u is past the %u sample "
+                                    "indices, sound skipped",
+                                    slot, first, tableSize),
+                          true);
+        return nullptr;
+    }
+    auto r = std::make_unique<TrSoundRecord>();
+    r->internalIndex = slot;
+    r->firstSample = level.sampleIndices[first];
+    r->volume = d.s16(2);
+    r->chance = d.s16(4);
+    r->flags = d.s16(6);
+    r->sampleCount = SampleCountOf(r->flags);
+    r->sampleIndex = int16_t(first);
+    const uint32_t available = tableSize - first;
+    if (r->sampleCount > available) {
+        if (report)
+            AppendLogLine(StrFormat("Sound #%d: its %u samples from sample index %u run past "
+                                    "the %u sample indices, %u kept",
+                                    slot, unsigned(r->sampleCount), first, tableSize, available),
+                          true);
+        r->sampleCount = uint16_t(available);
+        r->flags = WithSampleCount(r->flags, available);
+    }
+    // Every entry is kept, so writing back reproduces tables whose entries are not
+    // consecutive (always the case for the byte offsets of Tomb Raider I).
+    r->sampleRefs.assign(level.sampleIndices.begin() + first,
+                         level.sampleIndices.begin() + first + r->sampleCount);
+    return r;
+}
+
+CTrSoundList::CTrSoundList(const CTrLevel& level) {
+    const int slots = MapSlots(level);
+    for (int i = 0; i < slots; ++i)
+        if (auto r = RecordFromLevel(level, i, true)) records_[i] = std::move(r);
+}
+
+CTrSoundList::CTrSoundList(const uint8_t* data, size_t size) {
+    ByteReader in(data, size, "sound list");
+    Read(in);
+}
+
+CTrSoundList::CTrSoundList(ByteReader& in) {
+    const std::string section = in.section();
+    in.setSection("sound list");
+    Read(in);
+    in.setSection(section);
+}
+
+void CTrSoundList::Read(ByteReader& in) {
+    const int32_t n = in.s32();
+    if (n < 0) in.fail("negative record count");
+    in.need(uint32_t(n), kRecordBytes);
+    for (int32_t k = 0; k < n; ++k) {
+        auto r = std::make_unique<TrSoundRecord>();
+        r->internalIndex = in.s32();
+        if (r->internalIndex < 0) in.fail("negative internal index");
+        r->firstSample = in.u32();
+        r->volume = in.s32();
+        r->sampleCount = in.u16();
+        r->chance = in.s16();
+        r->flags = in.s16();
+        records_[r->internalIndex] = std::move(r);
+    }
+}
+
+uint32_t CTrSoundList::GetSerializedSize() const {
+    return uint32_t(kRecordBytes * records_.size() + kHeaderBytes);
+}
+
+std::vector<uint8_t> CTrSoundList::Serialize(int* size) const {
+    std::vector<uint8_t> buffer(GetSerializedSize());
+    ByteWriter out(buffer);
+    Serialize(out);
+    if (size) *size = int(buffer.size());
+    return buffer;
+}
+
+void CTrSoundList::Serialize(ByteWriter& out) const {
+    out.s32(int32_t(records_.size()));
+    for (const auto& [index, r] : records_) {
+        out.s32(index);
+        out.u32(r->firstSample);
+        out.s32(r->volume);
+        out.u16(r->sampleCount);
+        out.s16(r->chance);
+        out.s16(r->flags);
+    }
+}
+
+bool CTrSoundList::Insert(std::unique_ptr<TrSoundRecord>&& record) {
+    if (!record || Contains(record->internalIndex)) return false;
+    const int32_t index = record->internalIndex;
+    records_[index] = std::move(record);
+    return true;
+}
+
+bool CTrSoundList::InsertFromDetail(int internalIndex, const TrSoundDetailRecord& detail,
+                                    uint32_t firstSample) {
+    if (Contains(internalIndex)) return false;
+    auto r = std::make_unique<TrSoundRecord>();
+    r->internalIndex = internalIndex;
+    r->firstSample = firstSample;
+    r->volume = detail.s16(2);
+    r->chance = detail.s16(4);
+    r->flags = detail.s16(6);
+    r->sampleCount = SampleCountOf(r->flags);
+    r->sampleIndex = int16_t(detail.sample());
+    records_[internalIndex] = std::move(r);
+    return true;
+}
+
+bool CTrSoundList::InsertFromLevel(const CTrLevel& level, int internalIndex) {
+    if (Contains(internalIndex)) return false;
+    if (internalIndex < 0 || internalIndex >= MapSlots(level)) {
+        AppendLogLine(StrFormat("Sound #%d is not in the %d-entry sound map of the level, "
+                                "sound skipped",
+                                internalIndex, MapSlots(level)));
+        return false;
+    }
+    std::unique_ptr<TrSoundRecord> r = RecordFromLevel(level, internalIndex, false);
+    if (!r) return false;
+    r->sampleRefs.clear();
+    records_[internalIndex] = std::move(r);
+    return true;
+}
+
+bool CTrSoundList::CopyEntry(const CTrSoundList& from, int internalIndex) {
+    const TrSoundRecord* source = from.Find(internalIndex);
+    if (!source || Contains(internalIndex)) return false;
+    records_[internalIndex] = std::make_unique<TrSoundRecord>(source->CopyWithoutRefs());
+    return true;
+}
+
+bool CTrSoundList::Contains(int internalIndex) const {
+    return records_.count(internalIndex) != 0;
+}
+
+TrSoundRecord* CTrSoundList::Find(int internalIndex) {
+    auto it = records_.find(internalIndex);
+    return it == records_.end() ? nullptr : it->second.get();
+}
+
+const TrSoundRecord* CTrSoundList::Find(int internalIndex) const {
+    auto it = records_.find(internalIndex);
+    return it == records_.end() ? nullptr : it->second.get();
+}
+
+void CTrSoundList::Erase(int internalIndex) { records_.erase(internalIndex); }
+
+void CTrSoundList::Merge(const CTrSoundList& from, bool remove) {
+    if (&from == this) {
+        // Every index is present already; removing takes them all.
+        if (remove) records_.clear();
+        return;
+    }
+    for (const auto& [index, r] : from.records_) {
+        if (remove)
+            Erase(index);
+        else if (!Contains(index))
+            records_[index] = std::make_unique<TrSoundRecord>(r->CopyWithoutRefs());
+    }
+}
+
+void CTrSoundList::WriteToLevel(CTrLevel& level) const {
+    const int slots = MapSlots(level);
+    std::vector<TrSoundDetailRecord> details;
+    details.reserve(records_.size());
+    std::vector<uint32_t> table;
+    // Tomb Raider IV plays the level's sample at a detail's table position, so the table
+    // and every position stay as they are.
+    const bool keepPositions = level.version == TrVersion4;
+    if (keepPositions) table = level.sampleIndices;
+    const uint32_t positions =
+        std::min<uint32_t>(uint32_t(table.size()), uint32_t(level.samples.size()));
+    std::fill(level.soundMap, level.soundMap + slots, int16_t(-1));
+
+    std::vector<uint32_t> refs;
+    for (const auto& [index, r] : records_) {
+        if (index < 0 || index >= slots) {
+            AppendLogLine(StrFormat("Sound #%d has no slot in the %d-entry sound map of the "
+                                    "level, sound not written",
+                                    index, slots));
+            continue;
+        }
+        uint32_t first = 0;
+        uint32_t kept = 0;
+        if (keepPositions) {
+            // Only sounds read from this level have their samples in it.
+            first = uint16_t(r->sampleIndex);
+            if (r->sampleRefs.empty() || first >= positions) {
+                AppendLogLine(StrFormat("Sound #%d: its samples are not among the %u samples "
+                                        "of the level, sound not written",
+                                        index, positions));
+                continue;
+            }
+            kept = std::min<uint32_t>(r->sampleCount, positions - first);
+        } else {
+            refs.clear();
+            for (uint32_t j = 0; j < r->sampleCount; ++j) {
+                const uint32_t ref = r->GetSampleRef(j);
+                if (IsOwnSampleOffset(level, ref)) refs.push_back(ref);
+            }
+            first = uint32_t(table.size());
+            kept = uint32_t(refs.size());
+            if (kept == 0 && r->sampleCount != 0) {
+                AppendLogLine(StrFormat("Sound #%d: none of its %u samples is in the %u bytes "
+                                        "of sample data of the level, sound not written",
+                                        index, unsigned(r->sampleCount),
+                                        level.sampleDataSize()));
+                continue;
+            }
+        }
+        int16_t flags = r->flags;
+        if (kept < r->sampleCount) {
+            AppendLogLine(StrFormat("Sound #%d: %u of its %u samples are past the samples of "
+                                    "the level, dropped",
+                                    index, unsigned(r->sampleCount - kept),
+                                    unsigned(r->sampleCount)));
+            flags = WithSampleCount(flags, kept);
+        }
+        // The detail's sample field is 16 bits wide.
+        if (first > 0xFFFF) {
+            AppendLogLine(StrFormat("Sound #%d: its first sample %u does not fit a sound "
+                                    "detail, sound not written",
+                                    index, first));
+            continue;
+        }
+        TrSoundDetailRecord d;
+        d.setU16(0, uint16_t(first));
+        d.setU16(2, uint16_t(r->volume));
+        d.setS16(4, r->chance);
+        d.setS16(6, flags);
+        level.soundMap[index] = int16_t(details.size());
+        details.push_back(d);
+        if (!keepPositions) table.insert(table.end(), refs.begin(), refs.end());
+    }
+    level.soundDetails = std::move(details);
+    level.sampleIndices = std::move(table);
+}
+
+void CTrLevel::MergeMoveableSounds() {
+    for (const auto& moveable : moveableList) {
+        if (!moveable) continue;
+        const CTrSoundList* sounds = MoveableSoundList(*moveable);
+        if (!sounds) continue;
+        if (!soundList) soundList.reset(new CTrSoundList());
+        soundList->Merge(*sounds, false);
+    }
+}
+
+}  // namespace lithoscope
