@@ -1,8 +1,12 @@
 // The one program: "s" on the command line runs the batch converter with no display;
 // anything else starts the editor.
-#include <cstdio>
+#include "app/BatchMode.h"
+#include "app/CmdLine.h"
+#include "editor/EditorMain.h"
 
 int main(int argc, char** argv) {
-    std::fprintf(stderr, "lithoscope: the interactive editor is not available in this build\n");
-    return 1;
+    lithoscope::CCmdLine cmdLine;
+    lithoscope::ParseCommandLine(argc, argv, cmdLine);
+    if (cmdLine.m_bBatch) return lithoscope::ProcessStatus(lithoscope::RunBatch(cmdLine));
+    return lithoscope::RunEditor(argc, argv);
 }

@@ -7,6 +7,7 @@
 
 #include "level/TrLstMsh.h"
 #include "level/TrLstSpr.h"
+#include "level/TrMvb.h"
 
 using namespace lithoscope;
 
@@ -28,5 +29,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Try<CTrLstMsh>(buffer);
     Try<CTrStatMsh>(buffer);
     Try<CTrLstSpr>(buffer);
+    Try<CTrMvb>(buffer);
     return 0;
 }

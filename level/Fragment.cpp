@@ -412,7 +412,8 @@ uint32_t CFragment::dwBuildTextureFromFragments(std::vector<CFragment>& fragment
             for (auto it = std::lower_bound(bucket.begin(), bucket.end(), di); it != bucket.end();
                  ++it) {
                 FragmentRef& e = f.references[*it];
-                if (e.done || RefsDiffer(e, d)) continue;
+                // d first: a quad never joins the group of a triangle with its corners.
+                if (e.done || RefsDiffer(d, e)) continue;
                 const bool wasAnimated = animatedWritten;
                 WriteBack(e, d, n, animatedWritten);
                 if (e.kind == FragAnimatedEntry && wasAnimated) continue;

@@ -110,6 +110,13 @@ public:
     static std::vector<CFragment> CollectMeshFragments(CTrLevel& level,
                                                        const std::vector<TrMeshRecord*>& meshes);
 
+    // Every texture use of the level's object model (moveable and static-mesh faces,
+    // sprite-list textures), its animated-texture entries and room faces, for the save.
+    // sourcePages receives the objects' pages that the fragments are cut from: keep it
+    // while the fragments are used.
+    static std::vector<CFragment> CollectLevelFragments(
+        CTrLevel& level, std::vector<std::vector<uint16_t>>& sourcePages);
+
     // Height descending, then width descending.
     static void SortBySize(std::vector<CFragment>& fragments, int first, int last);
     // Merges fragments of equal size and pixels; returns the bytes saved.

@@ -110,6 +110,9 @@ struct CatalogCaption {
     int32_t icon = 0;
 };
 
+// Default data path of an edition never set: one separator.
+constexpr const char* kDefaultDataPath = "/";
+
 class CGameCatalog {
 public:
     // Catalog file names, looked up ignoring case in the catalog folder.

@@ -238,22 +238,26 @@ void GetTextureBounds(TrObjectTextureRecord& texture, int cornerCount, int* left
     }
     // axis 0: x (bytes 0, 1 of a corner), axis 1: y (bytes 2, 3).
     auto pixel = [&](int k, int axis) { return int(texture.corner(k)[2 * axis + 1]); };
-    auto effective = [&](int k, int axis) {
-        return pixel(k, axis) + int(int8_t(texture.corner(k)[2 * axis]));
+    // A coordinate byte of 1 adds 1, one of 255 subtracts 1, 0 nothing. Tomb Raider III and
+    // IV files hold 127 there: such a corner counts as lying inside on either side, so its
+    // rectangle is its pixels' and its bytes stay as they are.
+    auto effective = [&](int k, int axis, bool high) {
+        const uint8_t c = texture.corner(k)[2 * axis];
+        return pixel(k, axis) + (c == 1 ? 1 : c == 255 ? -1 : c == 0 ? 0 : high ? -1 : 1);
     };
     // low side: smallest values, coordinate 1; high side: largest values, coordinate 255.
     auto settle = [&](int axis, bool high) {
-        int bestPixel = pixel(0, axis), bestEffective = effective(0, axis);
+        int bestPixel = pixel(0, axis), bestEffective = effective(0, axis, high);
         for (int k = 1; k < n; ++k) {
             bestPixel = high ? std::max(bestPixel, pixel(k, axis))
                              : std::min(bestPixel, pixel(k, axis));
-            bestEffective = high ? std::max(bestEffective, effective(k, axis))
-                                 : std::min(bestEffective, effective(k, axis));
+            bestEffective = high ? std::max(bestEffective, effective(k, axis, high))
+                                 : std::min(bestEffective, effective(k, axis, high));
         }
         bool beyond = high ? bestEffective >= bestPixel : bestEffective <= bestPixel;
         if (!beyond) return bestPixel;
         for (int k = 0; k < n; ++k)
-            if (effective(k, axis) == bestEffective)
+            if (effective(k, axis, high) == bestEffective)
                 texture.corner(k)[2 * axis] = high ? 255 : 1;
         return high ? std::min(bestEffective + 1, 255) : std::max(bestEffective - 1, 0);
     };

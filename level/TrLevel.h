@@ -57,8 +57,8 @@ public:
     CTrMvb* FindMoveable(int id) const;
     CTrStatMsh* FindStaticMesh(int id) const;
     CTrLstSpr* FindSpriteSequence(int id) const;
-    // The mesh of mesh pointer p, or null for a dummy (a pointer at offset 0 whose mesh
-    // holds nothing) and for an index past the table.
+    // The mesh of mesh pointer p, or null for a dummy (a mesh that holds nothing) and for
+    // an index past the table.
     const TrMeshRecord* MeshForPointer(uint32_t p) const;
     // Merges every moveable's own sound list into the level's.
     void MergeMoveableSounds();
@@ -68,6 +68,11 @@ public:
 
     // Appends the palette tile page and its 512 textures; coloured faces become textured.
     void AddPaletteTile(const uint8_t palette[256][3], const uint8_t palette16[256][4]);
+    // Object model (ObjectModelBuild.cpp, SavePrep.cpp): builds the objects from the flat
+    // arrays (the lists replace any earlier ones), and writes them back into the arrays
+    // before a save, consuming them. A failed preparation leaves the level as it was.
+    void BuildObjects(ILevelProgress* progress);
+    void PrepareForSave(ILevelProgress* progress, bool keepUnused);
     // Sets or clears intensity alpha on every textured face of the mesh.
     void ApplyIntensityAlpha(TrMeshRecord& mesh, std::vector<TrObjectTextureRecord>& textures,
                              bool on) const;

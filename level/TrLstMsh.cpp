@@ -26,16 +26,19 @@ std::vector<const TrMeshRecord*> PointersTo(const std::vector<TrMeshRecord>& mes
 }  // namespace
 
 const TrMeshRecord* CTrLevel::MeshForPointer(uint32_t p) const {
-    if (p >= meshPointers.size() || p >= meshes.size() || !meshes[p]) {
+    const size_t index = p < meshPointers.size() ? meshPointers[p] : meshes.size();
+    if (index >= meshes.size() || !meshes[index]) {
         AppendLogLine(StrFormat("ERROR: mesh pointer %u past the %u mesh pointers", p,
                                 unsigned(meshPointers.size())),
                       true);
         return nullptr;
     }
-    const TrMeshRecord* mesh = meshes[p].get();
-    // Offset 0 stands for "no mesh" only when the mesh there holds nothing.
-    if (meshPointers[p] == 0 && mesh->vertices.empty()) return nullptr;
-    return mesh;
+    const TrMeshRecord* mesh = meshes[index].get();
+    // A mesh that holds nothing stands for "no mesh" (the dummy a save writes first).
+    const bool empty = mesh->vertices.empty() && mesh->texturedRectangles.empty() &&
+                       mesh->texturedTriangles.empty() && mesh->colouredRectangles.empty() &&
+                       mesh->colouredTriangles.empty();
+    return empty ? nullptr : mesh;
 }
 
 std::vector<uint16_t> CTrLstMsh::Page16() const {

@@ -1,9 +1,112 @@
 #pragma once
-// Moveables: a mesh list with its mesh tree, animations and sounds.
+// Moveables (.trmvb): a mesh list with the mesh tree that places each mesh relative to its
+// parent, the animations (a CAnimMgr of CTRAnimTrack) and the sounds they play.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "level/Anim.h"
+#include "level/GameCatalog.h"
+#include "level/SoundList.h"
+#include "level/TrAnimData.h"
 #include "level/TrLstMsh.h"
 
 namespace lithoscope {
 
-class CTrMvb : public CTrLstMsh {};
+class CTrLevel;
+
+// Places mesh i (entry i - 1) relative to its parent, in level axes.
+struct TrMeshTreeEntry {
+    static constexpr size_t kSize = 16;
+    static constexpr int32_t kPop = 1;   // take the parent position from the stack first
+    static constexpr int32_t kPush = 2;  // save the parent position before placing
+    int32_t flags = 0;
+    int32_t dx = 0;
+    int32_t dy = 0;
+    int32_t dz = 0;
+    bool operator==(const TrMeshTreeEntry& o) const {
+        return flags == o.flags && dx == o.dx && dy == o.dy && dz == o.dz;
+    }
+};
+
+class CTrMvb : public CTrLstMsh {
+public:
+    static constexpr uint8_t kFormat = 3;
+    static constexpr int32_t kFileGameVersion = 4;
+    // Positions the bounding-box walk can save.
+    static constexpr int kTreeStackDepth = 3;
+
+    // An empty moveable: format 3, kind 3, game version 4, no meshes, an empty animation
+    // manager and sound list.
+    CTrMvb();
+    // From a .trmvb image. Any header loads (the moveable reports format 3, kind 3, game
+    // version 4); a short, lying or damaged image throws a LevelError.
+    explicit CTrMvb(const std::vector<uint8_t>& buffer);
+    explicit CTrMvb(ByteReader&& in);
+    // From a level's moveable record: meshes with their own page, mesh tree, every
+    // animation decoded and checked, the sounds of its play-sound commands. Repairs are
+    // logged in the level log. With a catalog, the moveable's entry is attached.
+    CTrMvb(const TrMoveableRecord& record, CTrLevel& level, CGameCatalog* catalog = nullptr);
+    ~CTrMvb() override;
+    CTrMvb(const CTrMvb&) = delete;
+    CTrMvb& operator=(const CTrMvb&) = delete;
+
+    static std::unique_ptr<CTrMvb> LoadFile(const std::string& path) {
+        return LoadObjectFile<CTrMvb>(path);
+    }
+
+    int GetSize() const override;
+    void Clear(bool chain) override;
+    // The box over the mesh tree (meshIndex -1: all meshes placed by the tree; otherwise
+    // that mesh's own box).
+    void GetBoundingBox(BoundingBox* out, int meshIndex, const CMatrix4* transform) const override;
+
+    // animations: tree, manager, sounds and display links freed; always: catalog entry,
+    // firstMesh, noAnimations; chain and meshes: the mesh list too.
+    void ClearParts(bool chain, bool meshes, bool animations);
+    // A new empty manager and sound list; the tree stays.
+    void ResetAnimations();
+    // A copy of meshCount - 1 entries (meshCount 0: the current mesh count).
+    void SetMeshTree(const TrMeshTreeEntry* entries, int meshCount);
+    void SetCatalogEntry(std::unique_ptr<CatalogMoveableEntry> entry);
+    // The catalog's entry for this moveable's id in the level of that version and name.
+    void AttachCatalogEntry(CGameCatalog& catalog, int32_t levelVersion,
+                            const std::string& levelName);
+    // Moves the parts of another moveable here; the donor keeps nothing of what moved.
+    void TakeOver(CTrMvb& donor, bool meshes, bool animations);
+
+    // Animation i as a Tomb Raider track; null when absent.
+    CTRAnimTrack* GetTrack(int i) const;
+    int32_t animationCount() const { return animations ? animations->count() : 0; }
+
+    std::vector<TrMeshTreeEntry> meshTree;  // meshCount - 1 entries
+    std::unique_ptr<CAnimMgr> animations;
+    std::unique_ptr<CTrSoundList> sounds;
+    uint8_t noAnimations = 0;
+    std::unique_ptr<CatalogMoveableEntry> catalogEntry;
+    int32_t useBodyFrom = -1;
+    int32_t showWith = -1;
+    uint8_t showRealMeshes = 0;
+    uint8_t showAssociated = 0;
+    int32_t firstMesh = -1;
+
+    // Operands a command stores in the moveable part: at most four, none for a code
+    // without an operand count.
+    static uint32_t StoredOperands(const TrAnimCommand& command);
+
+protected:
+    void SerializeParts(ByteWriter& out) const override;
+
+private:
+    void ResetDisplayState();
+    void ReadMoveablePart(ByteReader& in);
+    // Entry i - 1 of the tree, or a zero entry past its end.
+    TrMeshTreeEntry TreeEntry(size_t i) const;
+    // Construction from a level.
+    void BuildFromLevel(const TrMoveableRecord& record, CTrLevel& level);
+    void BuildAnimations(const TrMoveableRecord& record, CTrLevel& level, int position);
+    void CollectSounds(const CTrLevel& level, int position);
+};
 
 }  // namespace lithoscope

@@ -1,0 +1,58 @@
+#pragma once
+// The application's main window: menus, toolbar, status bar, the view switches of the run
+// (object toolbox, manual camera, show axis), the 3D view's background colour and the
+// options commands.
+#include <cstdint>
+#include <vector>
+
+#include <wx/docmdi.h>
+
+class wxToolBar;
+
+namespace lithoscope {
+
+class CChildFrame;
+
+class CMainFrame : public wxDocMDIParentFrame {
+public:
+    CMainFrame();
+    // The framework's creation, then toolbar, status bar and the check buttons; false
+    // when a step fails.
+    bool Create(wxDocManager* manager, const wxString& title);
+
+    void ShowToolbox(bool show, bool store);
+    void SetManualCamera(bool manual);
+    void SetShowAxis(bool show);
+    // Walks the document child frames; null (and the walk ends) after the last one.
+    CChildFrame* GetNextChildFrame();
+    // Every document child frame, in the order of the walk.
+    std::vector<CChildFrame*> ChildFrames() const;
+
+    void OnOptionsLevelPaths();
+    void OnOptionsDisplay();
+    void OnOptionsSound();
+
+    // Menu 128 (no document) and menu 129 (a document window).
+    static wxMenuBar* CreateMenu128(wxDocManager* manager);
+    static wxMenuBar* CreateMenu129(wxDocManager* manager);
+
+    bool m_bToolboxShown = false;
+    bool m_bManualCamera = false;
+    bool m_bShowAxis = false;
+    uint32_t m_crBackground;  // 0x00BBGGRR
+
+    wxToolBar* GetMainToolBar() const { return m_pToolBar; }
+    // Whether the toolbar's check button at that position is checked.
+    bool IsButtonChecked(int position) const;
+
+private:
+    void CheckButton(int position, bool checked);
+    void OnCommand(wxCommandEvent& event);
+    void OnUpdateCheck(wxUpdateUIEvent& event);
+    void OnUpdateDisabled(wxUpdateUIEvent& event);
+
+    wxToolBar* m_pToolBar = nullptr;
+    int m_nChildWalk = -1;  // position of GetNextChildFrame, -1 when no walk is under way
+};
+
+}  // namespace lithoscope

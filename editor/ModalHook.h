@@ -1,0 +1,32 @@
+#pragma once
+// Every modal dialog and file chooser of the editor runs through these calls, so the
+// suites can answer them without a modal loop.
+#include <functional>
+#include <string>
+
+class wxDialog;
+class wxWindow;
+
+namespace lithoscope {
+
+// Runs the dialog modally (ShowModal) or through the installed runner; returns the
+// dialog's end code (wxID_OK, wxID_CANCEL...).
+int RunModalDialog(wxDialog& dialog);
+using ModalDialogRunner = std::function<int(wxDialog&)>;
+ModalDialogRunner SetModalDialogRunner(ModalDialogRunner runner);
+
+// The save-file chooser: returns the chosen path, "" for Cancel.
+struct SaveFileRequest {
+    std::string initialPath;
+    std::string filter;  // wx form: "Text|*.a;*.b"
+};
+std::string ChooseSaveFile(wxWindow* parent, const SaveFileRequest& request);
+using SaveFileChooser = std::function<std::string(const SaveFileRequest&)>;
+SaveFileChooser SetSaveFileChooser(SaveFileChooser chooser);
+
+// The folder chooser of the level-path dialog: "" for Cancel.
+std::string ChooseFolder(const std::string& title);
+using FolderChooser = std::function<std::string(const std::string& title)>;
+FolderChooser SetFolderChooser(FolderChooser chooser);
+
+}  // namespace lithoscope

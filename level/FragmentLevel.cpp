@@ -1,0 +1,155 @@
+// The fragments of a whole level for its save: every texture use of the object model,
+// the animated-texture entries and the room faces.
+#include "level/Fragment.h"
+
+#include <algorithm>
+
+#include "level/LevelLog.h"
+#include "level/TrLevel.h"
+#include "level/TrLstMsh.h"
+#include "level/TrLstSpr.h"
+#include "level/TrMvb.h"
+#include "platform/Messages.h"
+
+namespace lithoscope {
+
+namespace {
+
+bool FourthCornerEmpty(const TrObjectTextureRecord& t) {
+    const uint8_t* c = t.corner(3);
+    return c[0] == 0 && c[1] == 0 && c[2] == 0 && c[3] == 0;
+}
+
+// The member entries of the animated-texture ranges, in order; the walk stops at the end
+// of the words.
+std::vector<uint16_t*> AnimatedMembers(std::vector<uint16_t>& words) {
+    std::vector<uint16_t*> members;
+    if (words.empty()) return members;
+    const size_t ranges = words[0];
+    size_t pos = 1;
+    for (size_t r = 0; r < ranges && pos < words.size(); ++r) {
+        const size_t count = size_t(words[pos++]) + 1;
+        for (size_t j = 0; j < count && pos < words.size(); ++j) members.push_back(&words[pos++]);
+    }
+    return members;
+}
+
+// An object's page as 16-bit pixels 256 wide, in whole bands of 256 rows (at least as many
+// as its textures name), the rest 0xFFFF: a texture's rectangle, whose sides may lie a
+// pixel or two beyond what the object's own page holds, is always inside it.
+std::vector<uint16_t> PaddedPage(const CTrObjGfx& object, int* rows) {
+    size_t bands = (size_t(object.height) + 255) / 256;
+    for (const TrObjectTextureRecord& t : object.textures)
+        bands = std::max<size_t>(bands, size_t(t.page() & 0xFF) + 1);
+    std::vector<uint16_t> page(bands * 256 * 256, 0xFFFF);
+    const size_t w = std::min<size_t>(object.width, 256);
+    const size_t bytesPerPixel = object.bitsPerPixel / 8;
+    if (object.bitsPerPixel == 16 || object.bitsPerPixel == 32) {
+        for (size_t y = 0; y < object.height && y < bands * 256; ++y)
+            for (size_t x = 0; x < w; ++x) {
+                const size_t i = (y * object.width + x) * bytesPerPixel;
+                if (i + bytesPerPixel > object.pixels.size()) continue;
+                const uint8_t* p = &object.pixels[i];
+                page[y * 256 + x] =
+                    bytesPerPixel == 2
+                        ? GetU16(p)
+                        : uint16_t(((p[2] >> 3) << 10) | ((p[1] >> 3) << 5) | (p[0] >> 3) |
+                                   (p[3] >= 128 ? 0x8000 : 0));
+            }
+    }
+    *rows = int(bands * 256);
+    return page;
+}
+
+}  // namespace
+
+std::vector<CFragment> CFragment::CollectLevelFragments(
+    CTrLevel& level, std::vector<std::vector<uint16_t>>& sourcePages) {
+    const bool tr4 = level.version == TrVersion4;
+    std::vector<uint16_t*> members = AnimatedMembers(level.animatedTextures);
+
+    size_t slots = members.size();
+    size_t objects = 0;
+    for (const auto& m : level.moveableList)
+        if (m) slots += m->textures.size(), ++objects;
+    for (const auto& s : level.staticMeshList)
+        if (s) slots += s->textures.size(), ++objects;
+    for (const auto& s : level.spriteList)
+        if (s) slots += s->textures.size(), ++objects;
+    for (const TrRoomRecord& room : level.rooms)
+        slots += room.rectangles.size() + room.triangles.size();
+    std::vector<CFragment> fragments;
+    fragments.reserve(slots);
+    sourcePages.reserve(sourcePages.size() + objects);
+
+    // Mesh faces of an object, last mesh first, dummies skipped.
+    auto addMeshes = [&](CTrLstMsh& object) {
+        int rows = 0;
+        sourcePages.push_back(PaddedPage(object, &rows));
+        const uint16_t* page = sourcePages.back().data();
+        for (size_t i = object.meshes.size(); i-- > 0;) {
+            TrMeshRecord& m = object.meshes[i];
+            if (m.dummy) continue;
+            AddFaces(page, 256, rows, object.textures, m.texturedRectangles, 4, fragments, true);
+            AddFaces(page, 256, rows, object.textures, m.texturedTriangles, 3, fragments, true);
+        }
+    };
+    for (auto& m : level.moveableList)
+        if (m) addMeshes(*m);
+    for (auto& s : level.staticMeshList)
+        if (s) addMeshes(*s);
+
+    // Sprite-list textures: the list's page is a stack of 256-row bands.
+    for (auto& list : level.spriteList) {
+        if (!list) continue;
+        int rows = 0;
+        sourcePages.push_back(PaddedPage(*list, &rows));
+        const std::vector<uint16_t>& source = sourcePages.back();
+        FragmentSourceIndex index(fragments);
+        for (TrObjectTextureRecord& t : list->textures)
+            AddIndexed(fragments, &index, t, 4, FragTextureRecord, &t, false, source.data(), 256,
+                       rows, true);
+    }
+
+    // Animated-texture entries: room textures of a Tomb Raider IV level (those on object
+    // pages only), else object textures.
+    {
+        const std::vector<TrObjectTextureRecord>& table = tr4 ? level.roomTextures : level.objectTextures;
+        const unsigned firstObjectPage = level.roomPageCount;
+        const unsigned endObjectPage = unsigned(level.roomPageCount) + level.objectPageCount;
+        FragmentSourceIndex index(fragments);
+        for (uint16_t* entry : members) {
+            const unsigned i = *entry & 0x3FFF;
+            if (i >= table.size()) {
+                AppendLogLine(StrFormat("ERROR: animated texture %u past the %u textures, skipped",
+                                        i, unsigned(table.size())),
+                              true);
+                continue;
+            }
+            const TrObjectTextureRecord& t = table[i];
+            const unsigned tile = t.page() & 0x7FFF;
+            if (tr4 && (tile < firstObjectPage || tile >= endObjectPage)) continue;
+            if (tile >= level.pages.size()) {
+                AppendLogLine(StrFormat("ERROR: animated texture %u on page %u past the %u pages, "
+                                        "skipped",
+                                        i, tile, unsigned(level.pages.size())),
+                              true);
+                continue;
+            }
+            const bool triangle = tr4 ? (t.page() & 0x8000) != 0 : FourthCornerEmpty(t);
+            AddIndexed(fragments, &index, t, triangle ? 3 : 4, FragAnimatedEntry, entry, false,
+                       level.pages[tile].data(), 256, 256, false);
+            if (tr4) *entry = uint16_t(*entry | 0x4000);
+        }
+    }
+
+    // Room faces.
+    const std::vector<TrObjectTextureRecord>& roomTable = tr4 ? level.roomTextures : level.objectTextures;
+    for (TrRoomRecord& room : level.rooms) {
+        AddLevelFaces(level, roomTable, room.rectangles, 4, fragments, tr4);
+        AddLevelFaces(level, roomTable, room.triangles, 3, fragments, tr4);
+    }
+    return fragments;
+}
+
+}  // namespace lithoscope

@@ -1,0 +1,746 @@
+// Level files: the containers of Tomb Raider I-III (palettes and raw pages before the
+// level data) and Tomb Raider IV (zlib chunks and samples), load and save.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+
+#include "level/LevelLog.h"
+#include "level/LevelProgress.h"
+#include "level/ObjectModel.h"
+#include "level/Pixels.h"
+#include "level/TrLevel.h"
+#include "platform/Files.h"
+#include "platform/Messages.h"
+#include "platform/SampleConvert.h"
+#include "platform/Settings.h"
+
+namespace lithoscope {
+
+// ---- Object model seam -----------------------------------------------------------------
+// The object model: CTrLevel::BuildObjects after a load and after a save, the save
+// preparation before a save. The preparation is kept until the object model is built
+// again: when building the image failed, the level goes back to what it was before the
+// save (object model included) instead of being rebuilt from half-written arrays.
+namespace {
+bool ObjectModelAvailable() { return true; }
+struct PendingPreparation {
+    const CTrLevel* level = nullptr;
+    std::unique_ptr<LevelSaveRollback> rollback;
+} g_pendingPreparation;
+
+void BuildObjectModel(CTrLevel& level, ILevelProgress* progress) {
+    if (g_pendingPreparation.level == &level) {
+        std::unique_ptr<LevelSaveRollback> rollback = std::move(g_pendingPreparation.rollback);
+        g_pendingPreparation.level = nullptr;
+        if (std::uncaught_exceptions() > 0) {  // the save failed
+            if (rollback) rollback->Restore();
+            return;
+        }
+    }
+    level.BuildObjects(progress);
+}
+void PrepareObjectModel(CTrLevel& level, ILevelProgress* progress, bool keepUnused) {
+    g_pendingPreparation.rollback.reset();
+    g_pendingPreparation.level = &level;  // a preparation that throws has restored the level
+    g_pendingPreparation.rollback = PrepareLevelForSave(level, progress, keepUnused);
+}
+}  // namespace
+// ------------------------------------------------------------------------------------------
+
+namespace {
+
+constexpr uint32_t kMagicTr1 = 0x00000020;
+constexpr uint32_t kMagicTr2 = 0x0000002D;
+constexpr uint32_t kMagicTr3 = 0xFF180038;
+constexpr uint32_t kMagicTr3Old = 0xFF080038;
+constexpr uint32_t kMagicTr4 = 0x00345254;           // "TR4\0"
+constexpr uint32_t kMagicTr4Encrypted = 0x63345254;  // "TR4c"
+
+// No zlib stream inflates to more than about 1032 times its size.
+constexpr uint64_t kMaxInflateRatio = 1032;
+constexpr uint64_t kMaxUnpacked = uint64_t(1) << 30;
+
+const char* const kCaption = "Lithoscope";
+// Kept as variables: the texts are the system's own, flags and all.
+const char* const kUnableToOpen = "Unable to open %s.\n";
+const char* const kCantGetSize = "Can't get the size of the file (error %ld).\n";
+const char* const kCantRead = "Can't read the data (error %ld).\n";
+const char* const kCantCreate = "Can't create the file %s (err 0x%0.8X).\n";
+const char* const kCantWrite = "Can't write the data (error %ld).\n";
+const char* const kDetectedErrors =
+    "Warning: found %d errors parsing file %s\r\n\r\nThe found errors have been fixed anyway "
+    "you should save current tr4 file to save the error fixing.\r\nYou can find more infos "
+    "about detected errors in log file saved in: %s";
+
+void ShowError(const std::string& text) {
+    ShowMessage(text, kCaption, MsgButtons::Ok, MsgIcon::Error);
+}
+
+// Formats one of the fixed texts above (not literals, so printf checks don't apply).
+template <class... A>
+std::string Text(const char* fmt, A... args) {
+    const int n = std::snprintf(nullptr, 0, fmt, args...);
+    if (n <= 0) return std::string();
+    std::string s(size_t(n) + 1, '\0');
+    std::snprintf(&s[0], s.size(), fmt, args...);
+    s.resize(size_t(n));
+    return s;
+}
+
+// Closes the progress window when the operation ends, however it ends.
+class ProgressScope {
+public:
+    ProgressScope(bool show, const char* kind, const std::string& title)
+        : window_(show ? CreateLevelProgress(kind, title) : nullptr) {}
+    ~ProgressScope() {
+        if (window_) window_->Close();
+    }
+    ILevelProgress* get() const { return window_.get(); }
+    void range(size_t max) const {
+        if (window_) window_->SetMainRange(uint32_t(std::min<size_t>(max, UINT32_MAX)));
+    }
+    void pos(size_t p) const {
+        if (window_) window_->SetMainPos(uint32_t(std::min<size_t>(p, UINT32_MAX)));
+    }
+
+private:
+    std::unique_ptr<ILevelProgress> window_;
+};
+
+// After a save with rebuilding, the object model is built again, also when the image
+// could not be built.
+class RebuildScope {
+public:
+    RebuildScope(CTrLevel& level, bool rebuild, ILevelProgress* progress)
+        : level_(level), rebuild_(rebuild), progress_(progress) {}
+    ~RebuildScope() {
+        if (!rebuild_) return;
+        try {
+            BuildObjectModel(level_, progress_);
+        } catch (const std::exception& e) {
+            AppendLogLine(std::string("Object model not rebuilt after saving: ") + e.what(), true);
+        }
+    }
+
+private:
+    CTrLevel& level_;
+    bool rebuild_;
+    ILevelProgress* progress_;
+};
+
+void ReadChunk(ByteReader& in, TrPackedChunk& chunk, const char* what) {
+    in.setSection(what);
+    chunk.unpackedSize = in.u32();
+    const uint32_t packed = in.u32();
+    chunk.data = in.take(packed);
+}
+
+void WriteChunk(ByteWriter& out, const TrPackedChunk& chunk) {
+    out.u32(chunk.unpackedSize);
+    out.u32(chunk.packedSize());
+    out.bytes(chunk.data.data(), chunk.data.size());
+}
+
+// Inflates a chunk that must give exactly its unpacked size, after checking that size
+// against what its packed bytes could hold.
+void InflateChunk(const TrPackedChunk& chunk, std::vector<uint8_t>& out, const char* what) {
+    if (chunk.unpackedSize > kMaxUnpacked ||
+        chunk.unpackedSize > uint64_t(chunk.packedSize()) * kMaxInflateRatio + 64)
+        throw FormatError(what, 0, "unpacked size out of bounds");
+    uint32_t rows = 0;
+    const int status = DecompressChunk(chunk, false, out, &rows);
+    if (status != Z_OK || out.size() != chunk.unpackedSize)
+        throw FormatError(what, 0, StrFormat("does not inflate to its size (zlib %d)", status));
+}
+
+void DeflateChunk(const uint8_t* data, size_t size, TrPackedChunk& chunk, const char* what) {
+    const int status = CompressToChunk(data, size, chunk);
+    if (status != Z_OK)
+        throw LevelError(StrFormat("zlib could not compress the %s (error %d)", what, status));
+}
+
+// 16-bit pages as little-endian bytes, one after the other.
+void PutPages16(uint8_t* out, const std::vector<TrPage>& pages) {
+    for (const TrPage& page : pages) {
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        std::memcpy(out, page.data(), kPage16Bytes);
+        out += kPage16Bytes;
+#else
+        for (size_t i = 0; i < kPagePixels; ++i, out += 2) PutU16(out, page[i]);
+#endif
+    }
+}
+
+// One 16-bit page from its little-endian bytes.
+void GetPage16(TrPage& page, const uint8_t* src) {
+    page.resize(kPagePixels);
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    std::memcpy(page.data(), src, kPage16Bytes);
+#else
+    for (size_t i = 0; i < kPagePixels; ++i) page[i] = GetU16(src + 2 * i);
+#endif
+}
+
+void CheckPages(const std::vector<TrPage>& pages) {
+    for (size_t i = 0; i < pages.size(); ++i)
+        if (pages[i].size() != kPagePixels)
+            throw OverflowError(StrFormat("texture page %zu is not 256 x 256 pixels", i));
+}
+
+// 0 when path can be written (created or replaced) through a file in its folder.
+int CheckCreatable(const std::string& path) {
+    if (path.empty()) return ENOENT;
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) return EISDIR;
+        if (::access(path.c_str(), W_OK) != 0) return errno;
+    } else if (errno != ENOENT) {
+        return errno;
+    }
+    std::string folder = FolderOf(path);
+    if (folder.empty()) folder = ".";
+    if (::access(folder.c_str(), W_OK | X_OK) != 0) return errno;
+    return 0;
+}
+
+// 16-bit pages as 8-bit ones with the mapping of BuildPage8Table, each colour's entry
+// worked out the first time a page uses it: the whole table costs more than converting a
+// level's pages. Opaque colours look among entries 1 to 255 (index 0 is transparent);
+// the first of equal distances wins.
+void ConvertPagesTo8(const uint8_t palette[256][3], const std::vector<TrPage>& pages,
+                     uint8_t* out) {
+    // The palette scaled to 8 bits, component by component (all distances at once).
+    int16_t pr[256], pg[256], pb[256];
+    for (int k = 0; k < 256; ++k) {
+        pr[k] = int16_t(4 * palette[k][0]);
+        pg[k] = int16_t(4 * palette[k][1]);
+        pb[k] = int16_t(4 * palette[k][2]);
+    }
+    std::vector<uint8_t> table(32768, 0);  // 0: not worked out yet (never an answer)
+    for (const TrPage& page : pages) {
+        for (size_t i = 0; i < kPagePixels; ++i) {
+            const uint16_t px = page[i];
+            if (!(px & 0x8000)) {
+                *out++ = 0;
+                continue;
+            }
+            uint8_t& entry = table[px & 0x7FFF];
+            if (entry == 0) {
+                const int16_t r = int16_t(((px >> 10) & 31) * 8), g = int16_t(((px >> 5) & 31) * 8),
+                              b = int16_t((px & 31) * 8);
+                int16_t d[256];
+                for (int k = 0; k < 256; ++k)
+                    d[k] = int16_t(std::abs(r - pr[k]) + std::abs(g - pg[k]) + std::abs(b - pb[k]));
+                // The first of the smallest distances among entries 1 to 255.
+                int bestIndex = 1;
+                for (int k = 2; k < 256; ++k)
+                    if (d[k] < d[bestIndex]) bestIndex = k;
+                entry = uint8_t(bestIndex);
+            }
+            *out++ = entry;
+        }
+    }
+}
+
+bool SaveUncompressedSounds() {
+    return GetProfileInt("Settings", "SaveUncompressedSounds", 0) != 0;
+}
+
+bool StartsWith(const std::string& s, const char* prefix) {
+    return s.compare(0, std::strlen(prefix), prefix) == 0;
+}
+
+}  // namespace
+
+uint32_t MagicForVersion(int version) {
+    switch (version) {
+        case TrVersion1: return kMagicTr1;
+        case TrVersion2: return kMagicTr2;
+        case TrVersion3: return kMagicTr3;
+        case TrVersion4: return kMagicTr4;
+        default: return 0;
+    }
+}
+
+// ---- Load ----------------------------------------------------------------------------------
+
+bool CTrLevel::Load(const std::string& filePath, bool noBuild, bool showMessages) {
+    path = filePath;
+    name = StemOf(filePath);
+    StartLevelLog(filePath);
+    PumpPendingMessages();
+
+    std::vector<uint8_t> image;
+    const int fd = ::open(filePath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (showMessages) ShowError(Text(kUnableToOpen, filePath.c_str()));
+        return false;
+    }
+    struct stat st;
+    errno = 0;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const long err = errno ? errno : EINVAL;
+        ::close(fd);
+        if (showMessages) ShowError(Text(kCantGetSize, err));
+        return false;
+    }
+    long readError = 0;
+    try {
+        image.resize(size_t(st.st_size));
+        size_t got = 0;
+        while (got < image.size()) {
+            const ssize_t n = ::read(fd, image.data() + got, image.size() - got);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                readError = n < 0 ? errno : EIO;
+                break;
+            }
+            got += size_t(n);
+        }
+    } catch (const std::bad_alloc&) {
+        readError = ENOMEM;
+    }
+    ::close(fd);
+    if (readError != 0) {
+        if (showMessages) ShowError(Text(kCantRead, readError));
+        return false;
+    }
+
+    const std::string levelPath = path;
+    if (!ReadFileImage(image.data(), image.size(), filePath, noBuild, showMessages)) {
+        const int failedVersion = version;
+        Free();
+        if (showMessages)
+            ShowError(failedVersion == TrVersion4Encrypted ? "NG encrypted TR4 file !"
+                                                           : "Unknown file type !");
+        return false;
+    }
+    std::vector<uint8_t>().swap(image);
+
+    // Shown whatever showMessages says.
+    const LevelLogState& log = LevelLog();
+    if (log.errorCount > 0)
+        ShowMessage(Text(kDetectedErrors, int(log.errorCount), levelPath.c_str(),
+                         log.logPath.c_str()),
+                    "Detected Errors", MsgButtons::Ok, MsgIcon::None);
+    return true;
+}
+
+bool CTrLevel::ReadFileImage(const uint8_t* image, size_t size, const std::string& filePath,
+                             bool noBuild, bool showMessages) {
+    // Start from an empty level; path and name stay.
+    {
+        std::string keepPath = std::move(path);
+        std::string keepName = std::move(name);
+        Free();
+        path = std::move(keepPath);
+        name = std::move(keepName);
+    }
+    if (!image || size < 4) return false;
+    switch (GetU32(image)) {
+        case kMagicTr1:
+            version = TrVersion1;
+            // Tomb Raider I Gold levels are told by their extension.
+            isTub = EqualsNoCase(ExtensionOf(filePath), ".tub") ? 1 : 0;
+            break;
+        case kMagicTr2: version = TrVersion2; break;
+        case kMagicTr3:
+        case kMagicTr3Old: version = TrVersion3; break;
+        case kMagicTr4: version = TrVersion4; break;
+        case kMagicTr4Encrypted: version = TrVersion4Encrypted; return false;
+        default: version = TrVersionUnknown; return false;
+    }
+
+    try {
+        ProgressScope progress(showMessages, "load", name);
+        progress.range(size - 4);
+        ByteReader cursor(image, size, "file");
+        cursor.skip(4);
+        if (version == TrVersion4)
+            ReadImageTr4(cursor, size, progress.get());
+        else
+            ReadImageTr123(cursor, progress.get());
+        if (!noBuild && ObjectModelAvailable()) {
+            if (version != TrVersion4) AddPaletteTile(palette, palette16);
+            BuildObjectModel(*this, progress.get());
+        }
+    } catch (const std::exception& e) {
+        AppendLogLine(std::string("Level not read: ") + e.what());
+        Free();
+        return false;
+    }
+    return true;
+}
+
+void CTrLevel::ReadImageTr123(ByteReader& in, ILevelProgress* progress) {
+    const size_t origin = in.pos();
+    auto report = [&](size_t pos) {
+        if (progress) progress->SetMainPos(uint32_t(std::min<size_t>(pos - origin, UINT32_MAX)));
+    };
+    if (version != TrVersion1) {
+        in.setSection("palettes");
+        in.bytes(palette, sizeof palette);
+        in.bytes(palette16, sizeof palette16);
+        report(in.pos());
+    }
+    in.setSection("texture pages");
+    const uint32_t count = in.u32();
+    in.need(count, version == TrVersion1 ? kPage8Bytes : kPage8Bytes + kPage16Bytes);
+    // The 8-bit pages stay in the image until the palette is known.
+    const uint8_t* pages8 = in.cursor();
+    in.skip(size_t(count) * kPage8Bytes);
+    pages.assign(count, TrPage());
+    if (version != TrVersion1) {
+        for (TrPage& page : pages) {
+            GetPage16(page, in.cursor());
+            in.skip(kPage16Bytes);
+        }
+        report(in.pos());
+    }
+
+    ParseLevelData(in, in.pos() - origin, progress);
+    if (in.left() > 0)
+        AppendLogLine(StrFormat("%zu bytes after the level data are not part of the level",
+                                in.left()));
+
+    if (version == TrVersion1) {
+        // Index 0 is transparent black; any other index is its palette colour, opaque.
+        uint16_t colours[256];
+        colours[0] = 0;
+        for (int i = 1; i < 256; ++i)
+            colours[i] = uint16_t(0x8000 | (((palette[i][0] >> 1) & 31) << 10) |
+                                  (((palette[i][1] >> 1) & 31) << 5) | ((palette[i][2] >> 1) & 31));
+        for (size_t p = 0; p < pages.size(); ++p) {
+            pages[p].resize(kPagePixels);
+            const uint8_t* src = pages8 + p * kPage8Bytes;
+            for (size_t i = 0; i < kPagePixels; ++i) pages[p][i] = colours[src[i]];
+        }
+    }
+}
+
+void CTrLevel::ReadImageTr4(ByteReader& in, size_t size, ILevelProgress* progress) {
+    (void)size;  // the cursor is bounded by the image
+    in.setSection("page counts");
+    roomPageCount = in.u16();
+    objectPageCount = in.u16();
+    bumpPageCount = in.u16();
+    const uint64_t count = uint64_t(roomPageCount) + objectPageCount + bumpPageCount;
+    ReadChunk(in, pages32Chunk, "32-bit pages chunk");
+    ReadChunk(in, pages16Chunk, "16-bit pages chunk");
+    ReadChunk(in, miscChunk, "third texture chunk");
+    TrPackedChunk levelChunk;
+    ReadChunk(in, levelChunk, "level-data chunk");
+
+    in.setSection("samples");
+    const uint32_t sampleCount = in.u32();
+    in.need(sampleCount, 8);
+    samples.assign(sampleCount, TrPackedChunk());
+    for (TrPackedChunk& sample : samples) {
+        sample.unpackedSize = in.u32();
+        const uint32_t packed = in.u32();
+        sample.data = in.take(packed);
+    }
+    trailing = in.take(in.left());
+
+    // The page chunks must hold exactly the pages their counts name.
+    if (pages32Chunk.unpackedSize != count * kPage32Bytes)
+        throw FormatError("32-bit pages chunk", 0, "unpacked size does not match the page counts");
+    if (pages16Chunk.unpackedSize != count * kPage16Bytes)
+        throw FormatError("16-bit pages chunk", 0, "unpacked size does not match the page counts");
+    {
+        std::vector<uint8_t> block;
+        InflateChunk(pages16Chunk, block, "16-bit pages chunk");
+        pages.assign(size_t(count), TrPage());
+        for (size_t p = 0; p < pages.size(); ++p) GetPage16(pages[p], block.data() + p * kPage16Bytes);
+    }
+    pages32Chunk.data = std::vector<uint8_t>();
+    pages16Chunk.data = std::vector<uint8_t>();
+
+    if (progress) progress->SetMainRange(levelChunk.unpackedSize);
+    std::vector<uint8_t> data;
+    InflateChunk(levelChunk, data, "level-data chunk");
+    levelChunk.clear();
+    ByteReader levelData(data, "level data");
+    ParseLevelData(levelData, 0, progress);
+}
+
+// ---- Save ----------------------------------------------------------------------------------
+
+bool CTrLevel::DecideKeepUnusedTextures(int unusedTextureMode) const {
+    if (unusedObjectTextures.empty()) return false;
+    if (unusedTextureMode == 2)
+        // Asked whatever the caller says about messages; keeping loses nothing.
+        return ShowMessage("Do you want to keep the unused textures in the level ?", kCaption,
+                           MsgButtons::YesNo, MsgIcon::Question, MsgAnswer::Yes) == MsgAnswer::Yes;
+    return unusedTextureMode == 1;
+}
+
+bool CTrLevel::Save(const std::string& target, int unusedTextureMode, bool noRebuild,
+                    bool showMessages) {
+    if (version < TrVersion1 || version > TrVersion4) return false;
+    PumpPendingMessages();
+
+    // Refused before anything is built; the old file is never touched.
+    if (const int err = CheckCreatable(target)) {
+        if (showMessages) ShowError(Text(kCantCreate, target.c_str(), unsigned(err)));
+        return false;
+    }
+
+    const bool rebuild = !noRebuild && ObjectModelAvailable();
+    std::vector<uint8_t> image;
+    size_t size = 0;
+    try {
+        image = version == TrVersion4
+                    ? BuildImageTr4(&size, rebuild, unusedTextureMode, showMessages)
+                    : BuildImageTr123(&size, rebuild, unusedTextureMode, showMessages);
+    } catch (const std::exception& e) {
+        AppendLogLine(std::string("Level not saved: ") + e.what());
+        if (showMessages) ShowError(StrFormat("The level can't be saved: %s.\n", e.what()));
+        return false;
+    }
+
+    std::string why;
+    errno = 0;
+    if (!WriteFileSafely(target, image.data(), size, &why)) {
+        const long err = errno ? errno : EIO;
+        if (showMessages) {
+            if (StartsWith(why, "can't create"))
+                ShowError(Text(kCantCreate, target.c_str(), unsigned(err)));
+            else
+                ShowError(Text(kCantWrite, err));
+        }
+        return false;
+    }
+    path = target;
+    return true;
+}
+
+size_t CTrLevel::GetImageSizeTr123() const {
+    size_t size = GetLevelDataSize() + 8 + pages.size() * kPage8Bytes;  // magic, page count
+    if (version != TrVersion1) size += sizeof palette + sizeof palette16 + pages.size() * kPage16Bytes;
+    return size;
+}
+
+size_t CTrLevel::GetImageSizeTr4(bool withLevelData) const {
+    const bool pcm = SaveUncompressedSounds();
+    size_t size = 46 + pages32Chunk.packedSize() + pages16Chunk.packedSize() + miscChunk.packedSize();
+    for (const TrPackedChunk& s : samples)
+        size += 8 + (pcm && s.unpackedSize != s.packedSize() ? 4 * size_t(s.packedSize())
+                                                              : size_t(s.packedSize()));
+    size += trailing.size();
+    if (withLevelData) size += GetLevelDataSize();
+    return size;
+}
+
+std::vector<uint8_t> CTrLevel::BuildImageTr123(size_t* sizeOut, bool rebuild,
+                                               int unusedTextureMode, bool showDialog) {
+    ProgressScope progress(showDialog, "save", name);
+    const bool keepUnused = DecideKeepUnusedTextures(unusedTextureMode);
+    PumpPendingMessages();
+    RebuildScope rebuildAfter(*this, rebuild, progress.get());
+    if (rebuild) PrepareObjectModel(*this, progress.get(), keepUnused);
+    if (version < TrVersion1 || version > TrVersion3)
+        throw LevelError("not a Tomb Raider I to III level");
+    CheckPages(pages);
+
+    const size_t size = GetImageSizeTr123();
+    progress.range(size);
+    std::vector<uint8_t> image(size);
+    ByteWriter out(image);
+    out.u32(MagicForVersion(version));
+    if (version != TrVersion1) {
+        out.bytes(palette, sizeof palette);
+        out.bytes(palette16, sizeof palette16);
+    }
+    progress.pos(out.pos());
+    out.u32(uint32_t(pages.size()));
+    // The pages go straight into the image; the level data follows them.
+    const size_t pagesAt = out.pos();
+    const size_t pageBytes = pages.size() * (version == TrVersion1 ? kPage8Bytes
+                                                                   : kPage8Bytes + kPage16Bytes);
+    if (pageBytes > out.left()) throw LevelError("the pages don't fit the image");
+    ConvertPagesTo8(palette, pages, image.data() + pagesAt);
+    if (version != TrVersion1)
+        PutPages16(image.data() + pagesAt + pages.size() * kPage8Bytes, pages);
+    ByteWriter rest(image.data() + pagesAt + pageBytes, size - pagesAt - pageBytes);
+    WriteLevelData(rest, progress.get(), pagesAt + pageBytes);
+    if (pagesAt + pageBytes + rest.pos() != size)
+        throw LevelError(StrFormat("the image holds %zu bytes instead of %zu",
+                                   pagesAt + pageBytes + rest.pos(), size));
+    *sizeOut = size;
+    return image;
+}
+
+std::vector<uint8_t> CTrLevel::BuildImageTr4(size_t* sizeOut, bool rebuild, int unusedTextureMode,
+                                             bool showDialog) {
+    ProgressScope progress(showDialog, "save", name);
+    const bool keepUnused = DecideKeepUnusedTextures(unusedTextureMode);
+    PumpPendingMessages();
+    RebuildScope rebuildAfter(*this, rebuild, progress.get());
+    if (rebuild) PrepareObjectModel(*this, progress.get(), keepUnused);
+    if (version != TrVersion4) throw LevelError("not a Tomb Raider IV level");
+    CheckPages(pages);
+    if (size_t(roomPageCount) + objectPageCount + bumpPageCount != pages.size())
+        throw OverflowError(StrFormat("%zu pages for page counts %u + %u + %u", pages.size(),
+                                   unsigned(roomPageCount), unsigned(objectPageCount),
+                                   unsigned(bumpPageCount)));
+
+    // Level data, compressed first.
+    const size_t c = GetLevelDataSize();
+    progress.range(2 * c);
+    TrPackedChunk levelChunk;
+    {
+        std::vector<uint8_t> data(c);
+        ByteWriter w(data);
+        WriteLevelData(w, progress.get(), 0);
+        if (w.pos() != c)
+            throw LevelError(StrFormat("the level data holds %zu bytes instead of %zu", w.pos(), c));
+        DeflateChunk(data.data(), data.size(), levelChunk, "level data");
+    }
+
+    // The pages: 16-bit as held, 32-bit B, G, R, A made from them.
+    pages32Chunk.clear();
+    pages16Chunk.clear();
+    struct ChunkRelease {
+        CTrLevel& l;
+        ~ChunkRelease() {
+            l.pages32Chunk.clear();
+            l.pages16Chunk.clear();
+        }
+    } releaseChunks{*this};
+    {
+        const size_t n = pages.size();
+        std::vector<uint8_t> block16(n * kPage16Bytes);
+        PutPages16(block16.data(), pages);
+        DeflateChunk(block16.data(), block16.size(), pages16Chunk, "16-bit pages");
+        progress.pos(c + c / 2);
+        // One block 256 pixels wide and n x 256 rows: page by page it is the same.
+        std::vector<uint8_t> block32(n * kPage32Bytes);
+        for (size_t p = 0; p < n; ++p)
+            ConvertPageToBgra(pages[p].data(), kPageSide, kPageSide, 16, palette,
+                              block32.data() + p * kPage32Bytes, false);
+        DeflateChunk(block32.data(), block32.size(), pages32Chunk, "32-bit pages");
+    }
+
+    // Samples as held, or as 16-bit PCM when the setting asks and the conversion works.
+    const bool pcm = SaveUncompressedSounds();
+    std::vector<std::vector<uint8_t>> converted(samples.size());
+    if (pcm) {
+        for (size_t i = 0; i < samples.size(); ++i) {
+            const TrPackedChunk& s = samples[i];
+            if (s.unpackedSize == s.packedSize()) continue;
+            std::vector<uint8_t> wave = ConvertSampleToPcm(s);
+            // Held to four times the stored size, as the image size allows for.
+            if (!wave.empty() && wave.size() <= 4 * size_t(s.packedSize()))
+                converted[i] = std::move(wave);
+        }
+    }
+
+    const size_t bound = GetImageSizeTr4(false) + levelChunk.packedSize();
+    AppendLogLine(StrFormat("DataSize for Level = 0x%X", unsigned(bound)));
+    std::vector<uint8_t> image(bound);
+    ByteWriter out(image);
+    out.u32(MagicForVersion(version));
+    out.u16(roomPageCount);
+    out.u16(objectPageCount);
+    out.u16(bumpPageCount);
+    WriteChunk(out, pages32Chunk);
+    WriteChunk(out, pages16Chunk);
+    WriteChunk(out, miscChunk);
+    WriteChunk(out, levelChunk);
+    out.u32(uint32_t(samples.size()));
+    for (size_t i = 0; i < samples.size(); ++i) {
+        if (!converted[i].empty()) {
+            out.u32(uint32_t(converted[i].size()));
+            out.u32(uint32_t(converted[i].size()));
+            out.bytes(converted[i].data(), converted[i].size());
+        } else {
+            WriteChunk(out, samples[i]);
+        }
+    }
+    out.bytes(trailing.data(), trailing.size());
+    progress.pos(2 * c);
+    image.resize(out.pos());
+    *sizeOut = image.size();
+    return image;
+}
+
+// ---- Samples -------------------------------------------------------------------------------
+
+std::vector<uint8_t> ConvertSampleToPcm(const TrPackedChunk& sample) {
+    const std::vector<uint8_t>& wave = sample.data;
+    // The channel count as the decoder sees it, so that the header fits the data even
+    // when the format record does not stand at byte 20.
+    int channelCount = 0, rate = 0;
+    if (!ProbeWave(wave.data(), wave.size(), &channelCount, &rate)) return {};
+    if (channelCount <= 0 || channelCount > 0xFFFF / 2) return {};
+    const uint16_t channels = uint16_t(channelCount);
+    std::vector<uint8_t> pcm;
+    if (AcmConvert(wave.data(), wave.size(), pcm) != 0 || pcm.empty()) return {};
+    if (pcm.size() > 0xFFFFFFFFu - 44) return {};
+    const uint32_t dataSize = uint32_t(pcm.size());
+
+    std::vector<uint8_t> out(44 + pcm.size());
+    ByteWriter w(out);
+    w.bytes("RIFF", 4);
+    w.u32(dataSize + 36);
+    w.bytes("WAVE", 4);
+    w.bytes("fmt ", 4);
+    w.u32(16);
+    w.u16(1);  // PCM
+    w.u16(channels);
+    w.u32(uint32_t(kPcmTargetRate));
+    w.u32(uint32_t(kPcmTargetRate) * channels * 2);
+    w.u16(uint16_t(channels * 2));
+    w.u16(16);
+    w.bytes("data", 4);
+    w.u32(dataSize);
+    w.bytes(pcm.data(), pcm.size());
+    return out;
+}
+
+// ---- Progress factory and message pump -------------------------------------------------------
+
+namespace {
+LevelProgressFactory& Factory() {
+    static LevelProgressFactory factory;
+    return factory;
+}
+PendingMessagePump& Pump() {
+    static PendingMessagePump pump;
+    return pump;
+}
+}  // namespace
+
+LevelProgressFactory SetLevelProgressFactory(LevelProgressFactory factory) {
+    LevelProgressFactory previous = std::move(Factory());
+    Factory() = std::move(factory);
+    return previous;
+}
+
+std::unique_ptr<ILevelProgress> CreateLevelProgress(const std::string& kind,
+                                                    const std::string& title) {
+    if (!Factory()) return nullptr;
+    return Factory()(kind, title);
+}
+
+PendingMessagePump SetPendingMessagePump(PendingMessagePump pump) {
+    PendingMessagePump previous = std::move(Pump());
+    Pump() = std::move(pump);
+    return previous;
+}
+
+void PumpPendingMessages() {
+    if (Pump()) Pump()();
+}
+
+}  // namespace lithoscope

@@ -1,0 +1,91 @@
+#pragma once
+// The object model of a level: the catalog its moveables are described by, and the undo
+// record of a save preparation.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "level/TrLevel.h"
+
+namespace lithoscope {
+
+class CGameCatalog;
+class ILevelProgress;
+
+// The catalog the object builder asks for each moveable's entry. The application installs
+// its own; null (the default) builds moveables without catalog entries.
+void SetLevelCatalog(CGameCatalog* catalog);
+CGameCatalog* GetLevelCatalog();
+
+// Index of the first of the 512 palette-tile textures that a load appends (the last 512
+// object textures, on the last page, in the tile's layout), or npos when the level has
+// none. They are never counted as unused.
+size_t PaletteTileTextureStart(const CTrLevel& level);
+
+// What a save preparation changed, kept so that the level can be put back as it was, the
+// object model included. Dropping it frees the consumed objects.
+class LevelSaveRollback {
+public:
+    explicit LevelSaveRollback(CTrLevel& level);
+    ~LevelSaveRollback();
+    LevelSaveRollback(const LevelSaveRollback&) = delete;
+    LevelSaveRollback& operator=(const LevelSaveRollback&) = delete;
+
+    // Moves the object model out of the level (the preparation's end).
+    void RetireObjectModel();
+    // The level as it was when this was made; does nothing a second time.
+    void Restore();
+
+private:
+    struct MeshFaces {
+        std::vector<TrMeshRectangle> rectangles;
+        std::vector<TrMeshTriangle> triangles;
+    };
+    CTrLevel& level_;
+    bool restored_ = false;
+    bool retired_ = false;
+
+    // Arrays the preparation replaces.
+    std::vector<TrPage> pages_;
+    std::vector<TrRoomRecord> rooms_;
+    std::vector<std::unique_ptr<TrMeshRecord>> meshes_;
+    std::vector<uint32_t> meshPointers_;
+    std::vector<TrAnimationRecord> animations_;
+    std::vector<TrStateChangeRecord> stateChanges_;
+    std::vector<TrAnimDispatchRecord> animDispatches_;
+    std::vector<int16_t> animCommands_;
+    std::vector<int32_t> meshTrees_;
+    std::vector<int16_t> frames_;
+    std::vector<TrMoveableRecord> moveables_;
+    std::vector<TrStaticMeshRecord> staticMeshes_;
+    std::vector<TrSpriteSequenceRecord> spriteSequences_;
+    std::vector<TrItemRecord> items_;
+    std::vector<TrSpriteTextureRecord> spriteTextures_;
+    std::vector<uint16_t> animatedTextures_;
+    std::vector<TrObjectTextureRecord> objectTextures_;
+    std::vector<TrObjectTextureRecord> roomTextures_;
+    std::vector<TrObjectTextureRecord> unusedObjectTextures_;
+    std::vector<int16_t> soundMap_;
+    std::vector<TrSoundDetailRecord> soundDetails_;
+    std::vector<uint32_t> sampleIndices_;
+    uint16_t objectPageCount_ = 0;
+
+    // The object model, and the parts of it that the repacking rewrites.
+    std::vector<ObjPtr<CTrMvb>> moveableList_;
+    std::vector<ObjPtr<CTrStatMsh>> staticMeshList_;
+    std::vector<ObjPtr<CTrLstSpr>> spriteList_;
+    std::vector<TrItemRecord> itemList_;
+    ObjPtr<CTrSoundList> soundList_;
+    std::vector<std::vector<MeshFaces>> moveableFaces_;
+    std::vector<MeshFaces> staticFaces_;
+    std::vector<std::vector<TrObjectTextureRecord>> spriteTextureRecords_;
+};
+
+// Writes the object model back into the arrays (CTrLevel::PrepareForSave). The result
+// undoes it until it is dropped; when the preparation throws, the level has already been
+// put back. A level whose object model was never built is left as it is.
+std::unique_ptr<LevelSaveRollback> PrepareLevelForSave(CTrLevel& level, ILevelProgress* progress,
+                                                       bool keepUnused);
+
+}  // namespace lithoscope

@@ -1,0 +1,283 @@
+// The object model built from a level's flat arrays: texture use and the unused textures,
+// the Tomb Raider IV room textures, and one object per moveable, static mesh and sprite
+// sequence, the item copies and the level's sound list.
+#include <algorithm>
+#include <cstring>
+
+#include "level/GameCatalog.h"
+#include "level/LevelLog.h"
+#include "level/LevelProgress.h"
+#include "level/ObjectModel.h"
+#include "level/SoundList.h"
+#include "level/TrLevel.h"
+#include "level/TrLstMsh.h"
+#include "level/TrLstSpr.h"
+#include "level/TrMvb.h"
+#include "platform/Messages.h"
+
+namespace lithoscope {
+
+namespace {
+
+CGameCatalog* g_levelCatalog = nullptr;
+
+constexpr uint16_t kRoomTextureFlag = 0x8000;
+constexpr size_t kRoomRectangleWord = 8;
+constexpr size_t kRoomTriangleWord = 6;
+constexpr size_t kPaletteTextures = 512;
+
+void Log(const std::string& line) { AppendLogLine(line, false, false); }
+void LogError(const std::string& line) { AppendLogLine(line, true, false); }
+
+// The builder's current moveable, -1 again however the construction ends.
+class CurrentMoveable {
+public:
+    explicit CurrentMoveable(int index) { LevelLog().currentMoveable = index; }
+    ~CurrentMoveable() { LevelLog().currentMoveable = -1; }
+};
+
+// Marks one texture use; an index past the table is logged and skipped.
+void Mark(std::vector<uint8_t>& marks, unsigned index, const char* what, unsigned owner) {
+    if (index >= marks.size()) {
+        LogError(StrFormat("ERROR: %s %u uses object texture %u, past the %u object textures; "
+                           "ignored",
+                           what, owner, index, unsigned(marks.size())));
+        return;
+    }
+    marks[index] = 1;
+}
+
+// Calls f(entry) for every member entry of the animated-texture ranges; a list that runs
+// past its words is logged and its walk ends.
+template <class F>
+void ForEachAnimatedMember(std::vector<uint16_t>& words, F f) {
+    if (words.empty()) return;
+    const size_t ranges = words[0];
+    size_t pos = 1;
+    for (size_t r = 0; r < ranges; ++r) {
+        if (pos >= words.size()) {
+            LogError(StrFormat("ERROR: animated textures: range %zu of %zu past the %zu words",
+                               r, ranges, words.size()));
+            return;
+        }
+        const size_t members = size_t(words[pos++]) + 1;
+        for (size_t j = 0; j < members; ++j) {
+            if (pos >= words.size()) {
+                LogError(StrFormat("ERROR: animated textures: range %zu runs past the %zu words",
+                                   r, words.size()));
+                return;
+            }
+            f(words[pos++]);
+        }
+    }
+}
+
+bool IsTriangle(const TrObjectTextureRecord& t) {
+    const uint8_t* c = t.corner(3);
+    return c[0] == 0 && c[1] == 0 && c[2] == 0 && c[3] == 0;
+}
+
+bool CornerIs(const TrObjectTextureRecord& t, int k, uint8_t xc, int x, uint8_t yc, int y) {
+    const uint8_t* c = t.corner(k);
+    return c[0] == xc && c[1] == uint8_t(x) && c[2] == yc && c[3] == uint8_t(y);
+}
+
+}  // namespace
+
+void SetLevelCatalog(CGameCatalog* catalog) { g_levelCatalog = catalog; }
+CGameCatalog* GetLevelCatalog() { return g_levelCatalog; }
+
+size_t PaletteTileTextureStart(const CTrLevel& level) {
+    if (level.version == TrVersion4 || level.pages.empty() ||
+        level.objectTextures.size() < kPaletteTextures)
+        return size_t(-1);
+    const size_t base = level.objectTextures.size() - kPaletteTextures;
+    const uint16_t page = uint16_t(level.pages.size() - 1);
+    for (size_t i = 0; i < kPaletteTextures; ++i) {
+        const TrObjectTextureRecord& t = level.objectTextures[base + i];
+        const int k = int(i % 256);
+        const int x = 3 * (k % 85), y = 3 * (k / 85);
+        const bool rectangle = i >= 256;
+        if (t.page() != page || t.attributes() != 0 || t.flags() & ~kRoomTextureFlag) return size_t(-1);
+        if (!CornerIs(t, 0, 1, x, 1, y) || !CornerIs(t, 1, 255, x + 2, 1, y) ||
+            !CornerIs(t, 2, 255, x + 2, 255, y + 2))
+            return size_t(-1);
+        if (rectangle ? !CornerIs(t, 3, 1, x, 255, y + 2) : !IsTriangle(t)) return size_t(-1);
+    }
+    return base;
+}
+
+void CTrLevel::BuildObjects(ILevelProgress* progress) {
+    const uint32_t buildRange = staticMeshCount() + moveableCount() + meshCount() +
+                                spriteSequenceCount() + itemCount();
+    if (progress) progress->SetBuildRange(buildRange);
+    const bool tr4 = version == TrVersion4;
+    const unsigned textureCount = objectTextureCount();
+
+    // Texture use: mesh faces, room faces, animated textures.
+    std::vector<uint8_t> marks(textureCount, 0);
+    for (size_t m = 0; m < meshes.size(); ++m) {
+        if (!meshes[m]) continue;
+        for (const TrMeshRectangle& r : meshes[m]->texturedRectangles)
+            Mark(marks, r.texture() & 0x7FFF, "mesh", unsigned(m));
+        for (const TrMeshTriangle& t : meshes[m]->texturedTriangles)
+            Mark(marks, t.texture() & 0x7FFF, "mesh", unsigned(m));
+    }
+    auto roomFaceWords = [this](auto f) {
+        for (size_t r = 0; r < rooms.size(); ++r) {
+            for (TrRoomRectangle& q : rooms[r].rectangles) f(r, &q.b[kRoomRectangleWord]);
+            for (TrRoomTriangle& t : rooms[r].triangles) f(r, &t.b[kRoomTriangleWord]);
+        }
+    };
+    roomFaceWords([&](size_t r, uint8_t* word) {
+        if (GetU16(word) == 0xFFFF) PutU16(word, 0);
+        Mark(marks, GetU16(word) & 0x7FFF, "room", unsigned(r));
+    });
+    ForEachAnimatedMember(animatedTextures, [&](uint16_t& member) {
+        if (member >= textureCount) {
+            LogError(StrFormat("ERROR: animated texture member %u past the %u object textures; "
+                               "ignored",
+                               unsigned(member), textureCount));
+            return;
+        }
+        marks[member] = 1;
+        TrObjectTextureRecord& t = objectTextures[member];
+        if (!(t.flags() & kRoomTextureFlag)) {
+            t.setU16(4, uint16_t(t.flags() | kRoomTextureFlag));
+            Log(StrFormat("Animating texture %d has now been flagged as a room texture", int(member)));
+        }
+    });
+
+    // Unused textures; the palette tile's are there for coloured faces to come.
+    const size_t paletteStart = PaletteTileTextureStart(*this);
+    std::vector<TrObjectTextureRecord> unused;
+    for (size_t i = 0; i < textureCount; ++i) {
+        if (marks[i]) continue;
+        if (tr4 && (objectTextures[i].flags() & kRoomTextureFlag)) continue;
+        if (i >= paletteStart) continue;
+        unused.push_back(objectTextures[i]);
+    }
+    if (unused.empty())
+        Log("No unused object textures.\r\n");
+    else
+        Log(StrFormat("\r\nLevel contains %d unused object textures.\r\n", int(unused.size())));
+    unusedObjectTextures = std::move(unused);
+
+    if (tr4) {
+        Log("");
+        Log(StrFormat("\nBefore compute for room texture (%d)", int(textureCount)));
+        // A room face must keep a room texture: one that is not yet is flagged as one.
+        roomFaceWords([&](size_t r, uint8_t* word) {
+            const unsigned index = GetU16(word) & 0x7FFF;
+            if (index >= textureCount) return;
+            TrObjectTextureRecord& t = objectTextures[index];
+            if (t.flags() & kRoomTextureFlag) return;
+            t.setU16(4, uint16_t(t.flags() | kRoomTextureFlag));
+            Log(StrFormat("Room %u: texture %u has now been flagged as a room texture",
+                          unsigned(r), index));
+        });
+        std::vector<int32_t> map(textureCount, -1);
+        std::vector<TrObjectTextureRecord> split;
+        for (size_t i = 0; i < textureCount; ++i) {
+            TrObjectTextureRecord& t = objectTextures[i];
+            for (int k = 0; k < 4; ++k) {
+                uint8_t* c = t.corner(k);
+                if (c[0] == 0) c[0] = 1;
+                if (c[2] == 0) c[2] = 1;
+            }
+            if (t.flags() & kRoomTextureFlag) {
+                map[i] = int32_t(split.size());
+                split.push_back(t);
+            }
+        }
+        const unsigned objectEnd = unsigned(roomPageCount) + objectPageCount;
+        for (TrObjectTextureRecord& t : split) {
+            const unsigned page = t.page() & 0x7FFF;
+            if (page >= objectEnd)
+                t.setU16(2, uint16_t((t.page() & 0x8000) | ((page - objectPageCount + 0x4000) & 0x7FFF)));
+        }
+        roomTextures = std::move(split);
+        // Faces and members that pointed outside the table take room texture 0.
+        auto mapped = [&](unsigned index) -> unsigned {
+            if (index < textureCount && map[index] >= 0) return unsigned(map[index]);
+            LogError(StrFormat("ERROR: texture %u is not a room texture; room texture 0 used",
+                               index));
+            return 0;
+        };
+        roomFaceWords([&](size_t, uint8_t* word) {
+            const uint16_t w = GetU16(word);
+            PutU16(word, uint16_t((w & 0x8000) | (mapped(w & 0x7FFF) & 0x7FFF)));
+        });
+        ForEachAnimatedMember(animatedTextures,
+                              [&](uint16_t& member) { member = uint16_t(mapped(member)); });
+    }
+    Log("End of compute for room textures.");
+    Log("");
+
+    uint32_t done = 0;
+    for (auto& mesh : meshes) {
+        if (mesh) mesh->intensityAlpha = mesh->UsesIntensityAlpha(objectTextures) ? 1 : 0;
+        if (progress) progress->SetBuildPos(++done);
+    }
+
+    CGameCatalog* catalog = GetLevelCatalog();
+    std::vector<ObjPtr<CTrMvb>> newMoveables;
+    newMoveables.reserve(moveables.size());
+    for (size_t i = 0; i < moveables.size(); ++i) {
+        const TrMoveableRecord& record = moveables[i];
+        Log(StrFormat("Check first of creation of slot moveable index=%d with slot=%d", int(i),
+                      int(record.objectId())));
+        ObjPtr<CTrMvb> moveable;
+        {
+            const CurrentMoveable current{int(i)};
+            moveable.reset(new CTrMvb(record, *this, nullptr));
+        }
+        if (catalog)
+            moveable->SetCatalogEntry(catalog->GetMoveableEntry(
+                CGameCatalog::GameIndexFromVersion(version), name, record.objectId()));
+        newMoveables.push_back(std::move(moveable));
+        if (progress) progress->SetBuildPos(++done);
+    }
+    Log("Check: end of creating slot moveables\r\n\r\n");
+
+    std::vector<ObjPtr<CTrStatMsh>> newStatics;
+    newStatics.reserve(staticMeshes.size());
+    for (size_t i = 0; i < staticMeshes.size(); ++i) {
+        Log(StrFormat("Check first of creation of static mesh index=%d with slot=%d", int(i),
+                      int(staticMeshes[i].objectId())));
+        newStatics.emplace_back(new CTrStatMsh(staticMeshes[i], *this));
+        if (progress) progress->SetBuildPos(++done);
+    }
+    Log("Check: end of creating static meshes\r\n\r\n");
+
+    Log("Check: start of creating sprite sequences");
+    std::vector<ObjPtr<CTrLstSpr>> newSprites;
+    newSprites.reserve(spriteSequences.size());
+    for (const TrSpriteSequenceRecord& sequence : spriteSequences) {
+        newSprites.emplace_back(new CTrLstSpr(sequence, *this));
+        if (progress) progress->SetBuildPos(++done);
+    }
+    Log("Check: end of creating sprite sequences\r\n\r\n");
+
+    std::vector<TrItemRecord> newItems;
+    newItems.reserve(items.size());
+    for (size_t i = 0; i < items.size(); ++i) {
+        newItems.push_back(items[i]);
+        Log(StrFormat("Check: before creating item moveable index=%d slot=%d", int(i),
+                      int(items[i].objectId())));
+        if (progress) progress->SetBuildPos(++done);
+    }
+    Log("After creation of all item moveables\n");
+
+    ObjPtr<CTrSoundList> newSounds(new CTrSoundList(*this));
+
+    // The new lists replace any earlier ones, which go with their objects.
+    moveableList = std::move(newMoveables);
+    staticMeshList = std::move(newStatics);
+    spriteList = std::move(newSprites);
+    itemList = std::move(newItems);
+    soundList = std::move(newSounds);
+    if (progress) progress->SetBuildPos(buildRange);
+}
+
+}  // namespace lithoscope

@@ -1,0 +1,382 @@
+// Save preparation: the object model written back into the level's flat arrays. Every
+// texture the objects, rooms and animated textures use is repacked into fresh object
+// pages and renumbered; meshes, moveables, static meshes, sprites, items and sounds
+// replace their arrays.
+#include <algorithm>
+#include <cstring>
+
+#include "level/Fragment.h"
+#include "level/LevelLog.h"
+#include "level/LevelProgress.h"
+#include "level/ObjectModel.h"
+#include "level/SavePrepInternal.h"
+#include "level/SoundList.h"
+#include "level/TrLstMsh.h"
+#include "level/TrLstSpr.h"
+#include "level/TrMvb.h"
+
+namespace lithoscope {
+
+namespace {
+
+constexpr size_t kRoomRectangleWord = 8;
+constexpr size_t kRoomTriangleWord = 6;
+
+bool FourthCornerEmpty(const TrObjectTextureRecord& t) {
+    const uint8_t* c = t.corner(3);
+    return c[0] == 0 && c[1] == 0 && c[2] == 0 && c[3] == 0;
+}
+
+template <class F>
+void ForEachRoomFaceWord(CTrLevel& level, F f) {
+    for (TrRoomRecord& room : level.rooms) {
+        for (TrRoomRectangle& q : room.rectangles) f(&q.b[kRoomRectangleWord]);
+        for (TrRoomTriangle& t : room.triangles) f(&t.b[kRoomTriangleWord]);
+    }
+}
+
+template <class F>
+void ForEachAnimatedMember(std::vector<uint16_t>& words, F f) {
+    if (words.empty()) return;
+    const size_t ranges = words[0];
+    size_t pos = 1;
+    for (size_t r = 0; r < ranges && pos < words.size(); ++r) {
+        const size_t count = size_t(words[pos++]) + 1;
+        for (size_t j = 0; j < count && pos < words.size(); ++j) f(words[pos++]);
+    }
+}
+
+// Sprite sequences and sprite textures from the sprite lists, whose texture records the
+// packer has moved onto the new object pages.
+void WriteSprites(CTrLevel& level, ILevelProgress* progress, uint32_t& repackPos) {
+    const bool tr4 = level.version == TrVersion4;
+    std::vector<TrSpriteSequenceRecord> sequences;
+    std::vector<TrSpriteTextureRecord> sprites;
+    for (const auto& list : level.spriteList) {
+        if (!list) continue;
+        TrSpriteSequenceRecord seq;
+        seq.setS32(0, list->objectId);
+        seq.setS16(4, int16_t(-int32_t(Fits(list->sprites.size(), 0x7FFF, "sprites of a sequence"))));
+        seq.setS16(6, int16_t(Fits(sprites.size(), 0x7FFF, "first sprite of a sequence")));
+        sequences.push_back(seq);
+        for (const TrSpriteFrameRecord& frame : list->sprites) {
+            TrSpriteTextureRecord s;
+            const unsigned g = uint16_t(frame.textureIndex());
+            if (g >= list->textures.size()) {
+                AppendLogLine(StrFormat("Sprite sequence %d: a sprite uses texture %u of %u; "
+                                        "written empty",
+                                        int(list->objectId), g, unsigned(list->textures.size())),
+                              true);
+                sprites.push_back(s);
+                continue;
+            }
+            const TrObjectTextureRecord& t = list->textures[g];
+            const int x0 = t.corner(0)[1], y0 = t.corner(0)[3];
+            const int w = int(t.corner(1)[1]) - x0;
+            const int h = int(t.corner(2)[3]) - y0;
+            if (tr4) {
+                s.setU16(0, Fits16(uint32_t(t.page()) + level.roomPageCount, "page of a sprite"));
+                s.setU8(2, frame.sourceX());
+                s.setU8(3, frame.sourceY());
+                s.setU16(4, uint16_t(w << 8));
+                s.setU16(6, uint16_t(h << 8));
+                s.setS16(8, int16_t(x0));
+                s.setS16(10, int16_t(y0));
+                s.setS16(12, int16_t(x0 + w + 1));
+                s.setS16(14, int16_t(y0 + h + 1));
+            } else {
+                s.setU16(0, t.page());
+                s.setU8(2, uint8_t(x0));
+                s.setU8(3, uint8_t(y0));
+                s.setU16(4, uint16_t(w * 256 + 255));
+                s.setU16(6, uint16_t(h * 256 + 255));
+                s.setS16(8, frame.left());
+                s.setS16(10, frame.top());
+                s.setS16(12, frame.right());
+                s.setS16(14, frame.bottom());
+            }
+            sprites.push_back(s);
+        }
+        if (progress) progress->SetRepackPos(++repackPos);
+    }
+    level.spriteSequences = std::move(sequences);
+    level.spriteTextures = std::move(sprites);
+}
+
+void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSaveRollback& rollback) {
+    const bool tr4 = level.version == TrVersion4;
+    const uint32_t repackRange = uint32_t(level.staticMeshList.size() + 2 * level.moveableList.size() +
+                                          level.spriteList.size() + 6);
+    if (progress) progress->SetRepackRange(repackRange);
+    uint32_t repackPos = 0;
+
+    // Fragments of every texture use, the unused textures when they are kept.
+    std::vector<std::vector<uint16_t>> sourcePages;
+    std::vector<CFragment> fragments = CFragment::CollectLevelFragments(level, sourcePages);
+    if (keepUnused) {
+        for (const TrObjectTextureRecord& t : level.unusedObjectTextures) {
+            const unsigned tile = t.page() & 0xFF;
+            if (tile >= level.pages.size()) {
+                AppendLogLine(StrFormat("ERROR: unused texture on page %u past the %u pages, "
+                                        "dropped",
+                                        tile, unsigned(level.pages.size())),
+                              true);
+                continue;
+            }
+            const bool triangle = tr4 ? (t.page() & 0x8000) != 0 : FourthCornerEmpty(t);
+            CFragment::Add(fragments, t, triangle ? 3 : 4, 0, nullptr, false,
+                           level.pages[tile].data(), 256, 256, false);
+        }
+    }
+    if (fragments.size() > 1) CFragment::SortBySize(fragments, 0, int(fragments.size()) - 1);
+    CFragment::MergeDuplicates(fragments);
+    std::vector<uint16_t> packed;
+    int width = 256, height = 0;
+    const uint32_t made = CFragment::dwBuildTextureFromFragments(fragments, packed, &width, &height);
+    const uint16_t oldObjectPages = level.objectPageCount;
+    const uint32_t oldPageCount = level.pageCount();
+    const uint32_t newObjectPages = height > 0 ? uint32_t((height - 1) >> 8) + 1 : 0;
+    if (progress) progress->SetRepackPos(++repackPos);
+
+    // Object textures: the packed ones, then the Tomb Raider IV room textures.
+    const uint32_t m = made;
+    Fits(uint64_t(m) + level.roomTextures.size(), 0x8000, "number of object textures");
+    std::vector<TrObjectTextureRecord> textures = CFragment::Representatives(fragments);
+    for (TrObjectTextureRecord& t : textures)
+        t.setU16(2, uint16_t(t.page() + level.roomPageCount));
+    if (!level.roomTextures.empty()) {
+        for (TrObjectTextureRecord t : level.roomTextures) {
+            if (t.page() & 0x4000)
+                t.setU16(2, uint16_t((t.page() & ~0x4000) + newObjectPages));
+            textures.push_back(t);
+        }
+        ForEachRoomFaceWord(level, [&](uint8_t* word) {
+            const uint16_t w = GetU16(word);
+            PutU16(word, (w & 0x4000) ? uint16_t(w & ~0x4000)
+                                      : uint16_t((w & 0x8000) | ((w & 0x7FFF) + m)));
+        });
+        ForEachAnimatedMember(level.animatedTextures, [&](uint16_t& member) {
+            member = (member & 0x4000) ? uint16_t(member & ~0x4000) : uint16_t(member + m);
+        });
+        std::vector<TrObjectTextureRecord>().swap(level.roomTextures);
+    }
+    for (TrObjectTextureRecord& t : textures) {
+        if (tr4) {
+            for (int k = 0; k < 4; ++k) {
+                uint8_t* c = t.corner(k);
+                if (c[0] == 1) c[0] = 0;
+                if (c[2] == 1) c[2] = 0;
+            }
+        } else {
+            t.setU16(2, uint16_t(t.page() & 0x7FFF));
+        }
+    }
+    level.objectTextures = std::move(textures);
+
+    // Pages: room pages, the new object pages, bump pages.
+    {
+        std::vector<TrPage> pages;
+        const size_t roomPages = tr4 ? std::min<size_t>(level.roomPageCount, level.pages.size()) : 0;
+        pages.reserve(roomPages + newObjectPages + (tr4 ? level.bumpPageCount : 0));
+        for (size_t p = 0; p < roomPages; ++p) pages.push_back(std::move(level.pages[p]));
+        for (uint32_t k = 0; k < newObjectPages; ++k) {
+            TrPage page(kPagePixels, 0);
+            const size_t firstRow = size_t(k) * 256;
+            const size_t rows = std::min<size_t>(256, size_t(height) - firstRow);
+            std::memcpy(page.data(), packed.data() + firstRow * 256, rows * 256 * 2);
+            pages.push_back(std::move(page));
+        }
+        if (tr4) {
+            const size_t bumpStart = size_t(level.roomPageCount) + oldObjectPages;
+            for (size_t p = bumpStart; p < level.pages.size(); ++p)
+                pages.push_back(std::move(level.pages[p]));
+        }
+        level.pages = std::move(pages);
+        level.objectPageCount = Fits16(newObjectPages, "number of object pages");
+    }
+    if (progress) {
+        progress->SetTileCounts(oldPageCount, level.pageCount());
+        progress->SetRepackPos(repackPos = 5);
+    }
+
+    WriteSprites(level, progress, repackPos);
+
+    // Meshes, moveables, static meshes. A dummy's pointer 0 must name a mesh that holds
+    // nothing, so an empty one comes first when there are dummies.
+    SaveArrays arrays(level.version);
+    bool dummies = false;
+    for (const auto& mv : level.moveableList)
+        if (mv) for (const TrMeshRecord& mesh : mv->meshes) dummies = dummies || mesh.dummy;
+    for (const auto& s : level.staticMeshList)
+        if (s) dummies = dummies || s->meshes.empty() || s->meshes[0].dummy;
+    if (dummies) arrays.meshes.push_back(std::make_unique<TrMeshRecord>());
+    for (const auto& mv : level.moveableList) {
+        if (!mv) continue;
+        arrays.AddMoveable(*mv);
+        if (progress) progress->SetRepackPos(repackPos += 2);
+    }
+    arrays.FinishAnimations();
+    for (const auto& s : level.staticMeshList) {
+        if (!s) continue;
+        arrays.AddStaticMesh(*s);
+        if (progress) progress->SetRepackPos(++repackPos);
+    }
+    level.meshes = std::move(arrays.meshes);
+    level.meshPointers = std::move(arrays.meshPointers);
+    level.animations = std::move(arrays.animations);
+    level.stateChanges = std::move(arrays.stateChanges);
+    level.animDispatches = std::move(arrays.animDispatches);
+    level.animCommands = std::move(arrays.animCommands);
+    level.meshTrees = std::move(arrays.meshTrees);
+    level.frames = std::move(arrays.frames);
+    level.moveables = std::move(arrays.moveables);
+    level.staticMeshes = std::move(arrays.staticMeshes);
+
+    level.items = level.itemList;
+    if (level.soundList) level.soundList->WriteToLevel(level);
+
+    rollback.RetireObjectModel();
+    if (progress) progress->SetRepackPos(repackRange);
+}
+
+}  // namespace
+
+std::unique_ptr<LevelSaveRollback> PrepareLevelForSave(CTrLevel& level, ILevelProgress* progress,
+                                                       bool keepUnused) {
+    auto rollback = std::make_unique<LevelSaveRollback>(level);
+    // A level never built (loaded without its objects) is written as it stands.
+    if (!level.soundList) return rollback;
+    try {
+        Prepare(level, progress, keepUnused, *rollback);
+    } catch (...) {
+        rollback->Restore();
+        throw;
+    }
+    return rollback;
+}
+
+void CTrLevel::PrepareForSave(ILevelProgress* progress, bool keepUnused) {
+    PrepareLevelForSave(*this, progress, keepUnused);
+}
+
+// ---- Rollback -------------------------------------------------------------------------
+
+LevelSaveRollback::LevelSaveRollback(CTrLevel& level) : level_(level) {
+    pages_ = level.pages;
+    rooms_ = level.rooms;
+    meshes_.reserve(level.meshes.size());
+    for (const auto& m : level.meshes) {
+        if (!m) {
+            meshes_.emplace_back();
+            continue;
+        }
+        meshes_.push_back(std::make_unique<TrMeshRecord>(*m));
+    }
+    meshPointers_ = level.meshPointers;
+    animations_ = level.animations;
+    stateChanges_ = level.stateChanges;
+    animDispatches_ = level.animDispatches;
+    animCommands_ = level.animCommands;
+    meshTrees_ = level.meshTrees;
+    frames_ = level.frames;
+    moveables_ = level.moveables;
+    staticMeshes_ = level.staticMeshes;
+    spriteSequences_ = level.spriteSequences;
+    items_ = level.items;
+    spriteTextures_ = level.spriteTextures;
+    animatedTextures_ = level.animatedTextures;
+    objectTextures_ = level.objectTextures;
+    roomTextures_ = level.roomTextures;
+    unusedObjectTextures_ = level.unusedObjectTextures;
+    soundMap_.assign(level.soundMap, level.soundMap + 2048);
+    soundDetails_ = level.soundDetails;
+    sampleIndices_ = level.sampleIndices;
+    objectPageCount_ = level.objectPageCount;
+
+    auto faces = [](const CTrLstMsh& object) {
+        std::vector<MeshFaces> out;
+        out.reserve(object.meshes.size());
+        for (const TrMeshRecord& m : object.meshes) out.push_back({m.texturedRectangles, m.texturedTriangles});
+        return out;
+    };
+    for (const auto& mv : level.moveableList) moveableFaces_.push_back(mv ? faces(*mv) : std::vector<MeshFaces>());
+    for (const auto& s : level.staticMeshList) {
+        std::vector<MeshFaces> f = s ? faces(*s) : std::vector<MeshFaces>();
+        staticFaces_.push_back(f.empty() ? MeshFaces() : std::move(f[0]));
+    }
+    for (const auto& s : level.spriteList)
+        spriteTextureRecords_.push_back(s ? s->textures : std::vector<TrObjectTextureRecord>());
+}
+
+LevelSaveRollback::~LevelSaveRollback() = default;
+
+void LevelSaveRollback::RetireObjectModel() {
+    if (retired_) return;
+    moveableList_ = std::move(level_.moveableList);
+    staticMeshList_ = std::move(level_.staticMeshList);
+    spriteList_ = std::move(level_.spriteList);
+    itemList_ = std::move(level_.itemList);
+    soundList_ = std::move(level_.soundList);
+    level_.moveableList.clear();
+    level_.staticMeshList.clear();
+    level_.spriteList.clear();
+    level_.itemList.clear();
+    std::vector<TrObjectTextureRecord>().swap(level_.unusedObjectTextures);
+    retired_ = true;
+}
+
+void LevelSaveRollback::Restore() {
+    if (restored_) return;
+    restored_ = true;
+    CTrLevel& l = level_;
+    l.pages = std::move(pages_);
+    l.rooms = std::move(rooms_);
+    l.meshes = std::move(meshes_);
+    l.meshPointers = std::move(meshPointers_);
+    l.animations = std::move(animations_);
+    l.stateChanges = std::move(stateChanges_);
+    l.animDispatches = std::move(animDispatches_);
+    l.animCommands = std::move(animCommands_);
+    l.meshTrees = std::move(meshTrees_);
+    l.frames = std::move(frames_);
+    l.moveables = std::move(moveables_);
+    l.staticMeshes = std::move(staticMeshes_);
+    l.spriteSequences = std::move(spriteSequences_);
+    l.items = std::move(items_);
+    l.spriteTextures = std::move(spriteTextures_);
+    l.animatedTextures = std::move(animatedTextures_);
+    l.objectTextures = std::move(objectTextures_);
+    l.roomTextures = std::move(roomTextures_);
+    l.unusedObjectTextures = std::move(unusedObjectTextures_);
+    std::copy(soundMap_.begin(), soundMap_.end(), l.soundMap);
+    l.soundDetails = std::move(soundDetails_);
+    l.sampleIndices = std::move(sampleIndices_);
+    l.objectPageCount = objectPageCount_;
+    if (retired_) {
+        l.moveableList = std::move(moveableList_);
+        l.staticMeshList = std::move(staticMeshList_);
+        l.spriteList = std::move(spriteList_);
+        l.itemList = std::move(itemList_);
+        l.soundList = std::move(soundList_);
+    }
+
+    // The repacking rewrote the objects' face words and sprite textures.
+    auto putFaces = [](CTrLstMsh& object, std::vector<MeshFaces>& saved) {
+        for (size_t i = 0; i < object.meshes.size() && i < saved.size(); ++i) {
+            object.meshes[i].texturedRectangles = std::move(saved[i].rectangles);
+            object.meshes[i].texturedTriangles = std::move(saved[i].triangles);
+        }
+    };
+    for (size_t i = 0; i < l.moveableList.size() && i < moveableFaces_.size(); ++i)
+        if (l.moveableList[i]) putFaces(*l.moveableList[i], moveableFaces_[i]);
+    for (size_t i = 0; i < l.staticMeshList.size() && i < staticFaces_.size(); ++i) {
+        if (!l.staticMeshList[i] || l.staticMeshList[i]->meshes.empty()) continue;
+        std::vector<MeshFaces> one(1);
+        one[0] = std::move(staticFaces_[i]);
+        putFaces(*l.staticMeshList[i], one);
+    }
+    for (size_t i = 0; i < l.spriteList.size() && i < spriteTextureRecords_.size(); ++i)
+        if (l.spriteList[i]) l.spriteList[i]->textures = std::move(spriteTextureRecords_[i]);
+}
+
+}  // namespace lithoscope

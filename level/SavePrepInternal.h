@@ -1,0 +1,63 @@
+#pragma once
+// Shared by the save preparation's files: the arrays being written and the checks that a
+// value still fits its field.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "level/LevelErrors.h"
+#include "level/TrLevel.h"
+#include "platform/Messages.h"
+
+namespace lithoscope {
+
+class CTrMvb;
+class CTrStatMsh;
+
+// A value of `what` that must fit a field of at most max: else the save is refused.
+inline uint32_t Fits(uint64_t value, uint64_t max, const char* what) {
+    if (value > max)
+        throw OverflowError(StrFormat("%s (%llu) no longer fits its field (at most %llu)", what,
+                                      static_cast<unsigned long long>(value),
+                                      static_cast<unsigned long long>(max)));
+    return uint32_t(value);
+}
+inline uint16_t Fits16(uint64_t value, const char* what) { return uint16_t(Fits(value, 0xFFFF, what)); }
+
+// Rounds towards zero into an int16, clamped to its range.
+inline int16_t TruncS16(float v) {
+    if (!(v > -32768.0f)) return -32768;  // also NaN
+    if (v > 32767.0f) return 32767;
+    return int16_t(v);
+}
+
+// The new mesh, animation and moveable arrays, filled object by object.
+struct SaveArrays {
+    explicit SaveArrays(int gameVersion) : version(gameVersion) {}
+
+    // Stores one mesh of an object: dummies are not stored and get pointer 0; the others a
+    // copy (Tomb Raider I and II lights inverted back) at the next index. Returns the
+    // pointer value.
+    uint32_t StoreMesh(const TrMeshRecord& mesh);
+    // One moveable: its record, mesh tree, meshes, animations, state changes, dispatches,
+    // commands and frames.
+    void AddMoveable(const CTrMvb& moveable);
+    // One static mesh: its mesh and record.
+    void AddStaticMesh(const CTrStatMsh& staticMesh);
+    // Next frames of animations and dispatches made absolute.
+    void FinishAnimations();
+
+    int version;
+    std::vector<std::unique_ptr<TrMeshRecord>> meshes;
+    std::vector<uint32_t> meshPointers;
+    std::vector<TrAnimationRecord> animations;
+    std::vector<TrStateChangeRecord> stateChanges;
+    std::vector<TrAnimDispatchRecord> animDispatches;
+    std::vector<int16_t> animCommands;
+    std::vector<int32_t> meshTrees;
+    std::vector<int16_t> frames;
+    std::vector<TrMoveableRecord> moveables;
+    std::vector<TrStaticMeshRecord> staticMeshes;
+};
+
+}  // namespace lithoscope

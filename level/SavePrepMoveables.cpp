@@ -1,0 +1,200 @@
+// Moveables and static meshes written back into a level's arrays for its save: records,
+// mesh trees, meshes, animations with their state changes, dispatches, commands and
+// frames in each version's form.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "level/LevelLog.h"
+#include "level/SavePrepInternal.h"
+#include "level/TrLstMsh.h"
+#include "level/TrMvb.h"
+
+namespace lithoscope {
+
+namespace {
+
+void PutBox(TrSlot<32>& record, size_t at, const BoundingBox& box) {
+    const float values[6] = {box.min.x, box.max.x, -box.max.y, -box.min.y, -box.max.z, -box.min.z};
+    for (int i = 0; i < 6; ++i) record.setS16(at + 2 * size_t(i), TruncS16(values[i]));
+}
+
+// 16.16 fixed point: the integer part (rounded down) high, the fraction x 65536 low.
+void PutAcceleration(TrAnimationRecord& a, float acceleration) {
+    const double v = std::isfinite(acceleration) ? double(acceleration) : 0.0;
+    double whole = std::floor(v);
+    whole = std::max(-32768.0, std::min(32767.0, whole));
+    const double fraction = std::max(0.0, std::min(65535.0, (v - whole) * 65536.0));
+    a.setU16(12, uint16_t(fraction));
+    a.setS16(14, int16_t(whole));
+}
+
+}  // namespace
+
+uint32_t SaveArrays::StoreMesh(const TrMeshRecord& mesh) {
+    if (mesh.dummy) return 0;
+    auto copy = std::make_unique<TrMeshRecord>();
+    TrMeshRecord::Copy(mesh, *copy);
+    // As a level mesh reads: no display box, intensity alpha left to the builder.
+    copy->dummy = 0;
+    copy->intensityAlpha = 0;
+    std::fill(copy->boundingBox, copy->boundingBox + 6, 0.0f);
+    if ((version == TrVersion1 || version == TrVersion2) && !copy->hasNormals) copy->InvertLights();
+    meshes.push_back(std::move(copy));
+    return uint32_t(meshes.size() - 1);
+}
+
+void SaveArrays::AddMoveable(const CTrMvb& moveable) {
+    const bool tr1 = version == TrVersion1;
+    const size_t meshCount = moveable.meshes.size();
+    const int trackCount = moveable.animationCount();
+
+    TrMoveableRecord record;
+    record.setS32(0, moveable.objectId);
+    record.setU16(4, Fits16(meshCount, "mesh count of a moveable"));
+    record.setU16(6, Fits16(meshPointers.size(), "first mesh pointer of a moveable"));
+    record.setU32(8, Fits(meshTrees.size(), 0xFFFFFFFFu, "first mesh-tree word of a moveable"));
+    record.setU32(12, Fits(uint64_t(frames.size()) * 2, 0xFFFFFFFFu, "frame offset of a moveable"));
+    const uint32_t firstAnim = uint32_t(animations.size());
+    if (trackCount == 0 && moveable.noAnimations)
+        record.setU16(16, 0xFFFF);
+    else
+        record.setU16(16, uint16_t(Fits(firstAnim, 0xFFFE, "first animation of a moveable")));
+    moveables.push_back(record);
+
+    // Mesh tree: entry i - 1 places mesh i.
+    const size_t treeEntries = meshCount ? meshCount - 1 : 0;
+    if (moveable.meshTree.size() < treeEntries)
+        AppendLogLine(StrFormat("Moveable slot %d: %zu mesh-tree entries for %zu meshes; the "
+                                "missing ones are written as zero",
+                                int(moveable.objectId), moveable.meshTree.size(), meshCount),
+                      true);
+    for (size_t e = 0; e < treeEntries; ++e) {
+        const TrMeshTreeEntry t = e < moveable.meshTree.size() ? moveable.meshTree[e] : TrMeshTreeEntry();
+        meshTrees.insert(meshTrees.end(), {t.flags, t.dx, t.dy, t.dz});
+    }
+
+    for (const TrMeshRecord& mesh : moveable.meshes) meshPointers.push_back(StoreMesh(mesh));
+
+    const uint32_t frameSizeWords = uint32_t(2 * meshCount + 9 + (tr1 ? 1 : 0));
+    uint32_t frameBase = 0;
+    for (int t = 0; t < trackCount; ++t) {
+        const CAnimTrack* track = moveable.animations->GetTrack(t);
+        const CTRAnimTrack* tr = moveable.GetTrack(t);
+        const AnimTrackEntry& entry = moveable.animations->entries[size_t(t)];
+        const uint32_t frameCount = std::max<uint32_t>(1, track ? track->frameCount : 1);
+
+        TrAnimationRecord a;
+        a.setU32(0, Fits(uint64_t(frames.size()) * 2, 0xFFFFFFFFu, "frame offset of an animation"));
+        a.setU8(4, uint8_t(Fits(track ? track->interval : 1, 0xFF, "frame rate of an animation")));
+        a.setU8(5, uint8_t(Fits(frameSizeWords, 0xFF, "frame size of an animation")));
+        if (tr) {
+            a.setU16(6, Fits16(uint32_t(tr->stateId), "state id of an animation"));
+            a.setS16(8, tr->speedLow);
+            a.setU16(10, uint16_t(tr->speedHigh));
+            PutAcceleration(a, tr->acceleration);
+            std::memcpy(&a.b[16], tr->lateral, 8);
+        }
+        a.setU16(24, uint16_t(Fits(frameBase, 0x7FFF, "first frame of an animation")));
+        a.setU16(26, uint16_t(Fits(uint64_t(frameBase) + frameCount - 1, 0x7FFF,
+                                   "last frame of an animation")));
+        // Links are carried as 16-bit values; the next frame is made absolute at the end.
+        a.setU16(28, uint16_t(firstAnim + uint32_t(entry.nextAnim)));
+        a.setU16(30, uint16_t(entry.nextFrame));
+
+        const std::vector<CTRStateChange>* changes = tr ? &tr->stateChanges : nullptr;
+        a.setU16(32, Fits16(changes ? changes->size() : 0, "state changes of an animation"));
+        a.setU16(34, Fits16(stateChanges.size(), "first state change of an animation"));
+        if (changes) {
+            for (const CTRStateChange& change : *changes) {
+                TrStateChangeRecord s;
+                s.setU16(0, Fits16(uint32_t(change.stateId), "state id of a state change"));
+                s.setU16(2, Fits16(change.ranges.size(), "ranges of a state change"));
+                s.setU16(4, Fits16(animDispatches.size(), "first dispatch of a state change"));
+                stateChanges.push_back(s);
+                for (const TrStateChangeRange& r : change.ranges) {
+                    TrAnimDispatchRecord d;
+                    d.setS16(0, int16_t(r.lowFrame + int32_t(frameBase)));
+                    d.setS16(2, int16_t(r.highFrame + int32_t(frameBase) + 1));
+                    d.setU16(4, uint16_t(firstAnim + uint32_t(r.nextAnim)));
+                    d.setU16(6, uint16_t(r.nextFrame));
+                    animDispatches.push_back(d);
+                }
+            }
+        }
+
+        // Commands: the code, then its operands; a frame operand becomes absolute.
+        const uint32_t firstCommand = Fits16(animCommands.size(), "first command of an animation");
+        uint32_t written = 0;
+        if (tr) {
+            for (const TrAnimCommand& c : tr->commands) {
+                if (c.operandCount == TrAnimCommand::kNoOperandCount || c.operandCount > 4) {
+                    AppendLogLine(StrFormat("Moveable slot %d, animation %d: command code %d has "
+                                            "no operand count; not written",
+                                            int(moveable.objectId), t, int(c.code)),
+                                  true);
+                    continue;
+                }
+                animCommands.push_back(c.code);
+                for (unsigned i = 0; i < c.operandCount; ++i) {
+                    int16_t v = c.operands[i];
+                    if (i == 0 && c.HasFrameOperand()) v = int16_t(v + int32_t(frameBase));
+                    animCommands.push_back(v);
+                }
+                ++written;
+            }
+        }
+        a.setU16(36, Fits16(written, "commands of an animation"));
+        a.setU16(38, uint16_t(firstCommand));
+
+        // Frames: box, root offset, (TR1: the rotation count), two words per mesh.
+        if (track) {
+            for (const CAnimKey& key : track->keys) {
+                const BoundingBox& b = key.box;
+                const float box[6] = {b.min.x, b.max.x, -b.max.y, -b.min.y, -b.max.z, -b.min.z};
+                for (float v : box) frames.push_back(TruncS16(v));
+                const CVector3 root = key.bones.empty() ? CVector3() : key.bones[0].offset;
+                frames.push_back(TruncS16(root.x));
+                frames.push_back(TruncS16(-root.y));
+                frames.push_back(TruncS16(-root.z));
+                if (tr1) frames.push_back(int16_t(meshCount));
+                for (size_t m = 0; m < meshCount; ++m) {
+                    uint16_t words[2] = {0, 0};
+                    if (m < key.bones.size())
+                        TrRotationFileWords(version, key.bones[m].word0, key.bones[m].word1, words);
+                    frames.push_back(int16_t(words[0]));
+                    frames.push_back(int16_t(words[1]));
+                }
+            }
+        }
+        if (tr1) a.setU8(5, 0);
+        animations.push_back(a);
+        frameBase += frameCount;
+    }
+}
+
+void SaveArrays::AddStaticMesh(const CTrStatMsh& staticMesh) {
+    TrStaticMeshRecord record;
+    record.setS32(0, staticMesh.objectId);
+    record.setU16(4, Fits16(meshPointers.size(), "mesh pointer of a static mesh"));
+    meshPointers.push_back(staticMesh.meshes.empty() ? 0 : StoreMesh(staticMesh.meshes[0]));
+    PutBox(record, 6, staticMesh.visibilityBox);
+    PutBox(record, 18, staticMesh.collisionBox);
+    record.setU16(30, staticMesh.flags);
+    staticMeshes.push_back(record);
+}
+
+void SaveArrays::FinishAnimations() {
+    for (TrAnimationRecord& a : animations) {
+        const uint16_t next = a.nextAnimation();
+        if (next < animations.size())
+            a.setU16(30, uint16_t(a.nextFrame() + animations[next].frameStart()));
+    }
+    for (TrAnimDispatchRecord& d : animDispatches) {
+        const uint16_t next = uint16_t(d.nextAnimation());
+        if (next < animations.size())
+            d.setU16(6, uint16_t(d.nextFrame() + animations[next].frameStart()));
+    }
+}
+
+}  // namespace lithoscope
