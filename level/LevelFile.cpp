@@ -215,9 +215,11 @@ int CheckCreatable(const std::string& path) {
 // 16-bit pages as 8-bit ones with the mapping of BuildPage8Table, each colour's entry
 // worked out the first time a page uses it: the whole table costs more than converting a
 // level's pages. Opaque colours look among entries 1 to 255 (index 0 is transparent);
-// the first of equal distances wins.
+// the first of equal distances wins. With exactColours (Tomb Raider I, whose 16-bit
+// pages are made from the palette at load), a colour that an entry gives exactly maps
+// back to the lowest such entry, so loading and saving again never changes a pixel.
 void ConvertPagesTo8(const uint8_t palette[256][3], const std::vector<TrPage>& pages,
-                     uint8_t* out) {
+                     uint8_t* out, bool exactColours) {
     // The palette scaled to 8 bits, component by component (all distances at once).
     int16_t pr[256], pg[256], pb[256];
     for (int k = 0; k < 256; ++k) {
@@ -226,6 +228,21 @@ void ConvertPagesTo8(const uint8_t palette[256][3], const std::vector<TrPage>& p
         pb[k] = int16_t(4 * palette[k][2]);
     }
     std::vector<uint8_t> table(32768, 0);  // 0: not worked out yet (never an answer)
+    if (exactColours) {
+        // Among the entries that give a colour exactly, the nearest (the first of equals).
+        std::vector<int16_t> best(32768, INT16_MAX);
+        for (int k = 1; k < 256; ++k) {
+            const int r = (palette[k][0] >> 1) & 31, g = (palette[k][1] >> 1) & 31,
+                      b = (palette[k][2] >> 1) & 31;
+            const int c = (r << 10) | (g << 5) | b;
+            const int16_t d = int16_t(std::abs(8 * r - pr[k]) + std::abs(8 * g - pg[k]) +
+                                      std::abs(8 * b - pb[k]));
+            if (d < best[size_t(c)]) {
+                best[size_t(c)] = d;
+                table[size_t(c)] = uint8_t(k);
+            }
+        }
+    }
     for (const TrPage& page : pages) {
         for (size_t i = 0; i < kPagePixels; ++i) {
             const uint16_t px = page[i];
@@ -568,7 +585,7 @@ std::vector<uint8_t> CTrLevel::BuildImageTr123(size_t* sizeOut, bool rebuild,
     const size_t pageBytes = pages.size() * (version == TrVersion1 ? kPage8Bytes
                                                                    : kPage8Bytes + kPage16Bytes);
     if (pageBytes > out.left()) throw LevelError("the pages don't fit the image");
-    ConvertPagesTo8(palette, pages, image.data() + pagesAt);
+    ConvertPagesTo8(palette, pages, image.data() + pagesAt, version == TrVersion1);
     if (version != TrVersion1)
         PutPages16(image.data() + pagesAt + pages.size() * kPage8Bytes, pages);
     ByteWriter rest(image.data() + pagesAt + pageBytes, size - pagesAt - pageBytes);

@@ -6,6 +6,7 @@
 #include "level/TrLstMsh.h"
 #include "level/TrLstSpr.h"
 #include "platform/Files.h"
+#include "platform/Messages.h"
 #include "platform/System.h"
 
 using namespace lithoscope;
@@ -369,4 +370,41 @@ TEST(SpriteList, BuiltFromSequencesOfEachVersion) {
     const std::string path = dir.file("s.trspr");
     test::WriteFileBytes(path, image);
     EXPECT_EQ(CTrLstSpr::LoadFile(path), nullptr);
+}
+
+TEST(ObjectFiles, RealLevelObjectsExportAndLoadBackUnchanged) {
+    auto files = test::RealLevelFiles();
+    if (files.empty()) GTEST_SKIP() << "no real levels";
+    ScriptedMessageBackend quiet;
+    ScopedMessageBackend scope(&quiet);
+    test::ScopedConfigDir config;
+    test::TempDir dir;
+    size_t objects = 0;
+    for (const test::RealLevel& f : files) {
+        if (f.unsupported) continue;
+        SCOPED_TRACE(f.path);
+        // A copy, so the level's log is not written beside the shared file.
+        const std::string copy = dir.file("level" + ExtensionOf(f.path));
+        test::WriteFileBytes(copy, test::ReadFileBytes(f.path));
+        CTrLevel level;
+        ASSERT_TRUE(level.Load(copy, false, false));
+        for (const auto& s : level.staticMeshList) {
+            const std::string path = dir.file("s.trsmh");
+            ASSERT_TRUE(s->SaveFile(path));
+            std::unique_ptr<CTrStatMsh> back = CTrStatMsh::LoadFile(path);
+            ASSERT_NE(back, nullptr);
+            EXPECT_EQ(back->Serialize(), s->Serialize());
+            ++objects;
+        }
+        for (const auto& s : level.spriteList) {
+            const std::string path = dir.file("s.trspr");
+            ASSERT_TRUE(s->SaveFile(path));
+            std::unique_ptr<CTrLstSpr> back = CTrLstSpr::LoadFile(path);
+            ASSERT_NE(back, nullptr);
+            EXPECT_EQ(back->Serialize(), s->Serialize());
+            EXPECT_EQ(back->sprites.size(), s->textureCount());
+            ++objects;
+        }
+    }
+    EXPECT_GT(objects, 0u);
 }
