@@ -230,6 +230,8 @@ BoundingBox BoxFromRecord(const TrStaticMeshRecord& r, size_t at) {
     return b;
 }
 
+}  // namespace
+
 void ReadBox(ByteReader& in, BoundingBox& b) {
     b.min.x = in.f32();
     b.min.y = in.f32();
@@ -247,7 +249,6 @@ void WriteBox(ByteWriter& out, const BoundingBox& b) {
     out.f32(b.max.y);
     out.f32(b.max.z);
 }
-}  // namespace
 
 CTrStatMsh::CTrStatMsh(const TrStaticMeshRecord& record, CTrLevel& level) {
     format = 2;

@@ -11,6 +11,10 @@ namespace lithoscope {
 
 class CTrLevel;
 
+// A box in object files: min x, y, z, then max x, y, z as floats.
+void ReadBox(ByteReader& in, BoundingBox& b);
+void WriteBox(ByteWriter& out, const BoundingBox& b);
+
 class CTrLstMsh : public CTrObjGfx {
 public:
     CTrLstMsh() = default;

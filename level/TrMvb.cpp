@@ -30,24 +30,6 @@ uint16_t StoredCountField(const TrAnimCommand& c) {
     return uint16_t(std::min<uint32_t>(c.operandCount, kMaxStoredOperands));
 }
 
-void ReadBox(ByteReader& in, BoundingBox& b) {
-    b.min.x = in.f32();
-    b.min.y = in.f32();
-    b.min.z = in.f32();
-    b.max.x = in.f32();
-    b.max.y = in.f32();
-    b.max.z = in.f32();
-}
-
-void WriteBox(ByteWriter& out, const BoundingBox& b) {
-    out.f32(b.min.x);
-    out.f32(b.min.y);
-    out.f32(b.min.z);
-    out.f32(b.max.x);
-    out.f32(b.max.y);
-    out.f32(b.max.z);
-}
-
 }  // namespace
 
 uint32_t CTrMvb::StoredOperands(const TrAnimCommand& command) {

@@ -11,6 +11,7 @@
 #include "TestSupport.h"
 #include "fixtures/LevelBuilder.h"
 #include "app/CmdLine.h"
+#include "EditorTestSupport.h"
 #include "editor/AppSettings.h"
 #include "editor/ChildFrame.h"
 #include "editor/CommandIds.h"
@@ -28,44 +29,11 @@
 #include "platform/Settings.h"
 
 using namespace lithoscope;
+using lithoscope::test::App;
+using lithoscope::test::g_messages;
 
 namespace {
 
-ScriptedMessageBackend g_messages;
-
-void FailOnAssert(const wxString& file, int line, const wxString& func, const wxString& cond,
-                  const wxString& msg) {
-    ADD_FAILURE() << "wx assertion " << cond.utf8_str().data() << " " << msg.utf8_str().data()
-                  << " at " << file.utf8_str().data() << ":" << line;
-}
-
-// One editor for the whole suite, started as from a command line without words.
-class EditorEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        config_ = std::make_unique<test::ScopedConfigDir>();
-        SetMessageBackend(&g_messages);
-        wxSetAssertHandler(&FailOnAssert);
-        static char arg0[] = "lithoscope";
-        static char* argv[] = {arg0, nullptr};
-        ASSERT_TRUE(StartEditorInProcess(1, argv));
-        SetModalDialogRunner([](wxDialog& d) {
-            ADD_FAILURE() << "unexpected modal dialog " << d.GetTitle().utf8_str().data();
-            return int(wxID_CANCEL);
-        });
-    }
-    void TearDown() override {
-        StopEditorInProcess();
-        SetMessageBackend(nullptr);
-        config_.reset();
-    }
-
-private:
-    std::unique_ptr<test::ScopedConfigDir> config_;
-};
-::testing::Environment* const g_env = ::testing::AddGlobalTestEnvironment(new EditorEnvironment);
-
-CLithoscopeApp& App() { return CLithoscopeApp::Get(); }
 CMainFrame& Frame() { return *App().GetMainFrame(); }
 size_t DocumentCount() { return App().GetDocManager()->GetDocuments().GetCount(); }
 

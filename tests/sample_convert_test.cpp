@@ -8,21 +8,16 @@
 
 #include "fixtures/WaveFiles.h"
 #include "platform/SampleConvert.h"
+#include "fixtures/ByteOut.h"
 
 namespace lithoscope {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using test::Put16;
+using test::Put32;
+using test::PutId;
 
-void Put16(Bytes& b, uint32_t v) {
-    b.push_back(uint8_t(v));
-    b.push_back(uint8_t(v >> 8));
-}
-void Put32(Bytes& b, uint32_t v) {
-    Put16(b, v & 0xFFFF);
-    Put16(b, v >> 16);
-}
-void PutId(Bytes& b, const char* id) { b.insert(b.end(), id, id + 4); }
 
 using test::PcmFormat;
 using test::Pcm16Wave;

@@ -1,0 +1,52 @@
+#pragma once
+// The one editor of a GUI suite: started once as from a command line without words, with
+// scripted messages, wx assertions as test failures and no modal dialog allowed.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "TestSupport.h"
+#include "editor/EditorMain.h"
+#include "editor/LithoscopeApp.h"
+#include "editor/ModalHook.h"
+#include "platform/Messages.h"
+
+namespace lithoscope::test {
+
+inline ScriptedMessageBackend g_messages;
+
+inline void FailOnAssert(const wxString& file, int line, const wxString& func,
+                         const wxString& cond, const wxString& msg) {
+    ADD_FAILURE() << "wx assertion " << cond.utf8_str().data() << " " << msg.utf8_str().data()
+                  << " at " << file.utf8_str().data() << ":" << line;
+}
+
+// One editor for the whole suite, started as from a command line without words.
+class EditorEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        config_ = std::make_unique<ScopedConfigDir>();
+        SetMessageBackend(&g_messages);
+        wxSetAssertHandler(&FailOnAssert);
+        static char arg0[] = "lithoscope";
+        static char* argv[] = {arg0, nullptr};
+        ASSERT_TRUE(StartEditorInProcess(1, argv));
+        SetModalDialogRunner([](wxDialog& d) {
+            ADD_FAILURE() << "unexpected modal dialog " << d.GetTitle().utf8_str().data();
+            return int(wxID_CANCEL);
+        });
+    }
+    void TearDown() override {
+        StopEditorInProcess();
+        SetMessageBackend(nullptr);
+        config_.reset();
+    }
+
+private:
+    std::unique_ptr<ScopedConfigDir> config_;
+};
+inline ::testing::Environment* const g_env = ::testing::AddGlobalTestEnvironment(new EditorEnvironment);
+
+inline CLithoscopeApp& App() { return CLithoscopeApp::Get(); }
+
+}  // namespace lithoscope::test
