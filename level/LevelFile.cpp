@@ -25,34 +25,11 @@
 
 namespace lithoscope {
 
-// ---- Object model seam -----------------------------------------------------------------
-// The object model: CTrLevel::BuildObjects after a load and after a save, the save
-// preparation before a save. The preparation is kept until the object model is built
-// again: when building the image failed, the level goes back to what it was before the
-// save (object model included) instead of being rebuilt from half-written arrays.
+// ---- Object model ---------------------------------------------------------------------
+// CTrLevel::BuildObjects after a load; around a save, the save preparation first and the
+// build again afterwards (see RebuildScope).
 namespace {
-bool ObjectModelAvailable() { return true; }
-struct PendingPreparation {
-    const CTrLevel* level = nullptr;
-    std::unique_ptr<LevelSaveRollback> rollback;
-} g_pendingPreparation;
-
-void BuildObjectModel(CTrLevel& level, ILevelProgress* progress) {
-    if (g_pendingPreparation.level == &level) {
-        std::unique_ptr<LevelSaveRollback> rollback = std::move(g_pendingPreparation.rollback);
-        g_pendingPreparation.level = nullptr;
-        if (std::uncaught_exceptions() > 0) {  // the save failed
-            if (rollback) rollback->Restore();
-            return;
-        }
-    }
-    level.BuildObjects(progress);
-}
-void PrepareObjectModel(CTrLevel& level, ILevelProgress* progress, bool keepUnused) {
-    g_pendingPreparation.rollback.reset();
-    g_pendingPreparation.level = &level;  // a preparation that throws has restored the level
-    g_pendingPreparation.rollback = PrepareLevelForSave(level, progress, keepUnused);
-}
+void BuildObjectModel(CTrLevel& level, ILevelProgress* progress) { level.BuildObjects(progress); }
 }  // namespace
 // ------------------------------------------------------------------------------------------
 
@@ -116,14 +93,26 @@ private:
     std::unique_ptr<ILevelProgress> window_;
 };
 
-// After a save with rebuilding, the object model is built again, also when the image
-// could not be built.
+// A save with rebuilding: the object model is written back into the arrays (the
+// preparation) and built again once the image is complete. When building the image fails,
+// the level goes back to what it was before the save, object model included, instead of
+// being rebuilt from half-written arrays. A preparation that fails restores the level
+// itself.
 class RebuildScope {
 public:
-    RebuildScope(CTrLevel& level, bool rebuild, ILevelProgress* progress)
-        : level_(level), rebuild_(rebuild), progress_(progress) {}
+    RebuildScope(CTrLevel& level, bool rebuild, ILevelProgress* progress, bool keepUnused)
+        : level_(level), progress_(progress) {
+        if (rebuild) rollback_ = PrepareLevelForSave(level, progress, keepUnused);
+        active_ = rebuild;
+    }
+    // The image is complete.
+    void Done() { done_ = true; }
     ~RebuildScope() {
-        if (!rebuild_) return;
+        if (!active_) return;
+        if (!done_) {
+            if (rollback_) rollback_->Restore();
+            return;
+        }
         try {
             BuildObjectModel(level_, progress_);
         } catch (const std::exception& e) {
@@ -133,8 +122,10 @@ public:
 
 private:
     CTrLevel& level_;
-    bool rebuild_;
     ILevelProgress* progress_;
+    std::unique_ptr<LevelSaveRollback> rollback_;
+    bool active_ = false;
+    bool done_ = false;
 };
 
 void ReadChunk(ByteReader& in, TrPackedChunk& chunk, const char* what) {
@@ -386,7 +377,7 @@ bool CTrLevel::ReadFileImage(const uint8_t* image, size_t size, const std::strin
             ReadImageTr4(cursor, size, progress.get());
         else
             ReadImageTr123(cursor, progress.get());
-        if (!noBuild && ObjectModelAvailable()) {
+        if (!noBuild) {
             if (version != TrVersion4) AddPaletteTile(palette, palette16);
             BuildObjectModel(*this, progress.get());
         }
@@ -512,7 +503,7 @@ bool CTrLevel::Save(const std::string& target, int unusedTextureMode, bool noReb
         return false;
     }
 
-    const bool rebuild = !noRebuild && ObjectModelAvailable();
+    const bool rebuild = !noRebuild;
     std::vector<uint8_t> image;
     size_t size = 0;
     try {
@@ -563,8 +554,7 @@ std::vector<uint8_t> CTrLevel::BuildImageTr123(size_t* sizeOut, bool rebuild,
     ProgressScope progress(showDialog, "save", name);
     const bool keepUnused = DecideKeepUnusedTextures(unusedTextureMode);
     PumpPendingMessages();
-    RebuildScope rebuildAfter(*this, rebuild, progress.get());
-    if (rebuild) PrepareObjectModel(*this, progress.get(), keepUnused);
+    RebuildScope rebuildAfter(*this, rebuild, progress.get(), keepUnused);
     if (version < TrVersion1 || version > TrVersion3)
         throw LevelError("not a Tomb Raider I to III level");
     CheckPages(pages);
@@ -593,6 +583,7 @@ std::vector<uint8_t> CTrLevel::BuildImageTr123(size_t* sizeOut, bool rebuild,
     if (pagesAt + pageBytes + rest.pos() != size)
         throw LevelError(StrFormat("the image holds %zu bytes instead of %zu",
                                    pagesAt + pageBytes + rest.pos(), size));
+    rebuildAfter.Done();
     *sizeOut = size;
     return image;
 }
@@ -602,8 +593,7 @@ std::vector<uint8_t> CTrLevel::BuildImageTr4(size_t* sizeOut, bool rebuild, int 
     ProgressScope progress(showDialog, "save", name);
     const bool keepUnused = DecideKeepUnusedTextures(unusedTextureMode);
     PumpPendingMessages();
-    RebuildScope rebuildAfter(*this, rebuild, progress.get());
-    if (rebuild) PrepareObjectModel(*this, progress.get(), keepUnused);
+    RebuildScope rebuildAfter(*this, rebuild, progress.get(), keepUnused);
     if (version != TrVersion4) throw LevelError("not a Tomb Raider IV level");
     CheckPages(pages);
     if (size_t(roomPageCount) + objectPageCount + bumpPageCount != pages.size())
@@ -687,6 +677,7 @@ std::vector<uint8_t> CTrLevel::BuildImageTr4(size_t* sizeOut, bool rebuild, int 
     out.bytes(trailing.data(), trailing.size());
     progress.pos(2 * c);
     image.resize(out.pos());
+    rebuildAfter.Done();
     *sizeOut = image.size();
     return image;
 }
