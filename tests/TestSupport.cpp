@@ -84,13 +84,34 @@ std::string RealLevelsDir() {
 }
 
 std::vector<RealLevel> RealLevelFiles() {
-    std::vector<RealLevel> out;
+    // Copies in a folder of this process's own: loading a level writes its log beside it,
+    // and the shared levels must stay as they are.
+    static std::vector<RealLevel> copies;
+    static bool made = false;
+    if (made) return copies;
+    made = true;
     std::string dir = RealLevelsDir();
-    if (dir.empty()) return out;
-    Walk(dir, false, out);
-    std::sort(out.begin(), out.end(),
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    if (dir.empty()) return copies;
+    std::vector<RealLevel> originals;
+    Walk(dir, false, originals);
+    static TempDir folder;
+    for (const RealLevel& level : originals) {
+        std::string relative = level.path.substr(dir.size());
+        std::string target = folder.path();
+        size_t start = 0;
+        for (size_t slash; (slash = relative.find('/', start + 1)) != std::string::npos;
+             start = slash) {
+            target += relative.substr(start, slash - start);
+            ::mkdir(target.c_str(), 0777);
+        }
+        target += relative.substr(start);
+        WriteFileBytes(target, ReadFileBytes(level.path));
+        copies.push_back({target, level.unsupported});
+    }
+    std::sort(copies.begin(), copies.end(),
               [](const RealLevel& a, const RealLevel& b) { return a.path < b.path; });
-    return out;
+    return copies;
 }
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path) {

@@ -40,7 +40,8 @@ struct RealLevel {
     std::string path;
     bool unsupported;  // under a folder named "unsupported": must be refused
 };
-// Every file below the real levels folder, sorted by path.
+// Every file below the real levels folder, sorted by path: copies in a temporary folder of
+// the process, with the same names and sub-folders.
 std::vector<RealLevel> RealLevelFiles();
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
