@@ -2,9 +2,18 @@
 // fragments of the largest real level, timed at a quarter, half and all of the input.
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <string>
+
 #include "level/Fragment.h"
+#include "level/TrLevel.h"
+#include "platform/Files.h"
+#include "platform/Messages.h"
 #include "level/MeshRecord.h"
 
 using namespace lithoscope;
@@ -58,6 +67,68 @@ double Run(size_t uses, size_t rectangles, int pages) {
 }
 }  // namespace
 
+// The largest file below dir (recursively), or "".
+std::string Largest(const std::string& dir) {
+    std::string best;
+    off_t bestSize = -1;
+    DIR* d = opendir(dir.c_str());
+    if (!d) return best;
+    while (dirent* e = readdir(d)) {
+        std::string n = e->d_name;
+        if (n[0] == '.' || n == "unsupported") continue;
+        std::string full = dir + "/" + n;
+        struct stat st;
+        if (stat(full.c_str(), &st) != 0) continue;
+        std::string candidate = S_ISDIR(st.st_mode) ? Largest(full) : full;
+        if (S_ISDIR(st.st_mode)) {
+            if (candidate.empty() || stat(candidate.c_str(), &st) != 0) continue;
+        }
+        if (st.st_size > bestSize) {
+            bestSize = st.st_size;
+            best = candidate;
+        }
+    }
+    closedir(d);
+    return best;
+}
+
+// The fragments a save of the largest real level packs.
+void RealLevel() {
+    const char* env = std::getenv("LITHOSCOPE_LEVELS_DIR");
+    std::string dir = env ? env : std::string(LITHOSCOPE_SOURCE_DIR) + "/../shared/testdata/levels";
+    std::string path = Largest(dir);
+    if (path.empty()) {
+        std::printf("no real levels\n");
+        return;
+    }
+    ScriptedMessageBackend quiet;
+    ScopedMessageBackend scope(&quiet);
+    // Loaded from a copy: a load writes its log beside the level.
+    std::vector<uint8_t> bytes;
+    ReadWholeFile(path, bytes);
+    const std::string copy = "/tmp/bench-fragments" + ExtensionOf(path);
+    WriteFileSafely(copy, bytes.data(), bytes.size());
+    CTrLevel level;
+    if (!level.Load(copy, false, false)) {
+        std::printf("%s does not load\n", path.c_str());
+        return;
+    }
+    auto start = std::chrono::steady_clock::now();
+    std::vector<std::vector<uint16_t>> sources;
+    std::vector<CFragment> frags = CFragment::CollectLevelFragments(level, sources);
+    size_t uses = 0;
+    for (const CFragment& f : frags) uses += f.references.size();
+    CFragment::SortBySize(frags, 0, int(frags.size()) - 1);
+    CFragment::MergeDuplicates(frags);
+    int w = 256, h = 0;
+    std::vector<uint16_t> page;
+    uint32_t n = CFragment::dwBuildTextureFromFragments(frags, page, &w, &h);
+    double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("  %s: %zu uses, %zu fragments, %u textures, %dx%d, %.3f s\n",
+                FileNameOf(path).c_str(), uses, frags.size(), n, w, h, s);
+    std::remove(copy.c_str());
+}
+
 int main() {
     std::printf("texture packer\n");
     double quarter = Run(25000, 1250, 20);
@@ -65,5 +136,6 @@ int main() {
     double full = Run(100000, 5000, 20);
     std::printf("growth: half/quarter %.2f, full/half %.2f (n log n would be about 2.1)\n",
                 half / quarter, full / half);
+    RealLevel();
     return 0;
 }
