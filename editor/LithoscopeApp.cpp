@@ -15,6 +15,9 @@
 #include "editor/ChildFrame.h"
 #include "editor/CommandIds.h"
 #include "editor/DlgLevelProgress.h"
+#include "editor/LevelTree.h"
+#include "editor/NodeHandlers.h"
+#include "editor/SoundPane.h"
 #include "editor/LithoscopeDoc.h"
 #include "editor/LithoscopeView.h"
 #include "editor/MainFrame.h"
@@ -111,6 +114,9 @@ bool CLithoscopeApp::InitInstance() {
     m_pPreviousMessages = SetMessageBackend(m_pMessages.get());
     if (m_pPreviousMessages) SetMessageBackend(m_pPreviousMessages);
     InstallLevelProgressWindows();
+    RegisterLevelTree();
+    RegisterNodeHandlers();
+    RegisterSoundPane();
     wxInitAllImageHandlers();
 
     // 1. The program folder. 2-3. The picture component and OLE have no counterpart here.
