@@ -50,6 +50,7 @@ TEST(CameraMoves, EachMoveFromTheInitialCamera) {
     };
     const Case cases[] = {
         {"orbit h 90", [](CViewCamera& c) { c.OrbitHorizontal(90); }, {100, 0, 0}, {0, 0, 0}, {0, 1, 0}},
+        {"orbit h -90", [](CViewCamera& c) { c.OrbitHorizontal(-90); }, {-100, 0, 0}, {0, 0, 0}, {0, 1, 0}},
         {"orbit h 180", [](CViewCamera& c) { c.OrbitHorizontal(180); }, {0, 0, 100}, {0, 0, 0}, {0, 1, 0}},
         {"orbit v 90", [](CViewCamera& c) { c.OrbitVertical(90); }, {0, 100, 0}, {0, 0, 0}, {0, 0, 1}},
         {"roll 90", [](CViewCamera& c) { c.Roll(90); }, {0, 0, -100}, {0, 0, 0}, {1, 0, 0}},

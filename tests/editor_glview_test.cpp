@@ -22,38 +22,6 @@ void ExpectVec(const CVector3& v, float x, float y, float z, const char* what) {
 
 }  // namespace
 
-TEST(ViewCamera, MovesFromTheInitialCamera) {
-    struct Case {
-        const char* name;
-        void (*move)(CViewCamera&);
-        float eye[3], target[3], up[3];
-    };
-    const Case cases[] = {
-        {"orbit horizontal 90", [](CViewCamera& c) { c.OrbitHorizontal(90); }, {100, 0, 0}, {0, 0, 0}, {0, 1, 0}},
-        {"orbit horizontal -90", [](CViewCamera& c) { c.OrbitHorizontal(-90); }, {-100, 0, 0}, {0, 0, 0}, {0, 1, 0}},
-        {"orbit vertical 90", [](CViewCamera& c) { c.OrbitVertical(90); }, {0, 100, 0}, {0, 0, 0}, {0, 0, 1}},
-        {"roll 90", [](CViewCamera& c) { c.Roll(90); }, {0, 0, -100}, {0, 0, 0}, {1, 0, 0}},
-        {"dolly past target", [](CViewCamera& c) { c.Dolly(150); }, {0, 0, 50}, {0, 0, 0}, {0, 1, 0}},
-        {"pan 10", [](CViewCamera& c) { c.Pan(10); }, {10, 0, -100}, {10, 0, 0}, {0, 1, 0}},
-        {"move along 5", [](CViewCamera& c) { c.MoveAlong(5); }, {0, 5, -100}, {0, 5, 0}, {0, 1, 0}},
-    };
-    for (const Case& t : cases) {
-        CViewCamera cam;
-        t.move(cam);
-        cam.Refresh();
-        ExpectVec(cam.eye, t.eye[0], t.eye[1], t.eye[2], t.name);
-        ExpectVec(cam.target, t.target[0], t.target[1], t.target[2], t.name);
-        ExpectVec(cam.up, t.up[0], t.up[1], t.up[2], t.name);
-    }
-
-    // Dolly beyond the target reverses the direction.
-    CViewCamera cam;
-    cam.Dolly(150);
-    cam.Refresh();
-    ExpectVec(cam.direction, 0, 0, -1, "reversed direction");
-    EXPECT_NEAR(cam.distance, 50.0f, kTol);
-}
-
 TEST(ViewCamera, SetRollAndDegenerateCases) {
     CViewCamera cam;
     cam.eye.Set(0, 0, 2);
