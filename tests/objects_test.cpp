@@ -383,11 +383,8 @@ TEST(ObjectFiles, RealLevelObjectsExportAndLoadBackUnchanged) {
     for (const test::RealLevel& f : files) {
         if (f.unsupported) continue;
         SCOPED_TRACE(f.path);
-        // A copy, so the level's log is not written beside the shared file.
-        const std::string copy = dir.file("level" + ExtensionOf(f.path));
-        test::WriteFileBytes(copy, test::ReadFileBytes(f.path));
         CTrLevel level;
-        ASSERT_TRUE(level.Load(copy, false, false));
+        ASSERT_TRUE(level.Load(f.path, false, false));
         for (const auto& s : level.staticMeshList) {
             const std::string path = dir.file("s.trsmh");
             ASSERT_TRUE(s->SaveFile(path));
