@@ -1,8 +1,8 @@
 // The one program: "s" on the command line runs the batch converter with no display;
 // anything else starts the editor.
-#include "app/BatchMode.h"
-#include "app/CmdLine.h"
-#include "editor/EditorMain.h"
+#include "batch/BatchMode.h"
+#include "batch/CmdLine.h"
+#include "editor/shell/EditorMain.h"
 
 int main(int argc, char** argv) {
     lithoscope::CCmdLine cmdLine;

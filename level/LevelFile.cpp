@@ -28,9 +28,6 @@ namespace lithoscope {
 // ---- Object model ---------------------------------------------------------------------
 // CTrLevel::BuildObjects after a load; around a save, the save preparation first and the
 // build again afterwards (see RebuildScope).
-namespace {
-void BuildObjectModel(CTrLevel& level, ILevelProgress* progress) { level.BuildObjects(progress); }
-}  // namespace
 // ------------------------------------------------------------------------------------------
 
 namespace {
@@ -100,8 +97,9 @@ private:
 // itself.
 class RebuildScope {
 public:
-    RebuildScope(CTrLevel& level, bool rebuild, ILevelProgress* progress, bool keepUnused)
-        : level_(level), progress_(progress) {
+    RebuildScope(CTrLevel& level, bool rebuild, ILevelProgress* progress, bool keepUnused,
+                 CGameCatalog* catalog)
+        : level_(level), progress_(progress), catalog_(catalog) {
         if (rebuild) rollback_ = PrepareLevelForSave(level, progress, keepUnused);
         active_ = rebuild;
     }
@@ -114,7 +112,7 @@ public:
             return;
         }
         try {
-            BuildObjectModel(level_, progress_);
+            level_.BuildObjects(progress_, catalog_);
         } catch (const std::exception& e) {
             AppendLogLine(std::string("Object model not rebuilt after saving: ") + e.what(), true);
         }
@@ -123,6 +121,7 @@ public:
 private:
     CTrLevel& level_;
     ILevelProgress* progress_;
+    CGameCatalog* catalog_;
     std::unique_ptr<LevelSaveRollback> rollback_;
     bool active_ = false;
     bool done_ = false;
@@ -281,7 +280,8 @@ uint32_t MagicForVersion(int version) {
 
 // ---- Load ----------------------------------------------------------------------------------
 
-bool CTrLevel::Load(const std::string& filePath, bool noBuild, bool showMessages) {
+bool CTrLevel::Load(const std::string& filePath, bool noBuild, bool showMessages,
+                    CGameCatalog* catalog) {
     path = filePath;
     name = StemOf(filePath);
     StartLevelLog(filePath);
@@ -324,7 +324,7 @@ bool CTrLevel::Load(const std::string& filePath, bool noBuild, bool showMessages
     }
 
     const std::string levelPath = path;
-    if (!ReadFileImage(image.data(), image.size(), filePath, noBuild, showMessages)) {
+    if (!ReadFileImage(image.data(), image.size(), filePath, noBuild, showMessages, catalog)) {
         const int failedVersion = version;
         Free();
         if (showMessages)
@@ -344,7 +344,7 @@ bool CTrLevel::Load(const std::string& filePath, bool noBuild, bool showMessages
 }
 
 bool CTrLevel::ReadFileImage(const uint8_t* image, size_t size, const std::string& filePath,
-                             bool noBuild, bool showMessages) {
+                             bool noBuild, bool showMessages, CGameCatalog* catalog) {
     // Start from an empty level; path and name stay.
     {
         std::string keepPath = std::move(path);
@@ -379,7 +379,7 @@ bool CTrLevel::ReadFileImage(const uint8_t* image, size_t size, const std::strin
             ReadImageTr123(cursor, progress.get());
         if (!noBuild) {
             if (version != TrVersion4) AddPaletteTile(palette, palette16);
-            BuildObjectModel(*this, progress.get());
+            BuildObjects(progress.get(), catalog);
         }
     } catch (const std::exception& e) {
         AppendLogLine(std::string("Level not read: ") + e.what());
@@ -493,7 +493,7 @@ bool CTrLevel::DecideKeepUnusedTextures(int unusedTextureMode) const {
 }
 
 bool CTrLevel::Save(const std::string& target, int unusedTextureMode, bool noRebuild,
-                    bool showMessages) {
+                    bool showMessages, CGameCatalog* catalog) {
     if (version < TrVersion1 || version > TrVersion4) return false;
     PumpPendingMessages();
 
@@ -508,8 +508,8 @@ bool CTrLevel::Save(const std::string& target, int unusedTextureMode, bool noReb
     size_t size = 0;
     try {
         image = version == TrVersion4
-                    ? BuildImageTr4(&size, rebuild, unusedTextureMode, showMessages)
-                    : BuildImageTr123(&size, rebuild, unusedTextureMode, showMessages);
+                    ? BuildImageTr4(&size, rebuild, unusedTextureMode, showMessages, catalog)
+                    : BuildImageTr123(&size, rebuild, unusedTextureMode, showMessages, catalog);
     } catch (const std::exception& e) {
         AppendLogLine(std::string("Level not saved: ") + e.what());
         if (showMessages) ShowError(StrFormat("The level can't be saved: %s.\n", e.what()));
@@ -550,11 +550,12 @@ size_t CTrLevel::GetImageSizeTr4(bool withLevelData) const {
 }
 
 std::vector<uint8_t> CTrLevel::BuildImageTr123(size_t* sizeOut, bool rebuild,
-                                               int unusedTextureMode, bool showDialog) {
+                                               int unusedTextureMode, bool showDialog,
+                                               CGameCatalog* catalog) {
     ProgressScope progress(showDialog, "save", name);
     const bool keepUnused = DecideKeepUnusedTextures(unusedTextureMode);
     PumpPendingMessages();
-    RebuildScope rebuildAfter(*this, rebuild, progress.get(), keepUnused);
+    RebuildScope rebuildAfter(*this, rebuild, progress.get(), keepUnused, catalog);
     if (version < TrVersion1 || version > TrVersion3)
         throw LevelError("not a Tomb Raider I to III level");
     CheckPages(pages);
@@ -589,11 +590,11 @@ std::vector<uint8_t> CTrLevel::BuildImageTr123(size_t* sizeOut, bool rebuild,
 }
 
 std::vector<uint8_t> CTrLevel::BuildImageTr4(size_t* sizeOut, bool rebuild, int unusedTextureMode,
-                                             bool showDialog) {
+                                             bool showDialog, CGameCatalog* catalog) {
     ProgressScope progress(showDialog, "save", name);
     const bool keepUnused = DecideKeepUnusedTextures(unusedTextureMode);
     PumpPendingMessages();
-    RebuildScope rebuildAfter(*this, rebuild, progress.get(), keepUnused);
+    RebuildScope rebuildAfter(*this, rebuild, progress.get(), keepUnused, catalog);
     if (version != TrVersion4) throw LevelError("not a Tomb Raider IV level");
     CheckPages(pages);
     if (size_t(roomPageCount) + objectPageCount + bumpPageCount != pages.size())

@@ -13,11 +13,6 @@ namespace lithoscope {
 class CGameCatalog;
 class ILevelProgress;
 
-// The catalog the object builder asks for each moveable's entry. The application installs
-// its own; null (the default) builds moveables without catalog entries.
-void SetLevelCatalog(CGameCatalog* catalog);
-CGameCatalog* GetLevelCatalog();
-
 // Index of the first of the 512 palette-tile textures that a load appends (the last 512
 // object textures, on the last page, in the tile's layout), or npos when the level has
 // none. They are never counted as unused.

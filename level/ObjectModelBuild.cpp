@@ -19,8 +19,6 @@ namespace lithoscope {
 
 namespace {
 
-CGameCatalog* g_levelCatalog = nullptr;
-
 constexpr uint16_t kRoomTextureFlag = 0x8000;
 constexpr size_t kRoomRectangleWord = 8;
 constexpr size_t kRoomTriangleWord = 6;
@@ -84,8 +82,6 @@ bool CornerIs(const TrObjectTextureRecord& t, int k, uint8_t xc, int x, uint8_t 
 
 }  // namespace
 
-void SetLevelCatalog(CGameCatalog* catalog) { g_levelCatalog = catalog; }
-CGameCatalog* GetLevelCatalog() { return g_levelCatalog; }
 
 size_t PaletteTileTextureStart(const CTrLevel& level) {
     if (level.version == TrVersion4 || level.pages.empty() ||
@@ -107,7 +103,7 @@ size_t PaletteTileTextureStart(const CTrLevel& level) {
     return base;
 }
 
-void CTrLevel::BuildObjects(ILevelProgress* progress) {
+void CTrLevel::BuildObjects(ILevelProgress* progress, CGameCatalog* catalog) {
     const uint32_t buildRange = staticMeshCount() + moveableCount() + meshCount() +
                                 spriteSequenceCount() + itemCount();
     if (progress) progress->SetBuildRange(buildRange);
@@ -220,7 +216,6 @@ void CTrLevel::BuildObjects(ILevelProgress* progress) {
         if (progress) progress->SetBuildPos(++done);
     }
 
-    CGameCatalog* catalog = GetLevelCatalog();
     std::vector<ObjPtr<CTrMvb>> newMoveables;
     newMoveables.reserve(moveables.size());
     for (size_t i = 0; i < moveables.size(); ++i) {

@@ -15,6 +15,7 @@ class CTrMvb;
 class CTrStatMsh;
 class CTrLstSpr;
 class CTrSoundList;
+class CGameCatalog;
 class ILevelProgress;
 
 enum TrGameVersion : int32_t {
@@ -71,7 +72,8 @@ public:
     // Object model (ObjectModelBuild.cpp, SavePrep.cpp): builds the objects from the flat
     // arrays (the lists replace any earlier ones), and writes them back into the arrays
     // before a save, consuming them. A failed preparation leaves the level as it was.
-    void BuildObjects(ILevelProgress* progress);
+    // The catalog (may be null) gives each moveable its catalog entry.
+    void BuildObjects(ILevelProgress* progress, CGameCatalog* catalog = nullptr);
     void PrepareForSave(ILevelProgress* progress, bool keepUnused);
     // Sets or clears intensity alpha on every textured face of the mesh.
     void ApplyIntensityAlpha(TrMeshRecord& mesh, std::vector<TrObjectTextureRecord>& textures,
@@ -79,21 +81,23 @@ public:
 
     // Level files (LevelFile.cpp). Load reads the whole file; a failed recognition or
     // reader leaves the level freed. With showMessages failures are shown to the user.
-    bool Load(const std::string& path, bool noBuild, bool showMessages);
+    // The catalog (may be null) describes the moveables of the object model.
+    bool Load(const std::string& path, bool noBuild, bool showMessages,
+              CGameCatalog* catalog = nullptr);
     bool ReadFileImage(const uint8_t* image, size_t size, const std::string& path,
-                       bool noBuild, bool showMessages);
+                       bool noBuild, bool showMessages, CGameCatalog* catalog = nullptr);
     // The containers; the cursor stands after the magic. Throw LevelError on bad data.
     void ReadImageTr123(ByteReader& cursor, ILevelProgress* progress);
     void ReadImageTr4(ByteReader& cursor, size_t size, ILevelProgress* progress);
     // unusedTextureMode: 0 drops the unused object textures, 1 keeps them, 2 asks.
     // The file is replaced only when the whole image could be built and written.
     bool Save(const std::string& path, int unusedTextureMode, bool noRebuild,
-              bool showMessages);
+              bool showMessages, CGameCatalog* catalog = nullptr);
     // The complete file image; throw LevelError when the level can't be written.
     std::vector<uint8_t> BuildImageTr123(size_t* sizeOut, bool rebuild, int unusedTextureMode,
-                                         bool showDialog);
+                                         bool showDialog, CGameCatalog* catalog = nullptr);
     std::vector<uint8_t> BuildImageTr4(size_t* sizeOut, bool rebuild, int unusedTextureMode,
-                                       bool showDialog);
+                                       bool showDialog, CGameCatalog* catalog = nullptr);
     size_t GetImageSizeTr123() const;
     // Upper bound when samples are saved uncompressed (4 x a converted sample's size).
     size_t GetImageSizeTr4(bool withLevelData) const;

@@ -6,9 +6,9 @@
 #include <memory>
 
 #include "TestSupport.h"
-#include "editor/EditorMain.h"
-#include "editor/LithoscopeApp.h"
-#include "editor/ModalHook.h"
+#include "editor/shell/EditorMain.h"
+#include "editor/shell/LithoscopeApp.h"
+#include "editor/shell/ModalHook.h"
 #include "platform/Messages.h"
 
 namespace lithoscope::test {

@@ -15,9 +15,9 @@
 #include <thread>
 
 #include "TestSupport.h"
-#include "app/BatchMode.h"
-#include "app/CmdLine.h"
-#include "app/ConsoleProgress.h"
+#include "batch/BatchMode.h"
+#include "batch/CmdLine.h"
+#include "batch/ConsoleProgress.h"
 #include "fixtures/LevelBuilder.h"
 #include "fixtures/SampleLevel.h"
 #include "fixtures/WaveFiles.h"

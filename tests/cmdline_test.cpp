@@ -4,7 +4,7 @@
 
 #include <climits>
 
-#include "app/CmdLine.h"
+#include "batch/CmdLine.h"
 
 namespace lithoscope {
 namespace {

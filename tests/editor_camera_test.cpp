@@ -4,9 +4,9 @@
 
 #include <cmath>
 
-#include "editor/KeyState.h"
-#include "editor/ViewCamera.h"
-#include "editor/ViewCameraInput.h"
+#include "editor/view3d/KeyState.h"
+#include "editor/view3d/ViewCamera.h"
+#include "editor/view3d/ViewCameraInput.h"
 
 using namespace lithoscope;
 

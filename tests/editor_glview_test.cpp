@@ -4,9 +4,9 @@
 
 #include <cmath>
 
-#include "editor/KeyState.h"
-#include "editor/ViewCamera.h"
-#include "editor/ViewCameraInput.h"
+#include "editor/view3d/KeyState.h"
+#include "editor/view3d/ViewCamera.h"
+#include "editor/view3d/ViewCameraInput.h"
 
 using namespace lithoscope;
 
@@ -124,8 +124,8 @@ TEST(KeyState, PressedSinceLastPoll) {
 #include <wx/app.h>
 #include <wx/frame.h>
 
-#include "editor/GlWindow.h"
-#include "editor/LithoscopeDoc.h"
+#include "editor/view3d/GlWindow.h"
+#include "editor/shell/LithoscopeDoc.h"
 #include "level/TrLstMsh.h"
 
 // Leaks inside the system's GL driver, font and bus libraries are theirs, not ours.

@@ -6,10 +6,10 @@
 #include <fstream>
 
 #include "TestSupport.h"
-#include "editor/HandleBase.h"
-#include "editor/SoundPaneModel.h"
-#include "editor/SoundPlayer.h"
-#include "editor/TreeDrag.h"
+#include "editor/tree/HandleBase.h"
+#include "editor/sound/SoundPaneModel.h"
+#include "editor/sound/SoundPlayer.h"
+#include "editor/tree/TreeDrag.h"
 #include "fixtures/LevelBuilder.h"
 #include "fixtures/SampleLevel.h"
 #include "fixtures/WaveFiles.h"

@@ -1,8 +1,8 @@
 // Toolbox page logic on the objects of the sample level (no display needed).
 #include <gtest/gtest.h>
 
-#include "editor/TlboxMoveableAnimLogic.h"
-#include "editor/TlboxSpriteLogic.h"
+#include "editor/toolbox/TlboxMoveableAnimLogic.h"
+#include "editor/toolbox/TlboxSpriteLogic.h"
 #include "level/Anim.h"
 #include "level/TrAnimData.h"
 #include "level/TrLevel.h"

@@ -175,7 +175,6 @@ TEST(ObjectModelBuild, ObjectsItemsAndCatalog) {
     item.setU8(20, 0x5A);
     level.items.push_back(item);
 
-    SetLevelCatalog(nullptr);
     level.BuildObjects(nullptr);
     ASSERT_EQ(level.moveableList.size(), 1u);
     EXPECT_EQ(level.moveableList[0]->objectId, 12);
@@ -199,9 +198,7 @@ TEST(ObjectModelBuild, ObjectsItemsAndCatalog) {
     // With a catalog (here one without files) every moveable gets its entry; a second
     // build replaces the lists.
     CGameCatalog catalog;
-    SetLevelCatalog(&catalog);
-    level.BuildObjects(nullptr);
-    SetLevelCatalog(nullptr);
+    level.BuildObjects(nullptr, &catalog);
     ASSERT_EQ(level.moveableList.size(), 1u);
     ASSERT_NE(level.moveableList[0]->catalogEntry, nullptr);
     EXPECT_EQ(level.moveableList[0]->catalogEntry->name, "Moveable #012");

@@ -1,0 +1,50 @@
+#include "batch/BatchMode.h"
+
+#include <cstdio>
+#include <exception>
+
+#include "batch/AppSettings.h"
+#include "batch/CmdLine.h"
+#include "batch/ConsoleProgress.h"
+#include "level/GameCatalog.h"
+#include "level/TrLevel.h"
+#include "platform/Files.h"
+#include "platform/Messages.h"
+
+namespace lithoscope {
+
+int RunBatch(const CCmdLine& cmdLine) {
+    const std::string& input = cmdLine.m_szInputPath;
+    const std::string output = cmdLine.m_szOutputPath.empty() ? input : cmdLine.m_szOutputPath;
+    if (input.empty()) return kBatchSaved;
+
+    // Messages go to the console; progress windows become a line on standard error.
+    ConsoleMessageBackend console;
+    ScopedMessageBackend messages(&console);
+    ScopedConsoleProgress progress;
+
+    // Data paths, catalog and settings as at an interactive start: the object model names
+    // moveables from the catalog, and the writer follows SaveUncompressedSounds.
+    CGameCatalog catalog;
+    CLithoscopeSettings settings(&catalog);
+    PrepareCatalogAndSettings(catalog, settings, ExecutableFolder());
+
+    const bool loadMessages = (cmdLine.m_nBatchOptions & kBatchLoadMessages) != 0;
+    const bool saveMessages = (cmdLine.m_nBatchOptions & kBatchSaveMessages) != 0;
+    int code = kBatchLoadFailed;
+    CTrLevel level;
+    try {
+        if (level.Load(input, false, loadMessages, &catalog)) {
+            code = kBatchSaveFailed;
+            if (level.Save(output, cmdLine.m_nSaveMode, false, saveMessages, &catalog)) code = kBatchSaved;
+        }
+    } catch (const std::exception& e) {
+        // Nothing may escape the run; the code says which step failed.
+        std::fprintf(stderr, "lithoscope: %s: %s\n", code == kBatchLoadFailed ? "load" : "save",
+                     e.what());
+    }
+    level.Free();
+    return code;
+}
+
+}  // namespace lithoscope

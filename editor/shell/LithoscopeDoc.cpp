@@ -1,0 +1,117 @@
+#include "editor/shell/LithoscopeDoc.h"
+
+#include <cstdio>
+#include <exception>
+
+#include <wx/utils.h>
+
+#include "editor/shell/LithoscopeApp.h"
+#include "editor/shell/LithoscopeView.h"
+#include "editor/shell/ModalHook.h"
+#include "editor/shell/WxStrings.h"
+#include "platform/Files.h"
+#include "platform/Messages.h"
+
+namespace lithoscope {
+
+bool g_bSavingLevel = false;
+
+wxIMPLEMENT_DYNAMIC_CLASS(CLithoscopeDoc, wxDocument);
+
+namespace {
+// Sets the saving flag for a scope, whatever way it ends.
+class SavingFlag {
+public:
+    SavingFlag() { g_bSavingLevel = true; }
+    ~SavingFlag() { g_bSavingLevel = false; }
+};
+
+const char kCaption[] = "Lithoscope";
+}  // namespace
+
+CLithoscopeDoc::~CLithoscopeDoc() { m_level.Free(); }
+
+std::string CLithoscopeDoc::GetPath() const { return FromWx(GetFilename()); }
+
+CLithoscopeView* CLithoscopeDoc::GetLevelView() const {
+    return dynamic_cast<CLithoscopeView*>(GetFirstView());
+}
+
+bool CLithoscopeDoc::OnNewDocument() {
+    if (!wxDocument::OnNewDocument()) return false;
+    // The level stays empty (version 0): the tree gets no root node.
+    if (CLithoscopeView* view = GetLevelView()) view->OnInitialUpdate();
+    return true;
+}
+
+bool CLithoscopeDoc::OnOpenDocument(const wxString& wxPath) {
+    const std::string path = FromWx(wxPath);
+    // The framework's step: the file must open for reading; the document is emptied.
+    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+        std::fclose(f);
+    } else {
+        ShowMessage(StrFormat("Unable to open the file \"%s\".", path.c_str()), kCaption,
+                    MsgButtons::Ok, MsgIcon::Error);
+        return false;
+    }
+    m_level.Free();
+    Modify(false);
+    try {
+        m_bLoaded = m_level.Load(path, false, true, CLithoscopeApp::Catalog());
+    } catch (const std::exception& e) {
+        ShowMessage(StrFormat("The level could not be loaded: %s", e.what()), kCaption,
+                    MsgButtons::Ok, MsgIcon::Error);
+        m_level.Free();
+        m_bLoaded = false;
+    }
+    if (!m_bLoaded) return false;
+    SetFilename(wxPath, true);
+    SetTitle(ToWx(FileNameOf(path)));
+    SetDocumentSaved(true);
+    Modify(false);
+    if (CLithoscopeView* view = GetLevelView()) view->OnInitialUpdate();
+    return true;
+}
+
+bool CLithoscopeDoc::Save() { return DoSave(GetPath(), true); }
+bool CLithoscopeDoc::SaveAs() { return DoSave(GetPath(), true); }
+
+bool CLithoscopeDoc::DoSave(const std::string& path, bool /*replace*/) {
+    const std::string chosen = ChooseSaveFile(GetDocumentWindow(), {path, kSaveFilter});
+    if (chosen.empty()) return false;  // Cancel: nothing written, still modified
+    wxBusyCursor wait;
+    return OnSaveDocument(ToWx(chosen));
+}
+
+bool CLithoscopeDoc::OnSaveDocument(const wxString& wxPath) {
+    const std::string path = FromWx(wxPath);
+    bool saved = false;
+    {
+        SavingFlag saving;
+        // The document's own view saves: the level it shows is this document's.
+        CLithoscopeView* view = GetLevelView();
+        saved = view ? view->SaveLevel(path) : SaveLevelFile(m_level, path);
+        if (saved) {
+            Modify(false);
+            SetFilename(wxPath, true);
+            SetTitle(ToWx(FileNameOf(path)));
+            SetDocumentSaved(true);
+            if (wxDocManager* manager = GetDocumentManager()) manager->AddFileToHistory(wxPath);
+            if (view) view->ResetAfterSave(true);
+        }
+    }
+    return saved;
+}
+
+bool CLithoscopeDoc::OnSaveModified() {
+    if (!IsModified()) return true;
+    const std::string name = FromWx(GetUserReadableName());
+    switch (ShowMessage(StrFormat("Save changes to %s?", name.c_str()), kCaption,
+                        MsgButtons::YesNoCancel, MsgIcon::Warning, MsgAnswer::Cancel)) {
+        case MsgAnswer::Yes: return Save();
+        case MsgAnswer::No: Modify(false); return true;
+        default: return false;
+    }
+}
+
+}  // namespace lithoscope

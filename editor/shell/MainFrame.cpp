@@ -1,0 +1,315 @@
+#include "editor/shell/MainFrame.h"
+
+#include <wx/accel.h>
+#include <wx/app.h>
+#include <wx/artprov.h>
+#include <wx/bitmap.h>
+#include <wx/dcmemory.h>
+#include <wx/menu.h>
+#include <wx/statusbr.h>
+#include <wx/toolbar.h>
+#include <wx/utils.h>
+
+#include "editor/shell/ChildFrame.h"
+#include "editor/shell/CommandIds.h"
+#include "editor/dialogs/DlgOptions.h"
+#include "editor/shell/LithoscopeApp.h"
+#include "editor/shell/LithoscopeView.h"
+#include "editor/shell/ModalHook.h"
+#include "level/GameCatalog.h"
+
+namespace lithoscope {
+
+namespace {
+
+// A 16 by 15 button face with a letter, for the buttons without a stock picture.
+wxBitmap LetterButton(const char* letter) {
+    wxBitmap bitmap(16, 15);
+    wxMemoryDC dc(bitmap);
+    dc.SetBackground(*wxLIGHT_GREY_BRUSH);
+    dc.Clear();
+    dc.SetTextForeground(*wxBLACK);
+    dc.SetFont(wxFont(8, wxFONTFAMILY_SWISS, wxFONTSTYLE_NORMAL, wxFONTWEIGHT_BOLD));
+    dc.DrawText(letter, 3, 0);
+    dc.SelectObject(wxNullBitmap);
+    return bitmap;
+}
+
+wxBitmap Stock(const wxArtID& id) { return wxArtProvider::GetBitmap(id, wxART_TOOLBAR, wxSize(16, 15)); }
+
+wxMenu* FileMenu(wxDocManager* manager, bool document) {
+    auto* m = new wxMenu;
+    m->Append(wxID_NEW, "&New\tCtrl+N");
+    m->Append(wxID_OPEN, "&Open...\tCtrl+O");
+    if (document) {
+        m->Append(wxID_CLOSE, "&Close");
+        m->Append(wxID_SAVEAS, "Save &As ...");
+        m->Append(wxID_PRINT, "&Print...\tCtrl+P");
+        m->Append(wxID_PREVIEW, "Print Pre&view");
+    }
+    m->Append(wxID_PRINT_SETUP, "P&rint Setup...");
+    m->AppendSeparator();
+    m->Append(wxID_EXIT, "E&xit");
+    if (manager) {
+        manager->FileHistoryUseMenu(m);
+        manager->FileHistoryAddFilesToMenu(m);
+    }
+    return m;
+}
+
+wxMenu* ViewMenu(bool document) {
+    auto* m = new wxMenu;
+    m->AppendCheckItem(ID_VIEW_TOOLBAR, "&Toolbar");
+    m->AppendCheckItem(ID_VIEW_STATUS_BAR, "&Status Bar");
+    if (document) m->AppendCheckItem(ID_VIEW_TOOLBOX, "&Object Toolbox");
+    return m;
+}
+
+wxMenu* HelpMenu() {
+    auto* m = new wxMenu;
+    m->Append(wxID_ABOUT, "&About Lithoscope...");
+    return m;
+}
+
+}  // namespace
+
+wxMenuBar* CMainFrame::CreateMenu128(wxDocManager* manager) {
+    auto* bar = new wxMenuBar;
+    bar->Append(FileMenu(manager, false), "&File");
+    bar->Append(ViewMenu(false), "&View");
+    bar->Append(HelpMenu(), "&Help");
+    auto* misc = new wxMenu;
+    misc->Append(ID_MISC_DEBUG, "Debug");
+    bar->Append(misc, "Misc");
+    return bar;
+}
+
+wxMenuBar* CMainFrame::CreateMenu129(wxDocManager* manager) {
+    auto* bar = new wxMenuBar;
+    bar->Append(FileMenu(manager, true), "&File");
+    auto* edit = new wxMenu;
+    edit->Append(wxID_UNDO, "&Undo\tCtrl+Z");
+    edit->AppendSeparator();
+    edit->Append(wxID_CUT, "Cu&t\tCtrl+X");
+    edit->Append(wxID_COPY, "&Copy\tCtrl+C");
+    edit->Append(wxID_PASTE, "&Paste\tCtrl+V");
+    bar->Append(edit, "&Edit");
+    bar->Append(ViewMenu(true), "&View");
+    auto* rendering = new wxMenu;
+    rendering->AppendCheckItem(ID_MANUAL_CAMERA, "Manual camera");
+    rendering->AppendCheckItem(ID_SHOW_AXIS, "Show axis");
+    bar->Append(rendering, "Rendering");
+    auto* options = new wxMenu;
+    options->Append(ID_OPTIONS_LEVEL_PATHS, "Original level paths...");
+    options->Append(ID_OPTIONS_DISPLAY, "Display...");
+    options->Append(ID_OPTIONS_SOUND, "Sound...");
+    bar->Append(options, "Options");
+    auto* window = new wxMenu;
+    window->Append(ID_WINDOW_NEW, "&New Window");
+    window->Append(ID_WINDOW_CASCADE, "&Cascade");
+    window->Append(ID_WINDOW_TILE, "&Tile");
+    window->Append(ID_WINDOW_ARRANGE, "&Arrange Icons");
+    bar->Append(window, "&Window");
+    bar->Append(HelpMenu(), "&Help");
+    return bar;
+}
+
+CMainFrame::CMainFrame() : m_crBackground(MakeRgb(192, 192, 192)) {}
+
+bool CMainFrame::Create(wxDocManager* manager, const wxString& title) {
+    if (!wxDocMDIParentFrame::Create(manager, nullptr, wxID_ANY, title, wxDefaultPosition,
+                                     wxSize(1024, 768)))
+        return false;
+    SetMenuBar(CreateMenu128(manager));
+
+    // Toolbar 128, buttons 16 by 15, by position.
+    m_pToolBar = CreateToolBar(wxTB_FLAT | wxTB_HORIZONTAL | wxTB_DOCKABLE);
+    if (!m_pToolBar) return false;
+    m_pToolBar->SetToolBitmapSize(wxSize(16, 15));
+    m_pToolBar->AddTool(wxID_NEW, "New", Stock(wxART_NEW), "New");
+    m_pToolBar->AddTool(wxID_OPEN, "Open", Stock(wxART_FILE_OPEN), "Open");
+    m_pToolBar->AddTool(wxID_SAVE, "Save", Stock(wxART_FILE_SAVE), "Save");
+    m_pToolBar->AddSeparator();
+    m_pToolBar->AddTool(wxID_CUT, "Cut", Stock(wxART_CUT), "Cut");
+    m_pToolBar->AddTool(wxID_COPY, "Copy", Stock(wxART_COPY), "Copy");
+    m_pToolBar->AddTool(wxID_PASTE, "Paste", Stock(wxART_PASTE), "Paste");
+    m_pToolBar->AddSeparator();
+    m_pToolBar->AddTool(wxID_PRINT, "Print", Stock(wxART_PRINT), "Print");
+    m_pToolBar->AddSeparator();
+    m_pToolBar->AddTool(wxID_ABOUT, "About", Stock(wxART_HELP), "About");
+    m_pToolBar->AddSeparator();
+    m_pToolBar->AddCheckTool(ID_VIEW_TOOLBOX, "Object toolbox", LetterButton("T"), wxNullBitmap,
+                             "Toggle object toolbox", "Show or hide the object toolbox");
+    m_pToolBar->AddCheckTool(ID_MANUAL_CAMERA, "Manual camera", LetterButton("C"), wxNullBitmap,
+                             "Camera mode", "Switch to manual camera mode");
+    m_pToolBar->AddCheckTool(ID_SHOW_AXIS, "Show axis", LetterButton("A"), wxNullBitmap,
+                             "Show axis", "Show origin plane and coordinates axis");
+    if (!m_pToolBar->Realize()) return false;
+    CheckButton(kToolboxButtonPos, m_bToolboxShown);
+    CheckButton(kManualCameraButtonPos, m_bManualCamera);
+    CheckButton(kShowAxisButtonPos, m_bShowAxis);
+
+    // Message pane, Caps Lock, Num Lock, Scroll Lock.
+    wxStatusBar* status = CreateStatusBar(4);
+    if (!status) return false;
+    const int widths[4] = {-1, 40, 40, 40};
+    status->SetStatusWidths(4, widths);
+    status->SetStatusText("Ready", 0);  // the lock-key panes stay empty: no key-state service yet
+
+    wxAcceleratorEntry keys[] = {
+        {wxACCEL_CTRL, 'C', wxID_COPY},        {wxACCEL_CTRL, WXK_INSERT, wxID_COPY},
+        {wxACCEL_CTRL, 'V', wxID_PASTE},       {wxACCEL_SHIFT, WXK_INSERT, wxID_PASTE},
+        {wxACCEL_CTRL, 'X', wxID_CUT},         {wxACCEL_SHIFT, WXK_DELETE, wxID_CUT},
+        {wxACCEL_CTRL, 'Z', wxID_UNDO},        {wxACCEL_ALT, WXK_BACK, wxID_UNDO},
+        {wxACCEL_CTRL, 'N', wxID_NEW},         {wxACCEL_CTRL, 'O', wxID_OPEN},
+        {wxACCEL_CTRL, 'P', wxID_PRINT},       {wxACCEL_CTRL, 'S', wxID_SAVE},
+        {wxACCEL_CTRL, 'M', ID_MERGE_LEVEL},   {wxACCEL_NORMAL, WXK_F6, ID_NEXT_PANE},
+        {wxACCEL_SHIFT, WXK_F6, ID_PREV_PANE},
+    };
+    SetAcceleratorTable(wxAcceleratorTable(int(sizeof keys / sizeof keys[0]), keys));
+
+    for (int id : {int(ID_VIEW_TOOLBOX), int(ID_MANUAL_CAMERA), int(ID_SHOW_AXIS),
+                   int(ID_OPTIONS_LEVEL_PATHS), int(ID_OPTIONS_DISPLAY), int(ID_OPTIONS_SOUND),
+                   int(ID_VIEW_TOOLBAR), int(ID_VIEW_STATUS_BAR), int(ID_WINDOW_CASCADE),
+                   int(ID_WINDOW_TILE), int(ID_WINDOW_ARRANGE)})
+        Bind(wxEVT_MENU, &CMainFrame::OnCommand, this, id);
+    for (int id : {int(ID_VIEW_TOOLBOX), int(ID_MANUAL_CAMERA), int(ID_SHOW_AXIS),
+                   int(ID_VIEW_TOOLBAR), int(ID_VIEW_STATUS_BAR)})
+        Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateCheck, this, id);
+    // Commands without a handler are shown disabled.
+    for (int id : {int(wxID_NEW), int(ID_MISC_DEBUG), int(ID_MERGE_LEVEL), int(wxID_UNDO),
+                   int(wxID_CUT), int(wxID_COPY), int(wxID_PASTE), int(wxID_PRINT),
+                   int(wxID_PREVIEW), int(ID_WINDOW_NEW), int(ID_NEXT_PANE), int(ID_PREV_PANE)})
+        Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateDisabled, this, id);
+    return true;
+}
+
+bool CMainFrame::IsButtonChecked(int position) const {
+    if (!m_pToolBar) return false;
+    const wxToolBarToolBase* tool = m_pToolBar->GetToolByPos(position);
+    return tool && tool->IsToggled();
+}
+
+void CMainFrame::CheckButton(int position, bool checked) {
+    if (!m_pToolBar) return;
+    if (const wxToolBarToolBase* tool = m_pToolBar->GetToolByPos(position))
+        m_pToolBar->ToggleTool(tool->GetId(), checked);
+}
+
+void CMainFrame::ShowToolbox(bool show, bool store) {
+    if (store) m_bToolboxShown = show;
+    CheckButton(kToolboxButtonPos, m_bToolboxShown);
+    for (CChildFrame* child : ChildFrames()) child->LayoutToolbox(m_bToolboxShown);
+}
+
+void CMainFrame::SetManualCamera(bool manual) {
+    m_bManualCamera = manual;
+    CheckButton(kManualCameraButtonPos, m_bManualCamera);
+    if (CLithoscopeView* view = GetActiveLevelView()) view->SetManualCamera(manual);
+}
+
+void CMainFrame::SetShowAxis(bool show) {
+    m_bShowAxis = show;
+    CheckButton(kShowAxisButtonPos, m_bShowAxis);
+    if (CLithoscopeView* view = GetActiveLevelView()) view->SetShowAxis(show);
+}
+
+std::vector<CChildFrame*> CMainFrame::ChildFrames() const {
+    std::vector<CChildFrame*> frames;
+    const wxWindow* client = GetClientWindow();
+    if (!client) return frames;
+    for (wxWindow* w : client->GetChildren())
+        if (auto* child = dynamic_cast<CChildFrame*>(w))
+            if (!child->IsBeingDeleted()) frames.push_back(child);
+    return frames;
+}
+
+CChildFrame* CMainFrame::GetNextChildFrame() {
+    const std::vector<CChildFrame*> frames = ChildFrames();
+    m_nChildWalk = m_nChildWalk < 0 ? 0 : m_nChildWalk + 1;
+    if (size_t(m_nChildWalk) >= frames.size()) {
+        m_nChildWalk = -1;
+        return nullptr;
+    }
+    return frames[size_t(m_nChildWalk)];
+}
+
+void CMainFrame::OnOptionsDisplay() {
+    CLithoscopeApp& app = CLithoscopeApp::Get();
+    CDlgDisplayOpt dialog(this);
+    dialog.m_crBackground = m_crBackground;
+    dialog.m_nFriendlyNames = app.m_bShowFriendlyNamesInTreeview;
+    dialog.m_nIcons = app.m_bShowIconInFrontOfItemInTreeview;
+    dialog.m_nRealMeshes = app.m_bShowRealMeshes;
+    dialog.m_nAssociatedMoveable = app.m_bShowAssociatedMoveable;
+    if (RunModalDialog(dialog) != wxID_OK) return;
+    m_crBackground = dialog.m_crBackground;
+    if (CLithoscopeView* view = ActivateLevelView()) {
+        view->SetBackgroundColor(m_crBackground);
+        view->ShowTreeIcons(dialog.m_nIcons != 0);
+    }
+    app.SetShowFriendlyNamesInTreeview(dialog.m_nFriendlyNames != 0);
+    app.SetShowIconInFrontOfItemInTreeview(dialog.m_nIcons != 0);
+    app.SetShowRealMeshes(dialog.m_nRealMeshes != 0);
+    app.SetShowAssociatedMoveable(dialog.m_nAssociatedMoveable != 0);
+}
+
+void CMainFrame::OnOptionsLevelPaths() {
+    CGameCatalog& catalog = CLithoscopeApp::Get().m_catalog;
+    CDiagLevelPath dialog(this);
+    for (int f = 0; f < kLevelPathFields; ++f) dialog.m_paths[size_t(f)] = catalog.DataPath(LevelPathFieldGame(f));
+    if (RunModalDialog(dialog) != wxID_OK) return;
+    for (int game = 0; game < kLevelPathFields; ++game)
+        for (int f = 0; f < kLevelPathFields; ++f)
+            if (LevelPathFieldGame(f) == game) catalog.SetDataPath(game, dialog.m_paths[size_t(f)]);
+}
+
+void CMainFrame::OnOptionsSound() {
+    CLithoscopeApp& app = CLithoscopeApp::Get();
+    CDlgSoundOpt dialog(this);
+    dialog.m_nUncompressedSounds = app.m_bSaveUncompressedSounds;
+    if (RunModalDialog(dialog) != wxID_OK) return;
+    app.SetSaveUncompressedSounds(dialog.m_nUncompressedSounds != 0);
+}
+
+void CMainFrame::OnCommand(wxCommandEvent& event) {
+    switch (event.GetId()) {
+        case ID_VIEW_TOOLBOX: ShowToolbox(!m_bToolboxShown, true); break;
+        case ID_MANUAL_CAMERA: SetManualCamera(!m_bManualCamera); break;
+        case ID_SHOW_AXIS: SetShowAxis(!m_bShowAxis); break;
+        case ID_OPTIONS_LEVEL_PATHS: OnOptionsLevelPaths(); break;
+        case ID_OPTIONS_DISPLAY: OnOptionsDisplay(); break;
+        case ID_OPTIONS_SOUND: OnOptionsSound(); break;
+        case ID_VIEW_TOOLBAR:
+            if (m_pToolBar) {
+                m_pToolBar->Show(!m_pToolBar->IsShown());
+                SendSizeEvent();
+            }
+            break;
+        case ID_VIEW_STATUS_BAR:
+            if (wxStatusBar* s = GetStatusBar()) {
+                s->Show(!s->IsShown());
+                SendSizeEvent();
+            }
+            break;
+        case ID_WINDOW_CASCADE: Cascade(); break;
+        case ID_WINDOW_TILE: Tile(); break;
+        case ID_WINDOW_ARRANGE: ArrangeIcons(); break;
+        default: event.Skip(); break;
+    }
+}
+
+void CMainFrame::OnUpdateCheck(wxUpdateUIEvent& event) {
+    switch (event.GetId()) {
+        case ID_VIEW_TOOLBOX: event.Check(m_bToolboxShown); break;
+        case ID_MANUAL_CAMERA: event.Check(m_bManualCamera); break;
+        case ID_SHOW_AXIS: event.Check(m_bShowAxis); break;
+        case ID_VIEW_TOOLBAR: event.Check(m_pToolBar && m_pToolBar->IsShown()); break;
+        case ID_VIEW_STATUS_BAR: event.Check(GetStatusBar() && GetStatusBar()->IsShown()); break;
+        default: break;
+    }
+}
+
+void CMainFrame::OnUpdateDisabled(wxUpdateUIEvent& event) { event.Enable(false); }
+
+}  // namespace lithoscope

@@ -1,0 +1,237 @@
+// The sound pane's window: controls over CSoundPaneModel.
+#include "editor/sound/SoundPane.h"
+
+#include <wx/sizer.h>
+#include <wx/utils.h>
+
+#include "editor/tree/HandleBase.h"
+#include "editor/sound/SoundPlayer.h"
+#include "editor/shell/WxStrings.h"
+#include "level/GameCatalog.h"
+#include "platform/Messages.h"
+
+namespace lithoscope {
+
+namespace {
+
+const char* const kGames[] = {
+    "Sounds mapped to Tomb Raider I",       "Sounds mapped to Tomb Raider I Gold",
+    "Sounds mapped to Tomb Raider II",      "Sounds mapped to Tomb Raider II Gold",
+    "Sounds mapped to Tomb Raider III",     "Sounds mapped to Tomb Raider III Gold",
+    "Sounds mapped to Tomb Raider IV",
+};
+
+wxString W(const std::string& s) { return wxString::FromUTF8(s.c_str()); }
+
+}  // namespace
+
+CEditSounds::CEditSounds(wxWindow* parent) : CEditPaneBase(parent, EditPaneSounds) {
+    game_ = new wxChoice(this, 1124);
+    for (const char* g : kGames) game_->Append(g);
+    used_ = new wxListBox(this, 1109);
+    catalog_ = new wxListBox(this, 1110);
+    add_ = new wxButton(this, 1111, ">>");
+    remove_ = new wxButton(this, 1112, "<<");
+    playCatalog_ = new wxButton(this, 1113, "Play selected");
+    playUsed_ = new wxButton(this, 1114, "Play selected");
+    available_ = new wxStaticText(this, 1115, "0");
+    usedCount_ = new wxStaticText(this, 1116, "0");
+    firstIndex_ = new wxStaticText(this, 1122, "");
+    internalIndex_ = new wxStaticText(this, 1123, "");
+    flags_ = new wxStaticText(this, 1148, "PVN");
+    auto edit = [this](int id) { return new wxTextCtrl(this, id, ""); };
+    pitch_ = edit(1117);
+    samples_ = edit(1118);
+    range_ = edit(1119);
+    volume_ = edit(1120);
+    loop_ = edit(1121);
+    chance_ = edit(1147);
+
+    auto* lists = new wxBoxSizer(wxHORIZONTAL);
+    auto* left = new wxBoxSizer(wxVERTICAL);
+    left->Add(new wxStaticText(this, wxID_ANY, "Used sounds:"));
+    left->Add(used_, 1, wxEXPAND);
+    left->Add(usedCount_);
+    left->Add(playUsed_);
+    auto* middle = new wxBoxSizer(wxVERTICAL);
+    middle->Add(add_);
+    middle->Add(remove_);
+    auto* right = new wxBoxSizer(wxVERTICAL);
+    right->Add(new wxStaticText(this, wxID_ANY, "Sound list:"));
+    right->Add(catalog_, 1, wxEXPAND);
+    right->Add(available_);
+    right->Add(playCatalog_);
+    lists->Add(left, 1, wxEXPAND);
+    lists->Add(middle, 0, wxALIGN_CENTER_VERTICAL);
+    lists->Add(right, 1, wxEXPAND);
+    auto* details = new wxFlexGridSizer(2);
+    auto row = [&](const char* label, wxWindow* w) {
+        details->Add(new wxStaticText(this, wxID_ANY, label));
+        details->Add(w);
+    };
+    row("Num samples:", samples_);
+    row("Volume :", volume_);
+    row("Sound range :", range_);
+    row("Loop(3)/R(2) :", loop_);
+    row("Pitch:", pitch_);
+    row("Chance :", chance_);
+    row("First index:", firstIndex_);
+    row("Internal index:", internalIndex_);
+    details->Add(flags_);
+    auto* top = new wxBoxSizer(wxVERTICAL);
+    top->Add(game_, 0, wxEXPAND);
+    top->Add(lists, 1, wxEXPAND);
+    top->Add(details);
+    SetSizer(top);
+
+    game_->Bind(wxEVT_CHOICE, [this](wxCommandEvent&) { OnGameChanged(); });
+    used_->Bind(wxEVT_LISTBOX, [this](wxCommandEvent&) { OnUsedSelected(); });
+    add_->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnAdd(); });
+    remove_->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnRemove(); });
+    playCatalog_->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnPlayCatalog(); });
+    playUsed_->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnPlayUsed(); });
+    for (wxTextCtrl* e : {pitch_, samples_, range_, volume_, loop_, chance_})
+        e->Bind(wxEVT_KILL_FOCUS, [this](wxFocusEvent& ev) {
+            ev.Skip();
+            OnEditDone();
+        });
+}
+
+void CEditSounds::SetHandle(CHandleBase* node) {
+    node_ = node;
+    model_.Bind(node ? node->GetLevel() : nullptr, node ? &node->GetCatalog() : nullptr);
+    game_->SetSelection(model_.Game());
+    FillLists();
+}
+
+void CEditSounds::ReleaseResources() {
+    node_ = nullptr;
+    model_.Bind(nullptr, nullptr);
+}
+
+void CEditSounds::FillLists() {
+    used_->Clear();
+    catalog_->Clear();
+    for (int k : model_.Used()) used_->Append(W(model_.Name(k)));
+    for (int k : model_.Available()) catalog_->Append(W(model_.Name(k)));
+    const bool moves = !model_.OwnSamples();
+    add_->Enable(moves);
+    remove_->Enable(moves);
+    playCatalog_->Enable(moves);
+    ShowCounts();
+}
+
+void CEditSounds::ShowCounts() {
+    available_->SetLabel(wxString::Format("%d", int(model_.Available().size())));
+    usedCount_->SetLabel(wxString::Format("%d", int(model_.Used().size())));
+}
+
+int CEditSounds::SelectedUsed() const {
+    const int i = used_->GetSelection();
+    if (i == wxNOT_FOUND || size_t(i) >= model_.Used().size()) return -1;
+    return model_.Used()[size_t(i)];
+}
+
+void CEditSounds::OnGameChanged() {
+    const int g = game_->GetSelection();
+    if (g != wxNOT_FOUND) model_.SetGame(g);
+    FillLists();
+}
+
+void CEditSounds::OnUsedSelected() {
+    SoundDetails d;
+    if (SelectedUsed() < 0 || !model_.GetDetails(SelectedUsed(), d)) return;
+    samples_->ChangeValue(wxString::Format("%d", d.samples));
+    volume_->ChangeValue(wxString::Format("%d", d.volume));
+    range_->ChangeValue(wxString::Format("%d", d.range));
+    loop_->ChangeValue(wxString::Format("%d", d.loop));
+    pitch_->ChangeValue(wxString::Format("%d", d.pitch));
+    chance_->ChangeValue(wxString::Format("%d", d.chance));
+    firstIndex_->SetLabel(wxString::Format("%u", unsigned(d.firstIndex)));
+    internalIndex_->SetLabel(wxString::Format("%d", d.internalIndex));
+    if (!d.flagsText.empty()) flags_->SetLabel(W(d.flagsText));
+}
+
+void CEditSounds::OnAdd() {
+    const int i = catalog_->GetSelection();
+    if (i == wxNOT_FOUND || size_t(i) >= model_.Available().size()) return;
+    const int k = model_.Available()[size_t(i)];
+    if (!model_.Add(k)) return;
+    catalog_->Delete(unsigned(i));
+    used_->Append(W(model_.Name(k)));
+    ShowCounts();
+    if (node_) node_->SetModified();
+}
+
+void CEditSounds::OnRemove() {
+    const int i = used_->GetSelection();
+    const int k = SelectedUsed();
+    if (k < 0 || !model_.Remove(k)) return;
+    used_->Delete(unsigned(i));
+    catalog_->Append(W(model_.Name(k)));
+    ShowCounts();
+    if (node_) node_->SetModified();
+}
+
+void CEditSounds::OnEditDone() {
+    const int k = SelectedUsed();
+    SoundDetails now;
+    if (k < 0 || !model_.GetDetails(k, now)) return;
+    SoundDetails v = now;
+    auto read = [](wxTextCtrl* e, int& out) {
+        long n = 0;
+        if (!e->GetValue().ToLong(&n) || n < -100000 || n > 100000) return false;
+        out = int(n);
+        return true;
+    };
+    if (!read(samples_, v.samples) || !read(volume_, v.volume) || !read(range_, v.range) ||
+        !read(loop_, v.loop) || !read(pitch_, v.pitch) || !read(chance_, v.chance)) {
+        ShowMessage("Please enter an integer.", "", MsgButtons::Ok, MsgIcon::Error);
+        return;
+    }
+    std::string error;
+    if (!model_.SetDetails(k, v, &error)) {
+        if (!error.empty()) ShowMessage(error, "", MsgButtons::Ok, MsgIcon::Error);
+        return;
+    }
+    if (node_) node_->SetModified();
+}
+
+void CEditSounds::Play(CSoundPaneModel::Fetch fetched, const std::vector<uint8_t>& wave) {
+    if (fetched == CSoundPaneModel::Fetch::FileMissing) {
+        ShowMessage(StrFormat("Can't play the sound because the file %s can't be found.\n",
+                              model_.SoundFilePath().c_str()),
+                    "", MsgButtons::Ok, MsgIcon::Error);
+        return;
+    }
+    if (fetched != CSoundPaneModel::Fetch::Ok) return;
+    wxBusyCursor wait;
+    PlayWaveMemory(wave.data(), wave.size());
+}
+
+void CEditSounds::OnPlayCatalog() {
+    const int i = catalog_->GetSelection();
+    if (i == wxNOT_FOUND || size_t(i) >= model_.Available().size()) return;
+    std::vector<uint8_t> wave;
+    Play(model_.CatalogWave(model_.Available()[size_t(i)], wave), wave);
+}
+
+void CEditSounds::OnPlayUsed() {
+    const int k = SelectedUsed();
+    if (k < 0) return;
+    std::vector<uint8_t> wave;
+    Play(model_.UsedWave(k, wave), wave);
+}
+
+void RegisterSoundPane() {
+    static EditPaneFactory previous;
+    static bool done = false;
+    if (done) return;
+    done = true;
+    previous = SetEditPaneFactory([](int kind, wxWindow* parent) -> CEditPaneBase* {
+        if (kind == EditPaneSounds) return new CEditSounds(parent);
+        return previous ? previous(kind, parent) : nullptr;
+    });
+}
+
+}  // namespace lithoscope

@@ -1,0 +1,172 @@
+// The node protocol's base behaviour and the stand-in object nodes.
+#include "editor/tree/HandleBase.h"
+
+#include <cstring>
+
+#include "editor/shell/ChildFrame.h"
+#include "editor/panes/EditPane.h"
+#include "editor/tree/LevelTree.h"
+#include "editor/shell/LithoscopeApp.h"
+#include "editor/shell/LithoscopeView.h"
+#include "editor/shell/MainFrame.h"
+#include "level/GameCatalog.h"
+#include "level/TrLevel.h"
+#include "level/TrLstMsh.h"
+#include "level/TrLstSpr.h"
+#include "level/TrMvb.h"
+
+namespace lithoscope {
+
+CHandleBase::CHandleBase(CFileTree* tree, void* object, int paneKind)
+    : m_pTree(tree),
+      m_pLevel(tree ? tree->GetLevel() : nullptr),
+      m_szName(),
+      m_pFrame(tree ? tree->GetFrame() : nullptr),
+      m_pObject(object),
+      m_bExpanded(false),
+      m_nPaneKind(paneKind) {}
+
+CHandleBase::~CHandleBase() = default;
+
+void CHandleBase::SetModified() {
+    if (m_pTree) m_pTree->SetDocumentModified();
+}
+
+void CHandleBase::SetName(const std::string& text) {
+    size_t n = std::min(text.size(), sizeof(m_szName) - 1);
+    std::memcpy(m_szName, text.data(), n);
+    m_szName[n] = 0;
+}
+
+CEditPaneBase* CHandleBase::GetEditPane() const {
+    if (!m_pFrame) return nullptr;
+    CEditPaneBase* pane = nullptr;
+    int kind = m_pFrame->GetEditPane(&pane);
+    return kind == m_nPaneKind ? pane : nullptr;
+}
+
+void CHandleBase::SwitchEditPane() {
+    if (m_pFrame) m_pFrame->SetEditPane(m_nPaneKind);
+}
+
+// Object id of a child of a collection (the collection's type tells the object's class).
+namespace {
+int32_t ObjectIdOf(int32_t collectionType, const CHandleBase& node) {
+    if (!node.m_pObject) return -1;
+    switch (collectionType) {
+    case HandleTypeMoveables: return static_cast<CTrMvb*>(node.m_pObject)->objectId;
+    case HandleTypeStaticMeshes: return static_cast<CTrStatMsh*>(node.m_pObject)->objectId;
+    case HandleTypeSprites: return static_cast<CTrLstSpr*>(node.m_pObject)->objectId;
+    default: return -1;
+    }
+}
+}  // namespace
+
+CHandleBase* CHandleBase::FindChildNode(int32_t objectId) const {
+    if (!m_pTree || !m_hItem.IsOk()) return nullptr;
+    const int32_t type = GetType();
+    if (type != HandleTypeMoveables && type != HandleTypeStaticMeshes && type != HandleTypeSprites)
+        return nullptr;
+    wxTreeItemIdValue cookie;
+    for (wxTreeItemId c = m_pTree->GetFirstChild(m_hItem, cookie); c.IsOk();
+         c = m_pTree->GetNextChild(m_hItem, cookie)) {
+        CHandleBase* node = m_pTree->GetNode(c);
+        if (node && node->GetType() != HandleTypeEmpty && ObjectIdOf(type, *node) == objectId)
+            return node;
+    }
+    return nullptr;
+}
+
+void CHandleBase::Expand(const wxTreeItemId& item) {
+    if (!m_pTree || !item.IsOk()) return;
+    bool previous = m_bExpanded;
+    if (!m_bExpanded) {
+        m_bExpanded = true;
+        m_hItem = item;
+        wxTreeItemIdValue cookie;
+        wxTreeItemId first = m_pTree->GetFirstChild(item, cookie);
+        if (first.IsOk() && m_pTree->GetNode(first) &&
+            m_pTree->GetNode(first)->GetType() == HandleTypeEmpty) {
+            m_pTree->DeleteNodes(first, true, false);
+            m_pTree->Delete(first);
+        }
+    }
+    SetName(m_pTree->GetItemText(item).utf8_str().data());
+    Populate(previous);
+}
+
+void CHandleBase::Select(bool kindChanged, const std::string& text) {
+    SetName(text);
+    if (kindChanged) SwitchEditPane();
+    ShowInPane(text);
+    if (wxTheApp)
+        if (CMainFrame* main = CLithoscopeApp::Get().GetMainFrame()) main->ShowToolbox(false, false);
+    if (m_pFrame)
+        if (CLithoscopeView* view = m_pFrame->GetLevelView())
+            if (view->GetFormWindow()) view->GetFormWindow()->SetFocus();
+}
+
+CLithoscopeDoc* CHandleBase::GetDocument() const {
+    return m_pTree ? m_pTree->GetDocument() : nullptr;
+}
+
+CGameCatalog& CHandleBase::GetCatalog() const { return CLithoscopeApp::Get().m_catalog; }
+
+int CHandleBase::GetGameIndex() const {
+    return m_pLevel ? CGameCatalog::GameIndexFromVersion(m_pLevel->version) : kCatalogNoGame;
+}
+
+std::string CHandleBase::GetLevelName() const { return m_pLevel ? m_pLevel->name : std::string(); }
+
+wxTreeItemId CHandleBase::InsertChild(CHandleBase* child, const std::string& text, int icon,
+                                      bool withPlaceholder) {
+    if (!child) return wxTreeItemId();
+    if (!m_pTree || !m_hItem.IsOk()) {
+        delete child;
+        return wxTreeItemId();
+    }
+    wxTreeItemId item = m_pTree->InsertNode(m_hItem, child, text, icon);
+    if (withPlaceholder) m_pTree->InsertNode(item, new CHandleEmpty(m_pTree), "", 0);
+    return item;
+}
+
+void CHandleBase::DeleteChildren() {
+    if (!m_pTree || !m_hItem.IsOk()) return;
+    bool suppress = m_pTree->m_bSuppressSelChange;
+    m_pTree->m_bSuppressSelChange = true;
+    m_pTree->DeleteNodes(m_hItem, true, true);
+    m_pTree->m_bSuppressSelChange = suppress;
+}
+
+void CHandleBase::RepopulateCollection(int32_t collectionType) {
+    if (m_pTree) m_pTree->RepopulateCollection(collectionType);
+}
+
+// Stand-in object nodes, replaced by the node classes when they are linked.
+namespace {
+class CHandlePlainObject : public CHandleBase {
+public:
+    CHandlePlainObject(CFileTree* tree, void* object, int paneKind, int32_t type)
+        : CHandleBase(tree, object, paneKind), type_(type) {}
+    int32_t GetType() const override { return type_; }
+
+private:
+    int32_t type_;
+};
+}  // namespace
+
+__attribute__((weak)) CHandleBase* CreateMoveableNode(CFileTree* tree, CTrMvb* moveable) {
+    return new CHandlePlainObject(tree, moveable, EditPaneMoveable, HandleTypeMoveable);
+}
+__attribute__((weak)) CHandleBase* CreateStaticMeshNode(CFileTree* tree, CTrStatMsh* mesh) {
+    return new CHandlePlainObject(tree, mesh, EditPaneMesh, HandleTypeMesh);
+}
+__attribute__((weak)) CHandleBase* CreateSpriteNode(CFileTree* tree, CTrLstSpr* sprite, bool,
+                                                    int32_t) {
+    return new CHandlePlainObject(tree, sprite, EditPaneSprite, HandleTypeSprite);
+}
+__attribute__((weak)) CHandleBase* CreateTileNode(CFileTree* tree, TrPackedChunk* chunk, int) {
+    return new CHandlePlainObject(tree, chunk, EditPaneTile, HandleTypeTile);
+}
+
+}  // namespace lithoscope

@@ -1,0 +1,289 @@
+// Sprite and tile nodes: sprite files, the sprite's page, and the tiles' pixels.
+#include <algorithm>
+#include <cstring>
+
+#include <wx/menu.h>
+#include <wx/utils.h>
+
+#include "editor/panes/EditPane.h"
+#include "editor/shell/ModalHook.h"
+#include "editor/tree/NodeHandlers.h"
+#include "level/Pixels.h"
+#include "level/TrLevel.h"
+#include "level/TrLstSpr.h"
+#include "platform/Messages.h"
+#include "platform/System.h"
+
+namespace lithoscope {
+
+namespace {
+
+const char kCaption[] = "Lithoscope";
+constexpr size_t kTilePageBytes = 256 * 256 * 2;
+
+void ShowError(const std::string& text) {
+    ShowMessage(text, kCaption, MsgButtons::Ok, MsgIcon::Error);
+}
+
+std::string AskSave(const CHandleBase& node, const std::string& filter, const std::string& ext) {
+    SaveFileRequest request;
+    std::string name = node.GetName();
+    std::replace(name.begin(), name.end(), '/', '-');
+    request.initialPath = name + "." + ext;
+    request.filter = filter;
+    std::string path = ChooseSaveFile(nullptr, request);
+    if (path.empty()) return path;
+    size_t slash = path.find_last_of('/');
+    if ((slash == std::string::npos ? path : path.substr(slash + 1)).find('.') == std::string::npos)
+        path += "." + ext;
+    return path;
+}
+
+}  // namespace
+
+// ---- CHandleSprite ----
+
+CHandleSprite::CHandleSprite(CFileTree* tree, CTrLstSpr* sprite, bool animated, float zoom)
+    : CHandleBase(tree, sprite, EditPaneSprite), m_bAnimated(animated ? 1 : 0), m_fZoom(zoom) {}
+
+CHandleSprite::~CHandleSprite() { ReleaseContextMenu(); }
+
+CTrLstSpr* CHandleSprite::Sprite() const { return static_cast<CTrLstSpr*>(m_pObject); }
+
+wxMenu* CHandleSprite::CreateContextMenu() {
+    ReleaseContextMenu();
+    m_pMenu = new wxMenu;
+    m_pMenu->Append(32833, "Delete");
+    m_pMenu->Append(32808, "Export as .TRSPR");
+    m_pMenu->Append(32809, "Import from .TRSPR");
+    m_pMenu->Append(32816, "Export texture as .TGA");
+    m_pMenu->Append(32817, "Load && replace texture");
+    return m_pMenu;
+}
+
+void CHandleSprite::ReleaseContextMenu() {
+    delete m_pMenu;
+    m_pMenu = nullptr;
+}
+
+void CHandleSprite::OnCommand(int id) {
+    switch (id) {
+    case 32833: DeleteSprite(); break;
+    case 32808: ExportSpriteFile(); break;
+    case 32809: ImportSpriteFile(nullptr); break;
+    case 32816: ExportObjectTexture(*this); break;
+    case 32817: ReplaceObjectTexture(*this); break;
+    default: break;
+    }
+}
+
+void CHandleSprite::ShowInPane(const std::string&) {}
+
+void CHandleSprite::OnModified(bool) { SetModified(); }
+
+bool CHandleSprite::ExportSpriteFile(const std::string& chosenPath) {
+    CTrLstSpr* spr = Sprite();
+    if (!spr) return false;
+    std::string path =
+        chosenPath.empty() ? AskSave(*this, "TR Sprite files (*.trspr)|*.trspr", "trspr") : chosenPath;
+    if (path.empty()) return false;
+    if (path.find(".trspr") == std::string::npos)
+        for (size_t at = path.find(".trs"); at != std::string::npos; at = path.find(".trs", at + 6))
+            path.replace(at, 4, ".trspr");
+    wxBusyCursor wait;
+    std::string error;
+    if (!spr->SaveFile(path, &error)) {
+        ShowError("Could not write the file " + path + (error.empty() ? "" : ":\n\n" + error));
+        return false;
+    }
+    return true;
+}
+
+void CHandleSprite::ImportSpriteFile(CTrLstSpr* source) {
+    CTrLstSpr* spr = Sprite();
+    if (!spr) return;
+    if (source) {
+        spr->Clear(true);
+        spr->TakeOver(*source);
+        OnModified(true);
+        ShowInPane(m_szName);
+        return;
+    }
+    std::string path = ChooseNodeOpenFile("TR Sprite files (*.trspr)|*.trspr||");
+    if (!path.empty()) ImportSpriteFileFrom(path);
+}
+
+void CHandleSprite::ImportSpriteFileFrom(const std::string& path) {
+    CTrLstSpr* spr = Sprite();
+    if (!spr) return;
+    wxBusyCursor wait;
+    auto loaded = CTrLstSpr::LoadFile(path);
+    if (!loaded) {
+        ShowError("Could not import this sprite because of a version mismatch:\n\n - the sprite "
+                  "was produced with an old Lithoscope release and its format is not supported "
+                  "anymore !");
+        return;
+    }
+    ImportSpriteFile(loaded.get());
+}
+
+void CHandleSprite::DeleteSprite() {
+    CTrLstSpr* spr = Sprite();
+    if (!spr || ShowMessage("Are you sure you want to delete this sprite ?", kCaption, MsgButtons::YesNo,
+                            MsgIcon::Warning, MsgAnswer::No) != MsgAnswer::Yes)
+        return;
+    auto& list = m_pLevel->spriteList;
+    auto it = std::find_if(list.begin(), list.end(), [&](const auto& p) { return p.get() == spr; });
+    if (it == list.end()) return;
+    if (m_pLevel->version == TrVersion1) {
+        const int32_t id = spr->objectId;
+        auto& items = m_pLevel->itemList;
+        items.erase(std::remove_if(items.begin(), items.end(),
+                                   [&](const TrItemRecord& i) { return i.objectId() == id; }),
+                    items.end());
+    }
+    if (CEditPaneBase* pane = GetEditPane()) pane->ReleaseResources();
+    list.erase(it);
+    m_pObject = nullptr;
+    OnModified(false);
+    RepopulateCollection(HandleTypeSprites);
+}
+
+// ---- CHandleTile ----
+
+CHandleTile::CHandleTile(CFileTree* tree, void* object, int tileKind)
+    : CHandleBase(tree, object, EditPaneTile), m_nTileKind(tileKind) {}
+
+CHandleTile::~CHandleTile() { ReleaseContextMenu(); }
+
+wxMenu* CHandleTile::CreateContextMenu() {
+    ReleaseContextMenu();
+    m_pMenu = new wxMenu;
+    m_pMenu->Append(32772, "Export as TGA");
+    m_pMenu->Append(32774, "Load && replace");
+    return m_pMenu;
+}
+
+void CHandleTile::ReleaseContextMenu() {
+    delete m_pMenu;
+    m_pMenu = nullptr;
+}
+
+void CHandleTile::OnCommand(int id) {
+    if (id == 32772) ExportTileTga();
+    else if (id == 32774) ReplaceTile();
+}
+
+void CHandleTile::ShowInPane(const std::string&) {}
+
+void CHandleTile::DropOnto(CHandleBase* target, bool) { CopyTileTo(target); }
+
+void CHandleTile::CopyTileTo(CHandleBase* target) {
+    auto* to = dynamic_cast<CHandleTile*>(target);
+    if (!to || to == this || !m_pObject || !to->m_pObject) return;
+    if (ShowMessage("Copy the tile ?", kCaption, MsgButtons::YesNo, MsgIcon::Question, MsgAnswer::No) !=
+        MsgAnswer::Yes)
+        return;
+    if (to->m_nTileKind != m_nTileKind) {
+        ShowError("Invalid operation !");
+        return;
+    }
+    if (m_nTileKind == 0) {
+        std::memcpy(to->m_pObject, m_pObject, kTilePageBytes);
+    } else {
+        const auto& from = *static_cast<const TrPackedChunk*>(m_pObject);
+        auto& dest = *static_cast<TrPackedChunk*>(to->m_pObject);
+        dest = from;
+    }
+    to->SetModified();
+}
+
+bool CHandleTile::ExportTileTga(const std::string& chosenPath) {
+    if (!m_pObject) return false;
+    std::string path = chosenPath.empty() ? AskSave(*this, "TGA files (*.tga)|*.tga", "tga") : chosenPath;
+    if (path.empty()) return false;
+    wxBusyCursor wait;
+    std::vector<uint8_t> bgra;
+    int rows = 256;
+    if (m_nTileKind == 1 || m_nTileKind == 2) {
+        const bool is32 = m_nTileKind == 1;
+        std::vector<uint8_t> raw;
+        uint32_t count = 0;
+        if (DecompressChunk(*static_cast<const TrPackedChunk*>(m_pObject), is32, raw, &count) != 0 ||
+            raw.empty()) {
+            ShowError("Could not unpack the tile's pixels.");
+            return false;
+        }
+        rows = int(raw.size() / (is32 ? 1024 : 512));
+        bgra.resize(size_t(rows) * 1024);
+        ConvertPageToBgra(raw.data(), 256, rows, is32 ? 32 : 16, nullptr, bgra.data(), false);
+    } else {
+        bgra.resize(256 * 256 * 4);
+        ConvertPageToBgra(m_pObject, 256, 256, 16, nullptr, bgra.data(), false);
+    }
+    std::string error;
+    if (!WriteTga32(path, bgra.data(), 256, rows, 4, false, &error)) {
+        ShowError("Could not write the file " + path + (error.empty() ? "" : ":\n\n" + error));
+        return false;
+    }
+    return true;
+}
+
+bool CHandleTile::ReplaceTile(const std::string& chosenPath) {
+    if (!m_pObject) return false;
+    std::string path = chosenPath.empty()
+                           ? ChooseNodeOpenFile("Gfx files (*.tga;*.bmp;*.gif)|*.tga;*.bmp;*.gif|"
+                                                "Others (*.fli;*.flc;*.cel)|*.fli;*.flc;*.cel||")
+                           : chosenPath;
+    if (path.empty()) return false;
+    wxBusyCursor wait;
+    int width = 0, height = 0;
+    std::vector<uint8_t> rgba;
+    int r = LoadPictureRGBA(path, &width, &height, &rgba);
+    if (r == -1) {
+        ShowError("Can't instantiate the ReadPic component: try to register it typing \"regsvr32 "
+                  "ReadPic.dll\" in the folder where ReadPic.dll can be found.");
+        return false;
+    }
+    if (r != 0) {
+        ShowError(StrFormat("Error %ld loading the file (maybe an unknown format).", long(r)));
+        return false;
+    }
+    if (m_nTileKind == 1 || m_nTileKind == 2) {
+        if (width != 256) {
+            ShowError("Invalid width. It must be 256 pixels.");
+            return false;
+        }
+        const bool is32 = m_nTileKind == 1;
+        std::vector<uint8_t> converted(size_t(width) * size_t(height) * (is32 ? 4 : 2));
+        ConvertRgbaPixels(converted.data(), width, height, is32, rgba.data());
+        TrPackedChunk packed;
+        if (CompressToChunk(converted.data(), converted.size(), packed) != 0) {
+            ShowError("Could not pack the tile's pixels.");
+            return false;
+        }
+        *static_cast<TrPackedChunk*>(m_pObject) = std::move(packed);
+    } else {
+        std::vector<uint8_t> canvas = CopyImageToCanvas(rgba.data(), width, height, 256, 256);
+        if (canvas.empty()) {
+            // Larger than the page: refused rather than half-copied.
+            ShowError("Invalid size. The picture must fit in 256x256 pixels.");
+            return false;
+        }
+        ConvertRgbaPixels(m_pObject, 256, 256, false, canvas.data());
+    }
+    ShowInPane(m_szName);
+    SetModified();
+    return true;
+}
+
+CHandleBase* CreateSpriteNode(CFileTree* tree, CTrLstSpr* sprite, bool animated, int32_t zoom) {
+    return new CHandleSprite(tree, sprite, animated, float(zoom));
+}
+CHandleBase* CreateTileNode(CFileTree* tree, TrPackedChunk* chunk, int tileKind) {
+    return new CHandleTile(tree, chunk, tileKind);
+}
+
+void LinkSpriteTileNodes() {}
+
+}  // namespace lithoscope
