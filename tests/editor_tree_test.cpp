@@ -412,7 +412,7 @@ TEST_F(TreeTest, ImportMoveableFileAddsSecondWithSameId) {
 
     std::string answer;
     std::vector<std::string> filters;
-    ObjectFileChooser previous = SetObjectFileChooser([&](const std::string& filter) {
+    OpenFileChooser previous = SetOpenFileChooser([&](const std::string& filter) {
         filters.push_back(filter);
         return answer;
     });
@@ -428,9 +428,9 @@ TEST_F(TreeTest, ImportMoveableFileAddsSecondWithSameId) {
     // The moveable's own file: a second moveable 67 at the end.
     answer = file;
     tree->OnCommand(CmdMoveablesImportFile);
-    SetObjectFileChooser(previous);
+    SetOpenFileChooser(previous);
     ASSERT_EQ(filters.size(), 3u);
-    EXPECT_EQ(filters[0], "TR Moveable files (*.trmvb)|*.trmvb");
+    EXPECT_EQ(filters[0], "TR Moveable files (*.trmvb)|*.trmvb||");
     ASSERT_EQ(doc->m_level.moveableList.size(), 2u);
     EXPECT_EQ(doc->m_level.moveableList[1]->objectId, 67);
     EXPECT_EQ(doc->m_level.moveableList[1]->meshCount(), doc->m_level.moveableList[0]->meshCount());
