@@ -41,6 +41,7 @@ CChildFrame::CChildFrame(wxDocument* doc, wxView* view, wxMDIParentFrame* parent
     wxMenuBar* menu = CMainFrame::CreateMenu129(manager);
     m_pFileMenu = menu->GetMenu(0);
     SetMenuBar(menu);
+    SetAcceleratorTable(MainAccelerators());
 }
 
 CChildFrame::~CChildFrame() {

@@ -160,17 +160,7 @@ bool CMainFrame::Create(wxDocManager* manager, const wxString& title) {
         UpdateIndicators();
     });
 
-    wxAcceleratorEntry keys[] = {
-        {wxACCEL_CTRL, 'C', wxID_COPY},        {wxACCEL_CTRL, WXK_INSERT, wxID_COPY},
-        {wxACCEL_CTRL, 'V', wxID_PASTE},       {wxACCEL_SHIFT, WXK_INSERT, wxID_PASTE},
-        {wxACCEL_CTRL, 'X', wxID_CUT},         {wxACCEL_SHIFT, WXK_DELETE, wxID_CUT},
-        {wxACCEL_CTRL, 'Z', wxID_UNDO},        {wxACCEL_ALT, WXK_BACK, wxID_UNDO},
-        {wxACCEL_CTRL, 'N', wxID_NEW},         {wxACCEL_CTRL, 'O', wxID_OPEN},
-        {wxACCEL_CTRL, 'P', wxID_PRINT},       {wxACCEL_CTRL, 'S', wxID_SAVE},
-        {wxACCEL_CTRL, 'M', ID_MERGE_LEVEL},   {wxACCEL_NORMAL, WXK_F6, ID_NEXT_PANE},
-        {wxACCEL_SHIFT, WXK_F6, ID_PREV_PANE},
-    };
-    SetAcceleratorTable(wxAcceleratorTable(int(sizeof keys / sizeof keys[0]), keys));
+    SetAcceleratorTable(MainAccelerators());
 
     for (int id : {int(ID_VIEW_TOOLBOX), int(ID_MANUAL_CAMERA), int(ID_SHOW_AXIS),
                    int(ID_OPTIONS_LEVEL_PATHS), int(ID_OPTIONS_DISPLAY), int(ID_OPTIONS_SOUND),
@@ -325,6 +315,20 @@ void CMainFrame::OnUpdateCheck(wxUpdateUIEvent& event) {
 }
 
 void CMainFrame::OnUpdateDisabled(wxUpdateUIEvent& event) { event.Enable(false); }
+
+wxAcceleratorTable MainAccelerators() {
+    wxAcceleratorEntry keys[] = {
+        {wxACCEL_CTRL, 'C', wxID_COPY},        {wxACCEL_CTRL, WXK_INSERT, wxID_COPY},
+        {wxACCEL_CTRL, 'V', wxID_PASTE},       {wxACCEL_SHIFT, WXK_INSERT, wxID_PASTE},
+        {wxACCEL_CTRL, 'X', wxID_CUT},         {wxACCEL_SHIFT, WXK_DELETE, wxID_CUT},
+        {wxACCEL_CTRL, 'Z', wxID_UNDO},        {wxACCEL_ALT, WXK_BACK, wxID_UNDO},
+        {wxACCEL_CTRL, 'N', wxID_NEW},         {wxACCEL_CTRL, 'O', wxID_OPEN},
+        {wxACCEL_CTRL, 'P', wxID_PRINT},       {wxACCEL_CTRL, 'S', wxID_SAVE},
+        {wxACCEL_CTRL, 'M', ID_MERGE_LEVEL},   {wxACCEL_NORMAL, WXK_F6, ID_NEXT_PANE},
+        {wxACCEL_SHIFT, WXK_F6, ID_PREV_PANE},
+    };
+    return wxAcceleratorTable(int(sizeof keys / sizeof keys[0]), keys);
+}
 
 const char* LockIndicatorText(int pane, bool on) {
     static const char* const kNames[] = {"CAP", "NUM", "SCRL"};

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include <wx/accel.h>
 #include <wx/docmdi.h>
 
 class wxToolBar;
@@ -13,6 +14,9 @@ namespace lithoscope {
 
 class CChildFrame;
 
+// The accelerators of the main frame (also set on each document window, where the keys
+// arrive while its panes have the focus).
+wxAcceleratorTable MainAccelerators();
 // Text of a lock-key pane of the status bar: its name while the lock is on.
 const char* LockIndicatorText(int pane, bool on);
 // Title of the main frame with the active document's name ("" for none).
