@@ -1,6 +1,7 @@
 #include "editor/shell/ModalHook.h"
 
 #include <cctype>
+#include <vector>
 
 #include <wx/app.h>
 #include <wx/dialog.h>
@@ -30,6 +31,17 @@ OpenFileChooser& OpenChooser() {
     return c;
 }
 
+std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (size_t at = text.find(separator); at != std::string::npos; at = text.find(separator, start)) {
+        parts.push_back(text.substr(start, at - start));
+        start = at + 1;
+    }
+    parts.push_back(text.substr(start));
+    return parts;
+}
+
 // "*.tr2" as "*.[tT][rR]2": the toolkit's patterns are case-sensitive.
 std::string AnyCasePattern(const std::string& pattern) {
     std::string out;
@@ -53,31 +65,17 @@ std::string FileDialogWildcard(const std::string& filter) {
     while (!f.empty() && f.back() == '|') f.pop_back();
     // Pairs of description and patterns; the patterns (odd fields) take any case.
     std::string out;
-    size_t field = 0, start = 0;
-    while (start <= f.size() && !f.empty()) {
-        size_t bar = f.find('|', start);
-        std::string part = f.substr(start, bar == std::string::npos ? std::string::npos : bar - start);
-        if (field % 2 == 1) {
-            std::string patterns;
-            size_t p = 0;
-            while (p <= part.size()) {
-                size_t semi = part.find(';', p);
-                std::string one = part.substr(p, semi == std::string::npos ? std::string::npos : semi - p);
-                if (!patterns.empty()) patterns += ';';
-                patterns += AnyCasePattern(one);
-                if (semi == std::string::npos) break;
-                p = semi + 1;
-            }
-            part = patterns;
+    const std::vector<std::string> fields = Split(f, '|');
+    for (size_t i = 0; i < fields.size() && !f.empty(); ++i) {
+        std::string part = fields[i];
+        if (i % 2 == 1) {
+            part.clear();
+            for (const std::string& one : Split(fields[i], ';'))
+                part += (part.empty() ? "" : ";") + AnyCasePattern(one);
         }
-        if (!out.empty()) out += '|';
-        out += part;
-        ++field;
-        if (bar == std::string::npos) break;
-        start = bar + 1;
+        out += (out.empty() ? "" : "|") + part;
     }
-    if (!out.empty()) out += '|';
-    return out + "All files (*)|*";
+    return out + (out.empty() ? "" : "|") + "All files (*)|*";
 }
 
 wxWindow* DialogParent() {

@@ -62,46 +62,53 @@ bool CopyTileTo(const void* source, int sourceKind, void* target, int targetKind
     return true;
 }
 
+namespace {
+// The copy of an object (through its object file image, as an export and import would)
+// goes to the node of the same id in collection, or is appended by it.
+template <class Object, class Collection>
+bool CopyInto(const Object& object, Collection* collection, void (CHandleBase::*takeOver)(Object*),
+              void (Collection::*append)(Object*)) {
+    if (!collection) return false;
+    Object copy(object.Serialize());
+    if (CHandleBase* node = collection->FindChildNode(copy.objectId)) (node->*takeOver)(&copy);
+    else (collection->*append)(&copy);
+    return true;
+}
+}  // namespace
+
 bool CopyObjectToTree(CHandleBase& source, CHandleBase& target, bool sameTree, bool move) {
     // Within one level the object is already there.
     if (sameTree || !source.GetObject() || !target.GetTree()) return false;
     CFileTree& tree = *target.GetTree();
     wxBusyCursor wait;
-    // The copy goes through the object file image, as an export and import would.
     switch (source.GetType()) {
-    case HandleTypeMoveable: {
-        auto* collection = static_cast<CHandleMoveables*>(tree.m_pMoveablesNode);
-        if (!collection) return false;
-        CTrMvb copy(static_cast<CTrMvb*>(source.GetObject())->Serialize());
-        if (CHandleBase* node = collection->FindChildNode(copy.objectId)) node->ImportMoveableFile(&copy);
-        else collection->ImportNewMoveableFile(&copy);
+    case HandleTypeMoveable:
+        if (!CopyInto(*static_cast<CTrMvb*>(source.GetObject()),
+                      static_cast<CHandleMoveables*>(tree.m_pMoveablesNode),
+                      &CHandleBase::ImportMoveableFile, &CHandleMoveables::ImportNewMoveableFile))
+            return false;
         if (move) static_cast<CHandleMoveable&>(source).RemoveMoveable();
         return true;
-    }
     case HandleTypeMesh: {
         auto& from = static_cast<CHandleMesh&>(source);
-        auto& to = static_cast<CHandleMesh&>(target);
-        auto* collection = static_cast<CHandleStaticMeshes*>(tree.m_pStaticMeshesNode);
         // Only whole static meshes travel; a moveable's mesh stays with its moveable.
-        if (!from.m_bStatic || !to.m_bStatic || !collection) {
+        if (!from.m_bStatic || !static_cast<CHandleMesh&>(target).m_bStatic) {
             ShowMessage("Invalid operation !", kCaption, MsgButtons::Ok, MsgIcon::Error);
             return false;
         }
-        CTrStatMsh copy(from.StaticMesh()->Serialize());
-        if (CHandleBase* node = collection->FindChildNode(copy.objectId)) node->ImportMeshFile(&copy);
-        else collection->ImportNewStaticMeshFile(&copy);
+        if (!CopyInto(*from.StaticMesh(), static_cast<CHandleStaticMeshes*>(tree.m_pStaticMeshesNode),
+                      &CHandleBase::ImportMeshFile, &CHandleStaticMeshes::ImportNewStaticMeshFile))
+            return false;
         if (move) from.RemoveStaticMesh();
         return true;
     }
-    case HandleTypeSprite: {
-        auto* collection = static_cast<CHandleSprites*>(tree.m_pSpritesNode);
-        if (!collection) return false;
-        CTrLstSpr copy(static_cast<CTrLstSpr*>(source.GetObject())->Serialize());
-        if (CHandleBase* node = collection->FindChildNode(copy.objectId)) node->ImportSpriteFile(&copy);
-        else collection->ImportNewSpriteFile(&copy);
+    case HandleTypeSprite:
+        if (!CopyInto(*static_cast<CTrLstSpr*>(source.GetObject()),
+                      static_cast<CHandleSprites*>(tree.m_pSpritesNode),
+                      &CHandleBase::ImportSpriteFile, &CHandleSprites::ImportNewSpriteFile))
+            return false;
         if (move) static_cast<CHandleSprite&>(source).RemoveSprite();
         return true;
-    }
     default: return false;
     }
 }
