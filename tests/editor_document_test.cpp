@@ -15,6 +15,7 @@
 #include "editor/shell/LithoscopeView.h"
 #include "editor/shell/MainFrame.h"
 #include "editor/shell/ModalHook.h"
+#include "batch/AppSettings.h"
 #include "fixtures/LevelBuilder.h"
 #include "level/LevelProgress.h"
 #include "level/TrLevel.h"
@@ -254,4 +255,70 @@ TEST_F(DocumentTest, RealLevelsOpenAndUnsupportedAreRefused) {
         App().ProcessIdle();
     }
     EXPECT_GT(opened, 0);
+}
+
+TEST_F(DocumentTest, AnyFileNameReachesTheLoaderAndRecentFilesAreWrittenAtOnce) {
+    // A level under an unknown extension, in upper case, opens; what is no level gets the
+    // loader's own message (through the message layer, never a box of the toolkit).
+    const std::string odd = WriteFixture("CITY.TRC", Version(2));
+    CLithoscopeDoc* doc = Open(odd);
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(doc->m_level.version, 2);
+    EXPECT_EQ(LoadRecentFiles().front(), odd);  // written when the list changed
+    App().GetDocManager()->CloseDocuments(true);
+    const std::string junk = dir_.file("notes.TRC");
+    test::WriteFileBytes(junk, std::vector<uint8_t>(64, 0x41));
+    g_messages.clear();
+    EXPECT_EQ(Open(junk), nullptr);
+    ASSERT_EQ(g_messages.shown().size(), 1u);
+    EXPECT_EQ(g_messages.shown()[0].icon, MsgIcon::Error);
+
+    // File Open goes through the open chooser with the levels' filter; the dialog's own
+    // wildcard takes any case and offers every file.
+    std::string filter;
+    SetOpenFileChooser([&](const std::string& f) {
+        filter = f;
+        return odd;
+    });
+    App().GetDocManager()->CreateDocument(wxString(), 0);
+    SetOpenFileChooser(OpenFileChooser());
+    EXPECT_EQ(filter, kOpenFilter);
+    EXPECT_EQ(App().GetDocManager()->GetDocuments().GetCount(), 1u);
+    EXPECT_EQ(FileDialogWildcard("TR Moveable files (*.trmvb)|*.trmvb||"),
+              "TR Moveable files (*.trmvb)|*.[tT][rR][mM][vV][bB]|All files (*)|*");
+    EXPECT_EQ(FileDialogWildcard(kOpenFilter),
+              "Tomb Raider Files (*.phd,*.tub;*.tr2;*.tr4)|*.[pP][hH][dD];*.[tT][uU][bB];*.[tT][rR]2;"
+              "*.[tT][rR]4|All files (*)|*");
+}
+
+TEST_F(DocumentTest, SaveAsRenamesTheWindowsAndNewWindowSharesTheDocument) {
+    CLithoscopeDoc* doc = Open(WriteFixture("first.tr2", Version(2)));
+    ASSERT_NE(doc, nullptr);
+    CMainFrame* main = App().GetMainFrame();
+    // A second window on the same document.
+    main->OnWindowNew();
+    ASSERT_EQ(doc->GetViews().GetCount(), 2u);
+    const std::string renamed = dir_.file("second.tr2");
+    SetSaveFileChooser([&](const SaveFileRequest&) { return renamed; });
+    ASSERT_TRUE(doc->Save());
+    for (wxObject* v : doc->GetViews()) {
+        auto* view = dynamic_cast<CLithoscopeView*>(v);
+        ASSERT_NE(view, nullptr);
+        EXPECT_EQ(view->GetChildFrame()->GetTitle(), "second.tr2");
+    }
+    main->UpdateIndicators();
+    EXPECT_EQ(main->GetTitle(), MainFrameTitle("second.tr2"));
+    EXPECT_EQ(LoadRecentFiles().front(), renamed);
+    // Closing one window keeps the document open in the other.
+    auto* first = dynamic_cast<CLithoscopeView*>(doc->GetFirstView());
+    first->GetChildFrame()->Close(true);
+    App().ProcessIdle();
+    ASSERT_EQ(App().GetDocManager()->GetDocuments().GetCount(), 1u);
+    EXPECT_EQ(doc->GetViews().GetCount(), 1u);
+    EXPECT_TRUE(doc->m_bLoaded);
+    EXPECT_EQ(doc->m_level.version, 2);
+    // The lock-key panes show their names only while on.
+    EXPECT_STREQ(LockIndicatorText(1, true), "CAP");
+    EXPECT_STREQ(LockIndicatorText(3, true), "SCRL");
+    EXPECT_STREQ(LockIndicatorText(2, false), "");
 }

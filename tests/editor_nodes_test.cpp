@@ -34,7 +34,7 @@ protected:
     void TearDown() override {
         App().GetDocManager()->CloseDocuments(true);
         App().ProcessIdle();
-        SetNodeOpenFileChooser(NodeOpenFileChooser());
+        SetOpenFileChooser(OpenFileChooser());
         g_messages.clear();
     }
     CLithoscopeDoc* Open(const std::string& path) {
@@ -183,11 +183,19 @@ TEST_F(NodesTest, RejectedImportsShowTheirMessageAndChangeNothing) {
 
     // Through the menu command and the open-file hook.
     std::string rejected = WriteRejected("old.trmvb");
-    SetNodeOpenFileChooser([&](const std::string& filter) {
+    SetOpenFileChooser([&](const std::string& filter) {
         EXPECT_NE(filter.find("*.trmvb"), std::string::npos);
         return rejected;
     });
+    // The "Importing data" choices come first, as they stand (animations and meshes).
+    std::vector<std::string> dialogs;
+    ModalDialogRunner runner = SetModalDialogRunner([&](wxDialog& d) {
+        dialogs.push_back(d.GetTitle().utf8_str().data());
+        return int(wxID_OK);
+    });
     mvbNode->OnCommand(32799);
+    SetModalDialogRunner(runner);
+    EXPECT_EQ(dialogs, std::vector<std::string>{"Importing data"});
     ASSERT_EQ(g_messages.shown().size(), 1u);
     EXPECT_EQ(g_messages.shown()[0].text,
               "Could not import this moveable because of a version mismatch:\n\n - the moveable was "
@@ -212,7 +220,7 @@ TEST_F(NodesTest, RejectedImportsShowTheirMessageAndChangeNothing) {
     }
     // A cancelled chooser does nothing at all.
     g_messages.clear();
-    SetNodeOpenFileChooser([](const std::string&) { return std::string(); });
+    SetOpenFileChooser([](const std::string&) { return std::string(); });
     sprNode->OnCommand(32809);
     EXPECT_TRUE(g_messages.shown().empty());
 
@@ -367,14 +375,14 @@ TEST_F(NodesTest, FontAndSkyExportReplaceAndCopy) {
     // the target document modified.
     g_messages.clear();
     g_messages.Answer(MsgAnswer::No);
-    tile->DropOnto(target, false);
+    tile->DropOnto(target, false, false);
     ASSERT_EQ(g_messages.shown().size(), 1u);
     EXPECT_EQ(g_messages.shown()[0].text, "Copy the tile ?");
     EXPECT_EQ(g_messages.shown()[0].icon, MsgIcon::Question);
     EXPECT_NE(other->m_level.miscChunk.unpackedSize, 524288u);
     EXPECT_FALSE(other->IsModified());
     g_messages.Answer(MsgAnswer::Yes);
-    tile->DropOnto(target, false);
+    tile->DropOnto(target, false, false);
     EXPECT_EQ(other->m_level.miscChunk.unpackedSize, 524288u);
     EXPECT_EQ(other->m_level.miscChunk.data, chunk.data);
     EXPECT_TRUE(other->IsModified());

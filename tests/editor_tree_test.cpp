@@ -15,6 +15,15 @@
 #include "editor/shell/LithoscopeDoc.h"
 #include "editor/shell/LithoscopeView.h"
 #include "editor/shell/ModalHook.h"
+#include "editor/shell/CommandIds.h"
+#include "editor/dialogs/DlgObjects.h"
+#include "editor/panes/EditPane.h"
+#include "editor/sound/SoundPane.h"
+#include "editor/tree/NodeHandlers.h"
+#include "editor/tree/TreeDrag.h"
+#include "level/FairyExport.h"
+#include "level/SoundList.h"
+#include <wx/checkbox.h>
 #include "fixtures/LevelBuilder.h"
 #include "fixtures/SampleLevel.h"
 #include "level/GameCatalog.h"
@@ -412,7 +421,7 @@ TEST_F(TreeTest, ImportMoveableFileAddsSecondWithSameId) {
 
     std::string answer;
     std::vector<std::string> filters;
-    ObjectFileChooser previous = SetObjectFileChooser([&](const std::string& filter) {
+    OpenFileChooser previous = SetOpenFileChooser([&](const std::string& filter) {
         filters.push_back(filter);
         return answer;
     });
@@ -428,9 +437,9 @@ TEST_F(TreeTest, ImportMoveableFileAddsSecondWithSameId) {
     // The moveable's own file: a second moveable 67 at the end.
     answer = file;
     tree->OnCommand(CmdMoveablesImportFile);
-    SetObjectFileChooser(previous);
+    SetOpenFileChooser(previous);
     ASSERT_EQ(filters.size(), 3u);
-    EXPECT_EQ(filters[0], "TR Moveable files (*.trmvb)|*.trmvb");
+    EXPECT_EQ(filters[0], "TR Moveable files (*.trmvb)|*.trmvb||");
     ASSERT_EQ(doc->m_level.moveableList.size(), 2u);
     EXPECT_EQ(doc->m_level.moveableList[1]->objectId, 67);
     EXPECT_EQ(doc->m_level.moveableList[1]->meshCount(), doc->m_level.moveableList[0]->meshCount());
@@ -445,3 +454,142 @@ TEST_F(TreeTest, ImportMoveableFileAddsSecondWithSameId) {
 }
 
 }  // namespace
+
+namespace lithoscope {
+namespace {
+
+class DragTest : public TreeTest {};
+
+TEST_F(DragTest, DroppedObjectsAreCopiedIntoTheOtherLevelAndMovedWithShift) {
+    CLithoscopeDoc* a = Open(WriteSample("a.tr2"));
+    CLithoscopeDoc* b = Open(WriteSample("b.tr2"));
+    ASSERT_TRUE(a && b);
+    CFileTree* ta = TreeOf(a);
+    CFileTree* tb = TreeOf(b);
+    CTrLevel& la = a->m_level;
+    CTrLevel& lb = b->m_level;
+    auto first = [&](CFileTree& t, CHandleBase* collection) {
+        return t.GetNode(Children(t, collection->GetItem()).at(0));
+    };
+    // b's moveable takes another id: a's push block is then new there and is appended.
+    lb.moveableList[0]->objectId = 68;
+    tb->RepopulateCollection(HandleTypeMoveables);
+    const auto bytes = la.moveableList[0]->Serialize();
+    EXPECT_TRUE(DropNodeOnto(first(*ta, ta->m_pMoveablesNode), first(*tb, tb->m_pMoveablesNode), false, false));
+    ASSERT_EQ(lb.moveableList.size(), 2u);
+    // The same image after the header (a moveable from an image reports the file's version).
+    const auto copied = lb.moveableList[1]->Serialize();
+    EXPECT_TRUE(std::equal(bytes.begin() + 8, bytes.end(), copied.begin() + 8, copied.end()));
+    EXPECT_EQ(Children(*tb, tb->m_pMoveablesNode->GetItem()).size(), 2u);
+    EXPECT_TRUE(b->IsModified());
+    EXPECT_FALSE(a->IsModified());
+    EXPECT_EQ(la.moveableList[0]->Serialize(), bytes);  // a copy: the source is whole
+
+    // The same id exists: that moveable takes the copy over in place; with Shift the
+    // source leaves its level.
+    EXPECT_TRUE(DropNodeOnto(first(*ta, ta->m_pMoveablesNode), first(*tb, tb->m_pMoveablesNode), false, true));
+    EXPECT_EQ(lb.moveableList.size(), 2u);
+    EXPECT_TRUE(la.moveableList.empty());
+    EXPECT_TRUE(Children(*ta, ta->m_pMoveablesNode->GetItem()).empty());
+
+    // Static meshes and sprites the same way; within one level nothing happens.
+    lb.staticMeshList[0]->objectId = 5;
+    tb->RepopulateCollection(HandleTypeStaticMeshes);
+    DropNodeOnto(first(*ta, ta->m_pStaticMeshesNode), first(*tb, tb->m_pStaticMeshesNode), false, false);
+    EXPECT_EQ(lb.staticMeshList.size(), 2u);
+    DropNodeOnto(first(*ta, ta->m_pSpritesNode), first(*tb, tb->m_pSpritesNode), false, true);
+    EXPECT_EQ(lb.spriteList.size(), 1u);
+    EXPECT_TRUE(la.spriteList.empty());
+    DropNodeOnto(first(*tb, tb->m_pStaticMeshesNode), Children(*tb, tb->m_pStaticMeshesNode->GetItem()).size() > 1
+                     ? tb->GetNode(Children(*tb, tb->m_pStaticMeshesNode->GetItem())[1]) : nullptr, true, false);
+    EXPECT_EQ(lb.staticMeshList.size(), 2u);
+
+    // A moveable's mesh is no static mesh; a moveable onto a mesh is another type.
+    g_messages.clear();
+    CHandleBase* moveable = first(*tb, tb->m_pMoveablesNode);
+    moveable->Expand(moveable->GetItem());
+    CHandleBase* mesh = tb->GetNode(Children(*tb, moveable->GetItem()).at(0));
+    DropNodeOnto(mesh, first(*tb, tb->m_pStaticMeshesNode), false, false);
+    DropNodeOnto(moveable, first(*tb, tb->m_pStaticMeshesNode), false, false);
+    EXPECT_EQ(g_messages.shown().size(), 2u);
+    EXPECT_TRUE(g_messages.Saw("Invalid operation !"));
+    EXPECT_EQ(lb.staticMeshList.size(), 2u);
+
+    // The drop target's rules: the effect, and the scroll near the edges.
+    EXPECT_EQ(DragEffect(true), wxDragMove);
+    EXPECT_EQ(DragEffect(false), wxDragCopy);
+    const wxRect r(0, 0, 200, 100);
+    EXPECT_EQ(DragScrollStep(wxPoint(100, 90), r, 10), wxPoint(0, 1));
+    EXPECT_EQ(DragScrollStep(wxPoint(5, 10), r, 10), wxPoint(-1, -1));
+    EXPECT_EQ(DragScrollStep(wxPoint(195, 50), r, 10), wxPoint(1, 0));
+    EXPECT_EQ(DragScrollStep(wxPoint(100, 50), r, 10), wxPoint(0, 0));
+}
+
+TEST_F(DragTest, NodeCommandsOfThisBuild) {
+    CLithoscopeDoc* doc = Open(WriteSample("c.tr2"));
+    ASSERT_NE(doc, nullptr);
+    CFileTree* tree = TreeOf(doc);
+    CTrLevel& level = doc->m_level;
+    auto* moveable = dynamic_cast<CHandleMoveable*>(tree->GetNode(Children(*tree, tree->m_pMoveablesNode->GetItem()).at(0)));
+    ASSERT_NE(moveable, nullptr);
+
+    // The 3D Studio entries are there, disabled; menu ids come back as the commands.
+    wxMenu* menu = moveable->CreateContextMenu();
+    ASSERT_NE(menu->FindItem(WxCommand(32797)), nullptr);
+    EXPECT_FALSE(menu->IsEnabled(WxCommand(32797)));
+    EXPECT_TRUE(menu->IsEnabled(WxCommand(32841)));
+    moveable->ReleaseContextMenu();
+    EXPECT_EQ(ResourceCommand(WxCommand(32841)), 32841);
+    EXPECT_EQ(ResourceCommand(7), 7);
+
+    // "Export to Fairy": the animation picker (the animation chosen), then the file.
+    const std::string fkeys = dir_.file("push.fkeys");
+    SetSaveFileChooser([&](const SaveFileRequest& r) {
+        EXPECT_EQ(r.filter, "Fairy files (*.fkeys)|*.fkeys");
+        return fkeys;
+    });
+    SetModalDialogRunner([](wxDialog& d) {
+        auto* picker = dynamic_cast<CExportMvbl*>(&d);
+        EXPECT_NE(picker, nullptr);
+        picker->WithAnimationBox()->SetValue(true);
+        picker->OnWithAnimation();
+        picker->OnExport();
+        return int(wxID_OK);
+    });
+    tree->m_pMenuNode = moveable;
+    tree->OnCommand(32841);
+    SetSaveFileChooser(SaveFileChooser());
+    std::vector<uint8_t> image;
+    ASSERT_TRUE(BuildMoveableFkeys(level.moveableList[0].get(), 0, &image));
+    EXPECT_EQ(test::ReadFileBytes(fkeys), image);
+
+    // "Add resource" into an expanded moveable: its mesh children are made again.
+    moveable->Expand(moveable->GetItem());
+    ASSERT_EQ(Children(*tree, moveable->GetItem()).size(), 1u);
+    CTrMvb donor(level.moveableList[0]->Serialize());
+    moveable->ImportMoveableFile(&donor);
+    ASSERT_EQ(Children(*tree, moveable->GetItem()).size(), level.moveableList[0]->meshCount());
+    EXPECT_EQ(tree->GetNode(Children(*tree, moveable->GetItem())[0])->GetObject(), level.moveableList[0].get());
+
+    // The sounds node hands itself to the sounds pane.
+    CHandleBase* sounds = tree->GetNode(Children(*tree, tree->GetRootItem()).back());
+    ASSERT_EQ(sounds->GetType(), HandleTypeSounds);
+    tree->SelectItem(sounds->GetItem());
+    CEditPaneBase* pane = nullptr;
+    ASSERT_EQ(doc->GetLevelView()->GetChildFrame()->GetEditPane(&pane), EditPaneSounds);
+    auto* soundPane = dynamic_cast<CEditSounds*>(pane);
+    ASSERT_NE(soundPane, nullptr);
+    EXPECT_EQ(soundPane->Model().Level(), &level);
+    EXPECT_EQ(soundPane->Model().Used().size(), level.soundList ? level.soundList->size() : 0u);
+
+    // F6 walks the focus from the level view to the edit pane and back.
+    CChildFrame* frame = doc->GetLevelView()->GetChildFrame();
+    tree->SetFocus();
+    frame->ActivateNextPane(false);
+    App().ProcessIdle();
+    frame->ActivateNextPane(true);
+    EXPECT_EQ(wxWindow::FindFocus(), tree);
+}
+
+}  // namespace
+}  // namespace lithoscope

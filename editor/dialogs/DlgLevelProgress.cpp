@@ -8,6 +8,7 @@
 #include <wx/stattext.h>
 #include <wx/time.h>
 
+#include "editor/shell/ModalHook.h"
 #include "editor/shell/WxStrings.h"
 #include "platform/Messages.h"
 
@@ -37,7 +38,7 @@ std::string TileCountText(long oldCount, long newCount) {
 // ---- windows -----------------------------------------------------------------------------
 
 bool CDlgLevelLS::CreateAndShow() {
-    if (!Create(nullptr, wxID_ANY, ToWx(Caption()), wxDefaultPosition, wxDefaultSize,
+    if (!Create(DialogParent(), wxID_ANY, ToWx(Caption()), wxDefaultPosition, wxDefaultSize,
                 wxCAPTION | wxSTAY_ON_TOP))
         return false;
     BuildControls();

@@ -105,6 +105,7 @@ CExportMvbl::CExportMvbl(CAnimMgr* animations, int selectedAnim, wxWindow* paren
     box->Add(list_, 0, wxEXPAND | wxALL, 4);
     auto* outer = new wxBoxSizer(wxVERTICAL);
     outer->Add(box, 1, wxEXPAND | wxALL, 8);
+    outer->SetMinSize(wxSize(280, -1));  // room for the caption
     AddButtons(this, outer, "Export");
     SetSizerAndFit(outer);
 

@@ -1,5 +1,7 @@
 #include "editor/shell/ChildFrame.h"
 
+#include <vector>
+
 #include <wx/bitmap.h>
 #include <wx/dcmemory.h>
 #include <wx/icon.h>
@@ -39,6 +41,7 @@ CChildFrame::CChildFrame(wxDocument* doc, wxView* view, wxMDIParentFrame* parent
     wxMenuBar* menu = CMainFrame::CreateMenu129(manager);
     m_pFileMenu = menu->GetMenu(0);
     SetMenuBar(menu);
+    SetAcceleratorTable(MainAccelerators());
 }
 
 CChildFrame::~CChildFrame() {
@@ -127,6 +130,31 @@ void CChildFrame::LayoutToolbox(bool show) {
     nested.SetPaneInfo(0, total - h - 15, 1);
     nested.SetPaneInfo(1, h + 15, h);
     nested.SwitchPaneView(1, index);
+}
+
+void CChildFrame::ActivateNextPane(bool previous) {
+    if (!m_pOuterSplitter || !m_pNestedSplitter) return;
+    std::vector<wxWindow*> panes;
+    if (wxWindow* level = m_pOuterSplitter->GetPaneWindow(0)) panes.push_back(level);
+    if (m_pEditPane) panes.push_back(m_pEditPane);
+    if (!m_pNestedSplitter->IsPaneHidden(1))
+        if (wxWindow* toolbox = m_pNestedSplitter->GetPaneWindow(1)) panes.push_back(toolbox);
+    if (panes.empty()) return;
+    // The pane holding the focus now; none: the walk starts before the first.
+    int current = -1;
+    for (wxWindow* w = wxWindow::FindFocus(); w && current < 0; w = w->GetParent())
+        for (size_t i = 0; i < panes.size(); ++i)
+            if (panes[i] == w) current = int(i);
+    const int n = int(panes.size());
+    const int next = current < 0 ? (previous ? n - 1 : 0) : (current + (previous ? n - 1 : 1)) % n;
+    wxWindow* target = panes[size_t(next)];
+    // A view's first control that takes the focus (the level view's tree).
+    for (wxWindow* c : target->GetChildren())
+        if (c->IsShown() && c->AcceptsFocus()) {
+            target = c;
+            break;
+        }
+    target->SetFocus();
 }
 
 void CChildFrame::SetLargeIcon(int iconId) {

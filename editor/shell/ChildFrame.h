@@ -29,6 +29,9 @@ public:
     wxWindow* GetToolboxView(int kind) const;
     void SetEditPane(int kind);
     void LayoutToolbox(bool show);
+    // F6 / Shift+F6: the keyboard focus goes to the next (previous) pane: level view,
+    // edit pane, toolbox row when shown.
+    void ActivateNextPane(bool previous);
     bool IsToolboxShown() const { return m_bToolboxShown; }
 
     // Large icon of the window (129 or 130).

@@ -9,6 +9,12 @@ constexpr int WxCommand(int resourceId) {
     return resourceId >= 57344 ? resourceId - 50000 : resourceId >= 32768 ? resourceId - 30000 : resourceId;
 }
 
+// The resource number of a menu id made by WxCommand from a command of 32768 to 37343
+// (the node menus); other ids stand for themselves.
+constexpr int ResourceCommand(int wxId) {
+    return wxId >= WxCommand(32768) && wxId < WxCommand(57344) ? wxId + 30000 : wxId;
+}
+
 enum CommandId : int {
     ID_MERGE_LEVEL = WxCommand(32779),   // Ctrl+M "Merge a .mrg file with a Tomb Raider level"
     ID_VIEW_TOOLBOX = WxCommand(32789),  // "&Object Toolbox"

@@ -53,6 +53,25 @@ void CDocManager::LoadRecentFiles() {
     for (auto it = files.rbegin(); it != files.rend(); ++it) history->AddFileToHistory(ToWx(*it));
 }
 
+void CDocManager::AddFileToHistory(const wxString& file) {
+    wxDocManager::AddFileToHistory(file);
+    SaveRecentFiles();
+}
+
+void CDocManager::RemoveFileFromHistory(size_t i) {
+    wxDocManager::RemoveFileFromHistory(i);
+    SaveRecentFiles();
+}
+
+wxDocTemplate* CDocManager::SelectDocumentPath(wxDocTemplate** templates, int noTemplates,
+                                               wxString& path, long, bool) {
+    if (noTemplates < 1) return nullptr;
+    const std::string chosen = ChooseOpenFile(kOpenFilter);
+    if (chosen.empty()) return nullptr;
+    path = ToWx(chosen);
+    return templates[0];
+}
+
 void CDocManager::SaveRecentFiles() {
     wxFileHistory* history = GetFileHistory();
     if (!history) return;
@@ -127,7 +146,7 @@ bool CLithoscopeApp::InitInstance() {
     PrepareCatalogAndSettings(m_catalog, *this, m_strProgramFolder);
 
     // 8. The document template.
-    new wxDocTemplate(m_pDocManager.get(), "Tomb Raider Files (*.phd,*.tub;*.tr2;*.tr4)",
+    new CLevelTemplate(m_pDocManager.get(), "Tomb Raider Files (*.phd,*.tub;*.tr2;*.tr4)",
                       "*.phd;*.tub;*.tr2;*.tr4", "", "phd", "Lithos", "Lithoscope",
                       wxCLASSINFO(CLithoscopeDoc), wxCLASSINFO(CLithoscopeView));
 

@@ -27,10 +27,27 @@ public:
     wxString MakeNewDocumentName() override;
     void LoadRecentFiles();
     void SaveRecentFiles();
+    // The recent-file list is written whenever it changes.
+    void AddFileToHistory(const wxString& file) override;
+    void RemoveFileFromHistory(size_t i) override;
+    // File Open: the open-file chooser with the levels' filter (any case) and "All files".
+    wxDocTemplate* SelectDocumentPath(wxDocTemplate** templates, int noTemplates, wxString& path,
+                                      long flags, bool save = false) override;
 
 private:
     int newDocuments_ = 0;
 };
+
+// The one document template: any file goes to the level loader, which tells the user
+// when it is no level; its extension does not decide.
+class CLevelTemplate : public wxDocTemplate {
+public:
+    using wxDocTemplate::wxDocTemplate;
+    bool FileMatchesTemplate(const wxString& path) override { return true; }
+};
+
+// File Open's filter.
+constexpr const char* kOpenFilter = "Tomb Raider Files (*.phd,*.tub;*.tr2;*.tr4)|*.phd;*.tub;*.tr2;*.tr4";
 
 // The About box's line: program name and version.
 std::string AboutText();

@@ -65,8 +65,9 @@ bool CLithoscopeDoc::OnOpenDocument(const wxString& wxPath) {
         m_bLoaded = false;
     }
     if (!m_bLoaded) return false;
-    SetFilename(wxPath, true);
+    // The title first: the windows take it when they hear of the new path.
     SetTitle(ToWx(FileNameOf(path)));
+    SetFilename(wxPath, true);
     SetDocumentSaved(true);
     Modify(false);
     if (CLithoscopeView* view = GetLevelView()) view->OnInitialUpdate();
@@ -93,11 +94,13 @@ bool CLithoscopeDoc::OnSaveDocument(const wxString& wxPath) {
         saved = view ? view->SaveLevel(path) : SaveLevelFile(m_level, path);
         if (saved) {
             Modify(false);
-            SetFilename(wxPath, true);
+            // The title first: every window of the document takes it with the new path.
             SetTitle(ToWx(FileNameOf(path)));
+            SetFilename(wxPath, true);
             SetDocumentSaved(true);
             if (wxDocManager* manager = GetDocumentManager()) manager->AddFileToHistory(wxPath);
-            if (view) view->ResetAfterSave(true);
+            for (wxObject* v : GetViews())
+                if (auto* levelView = dynamic_cast<CLithoscopeView*>(v)) levelView->ResetAfterSave(true);
         }
     }
     return saved;

@@ -85,7 +85,10 @@ bool CLithoscopeView::OnCreate(wxDocument* doc, long flags) {
 }
 
 bool CLithoscopeView::OnClose(bool deleteWindow) {
-    if (!wxView::OnClose(deleteWindow)) return false;
+    // Another window still shows the document: only this one closes.
+    wxDocument* doc = GetDocument();
+    const bool lastView = !doc || doc->GetViews().size() <= 1;
+    if (lastView && !wxView::OnClose(deleteWindow)) return false;
     Activate(false);
     if (deleteWindow && m_pFrame) {
         m_pFrame->Destroy();

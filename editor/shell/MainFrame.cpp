@@ -154,24 +154,19 @@ bool CMainFrame::Create(wxDocManager* manager, const wxString& title) {
     if (!status) return false;
     const int widths[4] = {-1, 40, 40, 40};
     status->SetStatusWidths(4, widths);
-    status->SetStatusText("Ready", 0);  // the lock-key panes stay empty: no key-state service yet
+    status->SetStatusText("Ready", 0);
+    Bind(wxEVT_IDLE, [this](wxIdleEvent& e) {
+        e.Skip();
+        UpdateIndicators();
+    });
 
-    wxAcceleratorEntry keys[] = {
-        {wxACCEL_CTRL, 'C', wxID_COPY},        {wxACCEL_CTRL, WXK_INSERT, wxID_COPY},
-        {wxACCEL_CTRL, 'V', wxID_PASTE},       {wxACCEL_SHIFT, WXK_INSERT, wxID_PASTE},
-        {wxACCEL_CTRL, 'X', wxID_CUT},         {wxACCEL_SHIFT, WXK_DELETE, wxID_CUT},
-        {wxACCEL_CTRL, 'Z', wxID_UNDO},        {wxACCEL_ALT, WXK_BACK, wxID_UNDO},
-        {wxACCEL_CTRL, 'N', wxID_NEW},         {wxACCEL_CTRL, 'O', wxID_OPEN},
-        {wxACCEL_CTRL, 'P', wxID_PRINT},       {wxACCEL_CTRL, 'S', wxID_SAVE},
-        {wxACCEL_CTRL, 'M', ID_MERGE_LEVEL},   {wxACCEL_NORMAL, WXK_F6, ID_NEXT_PANE},
-        {wxACCEL_SHIFT, WXK_F6, ID_PREV_PANE},
-    };
-    SetAcceleratorTable(wxAcceleratorTable(int(sizeof keys / sizeof keys[0]), keys));
+    SetAcceleratorTable(MainAccelerators());
 
     for (int id : {int(ID_VIEW_TOOLBOX), int(ID_MANUAL_CAMERA), int(ID_SHOW_AXIS),
                    int(ID_OPTIONS_LEVEL_PATHS), int(ID_OPTIONS_DISPLAY), int(ID_OPTIONS_SOUND),
                    int(ID_VIEW_TOOLBAR), int(ID_VIEW_STATUS_BAR), int(ID_WINDOW_CASCADE),
-                   int(ID_WINDOW_TILE), int(ID_WINDOW_ARRANGE)})
+                   int(ID_WINDOW_TILE), int(ID_WINDOW_ARRANGE), int(ID_WINDOW_NEW),
+                   int(ID_NEXT_PANE), int(ID_PREV_PANE)})
         Bind(wxEVT_MENU, &CMainFrame::OnCommand, this, id);
     for (int id : {int(ID_VIEW_TOOLBOX), int(ID_MANUAL_CAMERA), int(ID_SHOW_AXIS),
                    int(ID_VIEW_TOOLBAR), int(ID_VIEW_STATUS_BAR)})
@@ -179,8 +174,11 @@ bool CMainFrame::Create(wxDocManager* manager, const wxString& title) {
     // Commands without a handler are shown disabled.
     for (int id : {int(wxID_NEW), int(ID_MISC_DEBUG), int(ID_MERGE_LEVEL), int(wxID_UNDO),
                    int(wxID_CUT), int(wxID_COPY), int(wxID_PASTE), int(wxID_PRINT),
-                   int(wxID_PREVIEW), int(ID_WINDOW_NEW), int(ID_NEXT_PANE), int(ID_PREV_PANE)})
+                   int(wxID_PREVIEW)})
         Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateDisabled, this, id);
+    // What needs a document window.
+    for (int id : {int(ID_WINDOW_NEW), int(ID_NEXT_PANE), int(ID_PREV_PANE)})
+        Bind(wxEVT_UPDATE_UI, [this](wxUpdateUIEvent& e) { e.Enable(GetActiveChild() != nullptr); }, id);
     return true;
 }
 
@@ -292,6 +290,12 @@ void CMainFrame::OnCommand(wxCommandEvent& event) {
                 SendSizeEvent();
             }
             break;
+        case ID_WINDOW_NEW: OnWindowNew(); break;
+        case ID_NEXT_PANE:
+        case ID_PREV_PANE:
+            if (auto* child = dynamic_cast<CChildFrame*>(GetActiveChild()))
+                child->ActivateNextPane(event.GetId() == ID_PREV_PANE);
+            break;
         case ID_WINDOW_CASCADE: Cascade(); break;
         case ID_WINDOW_TILE: Tile(); break;
         case ID_WINDOW_ARRANGE: ArrangeIcons(); break;
@@ -311,5 +315,52 @@ void CMainFrame::OnUpdateCheck(wxUpdateUIEvent& event) {
 }
 
 void CMainFrame::OnUpdateDisabled(wxUpdateUIEvent& event) { event.Enable(false); }
+
+wxAcceleratorTable MainAccelerators() {
+    wxAcceleratorEntry keys[] = {
+        {wxACCEL_CTRL, 'C', wxID_COPY},        {wxACCEL_CTRL, WXK_INSERT, wxID_COPY},
+        {wxACCEL_CTRL, 'V', wxID_PASTE},       {wxACCEL_SHIFT, WXK_INSERT, wxID_PASTE},
+        {wxACCEL_CTRL, 'X', wxID_CUT},         {wxACCEL_SHIFT, WXK_DELETE, wxID_CUT},
+        {wxACCEL_CTRL, 'Z', wxID_UNDO},        {wxACCEL_ALT, WXK_BACK, wxID_UNDO},
+        {wxACCEL_CTRL, 'N', wxID_NEW},         {wxACCEL_CTRL, 'O', wxID_OPEN},
+        {wxACCEL_CTRL, 'P', wxID_PRINT},       {wxACCEL_CTRL, 'S', wxID_SAVE},
+        {wxACCEL_CTRL, 'M', ID_MERGE_LEVEL},   {wxACCEL_NORMAL, WXK_F6, ID_NEXT_PANE},
+        {wxACCEL_SHIFT, WXK_F6, ID_PREV_PANE},
+    };
+    return wxAcceleratorTable(int(sizeof keys / sizeof keys[0]), keys);
+}
+
+const char* LockIndicatorText(int pane, bool on) {
+    static const char* const kNames[] = {"CAP", "NUM", "SCRL"};
+    return on && pane >= 1 && pane <= 3 ? kNames[pane - 1] : "";
+}
+
+wxString MainFrameTitle(const wxString& documentName) {
+    return documentName.empty() ? wxString("Lithoscope") : "Lithoscope - " + documentName;
+}
+
+void CMainFrame::UpdateIndicators() {
+    if (wxStatusBar* status = GetStatusBar()) {
+        const bool locks[3] = {wxGetKeyState(WXK_CAPITAL), wxGetKeyState(WXK_NUMLOCK),
+                               wxGetKeyState(WXK_SCROLL)};
+        for (int pane = 1; pane <= 3; ++pane) {
+            const wxString text = LockIndicatorText(pane, locks[pane - 1]);
+            if (status->GetStatusText(pane) != text) status->SetStatusText(text, pane);
+        }
+    }
+    wxString name;
+    if (auto* child = dynamic_cast<CChildFrame*>(GetActiveChild()))
+        if (wxDocument* doc = child->GetDocument()) name = doc->GetUserReadableName();
+    const wxString title = MainFrameTitle(name);
+    if (GetTitle() != title) SetTitle(title);
+}
+
+void CMainFrame::OnWindowNew() {
+    auto* child = dynamic_cast<CChildFrame*>(GetActiveChild());
+    wxDocument* doc = child ? child->GetDocument() : nullptr;
+    wxDocTemplate* tmpl = doc ? doc->GetDocumentTemplate() : nullptr;
+    if (!tmpl) return;
+    if (auto* view = dynamic_cast<CLithoscopeView*>(tmpl->CreateView(doc))) view->OnInitialUpdate();
+}
 
 }  // namespace lithoscope

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include <wx/accel.h>
 #include <wx/docmdi.h>
 
 class wxToolBar;
@@ -12,6 +13,14 @@ class wxToolBar;
 namespace lithoscope {
 
 class CChildFrame;
+
+// The accelerators of the main frame (also set on each document window, where the keys
+// arrive while its panes have the focus).
+wxAcceleratorTable MainAccelerators();
+// Text of a lock-key pane of the status bar: its name while the lock is on.
+const char* LockIndicatorText(int pane, bool on);
+// Title of the main frame with the active document's name ("" for none).
+wxString MainFrameTitle(const wxString& documentName);
 
 class CMainFrame : public wxDocMDIParentFrame {
 public:
@@ -31,6 +40,11 @@ public:
     void OnOptionsLevelPaths();
     void OnOptionsDisplay();
     void OnOptionsSound();
+    // "&New Window": another window on the active document.
+    void OnWindowNew();
+    // The status bar's Caps Lock, Num Lock and Scroll Lock panes and the frame's title
+    // (the active document's name) follow the current state.
+    void UpdateIndicators();
 
     // Menu 128 (no document) and menu 129 (a document window).
     static wxMenuBar* CreateMenu128(wxDocManager* manager);

@@ -1,5 +1,9 @@
 #include "editor/shell/ModalHook.h"
 
+#include <cctype>
+#include <vector>
+
+#include <wx/app.h>
 #include <wx/dialog.h>
 #include <wx/dirdlg.h>
 #include <wx/filedlg.h>
@@ -22,7 +26,77 @@ FolderChooser& FolderPicker() {
     static FolderChooser c;
     return c;
 }
+OpenFileChooser& OpenChooser() {
+    static OpenFileChooser c;
+    return c;
+}
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (size_t at = text.find(separator); at != std::string::npos; at = text.find(separator, start)) {
+        parts.push_back(text.substr(start, at - start));
+        start = at + 1;
+    }
+    parts.push_back(text.substr(start));
+    return parts;
+}
+
+// "*.tr2" as "*.[tT][rR]2": the toolkit's patterns are case-sensitive.
+std::string AnyCasePattern(const std::string& pattern) {
+    std::string out;
+    for (char c : pattern) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (std::isalpha(u)) {
+            out += '[';
+            out += char(std::tolower(u));
+            out += char(std::toupper(u));
+            out += ']';
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
 }  // namespace
+
+std::string FileDialogWildcard(const std::string& filter) {
+    std::string f = filter;
+    while (!f.empty() && f.back() == '|') f.pop_back();
+    // Pairs of description and patterns; the patterns (odd fields) take any case.
+    std::string out;
+    const std::vector<std::string> fields = Split(f, '|');
+    for (size_t i = 0; i < fields.size() && !f.empty(); ++i) {
+        std::string part = fields[i];
+        if (i % 2 == 1) {
+            part.clear();
+            for (const std::string& one : Split(fields[i], ';'))
+                part += (part.empty() ? "" : ";") + AnyCasePattern(one);
+        }
+        out += (out.empty() ? "" : "|") + part;
+    }
+    return out + (out.empty() ? "" : "|") + "All files (*)|*";
+}
+
+wxWindow* DialogParent() {
+    if (!wxTheApp) return nullptr;
+    wxWindow* top = wxTheApp->GetTopWindow();
+    return top && !top->IsBeingDeleted() ? top : nullptr;
+}
+
+std::string ChooseOpenFile(const std::string& filter) {
+    if (OpenChooser()) return OpenChooser()(filter);
+    wxFileDialog dialog(DialogParent(), wxFileSelectorPromptStr, wxEmptyString, wxEmptyString,
+                        ToWx(FileDialogWildcard(filter)), wxFD_OPEN | wxFD_FILE_MUST_EXIST);
+    if (dialog.ShowModal() != wxID_OK) return std::string();
+    return FromWx(dialog.GetPath());
+}
+
+OpenFileChooser SetOpenFileChooser(OpenFileChooser chooser) {
+    OpenFileChooser previous = std::move(OpenChooser());
+    OpenChooser() = std::move(chooser);
+    return previous;
+}
 
 int RunModalDialog(wxDialog& dialog) {
     if (Runner()) {
@@ -40,9 +114,9 @@ ModalDialogRunner SetModalDialogRunner(ModalDialogRunner runner) {
 
 std::string ChooseSaveFile(wxWindow* parent, const SaveFileRequest& request) {
     if (SaveChooser()) return SaveChooser()(request);
-    wxFileDialog dialog(parent, wxFileSelectorPromptStr, ToWx(FolderOf(request.initialPath)),
-                        ToWx(FileNameOf(request.initialPath)), ToWx(request.filter),
-                        wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
+    wxFileDialog dialog(parent ? parent : DialogParent(), wxFileSelectorPromptStr,
+                        ToWx(FolderOf(request.initialPath)), ToWx(FileNameOf(request.initialPath)),
+                        ToWx(FileDialogWildcard(request.filter)), wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
     if (dialog.ShowModal() != wxID_OK) return std::string();
     return FromWx(dialog.GetPath());
 }
@@ -55,7 +129,7 @@ SaveFileChooser SetSaveFileChooser(SaveFileChooser chooser) {
 
 std::string ChooseFolder(const std::string& title) {
     if (FolderPicker()) return FolderPicker()(title);
-    wxDirDialog dialog(nullptr, ToWx(title), wxEmptyString, wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
+    wxDirDialog dialog(DialogParent(), ToWx(title), wxEmptyString, wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
     if (dialog.ShowModal() != wxID_OK) return std::string();
     return FromWx(dialog.GetPath());
 }

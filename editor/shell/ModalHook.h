@@ -24,6 +24,19 @@ std::string ChooseSaveFile(wxWindow* parent, const SaveFileRequest& request);
 using SaveFileChooser = std::function<std::string(const SaveFileRequest&)>;
 SaveFileChooser SetSaveFileChooser(SaveFileChooser chooser);
 
+// The open-file chooser of the commands: the chosen path, "" for Cancel. The filter is in
+// either form ("Text|*.a;*.b" or the same ended by "||").
+std::string ChooseOpenFile(const std::string& filter);
+using OpenFileChooser = std::function<std::string(const std::string& filter)>;
+OpenFileChooser SetOpenFileChooser(OpenFileChooser chooser);
+
+// The wildcard a file dialog gets for a filter: its patterns match names in any case, and
+// "All files" comes last.
+std::string FileDialogWildcard(const std::string& filter);
+
+// The parent of every dialog and message box: the main frame (null before it exists).
+wxWindow* DialogParent();
+
 // The folder chooser of the level-path dialog: "" for Cancel.
 std::string ChooseFolder(const std::string& title);
 using FolderChooser = std::function<std::string(const std::string& title)>;

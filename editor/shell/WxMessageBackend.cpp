@@ -3,6 +3,8 @@
 #include <wx/app.h>
 #include <wx/msgdlg.h>
 
+#include "editor/shell/ModalHook.h"
+
 namespace lithoscope {
 
 long MessageBoxStyle(MsgButtons buttons, MsgIcon icon) {
@@ -34,8 +36,8 @@ MsgAnswer AnswerFromWxResult(int result, const MessageRequest& request) {
 }
 
 MsgAnswer CWxMessageBackend::Show(const MessageRequest& request) {
-    // Application-modal: no parent, every top-level window waits for the answer.
-    wxMessageDialog box(nullptr, wxString::FromUTF8(request.text.c_str()),
+    // Application-modal over the main frame: every window waits for the answer.
+    wxMessageDialog box(DialogParent(), wxString::FromUTF8(request.text.c_str()),
                         wxString::FromUTF8(request.caption.c_str()),
                         MessageBoxStyle(request.buttons, request.icon));
     return AnswerFromWxResult(box.ShowModal(), request);

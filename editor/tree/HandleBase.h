@@ -36,6 +36,14 @@ enum HandleType : int32_t {
     HandleTypeSounds = 12,
 };
 
+// Whether the 3D Studio commands of the node menus work in this build; their menu
+// entries are shown disabled until they do.
+bool Is3dsExchangeAvailable();
+// Enables or disables the 3D Studio entries of a node menu by that rule.
+void Enable3dsEntries(wxMenu& menu);
+// Appends the node command resourceId (32768 and up) to a node menu under its menu id.
+void AppendCommand(wxMenu& menu, int resourceId, const char* text);
+
 class CHandleBase {
 public:
     // object: the level object the node stands for (CTrMvb, CTrStatMsh, CTrLstSpr,
@@ -49,7 +57,8 @@ public:
     virtual int32_t GetType() const = 0;
     // Marks the document modified.
     virtual void SetModified();
-    virtual void DropOnto(CHandleBase* target, bool sameTree) {}
+    // This node was dropped on target (same type code, another node); move: Shift was held.
+    virtual void DropOnto(CHandleBase* target, bool sameTree, bool move) {}
     virtual void Populate(bool repopulate) {}
     // The popup to show, or null for none; the node keeps it until ReleaseContextMenu.
     virtual wxMenu* CreateContextMenu() { return nullptr; }

@@ -3,10 +3,10 @@
 
 #include <cstdio>
 
-#include <wx/filedlg.h>
 #include <wx/menu.h>
 #include <wx/utils.h>
 
+#include "editor/sound/SoundPane.h"
 #include "editor/tree/LevelTree.h"
 #include "editor/shell/LithoscopeApp.h"
 #include "editor/shell/ModalHook.h"
@@ -52,28 +52,6 @@ CHandleBase* AddCollection(CHandleBase& root, CHandleBase* node, const char* tag
 }  // namespace
 
 CHandleBase* CreateRootNode(CFileTree* tree) { return new CHandleRootTR123(tree); }
-
-namespace {
-ObjectFileChooser& ObjectChooser() {
-    static ObjectFileChooser c;
-    return c;
-}
-}  // namespace
-
-ObjectFileChooser SetObjectFileChooser(ObjectFileChooser chooser) {
-    ObjectFileChooser previous = std::move(ObjectChooser());
-    ObjectChooser() = std::move(chooser);
-    return previous;
-}
-
-std::string ChooseObjectFile(const std::string& wxFilter) {
-    if (ObjectChooser()) return ObjectChooser()(wxFilter);
-    wxFileDialog dialog(wxTheApp ? wxTheApp->GetTopWindow() : nullptr, wxFileSelectorPromptStr,
-                        wxEmptyString, wxEmptyString, wxString::FromUTF8(wxFilter.c_str()),
-                        wxFD_OPEN | wxFD_FILE_MUST_EXIST);
-    if (RunModalDialog(dialog) != wxID_OK) return std::string();
-    return std::string(dialog.GetPath().utf8_str().data());
-}
 
 std::string ExportAllFileName(const std::string& folder, const std::string& levelName,
                               int32_t kind, int n) {
@@ -179,6 +157,12 @@ void CHandleRootTR123::AddResourcesFromLevel(int id) {
     else ShowError(errors);
 }
 
+// ---- sounds ----
+
+void CHandleSounds::ShowInPane(const std::string&) {
+    if (auto* pane = dynamic_cast<CEditSounds*>(GetEditPane())) pane->SetHandle(this);
+}
+
 // ---- collections ----
 
 CHandleCollection::~CHandleCollection() { delete m_pMenu; }
@@ -217,7 +201,8 @@ std::vector<void*> CHandleSprites::CurrentObjects() const { return ObjectsOf(m_p
 namespace {
 wxMenu* CollectionMenu(std::initializer_list<std::pair<int, const char*>> items) {
     auto* menu = new wxMenu;
-    for (const auto& it : items) menu->Append(it.first, wxString::FromUTF8(it.second));
+    for (const auto& it : items) AppendCommand(*menu, it.first, it.second);
+    Enable3dsEntries(*menu);
     return menu;
 }
 
@@ -281,7 +266,7 @@ void CHandleMoveables::ImportNewMoveableFile(CTrMvb* source) {
         mvb->Clear(true);
         mvb->TakeOver(*source, true, true);
     } else {
-        std::string path = ChooseObjectFile("TR Moveable files (*.trmvb)|*.trmvb");
+        std::string path = ChooseOpenFile("TR Moveable files (*.trmvb)|*.trmvb||");
         if (path.empty()) return;
         wxBusyCursor wait;
         std::unique_ptr<CTrMvb> loaded = CTrMvb::LoadFile(path);
@@ -353,7 +338,7 @@ void CHandleStaticMeshes::ImportNewStaticMeshFile(CTrStatMsh* source) {
         mesh->Clear(true);
         mesh->TakeOver(*source);
     } else {
-        std::string path = ChooseObjectFile("TR Static Mesh files (*.trsmh)|*.trsmh");
+        std::string path = ChooseOpenFile("TR Static Mesh files (*.trsmh)|*.trsmh||");
         if (path.empty()) return;
         wxBusyCursor wait;
         std::unique_ptr<CTrStatMsh> loaded = CTrStatMsh::LoadFile(path);
@@ -425,7 +410,7 @@ void CHandleSprites::ImportNewSpriteFile(CTrLstSpr* source) {
         spr->Clear(true);
         spr->TakeOver(*source);
     } else {
-        std::string path = ChooseObjectFile("TR Sprite files (*.trspr)|*.trspr");
+        std::string path = ChooseOpenFile("TR Sprite files (*.trspr)|*.trspr||");
         if (path.empty()) return;
         wxBusyCursor wait;
         std::unique_ptr<CTrLstSpr> loaded = CTrLstSpr::LoadFile(path);

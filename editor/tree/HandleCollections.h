@@ -110,6 +110,8 @@ class CHandleSounds : public CHandleBase {
 public:
     explicit CHandleSounds(CFileTree* tree) : CHandleBase(tree, nullptr, 5) {}
     int32_t GetType() const override { return HandleTypeSounds; }
+    // Hands the node to the sounds pane.
+    void ShowInPane(const std::string& text) override;
 };
 
 CHandleBase* CreateRootNode(CFileTree* tree);
@@ -118,11 +120,5 @@ CHandleBase* CreateRootNode(CFileTree* tree);
 // object's number n.
 std::string ExportAllFileName(const std::string& folder, const std::string& levelName,
                               int32_t kind, int n);
-
-// Asks for an object file to open; "" for Cancel. wxFilter is in wx form. Tests install
-// a chooser so no dialog runs.
-std::string ChooseObjectFile(const std::string& wxFilter);
-using ObjectFileChooser = std::function<std::string(const std::string& wxFilter)>;
-ObjectFileChooser SetObjectFileChooser(ObjectFileChooser chooser);
 
 }  // namespace lithoscope

@@ -1,16 +1,20 @@
 // The level tree control: items, handlers, selection, expansion and menu routing.
 #include "editor/tree/LevelTree.h"
 
+#include <algorithm>
 #include <vector>
 
 #include <wx/app.h>
 #include <wx/dataobj.h>
 #include <wx/dnd.h>
 #include <wx/menu.h>
+#include <wx/time.h>
 #include <wx/utils.h>
 
 #include "editor/shell/ChildFrame.h"
+#include "editor/shell/CommandIds.h"
 #include "editor/tree/HandleCollections.h"
+#include "editor/tree/TreeDrag.h"
 #include "editor/shell/LithoscopeApp.h"
 #include "editor/shell/LithoscopeDoc.h"
 #include "level/GameCatalog.h"
@@ -50,15 +54,22 @@ CFileTree::CFileTree(wxWindow* parent, CChildFrame* frame, CTrLevel& level, CLit
         OnSelectionChanged(e.GetItem());
         e.Skip();
     });
-    Bind(wxEVT_RIGHT_DOWN, &CFileTree::OnRightDown, this);
-    Bind(wxEVT_LEFT_DOWN, &CFileTree::OnLeftDown, this);
+    // A right click selects the item (the control's own handling) and goes on to the
+    // toolkit, which then sends the context-menu event, as the Menu key and Shift+F10 do.
     Bind(wxEVT_CONTEXT_MENU, &CFileTree::OnContextMenu, this);
-    Bind(wxEVT_MENU, &CFileTree::OnMenu, this);
+    Bind(wxEVT_KEY_DOWN, &CFileTree::OnKeyDown, this);
     Bind(wxEVT_TREE_BEGIN_DRAG, &CFileTree::OnBeginDrag, this);
+    SetDropTarget(new CTreeDropTarget(this));
+    m_dragTimer.Bind(wxEVT_TIMER, [this](wxTimerEvent&) {
+        // The drag is over (or elsewhere) once no tree drags.
+        if (!g_hDragSourceTree) DragLeave();
+        else DragTick(true);
+    });
 }
 
 CFileTree::~CFileTree() {
     m_bDestroying = true;
+    m_dragTimer.Stop();
     if (g_hDragSourceTree == this) g_hDragSourceTree = nullptr;
     m_bSuppressSelChange = true;
     if (m_hRootItem.IsOk()) DeleteNodes(m_hRootItem, false, false);
@@ -126,8 +137,39 @@ void CFileTree::RepopulateCollection(int32_t collectionType) {
         m_pendingRepopulate.insert(collectionType);
         return;
     }
+    // Every window of the document shows the same lists: none keeps a node of an object
+    // that is gone.
+    std::vector<CFileTree*> trees{this};
+    if (m_pDocument)
+        for (wxObject* v : m_pDocument->GetViews())
+            if (auto* view = dynamic_cast<CLithoscopeView*>(v))
+                if (auto* tree = dynamic_cast<CFileTree*>(view->GetTree()))
+                    if (tree != this) trees.push_back(tree);
+    for (CFileTree* tree : trees) tree->RepopulateHere(collectionType);
+}
+
+void CFileTree::RepopulateHere(int32_t collectionType) {
+    if (m_nCommandDepth > 0) {
+        m_pendingRepopulate.insert(collectionType);
+        return;
+    }
     CHandleBase* node = GetCollection(collectionType);
     if (node && node->IsExpanded()) node->Populate(true);
+}
+
+CFileTree::CommandScope::CommandScope(CFileTree* tree) : tree_(tree) {
+    if (tree_) ++tree_->m_nCommandDepth;
+}
+
+CFileTree::CommandScope::~CommandScope() {
+    if (tree_) tree_->EndCommand();
+}
+
+void CFileTree::EndCommand() {
+    if (--m_nCommandDepth > 0 || m_pendingRepopulate.empty()) return;
+    std::set<int32_t> pending;
+    pending.swap(m_pendingRepopulate);
+    for (int32_t type : pending) RepopulateCollection(type);
 }
 
 void CFileTree::SetDocumentModified() {
@@ -136,8 +178,11 @@ void CFileTree::SetDocumentModified() {
 
 void CFileTree::ForgetNode(CHandleBase* node) {
     if (node == m_pLastNode) m_pLastNode = nullptr;
-    // No pointer of the tree outlives its node.
-    if (node == m_pCurrentNode) m_pCurrentNode = nullptr;
+    // No pointer of the tree outlives its node, and no pane shows a node that is gone.
+    if (node == m_pCurrentNode) {
+        m_pCurrentNode = nullptr;
+        if (!m_bDestroying && m_pFrame && node->GetEditPane()) m_pFrame->SetEditPane(0);
+    }
     if (node == m_pMenuNode) m_pMenuNode = nullptr;
     if (node == m_pMoveablesNode) m_pMoveablesNode = nullptr;
     if (node == m_pStaticMeshesNode) m_pStaticMeshesNode = nullptr;
@@ -188,73 +233,122 @@ bool CFileTree::ShowContextMenu(const wxPoint& point, const wxTreeItemId& item) 
     wxMenu* menu = node->CreateContextMenu();
     if (!menu) return false;
     m_pMenuNode = node;
-    PopupMenu(menu, point);
-    // The command may have deleted the node.
-    if (m_pMenuNode == node) node->ReleaseContextMenu();
+    const int command = GetPopupMenuSelectionFromUser(*menu, point);
+    node->ReleaseContextMenu();
+    if (command != wxID_NONE) OnCommand(ResourceCommand(command));
     return true;
 }
 
 void CFileTree::OnCommand(int command) {
     if (!m_pMenuNode) return;
-    ++m_nCommandDepth;
+    CommandScope scope(this);
     m_pMenuNode->OnCommand(command & 0xFFFF);
-    --m_nCommandDepth;
-    if (m_nCommandDepth == 0 && !m_pendingRepopulate.empty()) {
-        std::set<int32_t> pending;
-        pending.swap(m_pendingRepopulate);
-        for (int32_t type : pending) RepopulateCollection(type);
-    }
-}
-
-void CFileTree::OnMenu(wxCommandEvent& event) {
-    if (m_pMenuNode) OnCommand(event.GetId());
-    else event.Skip();
-}
-
-void CFileTree::OnLeftDown(wxMouseEvent& event) {
-    int flags = 0;
-    wxTreeItemId item = HitTest(event.GetPosition(), flags);
-    if (item.IsOk() && (flags & (wxTREE_HITTEST_ONITEMLABEL | wxTREE_HITTEST_ONITEMICON |
-                                 wxTREE_HITTEST_ONITEMSTATEICON)))
-        SetItemDropHighlight(item, true);
-    event.Skip();
-}
-
-void CFileTree::OnRightDown(wxMouseEvent& event) {
-    int flags = 0;
-    wxTreeItemId item = HitTest(event.GetPosition(), flags);
-    if (item.IsOk()) SelectItem(item);
 }
 
 void CFileTree::OnContextMenu(wxContextMenuEvent& event) {
-    wxPoint point = ScreenToClient(event.GetPosition());
+    wxTreeItemId item;
+    wxPoint point;
+    if (event.GetPosition() == wxDefaultPosition) {
+        // From the keyboard: the menu of the selected item, beside its text.
+        item = GetSelection();
+        wxRect rect;
+        if (item.IsOk() && GetBoundingRect(item, rect, true))
+            point = wxPoint(rect.GetLeft() + 8, rect.GetBottom());
+    } else {
+        point = ScreenToClient(event.GetPosition());
+        int flags = 0;
+        item = HitTest(point, flags);
+        if (!(flags & wxTREE_HITTEST_ONITEM)) item = wxTreeItemId();
+    }
+    if (!item.IsOk()) {
+        event.Skip();
+        return;
+    }
+    if (GetSelection() != item) SelectItem(item);
+    ShowContextMenu(point, item);
+}
+
+void CFileTree::OnKeyDown(wxKeyEvent& event) {
+    // The Menu key and Shift+F10 also reach the control as keys; the menu opens once,
+    // through the context-menu event.
+    const bool menuKey = event.GetKeyCode() == WXK_MENU ||
+                         (event.GetKeyCode() == WXK_F10 && event.GetModifiers() == wxMOD_SHIFT);
+    if (!menuKey) {
+        event.Skip();
+        return;
+    }
+    wxContextMenuEvent menu(wxEVT_CONTEXT_MENU, GetId(), wxDefaultPosition);
+    menu.SetEventObject(this);
+    GetEventHandler()->ProcessEvent(menu);
+}
+
+void CFileTree::SetDropItem(const wxTreeItemId& item) {
+    if (m_hDropItem == item) return;
+    if (m_hDropItem.IsOk()) SetItemDropHighlight(m_hDropItem, false);
+    m_hDropItem = item;
+    if (m_hDropItem.IsOk()) SetItemDropHighlight(m_hDropItem, true);
+}
+
+void CFileTree::DragOver(const wxPoint& point) {
     int flags = 0;
     wxTreeItemId item = HitTest(point, flags);
     if (item.IsOk() && (flags & wxTREE_HITTEST_ONITEM)) {
-        ShowContextMenu(point, item);
-        if (item.IsOk()) SetItemDropHighlight(item, false);
-    } else {
-        event.Skip();
+        if (item != m_hDropItem) m_hoverStart = wxGetLocalTimeMillis();
+        SetDropItem(item);
     }
-    if (m_hDropItem.IsOk()) {
-        SetItemDropHighlight(m_hDropItem, true);
-        m_hDropItem = wxTreeItemId();
+    m_dragPoint = point;
+    // The toolkit sends nothing while the pointer rests: the timer goes on expanding and
+    // scrolling meanwhile.
+    if (!m_dragTimer.IsRunning()) m_dragTimer.Start(kDragTickMs);
+    DragTick(false);
+}
+
+void CFileTree::DragTick(bool timer) {
+    // A node opens once the pointer has rested on it a moment, so passing over nodes on
+    // the way to another does not unfold them.
+    if (m_hDropItem.IsOk() && wxGetLocalTimeMillis() - m_hoverStart >= kDragExpandDelayMs &&
+        ItemHasChildren(m_hDropItem) && !IsExpanded(m_hDropItem))
+        Expand(m_hDropItem);
+    if (timer || m_nDragScrollTicks++ % 4 == 0) {
+        const wxPoint step =
+            DragScrollStep(m_dragPoint, wxRect(wxPoint(0, 0), GetClientSize()), kDragScrollMargin);
+        if (step.x || step.y) {
+            int x = 0, y = 0;
+            GetViewStart(&x, &y);
+            Scroll(std::max(0, x + step.x), std::max(0, y + step.y));
+        }
     }
+}
+
+void CFileTree::DragLeave() {
+    m_dragTimer.Stop();
+    SetDropItem(wxTreeItemId());
+}
+
+void CFileTree::DropFrom(CFileTree* source, const wxTreeItemId& target, bool move) {
+    DragLeave();
+    if (!source || !target.IsOk()) return;
+    CHandleBase* from = source->GetNode(source->GetSelection());
+    CHandleBase* to = GetNode(target);
+    // Both trees defer their repopulations: the nodes stay until the drop is done.
+    CommandScope sourceScope(source);
+    CommandScope targetScope(this);
+    DropNodeOnto(from, to, source == this, move);
 }
 
 void CFileTree::OnBeginDrag(wxTreeEvent& event) {
     wxTreeItemId item = event.GetItem();
-    if (!item.IsOk()) return;
-    SelectItem(item);
     if (!item.IsOk() || !GetNode(item)) return;
+    SelectItem(item);
     SetItemDropHighlight(item, true);
-    // An empty data object: the receiving tree finds the source through the global.
-    wxTextDataObject data;
+    // The drag carries no object: the receiving tree finds the source through the global.
+    CTreeDragData data;
     g_hDragSourceTree = this;
     wxDropSource source(data, this);
     source.DoDragDrop(wxDrag_AllowMove);
     g_hDragSourceTree = nullptr;
-    // Every item loses its drop highlight.
+    // A drop may have rebuilt this tree: only live items lose their highlight.
+    if (m_bDestroying) return;
     std::vector<wxTreeItemId> todo;
     if (m_hRootItem.IsOk()) todo.push_back(m_hRootItem);
     while (!todo.empty()) {
@@ -265,6 +359,7 @@ void CFileTree::OnBeginDrag(wxTreeEvent& event) {
         for (wxTreeItemId c = GetFirstChild(it, cookie); c.IsOk(); c = GetNextChild(it, cookie))
             todo.push_back(c);
     }
+    m_hDropItem = wxTreeItemId();
 }
 
 wxMenu* BuildCatalogMenu(const CatalogMenu& menu) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include <wx/imaglist.h>
+#include <wx/timer.h>
 #include <wx/treectrl.h>
 
 #include "editor/tree/HandleBase.h"
@@ -37,9 +38,23 @@ public:
     // removes the child items from the control.
     void DeleteNodes(const wxTreeItemId& item, bool deleteItems, bool keepHandle);
     // Shows the node's context menu at point (client coordinates); false when it has none.
+    // The chosen command runs once the popup has closed and the node has released its
+    // menu, so a command that deletes its own node never touches the menu.
     bool ShowContextMenu(const wxPoint& point, const wxTreeItemId& item);
     // Routes a menu command to the node whose menu was shown last.
     void OnCommand(int command);
+    // Collection repopulations asked for while a scope lives run when the outermost one
+    // ends: a command or a drop may still touch its own node meanwhile.
+    class CommandScope {
+    public:
+        explicit CommandScope(CFileTree* tree);
+        ~CommandScope();
+        CommandScope(const CommandScope&) = delete;
+        CommandScope& operator=(const CommandScope&) = delete;
+
+    private:
+        CFileTree* tree_;
+    };
 
     // The handler of an item, or null.
     CHandleBase* GetNode(const wxTreeItemId& item) const;
@@ -50,8 +65,15 @@ public:
     void OnSelectionChanged(const wxTreeItemId& item);
     // The expansion step of the control's expanding notification.
     void OnExpanding(const wxTreeItemId& item);
-    // Collection repopulation; deferred while a menu command runs.
+    // Collection repopulation, in every tree of the document; deferred while a menu
+    // command runs.
     void RepopulateCollection(int32_t collectionType);
+    // Drop target side of a drag: the item under point (client coordinates) is expanded
+    // and becomes the drop-highlighted one, the tree scrolls near its edges.
+    void DragOver(const wxPoint& point);
+    void DragLeave();
+    // The drop: the source tree's selected node onto target, an item of this tree.
+    void DropFrom(CFileTree* source, const wxTreeItemId& target, bool move);
 
     // True while the control's expansion notification runs.
     bool IsExpanding() const { return m_nExpanding > 0; }
@@ -81,16 +103,25 @@ public:
 
 private:
     void ForgetNode(CHandleBase* node);
-    void OnRightDown(wxMouseEvent& event);
-    void OnLeftDown(wxMouseEvent& event);
+    void RepopulateHere(int32_t collectionType);
+    void EndCommand();
+    void SetDropItem(const wxTreeItemId& item);
+    void DragTick(bool timer);
     void OnContextMenu(wxContextMenuEvent& event);
-    void OnMenu(wxCommandEvent& event);
+    void OnKeyDown(wxKeyEvent& event);
     void OnBeginDrag(wxTreeEvent& event);
 
     int m_nCommandDepth = 0;
     int m_nExpanding = 0;
     std::set<int32_t> m_pendingRepopulate;
     bool m_bDestroying = false;
+    // Drag hover: the point, since when the highlighted item is hovered, the ticks.
+    wxTimer m_dragTimer;
+    wxPoint m_dragPoint;
+    wxLongLong m_hoverStart;
+    unsigned m_nDragScrollTicks = 0;
+    static constexpr int kDragTickMs = 100;
+    static constexpr int kDragExpandDelayMs = 500;
 };
 
 // The tree a drag started from, for the drop target of the receiving tree; null when no

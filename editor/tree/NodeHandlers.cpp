@@ -3,11 +3,13 @@
 
 #include <algorithm>
 
-#include <wx/filedlg.h>
 #include <wx/menu.h>
 #include <wx/utils.h>
 
+#include "editor/dialogs/DlgObjects.h"
 #include "editor/panes/EditPane.h"
+#include "editor/tree/TreeDrag.h"
+#include "level/FairyExport.h"
 #include "editor/tree/LevelTree.h"
 #include "editor/shell/ModalHook.h"
 #include "level/Anim.h"
@@ -27,11 +29,6 @@ const char kCaption[] = "Lithoscope";
 const char kPictureFilter[] =
     "Gfx files (*.tga;*.bmp;*.gif)|*.tga;*.bmp;*.gif|Others (*.fli;*.flc;*.cel)|*.fli;*.flc;*.cel||";
 const char kTgaFilter[] = "TGA files (*.tga)|*.tga||";
-
-NodeOpenFileChooser& OpenChooser() {
-    static NodeOpenFileChooser chooser;
-    return chooser;
-}
 
 void ShowError(const std::string& text) {
     ShowMessage(text, kCaption, MsgButtons::Ok, MsgIcon::Error);
@@ -108,18 +105,15 @@ void Refresh(CHandleBase& node) {
 
 }  // namespace
 
-NodeOpenFileChooser SetNodeOpenFileChooser(NodeOpenFileChooser chooser) {
-    NodeOpenFileChooser previous = OpenChooser();
-    OpenChooser() = std::move(chooser);
-    return previous;
+static CurrentAnimationQuery& AnimationQuery() {
+    static CurrentAnimationQuery query;
+    return query;
 }
 
-std::string ChooseNodeOpenFile(const std::string& filter) {
-    if (OpenChooser()) return OpenChooser()(filter);
-    wxFileDialog dialog(nullptr, wxFileSelectorPromptStr, wxEmptyString, wxEmptyString,
-                        wxString::FromUTF8(WxFilter(filter)), wxFD_OPEN | wxFD_FILE_MUST_EXIST);
-    if (dialog.ShowModal() != wxID_OK) return std::string();
-    return std::string(dialog.GetPath().utf8_str().data());
+CurrentAnimationQuery SetCurrentAnimationQuery(CurrentAnimationQuery query) {
+    CurrentAnimationQuery previous = std::move(AnimationQuery());
+    AnimationQuery() = std::move(query);
+    return previous;
 }
 
 bool ExportObjectTexture(CHandleBase& node, const std::string& chosenPath) {
@@ -178,23 +172,24 @@ wxMenu* CHandleMesh::CreateContextMenu() {
     ReleaseContextMenu();
     m_pMenu = new wxMenu;
     if (m_bStatic) {
-        m_pMenu->Append(32804, "Clear mesh");
-        m_pMenu->Append(32802, "Export to 3DS");
-        m_pMenu->Append(32803, "Import from 3DS");
-        m_pMenu->Append(32805, "Export as .TRSMH");
-        m_pMenu->Append(32806, "Import from .TRSMH");
-        m_pMenu->Append(32812, "Export texture as .TGA");
-        m_pMenu->Append(32813, "Load && replace texture");
-        m_pMenu->Append(32832, "Delete");
+        AppendCommand(*m_pMenu, 32804, "Clear mesh");
+        AppendCommand(*m_pMenu, 32802, "Export to 3DS");
+        AppendCommand(*m_pMenu, 32803, "Import from 3DS");
+        AppendCommand(*m_pMenu, 32805, "Export as .TRSMH");
+        AppendCommand(*m_pMenu, 32806, "Import from .TRSMH");
+        AppendCommand(*m_pMenu, 32812, "Export texture as .TGA");
+        AppendCommand(*m_pMenu, 32813, "Load && replace texture");
+        AppendCommand(*m_pMenu, 32832, "Delete");
     } else {
-        m_pMenu->Append(32786, "Clear mesh");
-        m_pMenu->Append(32780, "Export to 3DS");
-        m_pMenu->Append(32781, "Import from 3DS");
-        m_pMenu->Append(32791, "Export as .TRMSH");
-        m_pMenu->Append(32792, "Import from .TRMSH");
-        m_pMenu->Append(32838, "Export texture as .TGA");
-        m_pMenu->Append(32839, "Load && replace texture");
+        AppendCommand(*m_pMenu, 32786, "Clear mesh");
+        AppendCommand(*m_pMenu, 32780, "Export to 3DS");
+        AppendCommand(*m_pMenu, 32781, "Import from 3DS");
+        AppendCommand(*m_pMenu, 32791, "Export as .TRMSH");
+        AppendCommand(*m_pMenu, 32792, "Import from .TRMSH");
+        AppendCommand(*m_pMenu, 32838, "Export texture as .TGA");
+        AppendCommand(*m_pMenu, 32839, "Load && replace texture");
     }
+    Enable3dsEntries(*m_pMenu);
     return m_pMenu;
 }
 
@@ -345,6 +340,11 @@ void CHandleMesh::ImportMeshFileFrom(const std::string& path) {
 
 void CHandleMesh::DeleteStaticMesh() {
     if (!m_bStatic || !Confirm("Are you sure you want to delete this static mesh ?")) return;
+    RemoveStaticMesh();
+}
+
+void CHandleMesh::RemoveStaticMesh() {
+    if (!m_bStatic) return;
     auto& list = m_pLevel->staticMeshList;
     auto it = std::find_if(list.begin(), list.end(), [&](const auto& p) { return p.get() == m_pObject; });
     if (it == list.end()) return;
@@ -353,6 +353,10 @@ void CHandleMesh::DeleteStaticMesh() {
     m_pObject = nullptr;
     OnModified(false);
     RepopulateCollection(HandleTypeStaticMeshes);
+}
+
+void CHandleMesh::DropOnto(CHandleBase* target, bool sameTree, bool move) {
+    if (target) CopyObjectToTree(*this, *target, sameTree, move);
 }
 
 // ---- CHandleMoveable ----
@@ -367,16 +371,17 @@ CTrMvb* CHandleMoveable::Moveable() const { return static_cast<CTrMvb*>(m_pObjec
 wxMenu* CHandleMoveable::CreateContextMenu() {
     ReleaseContextMenu();
     m_pMenu = new wxMenu;
-    m_pMenu->Append(32788, "Clear meshes");
-    m_pMenu->Append(32825, "Remove sounds");
-    m_pMenu->Append(32834, "Delete");
-    m_pMenu->Append(32797, "Export to 3DS");
-    m_pMenu->Append(32787, "Import from 3DS");
-    m_pMenu->Append(32841, "Export to Fairy");
-    m_pMenu->Append(32798, "Export as .TRMVB");
-    m_pMenu->Append(32799, "Import from .TRMVB");
-    m_pMenu->Append(32814, "Export texture as .TGA");
-    m_pMenu->Append(32815, "Load && replace texture");
+    AppendCommand(*m_pMenu, 32788, "Clear meshes");
+    AppendCommand(*m_pMenu, 32825, "Remove sounds");
+    AppendCommand(*m_pMenu, 32834, "Delete");
+    AppendCommand(*m_pMenu, 32797, "Export to 3DS");
+    AppendCommand(*m_pMenu, 32787, "Import from 3DS");
+    AppendCommand(*m_pMenu, 32841, "Export to Fairy");
+    AppendCommand(*m_pMenu, 32798, "Export as .TRMVB");
+    AppendCommand(*m_pMenu, 32799, "Import from .TRMVB");
+    AppendCommand(*m_pMenu, 32814, "Export texture as .TGA");
+    AppendCommand(*m_pMenu, 32815, "Load && replace texture");
+    Enable3dsEntries(*m_pMenu);
     return m_pMenu;
 }
 
@@ -390,11 +395,12 @@ void CHandleMoveable::OnCommand(int id) {
     case 32788: ClearMoveableMeshes(); break;
     case 32825: RemoveMoveableSounds(); break;
     case 32834: DeleteMoveable(); break;
+    case 32841: ExportMoveableFairy(); break;
     case 32798: ExportMoveableFile(); break;
     case 32799: ImportMoveableFile(nullptr); break;
     case 32814: ExportObjectTexture(*this); break;
     case 32815: ReplaceObjectTexture(*this); break;
-    default: break;  // 3DS and Fairy belong to the interchange
+    default: break;  // the 3DS commands belong to the interchange
     }
 }
 
@@ -438,8 +444,13 @@ void CHandleMoveable::RemoveMoveableSounds() {
 }
 
 void CHandleMoveable::DeleteMoveable() {
+    if (!Moveable() || !Confirm("Are you sure you want to delete this moveable ?")) return;
+    RemoveMoveable();
+}
+
+void CHandleMoveable::RemoveMoveable() {
     CTrMvb* mvb = Moveable();
-    if (!mvb || !Confirm("Are you sure you want to delete this moveable ?")) return;
+    if (!mvb) return;
     RemoveSoundsOf(*m_pLevel, *mvb);
     auto& list = m_pLevel->moveableList;
     auto it = std::find_if(list.begin(), list.end(), [&](const auto& p) { return p.get() == mvb; });
@@ -458,6 +469,34 @@ void CHandleMoveable::DeleteMoveable() {
         return;
     }
     m_pLevel->MergeMoveableSounds();
+}
+
+void CHandleMoveable::DropOnto(CHandleBase* target, bool sameTree, bool move) {
+    if (target) CopyObjectToTree(*this, *target, sameTree, move);
+}
+
+int CHandleMoveable::CurrentAnimation() const {
+    const int shown = AnimationQuery() ? AnimationQuery()(m_pFrame) : 0;
+    return shown > 0 ? shown - 1 : 0;
+}
+
+bool CHandleMoveable::ExportMoveableFairy(const std::string& chosenPath) {
+    CTrMvb* mvb = Moveable();
+    if (!mvb) return false;
+    CExportMvbl picker(mvb->animations.get(), CurrentAnimation(), DialogParent());
+    if (RunModalDialog(picker) != wxID_OK) return false;
+    const int anim = picker.m_nSelectedAnim;
+    std::string path = chosenPath.empty()
+                           ? AskSavePath(*this, "Fairy files (*.fkeys)|*.fkeys||", "fkeys")
+                           : chosenPath;
+    if (path.empty()) return false;
+    wxBusyCursor wait;
+    std::string error;
+    if (!ExportMoveableFkeys(mvb, path, m_pLevel, anim, &error)) {
+        ReportWriteFailure(path, error);
+        return false;
+    }
+    return true;
 }
 
 bool CHandleMoveable::ExportMoveableFile(const std::string& chosenPath) {
@@ -483,13 +522,27 @@ void CHandleMoveable::ImportMoveableFile(CTrMvb* source) {
     if (source) {
         const int32_t oldId = mvb->objectId;
         RemoveSoundsOf(*m_pLevel, *mvb);
+        // Mesh children hold indices into the old meshes.
+        if (m_bExpanded) DeleteChildren();
         mvb->Clear(true);
         mvb->TakeOver(*source, true, true);
+        RebuildMeshChildren();
         FinishImport(oldId, true);
         return;
     }
-    std::string path = ChooseNodeOpenFile("TR moveable files (*.trmvb)|*.trmvb||");
-    if (!path.empty()) ImportMoveableFileFrom(path);
+    CImportData choices(DialogParent());
+    if (RunModalDialog(choices) != wxID_OK) return;
+    std::string path = ChooseOpenFile("TR moveable files (*.trmvb)|*.trmvb||");
+    if (!path.empty())
+        ImportMoveableFileFrom(path, choices.GetMeshes(), choices.GetAnimations(),
+                               choices.m_nKeepDummies != 0);
+}
+
+void CHandleMoveable::RebuildMeshChildren() {
+    if (!m_bExpanded) return;
+    m_bExpanded = false;
+    Populate(false);
+    m_bExpanded = true;
 }
 
 void CHandleMoveable::ImportMoveableFileFrom(const std::string& path, bool meshes, bool animations,
@@ -521,11 +574,7 @@ void CHandleMoveable::ImportMoveableFileFrom(const std::string& path, bool meshe
     mvb->ClearParts(true, meshes, animations);
     mvb->TakeOver(*loaded, meshes, animations);
     if (!animations) mvb->objectId = oldId;
-    if (meshes && m_bExpanded) {
-        m_bExpanded = false;
-        Populate(false);
-        m_bExpanded = true;
-    }
+    if (meshes) RebuildMeshChildren();
     FinishImport(oldId, animations);
 }
 

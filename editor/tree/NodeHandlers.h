@@ -6,17 +6,15 @@
 #include <memory>
 #include <string>
 
+#include "editor/shell/ModalHook.h"
 #include "editor/tree/HandleBase.h"
 
 namespace lithoscope {
 
 class CTrLstMsh;
 
-// The open-file chooser of the node commands: returns the chosen path, "" for Cancel.
-// Tests install one so nothing blocks.
-using NodeOpenFileChooser = std::function<std::string(const std::string& filter)>;
-NodeOpenFileChooser SetNodeOpenFileChooser(NodeOpenFileChooser chooser);
-std::string ChooseNodeOpenFile(const std::string& filter);
+// The open-file chooser of the node commands (the editor's one chooser).
+inline std::string ChooseNodeOpenFile(const std::string& filter) { return ChooseOpenFile(filter); }
 
 // Makes the node classes' makers the ones the tree links (called once at start).
 void RegisterNodeHandlers();
@@ -41,6 +39,9 @@ public:
     bool ReplaceMeshTexture(const std::string& chosenPath = "");
     void ImportMeshFileFrom(const std::string& path);
     void DeleteStaticMesh();
+    // The static mesh leaves the level (no question); the collection repopulates.
+    void RemoveStaticMesh();
+    void DropOnto(CHandleBase* target, bool sameTree, bool move) override;
 
     CTrStatMsh* StaticMesh() const;
     CTrMvb* Moveable() const;
@@ -69,17 +70,33 @@ public:
     void ClearMoveableMeshes();
     void RemoveMoveableSounds();
     void DeleteMoveable();
+    // The moveable leaves the level (no question): its sounds, and in a Tomb Raider I
+    // level its items, go with it; the collection repopulates.
+    void RemoveMoveable();
     bool ExportMoveableFile(const std::string& chosenPath = "");
-    // Without a source, from a file: both meshes and animations taken.
+    // The animation picker, then the .fkeys file of the chosen animation (or of the nodes
+    // only). chosenPath "" asks for it; true when the file was written.
+    bool ExportMoveableFairy(const std::string& chosenPath = "");
+    // Without a source: the "Importing data" choices, then a file.
     void ImportMoveableFileFrom(const std::string& path, bool meshes = true,
                                 bool animations = true, bool keepDummies = false);
+    void DropOnto(CHandleBase* target, bool sameTree, bool move) override;
     CTrMvb* Moveable() const;
+    // The animation the moveable toolbox shows, from 0; 0 when none.
+    int CurrentAnimation() const;
 
     wxMenu* m_pMenu = nullptr;
 
 private:
     void FinishImport(int32_t oldId, bool animationsTaken);
+    // The mesh children are made again from the moveable's meshes (when expanded).
+    void RebuildMeshChildren();
 };
+
+// The moveable toolbox's current animation (1-based, 0 for none) of a child frame; the
+// toolbox installs the query. Without one, 0.
+using CurrentAnimationQuery = std::function<int(CChildFrame* frame)>;
+CurrentAnimationQuery SetCurrentAnimationQuery(CurrentAnimationQuery query);
 
 class CHandleSprite : public CHandleBase {
 public:
@@ -96,6 +113,9 @@ public:
     bool ExportSpriteFile(const std::string& chosenPath = "");
     void ImportSpriteFileFrom(const std::string& path);
     void DeleteSprite();
+    // The sprite leaves the level (no question); the collection repopulates.
+    void RemoveSprite();
+    void DropOnto(CHandleBase* target, bool sameTree, bool move) override;
     CTrLstSpr* Sprite() const;
 
     wxMenu* m_pMenu = nullptr;
@@ -113,7 +133,7 @@ public:
     void ReleaseContextMenu() override;
     void OnCommand(int id) override;
     void ShowInPane(const std::string& text) override;
-    void DropOnto(CHandleBase* target, bool sameTree) override;
+    void DropOnto(CHandleBase* target, bool sameTree, bool move) override;
 
     void CopyTileTo(CHandleBase* target);
     bool ExportTileTga(const std::string& chosenPath = "");

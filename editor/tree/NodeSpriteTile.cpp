@@ -8,6 +8,7 @@
 #include "editor/panes/EditPane.h"
 #include "editor/shell/ModalHook.h"
 #include "editor/tree/NodeHandlers.h"
+#include "editor/tree/TreeDrag.h"
 #include "level/Pixels.h"
 #include "level/TrLevel.h"
 #include "level/TrLstSpr.h"
@@ -19,7 +20,6 @@ namespace lithoscope {
 namespace {
 
 const char kCaption[] = "Lithoscope";
-constexpr size_t kTilePageBytes = 256 * 256 * 2;
 
 void ShowError(const std::string& text) {
     ShowMessage(text, kCaption, MsgButtons::Ok, MsgIcon::Error);
@@ -53,11 +53,11 @@ CTrLstSpr* CHandleSprite::Sprite() const { return static_cast<CTrLstSpr*>(m_pObj
 wxMenu* CHandleSprite::CreateContextMenu() {
     ReleaseContextMenu();
     m_pMenu = new wxMenu;
-    m_pMenu->Append(32833, "Delete");
-    m_pMenu->Append(32808, "Export as .TRSPR");
-    m_pMenu->Append(32809, "Import from .TRSPR");
-    m_pMenu->Append(32816, "Export texture as .TGA");
-    m_pMenu->Append(32817, "Load && replace texture");
+    AppendCommand(*m_pMenu, 32833, "Delete");
+    AppendCommand(*m_pMenu, 32808, "Export as .TRSPR");
+    AppendCommand(*m_pMenu, 32809, "Import from .TRSPR");
+    AppendCommand(*m_pMenu, 32816, "Export texture as .TGA");
+    AppendCommand(*m_pMenu, 32817, "Load && replace texture");
     return m_pMenu;
 }
 
@@ -128,10 +128,15 @@ void CHandleSprite::ImportSpriteFileFrom(const std::string& path) {
 }
 
 void CHandleSprite::DeleteSprite() {
-    CTrLstSpr* spr = Sprite();
-    if (!spr || ShowMessage("Are you sure you want to delete this sprite ?", kCaption, MsgButtons::YesNo,
-                            MsgIcon::Warning, MsgAnswer::No) != MsgAnswer::Yes)
+    if (!Sprite() || ShowMessage("Are you sure you want to delete this sprite ?", kCaption,
+                                 MsgButtons::YesNo, MsgIcon::Warning, MsgAnswer::No) != MsgAnswer::Yes)
         return;
+    RemoveSprite();
+}
+
+void CHandleSprite::RemoveSprite() {
+    CTrLstSpr* spr = Sprite();
+    if (!spr) return;
     auto& list = m_pLevel->spriteList;
     auto it = std::find_if(list.begin(), list.end(), [&](const auto& p) { return p.get() == spr; });
     if (it == list.end()) return;
@@ -149,6 +154,10 @@ void CHandleSprite::DeleteSprite() {
     RepopulateCollection(HandleTypeSprites);
 }
 
+void CHandleSprite::DropOnto(CHandleBase* target, bool sameTree, bool move) {
+    if (target) CopyObjectToTree(*this, *target, sameTree, move);
+}
+
 // ---- CHandleTile ----
 
 CHandleTile::CHandleTile(CFileTree* tree, void* object, int tileKind)
@@ -159,8 +168,8 @@ CHandleTile::~CHandleTile() { ReleaseContextMenu(); }
 wxMenu* CHandleTile::CreateContextMenu() {
     ReleaseContextMenu();
     m_pMenu = new wxMenu;
-    m_pMenu->Append(32772, "Export as TGA");
-    m_pMenu->Append(32774, "Load && replace");
+    AppendCommand(*m_pMenu, 32772, "Export as TGA");
+    AppendCommand(*m_pMenu, 32774, "Load && replace");
     return m_pMenu;
 }
 
@@ -176,26 +185,12 @@ void CHandleTile::OnCommand(int id) {
 
 void CHandleTile::ShowInPane(const std::string&) {}
 
-void CHandleTile::DropOnto(CHandleBase* target, bool) { CopyTileTo(target); }
+void CHandleTile::DropOnto(CHandleBase* target, bool, bool) { CopyTileTo(target); }
 
 void CHandleTile::CopyTileTo(CHandleBase* target) {
     auto* to = dynamic_cast<CHandleTile*>(target);
-    if (!to || to == this || !m_pObject || !to->m_pObject) return;
-    if (ShowMessage("Copy the tile ?", kCaption, MsgButtons::YesNo, MsgIcon::Question, MsgAnswer::No) !=
-        MsgAnswer::Yes)
-        return;
-    if (to->m_nTileKind != m_nTileKind) {
-        ShowError("Invalid operation !");
-        return;
-    }
-    if (m_nTileKind == 0) {
-        std::memcpy(to->m_pObject, m_pObject, kTilePageBytes);
-    } else {
-        const auto& from = *static_cast<const TrPackedChunk*>(m_pObject);
-        auto& dest = *static_cast<TrPackedChunk*>(to->m_pObject);
-        dest = from;
-    }
-    to->SetModified();
+    if (!to || to == this) return;
+    lithoscope::CopyTileTo(m_pObject, m_nTileKind, to->m_pObject, to->m_nTileKind, to);
 }
 
 bool CHandleTile::ExportTileTga(const std::string& chosenPath) {

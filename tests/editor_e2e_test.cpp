@@ -1,0 +1,216 @@
+// The editor driven by real X events (xdotool) on a display with a window manager: context
+// menus from the right button, the Menu key and Shift+F10 run their commands; a moveable
+// dragged from one level's tree to another's is copied there and saved with it.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+
+#include <wx/app.h>
+
+#include "E2eSession.h"
+#include "EditorTestSupport.h"
+#include "TestSupport.h"
+#include "editor/shell/ChildFrame.h"
+#include "editor/shell/LithoscopeDoc.h"
+#include "editor/shell/LithoscopeView.h"
+#include "editor/shell/MainFrame.h"
+#include "editor/tree/LevelTree.h"
+#include "fixtures/SampleLevel.h"
+#include "level/TrLevel.h"
+#include "level/TrLstMsh.h"
+#include "level/TrMvb.h"
+
+using namespace lithoscope;
+using lithoscope::test::App;
+using lithoscope::test::g_messages;
+
+namespace {
+
+class EndToEnd : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { session_ = new test::XSession; }
+    static void TearDownTestSuite() {
+        delete session_;
+        session_ = nullptr;
+    }
+    void SetUp() override {
+        if (!session_->Usable()) GTEST_SKIP() << session_->Problem();
+        g_messages.clear();
+        App().m_catalog.Load(std::string(LITHOSCOPE_SOURCE_DIR) + "/resources/catalog");
+        CMainFrame* main = App().GetMainFrame();
+        main->SetSize(0, 0, 1024, 768);
+        main->Raise();
+        Pump(300);
+    }
+    void TearDown() override {
+        SetOpenFileChooser(OpenFileChooser());
+        App().GetDocManager()->CloseDocuments(true);
+        App().ProcessIdle();
+        g_messages.clear();
+    }
+
+    // Runs the editor's events until done() holds or the time is up.
+    static bool PumpUntil(const std::function<bool()>& done, int ms) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (std::chrono::steady_clock::now() < end) {
+            wxTheApp->Yield(true);
+            wxTheApp->ProcessIdle();
+            if (done()) return true;
+            wxMilliSleep(20);
+        }
+        return done();
+    }
+    static void Pump(int ms) { PumpUntil([] { return false; }, ms); }
+    // Runs xdotool in the background while the editor goes on handling what it does.
+    static bool Drive(const std::string& words, const std::function<bool()>& done, int ms = 15000) {
+        const pid_t pid = session_->XdoAsync(words);
+        EXPECT_GT(pid, 0);
+        const bool ok = PumpUntil([&] { return test::XSession::Finished(pid) && done(); }, ms);
+        if (!test::XSession::Finished(pid)) PumpUntil([&] { return test::XSession::Finished(pid); }, 5000);
+        return ok;
+    }
+
+    CLithoscopeDoc* Open(const std::string& path) {
+        auto* doc = dynamic_cast<CLithoscopeDoc*>(App().GetDocManager()->CreateDocument(path, wxDOC_SILENT));
+        Pump(300);
+        return doc;
+    }
+    static CFileTree* TreeOf(CLithoscopeDoc* doc) {
+        return doc && doc->GetLevelView() ? dynamic_cast<CFileTree*>(doc->GetLevelView()->GetTree())
+                                          : nullptr;
+    }
+    static wxTreeItemId FirstChildItem(CFileTree& tree, CHandleBase* node) {
+        wxTreeItemIdValue cookie;
+        return node ? tree.GetFirstChild(node->GetItem(), cookie) : wxTreeItemId();
+    }
+    // Screen point of an item's text, made visible first.
+    static wxPoint ScreenPoint(CFileTree& tree, const wxTreeItemId& item) {
+        tree.EnsureVisible(item);
+        Pump(200);
+        wxRect rect;
+        tree.GetBoundingRect(item, rect, true);
+        return tree.ClientToScreen(wxPoint(rect.GetLeft() + std::min(12, rect.GetWidth() / 2),
+                                           rect.GetTop() + rect.GetHeight() / 2));
+    }
+    static std::string At(const wxPoint& p) {
+        return "mousemove " + std::to_string(p.x) + " " + std::to_string(p.y);
+    }
+    std::string Shot(const std::string& name) {
+        const std::string path = dir_.file(name);
+        EXPECT_TRUE(session_->Screenshot(path));
+        return path;
+    }
+
+    static test::XSession* session_;
+    test::TempDir dir_;
+};
+test::XSession* EndToEnd::session_ = nullptr;
+
+TEST_F(EndToEnd, RightClickMenuKeyAndShiftF10OpenNodeMenusWhoseCommandsRun) {
+    const std::string path = dir_.file("sample.tr2");
+    test::WriteFileBytes(path, test::BuildSampleLevelTr2());
+    CLithoscopeDoc* doc = Open(path);
+    ASSERT_NE(doc, nullptr);
+    CFileTree* tree = TreeOf(doc);
+    ASSERT_NE(tree, nullptr);
+    CTrLevel& level = doc->m_level;
+    ASSERT_EQ(level.moveableList.size(), 1u);
+    ASSERT_EQ(level.staticMeshList.size(), 1u);
+
+    // Right button on the moveable, the third entry ("Delete"), Yes: the node is gone and
+    // the tree goes on working.
+    tree->Expand(tree->GetRootItem());
+    const wxPoint moveable = ScreenPoint(*tree, FirstChildItem(*tree, tree->m_pMoveablesNode));
+    g_messages.Answer(MsgAnswer::Yes);
+    EXPECT_TRUE(Drive(At(moveable) + " click 3 sleep 0.8 key Down Down Down sleep 0.2 key Return",
+                      [&] { return level.moveableList.empty(); }));
+    EXPECT_TRUE(g_messages.Saw("Are you sure you want to delete this moveable ?"));
+    EXPECT_FALSE(FirstChildItem(*tree, tree->m_pMoveablesNode).IsOk());
+    EXPECT_TRUE(doc->IsModified());
+
+    // The Menu key on the static mesh the left button selected: the last entry ("Delete").
+    g_messages.clear();
+    g_messages.Answer(MsgAnswer::Yes);
+    const wxPoint mesh = ScreenPoint(*tree, FirstChildItem(*tree, tree->m_pStaticMeshesNode));
+    EXPECT_TRUE(Drive(At(mesh) + " click 1 sleep 0.4 key Menu sleep 0.8 key Up sleep 0.2 key Return",
+                      [&] { return level.staticMeshList.empty(); }));
+    EXPECT_TRUE(g_messages.Saw("Are you sure you want to delete this static mesh ?"));
+
+    // Shift+F10 on the sprite: its last entry asks for a picture; a screenshot of the menu.
+    std::string asked;
+    SetOpenFileChooser([&](const std::string& filter) {
+        asked = filter;
+        return std::string();
+    });
+    const wxPoint sprite = ScreenPoint(*tree, FirstChildItem(*tree, tree->m_pSpritesNode));
+    const std::string shot = dir_.file("menu.png");
+    const pid_t camera = session_->XdoAsync("sleep 1.4 exec import -window root " + shot);
+    EXPECT_TRUE(Drive(At(sprite) + " click 1 sleep 0.4 key shift+F10 sleep 1.8 key Up sleep 0.2 key Return",
+                      [&] { return !asked.empty(); }));
+    EXPECT_EQ(asked.rfind("Gfx files (*.tga;*.bmp;*.gif)", 0), 0u);
+    PumpUntil([&] { return test::XSession::Finished(camera); }, 5000);
+    (void)camera;
+}
+
+TEST_F(EndToEnd, MoveableDraggedToAnotherLevelIsCopiedAndSavedWithIt) {
+    const std::string sourcePath = dir_.file("source.tr2");
+    const std::string targetPath = dir_.file("target.tr2");
+    test::WriteFileBytes(sourcePath, test::BuildSampleLevelTr2());
+    test::WriteFileBytes(targetPath, test::BuildSampleLevelTr2());
+    // The target's moveable gets another id: the source's push block (67) is new there.
+    {
+        CTrLevel target;
+        ASSERT_TRUE(target.Load(targetPath, false, false, &App().m_catalog));
+        ASSERT_EQ(target.moveableList.size(), 1u);
+        target.moveableList[0]->objectId = 68;
+        for (TrItemRecord& item : target.itemList)
+            if (item.objectId() == 67) item.setS16(0, 68);
+        ASSERT_TRUE(target.Save(targetPath, 1, false, false, &App().m_catalog));
+    }
+    CLithoscopeDoc* source = Open(sourcePath);
+    CLithoscopeDoc* target = Open(targetPath);
+    ASSERT_TRUE(source && target);
+    CFileTree* sourceTree = TreeOf(source);
+    CFileTree* targetTree = TreeOf(target);
+    ASSERT_TRUE(sourceTree && targetTree);
+    const CTrMvb& original = *source->m_level.moveableList[0];
+    ASSERT_EQ(original.objectId, 67);
+
+    // Where the target's moveable is (the drop), with the target window in front; then
+    // the source window in front, where the drag starts.
+    targetTree->Expand(targetTree->GetRootItem());
+    const wxPoint drop = ScreenPoint(*targetTree, FirstChildItem(*targetTree, targetTree->m_pMoveablesNode));
+    source->GetLevelView()->GetChildFrame()->Activate();
+    Pump(400);
+    sourceTree->Expand(sourceTree->GetRootItem());
+    const wxPoint from = ScreenPoint(*sourceTree, FirstChildItem(*sourceTree, sourceTree->m_pMoveablesNode));
+    // The tabs of the two windows are in the strip above the trees: the drag rests on each
+    // place of the strip in turn, so the target's tab comes to the front.
+    const wxWindow* client = App().GetMainFrame()->GetClientWindow();
+    const wxPoint strip = client->ClientToScreen(wxPoint(0, 12));
+    std::string path = At(from) + " mousedown 1 sleep 0.3";
+    for (int dy = 4; dy <= 24; dy += 4) path += " " + At(from - wxPoint(0, dy)) + " sleep 0.05";
+    for (int x = 20; x <= 400; x += 40) path += " " + At(wxPoint(strip.x + x, strip.y)) + " sleep 0.7";
+    path += " " + At(drop - wxPoint(0, 20)) + " sleep 0.2 " + At(drop) + " sleep 0.4 mouseup 1";
+    EXPECT_TRUE(Drive(path, [&] { return target->m_level.moveableList.size() == 2; }, 30000));
+    Shot("after-drop.png");
+
+    // A copy: the source keeps its moveable; the target saves and loads again with it.
+    ASSERT_EQ(source->m_level.moveableList.size(), 1u);
+    ASSERT_EQ(target->m_level.moveableList.size(), 2u);
+    EXPECT_TRUE(target->IsModified());
+    EXPECT_FALSE(source->IsModified());
+    const std::string saved = dir_.file("saved.tr2");
+    ASSERT_TRUE(target->OnSaveDocument(saved));
+    CTrLevel reloaded;
+    ASSERT_TRUE(reloaded.Load(saved, false, false, &App().m_catalog));
+    CTrMvb* copy = reloaded.FindMoveable(67);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_NE(reloaded.FindMoveable(68), nullptr);
+    EXPECT_EQ(copy->meshCount(), original.meshCount());
+    EXPECT_EQ(copy->animationCount(), original.animationCount());
+    EXPECT_EQ(copy->textureCount(), original.textureCount());
+}
+
+}  // namespace
