@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <utility>
 
+#include "editor/toolbox/TlboxTrackListLogic.h"
+#include "level/TrMvb.h"
 #include "platform/Messages.h"
 
 namespace lithoscope {
@@ -95,6 +97,18 @@ long TruncatedExtent(float low, float high) {
     if (v >= 2147483647.0) return 2147483647L;
     if (v <= -2147483648.0) return -2147483647L - 1;
     return long(v);
+}
+
+void CTlboxLogicBase::WriteObjectId(int32_t& id, const std::string& text,
+                                    std::string& shown) const {
+    id = ReadLeadingInt(text);
+    shown = IntText(long(id));
+    MarkModified();
+}
+
+CTRAnimTrack* PlayingTrack(const CTrMvb* moveable) {
+    if (!moveable || !moveable->animations) return nullptr;
+    return dynamic_cast<CTRAnimTrack*>(moveable->animations->CurrentTrack());
 }
 
 void CTlboxRowList::DeleteAndReselect(int row) {

@@ -20,6 +20,9 @@ protected:
     void MarkModified() const {
         if (onModified_) onModified_();
     }
+    // Focus lost on an "Object Id:" edit: the leading decimal integer (none gives 0) into
+    // id and, as "%ld", into shown; the document is modified.
+    void WriteObjectId(int32_t& id, const std::string& text, std::string& shown) const;
 
 private:
     std::function<void()> onModified_;

@@ -101,9 +101,8 @@ void CTlboxMeshLogic::Edited() {
 
 void CTlboxMeshLogic::SetObjectIdText(const std::string& text) {
     if (!staticMesh_) return;
-    staticMesh_->objectId = ReadLeadingInt(text);
-    objectIdText_ = IntText(long(staticMesh_->objectId));
-    Edited();
+    WriteObjectId(staticMesh_->objectId, text, objectIdText_);
+    if (display_) display_->InvalidateView();
 }
 
 void CTlboxMeshLogic::SetDummy(bool on) {
@@ -219,24 +218,22 @@ void CTlboxMeshLogic::SetCollisionBoxEdit(bool on) {
     if (display_ && staticMesh_) display_->SetCollisionBoxEdit(on);
 }
 
+void CTlboxMeshLogic::Toggle(bool& flag, void (ITlboxMeshDisplay::*set)(bool)) {
+    flag = !flag;
+    if (display_ && object_) (display_->*set)(flag);
+}
+
 void CTlboxMeshLogic::ToggleShowSphere() {
-    showSphere_ = !showSphere_;
-    if (display_ && object_) display_->SetShowCollisionSphere(showSphere_);
+    Toggle(showSphere_, &ITlboxMeshDisplay::SetShowCollisionSphere);
 }
-
 void CTlboxMeshLogic::ToggleShowVertices() {
-    showVertices_ = !showVertices_;
-    if (display_ && object_) display_->SetShowVertices(showVertices_);
+    Toggle(showVertices_, &ITlboxMeshDisplay::SetShowVertices);
 }
-
 void CTlboxMeshLogic::ToggleShowVisibilityBox() {
-    showVisibilityBox_ = !showVisibilityBox_;
-    if (display_ && object_) display_->SetShowVisibilityBox(showVisibilityBox_);
+    Toggle(showVisibilityBox_, &ITlboxMeshDisplay::SetShowVisibilityBox);
 }
-
 void CTlboxMeshLogic::ToggleShowCollisionBox() {
-    showCollisionBox_ = !showCollisionBox_;
-    if (display_ && object_) display_->SetShowCollisionBox(showCollisionBox_);
+    Toggle(showCollisionBox_, &ITlboxMeshDisplay::SetShowCollisionBox);
 }
 
 const TlboxMeshHelpTexts& MeshHelpTexts() {

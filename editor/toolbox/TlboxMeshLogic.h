@@ -103,6 +103,8 @@ private:
     static const char* ShowText(bool shown) { return shown ? "Hide" : "Show"; }
     TrMeshRecord* Mesh() const;
     void Edited();
+    // Flips a show flag and hands it to the window.
+    void Toggle(bool& flag, void (ITlboxMeshDisplay::*set)(bool));
 
     CTrLstMsh* object_ = nullptr;
     CTrStatMsh* staticMesh_ = nullptr;

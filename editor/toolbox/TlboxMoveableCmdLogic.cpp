@@ -35,7 +35,7 @@ bool OtherCommandPlays(const CTrMvb& moveable, const TrAnimCommand* except, int 
 
 }  // namespace
 
-const TlboxColumn CTlboxMoveableCmdLogic::kColumns[FieldCount] = {
+const TlboxColumn CTlboxMoveableCmdLogic::kColumns[4] = {
     {"Cmd", 47}, {"Param 1", 69}, {"Param 2", 69}, {"Param 3", 69}};
 
 void CTlboxMoveableCmdLogic::Bind(CTrMvb* moveable, CTrLevel* level) {
@@ -43,30 +43,13 @@ void CTlboxMoveableCmdLogic::Bind(CTrMvb* moveable, CTrLevel* level) {
     level_ = level;
 }
 
-CTRAnimTrack* CTlboxMoveableCmdLogic::Track() const {
-    if (!moveable_ || !moveable_->animations) return nullptr;
-    return dynamic_cast<CTRAnimTrack*>(moveable_->animations->CurrentTrack());
-}
-
-void CTlboxMoveableCmdLogic::Update(bool force, int currentAnim) {
-    const bool refill = currentAnim != 0 && (force || currentAnim != lastAnim_);
-    if (currentAnim == 0 || refill) {
-        list_.Clear();
-        values_.fill(0);
-    }
-    if (refill) {
-        lastAnim_ = currentAnim;
-        if (moveable_) FillList(Track());
-    }
-}
-
 void CTlboxMoveableCmdLogic::FillList(const CTRAnimTrack* track) {
     list_.Clear();
     if (!track) return;
     for (const TrAnimCommand& c : track->commands) {
         TlboxListRow row;
-        row.columns.assign(FieldCount, std::string());
-        row.columns[Code] = IntText(long(c.code));
+        row.columns.assign(4, std::string());
+        row.columns[TlboxCode] = IntText(long(c.code));
         for (int j = 1; j <= ShownOperands(c); ++j) {
             long v = c.operands[j - 1];
             if (j == 1 && c.HasFrameOperand()) ++v;
@@ -77,19 +60,11 @@ void CTlboxMoveableCmdLogic::FillList(const CTRAnimTrack* track) {
 }
 
 void CTlboxMoveableCmdLogic::LoadRow(int row) {
-    const TlboxListRow* item = list_.Row(row);
-    if (!item) return;
-    for (size_t i = 0; i < values_.size(); ++i)
-        values_[i] = i < item->columns.size() ? ReadLeadingInt(item->columns[i].substr(0, 16)) : 0;
+    if (!list_.Row(row)) return;
+    CTlboxTrackListLogic::LoadRow(row);
     TrAnimCommand c;
-    c.SetCode(int16_t(values_[Code]));
-    for (int j = ShownOperands(c) + 1; j < FieldCount; ++j) values_[size_t(j)] = 0;
-}
-
-void CTlboxMoveableCmdLogic::ClickRow(int row) {
-    if (!moveable_ || !list_.Row(row)) return;
-    list_.Select(row);
-    LoadRow(row);
+    c.SetCode(int16_t(values_[TlboxCode]));
+    for (int j = ShownOperands(c) + 1; j < 4; ++j) values_[size_t(j)] = 0;
 }
 
 void CTlboxMoveableCmdLogic::Add() {
@@ -135,13 +110,9 @@ bool CTlboxMoveableCmdLogic::ApplyAnimCommand(const EditTexts& edits) {
     TrAnimCommand& cmd = track->commands[size_t(row)];
     const int oldCode = cmd.code;
 
-    // Text that is no integer keeps its value; the command is then left as it is.
-    bool read = true;
-    for (size_t i = 0; i < values_.size(); ++i)
-        read = ReadIntEdit(edits[i].empty() ? std::string("0") : edits[i], &values_[i]) && read;
-    if (!read) return false;
+    if (!ReadEdits(edits, true)) return false;
 
-    const int32_t code = values_[Code];
+    const int32_t code = values_[TlboxCode];
     const uint16_t count = TrAnimCommand::OperandCount(code);
     if (count == TrAnimCommand::kNoOperandCount) {
         ShowToolboxError(StrFormat(
@@ -164,7 +135,7 @@ bool CTlboxMoveableCmdLogic::ApplyAnimCommand(const EditTexts& edits) {
             return false;
         }
     }
-    const int sound = values_[Param2] & kSoundIndexMask;
+    const int sound = values_[TlboxParam2] & kSoundIndexMask;
     const CTrSoundList* levelSounds = level_ ? level_->soundList.get() : nullptr;
     if (code == kPlaySound && !(levelSounds && levelSounds->Contains(sound))) {
         ShowToolboxError(
@@ -180,8 +151,8 @@ bool CTlboxMoveableCmdLogic::ApplyAnimCommand(const EditTexts& edits) {
         if (!OtherCommandPlays(*moveable_, &cmd, oldSound)) moveable_->sounds->Erase(oldSound);
     }
     cmd.SetCode(int16_t(code));
-    item->columns[Code] = IntText(long(code));
-    for (int j = count + 1; j < FieldCount; ++j) item->columns[size_t(j)].clear();
+    item->columns[TlboxCode] = IntText(long(code));
+    for (int j = count + 1; j < 4; ++j) item->columns[size_t(j)].clear();
     for (int j = count; j >= 1; --j) {
         item->columns[size_t(j)] = IntText(long(values_[size_t(j)]));
         cmd.operands[j - 1] = int16_t(values_[size_t(j)] - (j == 1 && frame ? 1 : 0));

@@ -46,9 +46,7 @@ void CTlboxMoveableMainLogic::ShowPosition() {
 
 void CTlboxMoveableMainLogic::SetObjectIdText(const std::string& text) {
     if (!moveable_) return;
-    moveable_->objectId = ReadLeadingInt(text);
-    objectIdText_ = IntText(long(moveable_->objectId));
-    MarkModified();
+    WriteObjectId(moveable_->objectId, text, objectIdText_);
 }
 
 void CTlboxMoveableMainLogic::SetShowRealMeshes(bool on) {

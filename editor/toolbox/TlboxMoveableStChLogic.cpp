@@ -15,30 +15,11 @@ constexpr int32_t kMaxStateId = 0xFFFF;
 
 }  // namespace
 
-const TlboxColumn CTlboxMoveableStChLogic::kColumns[FieldCount] = {
+const TlboxColumn CTlboxMoveableStChLogic::kColumns[5] = {
     {"State", 38}, {"Low frm", 50}, {"High frm", 54}, {"Next anm", 58}, {"Next frm", 54}};
-
-void CTlboxMoveableStChLogic::Bind(CTrMvb* moveable) { moveable_ = moveable; }
-
-CTRAnimTrack* CTlboxMoveableStChLogic::Track() const {
-    if (!moveable_ || !moveable_->animations) return nullptr;
-    return dynamic_cast<CTRAnimTrack*>(moveable_->animations->CurrentTrack());
-}
 
 int CTlboxMoveableStChLogic::AnimationCount() const {
     return moveable_ ? moveable_->animationCount() : 0;
-}
-
-void CTlboxMoveableStChLogic::Update(bool force, int currentAnim) {
-    const bool refill = currentAnim != 0 && (force || currentAnim != lastAnim_);
-    if (currentAnim == 0 || refill) {
-        list_.Clear();
-        values_.fill(0);
-    }
-    if (refill) {
-        lastAnim_ = currentAnim;
-        if (moveable_) FillList(Track(), 0, nullptr);
-    }
 }
 
 void CTlboxMoveableStChLogic::FillList(const CTRAnimTrack* track, int stateToFind, int* row) {
@@ -56,19 +37,6 @@ void CTlboxMoveableStChLogic::FillList(const CTRAnimTrack* track, int stateToFin
             list_.Add(std::move(item));
         }
     }
-}
-
-void CTlboxMoveableStChLogic::LoadRow(int row) {
-    const TlboxListRow* item = list_.Row(row);
-    if (!item) return;
-    for (size_t i = 0; i < values_.size(); ++i)
-        values_[i] = i < item->columns.size() ? ReadLeadingInt(item->columns[i].substr(0, 16)) : 0;
-}
-
-void CTlboxMoveableStChLogic::ClickRow(int row) {
-    if (!moveable_ || !list_.Row(row)) return;
-    list_.Select(row);
-    LoadRow(row);
 }
 
 void CTlboxMoveableStChLogic::Add() {
@@ -98,34 +66,31 @@ void CTlboxMoveableStChLogic::Delete() {
 bool CTlboxMoveableStChLogic::ApplyStateChange(const EditTexts& edits) {
     CTRAnimTrack* track = Track();
     if (!track) return false;
-    // Text that is no integer keeps its value; the range is then left as it is.
-    bool read = true;
-    for (size_t i = 0; i < values_.size(); ++i) read = ReadIntEdit(edits[i], &values_[i]) && read;
-    if (!read) return false;
+    if (!ReadEdits(edits, false)) return false;
 
-    const int32_t state = values_[State];
+    const int32_t state = values_[TlboxState];
     if (state < 0 || state > kMaxStateId) {
         ShowToolboxError(StrFormat("Invalid state id (%ld) : a state id goes from 0 to %ld !",
                                    long(state), long(kMaxStateId)));
         return false;
     }
     // Stored from 0; as unsigned numbers an entry of 0 or below is too large.
-    const uint32_t low = uint32_t(values_[LowFrame]) - 1, high = uint32_t(values_[HighFrame]) - 1;
-    const uint32_t next = uint32_t(values_[NextAnim]) - 1, nf = uint32_t(values_[NextFrame]) - 1;
+    const uint32_t low = uint32_t(values_[TlboxLowFrame]) - 1, high = uint32_t(values_[TlboxHighFrame]) - 1;
+    const uint32_t next = uint32_t(values_[TlboxNextAnim]) - 1, nf = uint32_t(values_[TlboxNextFrame]) - 1;
     if (low > high) {
         ShowToolboxError("The low frame must be less or equal to the high frame !");
         return false;
     }
     if (high >= track->frameCount) {
         ShowToolboxError(StrFormat("Invalid high frame (%ld) : the animation has only %ld frames !",
-                                   long(values_[HighFrame]), long(track->frameCount)));
+                                   long(values_[TlboxHighFrame]), long(track->frameCount)));
         return false;
     }
     if (next >= uint32_t(AnimationCount())) {
         ShowToolboxError(
             StrFormat("Invalid next animation (%ld) : there are only %ld animations "
                       "for this moveable !",
-                      long(values_[NextAnim]), long(AnimationCount())));
+                      long(values_[TlboxNextAnim]), long(AnimationCount())));
         return false;
     }
     const CAnimTrack* target = moveable_->animations->GetTrack(int(next));
@@ -133,7 +98,7 @@ bool CTlboxMoveableStChLogic::ApplyStateChange(const EditTexts& edits) {
     if (nf >= targetFrames) {
         ShowToolboxError(
             StrFormat("Invalid next frame (%ld) : the animation %ld has only %ld frames !",
-                      long(values_[NextFrame]), long(values_[NextAnim]), long(targetFrames)));
+                      long(values_[TlboxNextFrame]), long(values_[TlboxNextAnim]), long(targetFrames)));
         return false;
     }
 
@@ -148,7 +113,7 @@ bool CTlboxMoveableStChLogic::ApplyStateChange(const EditTexts& edits) {
         range->highFrame = int32_t(high);
         range->nextAnim = int32_t(next);
         range->nextFrame = int32_t(nf);
-        for (int c = LowFrame; c < FieldCount; ++c)
+        for (int c = TlboxLowFrame; c < 5; ++c)
             item->columns[size_t(c)] = IntText(long(values_[size_t(c)]));
     } else {
         const int32_t oldState = item->stateId, key = item->key;

@@ -31,9 +31,7 @@ void CTlboxSpriteLogic::Update(bool force) {
 
 void CTlboxSpriteLogic::SetObjectIdText(const std::string& text) {
     if (!sprites_) return;
-    sprites_->objectId = ReadLeadingInt(text);
-    objectIdText_ = IntText(long(sprites_->objectId));
-    MarkModified();
+    WriteObjectId(sprites_->objectId, text, objectIdText_);
 }
 
 void CTlboxSpriteLogic::SetSpeed(long position) {
