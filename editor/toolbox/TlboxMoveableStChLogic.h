@@ -33,9 +33,10 @@ public:
     void Add();
     void Delete();
     // Modify: the five edit texts are read (text that is no integer keeps its value and
-    // stops the modify, with a message), checked against the animation's frames, the moveable's
-    // animations and the next animation's frames, and stored in the selected range; a changed state
-    // moves the range to that state. A refused value shows why and changes nothing.
+    // stops the modify, with a message), checked against the animation's frames, the
+    // moveable's animations and the next animation's frames, and stored in the selected
+    // range; a changed state moves the range to that state. A refused value shows why and
+    // changes nothing.
     bool ApplyStateChange(const EditTexts& edits);
 
 private:
