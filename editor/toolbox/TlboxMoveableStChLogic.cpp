@@ -75,8 +75,10 @@ bool CTlboxMoveableStChLogic::ApplyStateChange(const EditTexts& edits) {
         return false;
     }
     // Stored from 0; as unsigned numbers an entry of 0 or below is too large.
-    const uint32_t low = uint32_t(values_[TlboxLowFrame]) - 1, high = uint32_t(values_[TlboxHighFrame]) - 1;
-    const uint32_t next = uint32_t(values_[TlboxNextAnim]) - 1, nf = uint32_t(values_[TlboxNextFrame]) - 1;
+    const uint32_t low = uint32_t(values_[TlboxLowFrame]) - 1,
+                   high = uint32_t(values_[TlboxHighFrame]) - 1;
+    const uint32_t next = uint32_t(values_[TlboxNextAnim]) - 1,
+                   nf = uint32_t(values_[TlboxNextFrame]) - 1;
     if (low > high) {
         ShowToolboxError("The low frame must be less or equal to the high frame !");
         return false;
@@ -96,9 +98,9 @@ bool CTlboxMoveableStChLogic::ApplyStateChange(const EditTexts& edits) {
     const CAnimTrack* target = moveable_->animations->GetTrack(int(next));
     const uint32_t targetFrames = target ? target->frameCount : 0;
     if (nf >= targetFrames) {
-        ShowToolboxError(
-            StrFormat("Invalid next frame (%ld) : the animation %ld has only %ld frames !",
-                      long(values_[TlboxNextFrame]), long(values_[TlboxNextAnim]), long(targetFrames)));
+        ShowToolboxError(StrFormat(
+            "Invalid next frame (%ld) : the animation %ld has only %ld frames !",
+            long(values_[TlboxNextFrame]), long(values_[TlboxNextAnim]), long(targetFrames)));
         return false;
     }
 

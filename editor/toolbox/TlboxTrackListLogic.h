@@ -47,8 +47,8 @@ public:
         const TlboxListRow* item = list_.Row(row);
         if (!item) return;
         for (size_t i = 0; i < N; ++i)
-            values_[i] = i < item->columns.size() ? ReadLeadingInt(item->columns[i].substr(0, 16))
-                                                  : 0;
+            values_[i] =
+                i < item->columns.size() ? ReadLeadingInt(item->columns[i].substr(0, 16)) : 0;
     }
     // A click on a row selects and loads it.
     void ClickRow(int row) {
@@ -65,8 +65,8 @@ protected:
     bool ReadEdits(const EditTexts& edits, bool emptyIsZero) {
         bool read = true;
         for (size_t i = 0; i < N; ++i)
-            read = ReadIntEdit(emptyIsZero && edits[i].empty() ? "0" : edits[i], &values_[i]) &&
-                   read;
+            read =
+                ReadIntEdit(emptyIsZero && edits[i].empty() ? "0" : edits[i], &values_[i]) && read;
         return read;
     }
 
