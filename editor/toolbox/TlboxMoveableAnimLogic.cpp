@@ -1,56 +1,102 @@
 #include "editor/toolbox/TlboxMoveableAnimLogic.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
 #include "level/Anim.h"
 #include "level/TrAnimData.h"
 #include "level/TrMvb.h"
+#include "platform/Messages.h"
 
 namespace lithoscope {
 
-void CTlboxMoveableAnimLogic::Bind(CTrMvb* moveable) {
+namespace {
+
+// Levels store state ids in 16 bits.
+constexpr int32_t kMaxStateId = 0xFFFF;
+
+}  // namespace
+
+void CTlboxMoveableAnimLogic::Bind(CTrMvb* moveable, IAnimPlayback* playback) {
     moveable_ = moveable;
-    currentAnim_ = 0;
-    stateIdText_.clear();
-    speedLowText_.clear();
-    speedHighText_.clear();
-    accelerationText_.clear();
-    nextAnim_ = nextFrame_ = 0;
-    speedLow_ = speedHigh_ = 0;
-    acceleration_ = 0.0f;
+    playback_ = playback;
 }
 
 bool CTlboxMoveableAnimLogic::IsEnabled() const {
     return moveable_ != nullptr && moveable_->animations != nullptr;
 }
 
-std::vector<std::string> CTlboxMoveableAnimLogic::ListItems() const {
-    std::vector<std::string> items{"No animation"};
-    if (!IsEnabled()) return items;
-    for (int i = 0; i < moveable_->animations->count(); ++i) {
-        char buf[32];
-        std::snprintf(buf, sizeof buf, "Animation #%.3d", i + 1);
-        items.emplace_back(buf);
-    }
-    return items;
+int CTlboxMoveableAnimLogic::AnimationCount() const {
+    return IsEnabled() ? moveable_->animations->count() : 0;
 }
 
 CTRAnimTrack* CTlboxMoveableAnimLogic::Current() const {
-    if (!IsEnabled() || currentAnim_ <= 0) return nullptr;
-    return dynamic_cast<CTRAnimTrack*>(moveable_->animations->GetTrack(currentAnim_ - 1));
+    if (!IsEnabled()) return nullptr;
+    return dynamic_cast<CTRAnimTrack*>(moveable_->animations->CurrentTrack());
+}
+
+void CTlboxMoveableAnimLogic::Update(bool force) {
+    if (playback_) {
+        playback_->SetAutomaticPlayback(automatic_);
+        playback_->SetInterpolate(interpolate_);
+        playback_->SetChainAnimations(chain_, false);
+    }
+    if (!force) return;
+    items_.assign(1, "No animation");
+    for (int i = 0; i < AnimationCount(); ++i)
+        items_.push_back(StrFormat("Animation #%.3d", i + 1));
+    for (std::string* text :
+         {&currentAnimText_, &frameText_, &frameCountText_, &keyText_, &keyCountText_,
+          &stateIdText_, &speedLowText_, &speedHighText_, &accelerationText_, &interpText_})
+        text->clear();
+    framerate_ = 0;
+    replaySpeed_ = 50;
+    nextAnim_ = nextFrame_ = 0;
+    frameMax_ = framePos_ = keyMax_ = keyPos_ = 0;
+    interpText_ = StrFormat("%f", 0.0);
+    selection_ = 0;
+    if (playback_) {
+        playback_->SetCaption("No animation");
+        playback_->SetAnimFraction(0.0f);
+        playback_->SetReplaySpeed(0.5f);
+    }
+}
+
+void CTlboxMoveableAnimLogic::SelectAnimation(int row) {
+    if (row < 0 || row >= int(items_.size())) return;
+    selection_ = row;
+    OnAnimationSelected();
+}
+
+void CTlboxMoveableAnimLogic::OnAnimationSelected() {
+    if (selection_ < 0 || selection_ >= int(items_.size()) || !moveable_) return;
+    if (!playback_) return;
+    playback_->StartAnimPlayback(selection_ - 1);
+    playback_->SetCaption(items_[size_t(selection_)]);
+}
+
+bool CTlboxMoveableAnimLogic::OnKeyTick(bool f5Pressed, bool f6Pressed) {
+    if (!moveable_) return false;
+    int sel = selection_;
+    const int n = int(items_.size()) - 1;
+    if (f6Pressed && sel < n)
+        ++sel;
+    else if (f5Pressed && sel > 0)
+        --sel;
+    else
+        return false;
+    SelectAnimation(sel);
+    return true;
 }
 
 void CTlboxMoveableAnimLogic::SetAnim(int index) {
-    if (!IsEnabled() || index < 0 || index >= moveable_->animations->count()) return;
-    if (currentAnim_ == index + 1) return;
-    currentAnim_ = index + 1;
-    int next = -1, frame = -1;
-    moveable_->animations->GetNext(&next, &frame, index);
-    nextAnim_ = uint32_t(next + 1);
-    nextFrame_ = uint32_t(frame + 1);
+    if (index < 0 || index >= AnimationCount()) return;
+    if (!currentAnimText_.empty() && GetCurrentAnim() == index + 1) return;
+    currentAnimText_ = IntText(long(index) + 1);
+    ShowNext();
     if (CTRAnimTrack* track = Current()) {
-        stateIdText_ = std::to_string(long(track->stateId));
+        stateIdText_ = IntText(long(track->stateId));
         speedLow_ = track->speedLow;
         speedHigh_ = track->speedHigh;
         acceleration_ = track->acceleration;
@@ -58,18 +104,49 @@ void CTlboxMoveableAnimLogic::SetAnim(int index) {
     }
 }
 
+void CTlboxMoveableAnimLogic::ShowNext() {
+    if (!IsEnabled()) return;
+    int next = -1, frame = -1;
+    moveable_->animations->GetNext(&next, &frame, -1);
+    nextAnim_ = uint32_t(next + 1);
+    nextFrame_ = uint32_t(frame + 1);
+}
+
+void CTlboxMoveableAnimLogic::SetFrame(int current, int count) {
+    frameText_ = IntText(long(current) + 1);
+    frameCountText_ = StrFormat("/ %ld", long(count));
+    frameMax_ = count;
+    framePos_ = current + 1;
+}
+
+void CTlboxMoveableAnimLogic::SetKey(int current, int count) {
+    keyText_ = IntText(long(current) + 1);
+    keyCountText_ = StrFormat("/ %ld", long(count));
+    keyMax_ = count;
+    keyPos_ = current + 1;
+}
+
+void CTlboxMoveableAnimLogic::SetFramerate(int n) { framerate_ = uint32_t(n); }
+
+void CTlboxMoveableAnimLogic::SetNext(int anim, int frame) {
+    nextAnim_ = uint32_t(anim + 1);
+    nextFrame_ = uint32_t(frame + 1);
+}
+
+void CTlboxMoveableAnimLogic::SetValue(float value) {
+    interpText_ = StrFormat("%f", double(value));
+}
+
+int CTlboxMoveableAnimLogic::GetCurrentAnim() const {
+    return int(std::strtol(currentAnimText_.c_str(), nullptr, 10));
+}
+
 void CTlboxMoveableAnimLogic::ShowSpeedValues() {
     speedLow_ = int16_t(uint16_t(speedLow_));
-    char buf[32];
-    if (hex_) {
-        std::snprintf(buf, sizeof buf, "%.4X", unsigned(uint16_t(speedLow_)));
-    } else {
-        std::snprintf(buf, sizeof buf, "%ld", long(speedLow_));
-    }
-    speedLowText_ = buf;
-    speedHighText_ = std::to_string(long(int16_t(uint16_t(speedHigh_))));
-    std::snprintf(buf, sizeof buf, "%f", double(acceleration_));
-    accelerationText_ = buf;
+    speedLowText_ =
+        hex_ ? StrFormat("%.4X", unsigned(uint16_t(speedLow_))) : IntText(long(speedLow_));
+    speedHighText_ = IntText(long(int16_t(uint16_t(speedHigh_))));
+    accelerationText_ = StrFormat("%f", double(acceleration_));
 }
 
 void CTlboxMoveableAnimLogic::WriteSpeeds() {
@@ -78,13 +155,21 @@ void CTlboxMoveableAnimLogic::WriteSpeeds() {
     track->speedLow = int16_t(uint16_t(speedLow_));
     track->speedHigh = speedHigh_;
     track->acceleration = acceleration_;
+    MarkModified();
 }
 
 void CTlboxMoveableAnimLogic::SetStateIdText(const std::string& text) {
     CTRAnimTrack* track = Current();
     if (!track) return;
-    track->stateId = int32_t(std::strtol(text.c_str(), nullptr, 10));
-    stateIdText_ = std::to_string(long(track->stateId));
+    const int32_t value = ReadLeadingInt(text);
+    if (value < 0 || value > kMaxStateId) {
+        ShowToolboxError(StrFormat("Invalid state id (%ld) : a state id goes from 0 to %ld !",
+                                   long(value), long(kMaxStateId)));
+    } else {
+        track->stateId = value;
+        MarkModified();
+    }
+    stateIdText_ = IntText(long(track->stateId));
 }
 
 void CTlboxMoveableAnimLogic::SetSpeedLowText(const std::string& text) {
@@ -95,49 +180,131 @@ void CTlboxMoveableAnimLogic::SetSpeedLowText(const std::string& text) {
         WriteSpeeds();
         ShowSpeedValues();
     } else {
-        speedLow_ = int32_t(std::strtol(text.c_str(), nullptr, 10));
+        speedLow_ = ReadLeadingInt(text);
         WriteSpeeds();
     }
 }
 
 void CTlboxMoveableAnimLogic::SetSpeedHighText(const std::string& text) {
     if (!Current()) return;
-    speedHigh_ = int32_t(std::strtol(text.c_str(), nullptr, 10));
+    speedHigh_ = ReadLeadingInt(text);
     WriteSpeeds();
 }
 
 void CTlboxMoveableAnimLogic::SetAccelerationText(const std::string& text) {
     if (!Current()) return;
-    acceleration_ = float(std::strtod(text.c_str(), nullptr));
+    const double value = std::strtod(text.c_str(), nullptr);
+    acceleration_ = std::isfinite(value) ? float(value) : 0.0f;
     WriteSpeeds();
+}
+
+void CTlboxMoveableAnimLogic::SetNextAnimText(const std::string& text) {
+    uint32_t value = nextAnim_;
+    if (ReadUIntEdit(text, &value)) SetNextAnim(value);
+}
+
+void CTlboxMoveableAnimLogic::SetNextFrameText(const std::string& text) {
+    uint32_t value = nextFrame_;
+    if (ReadUIntEdit(text, &value)) SetNextFrame(value);
 }
 
 bool CTlboxMoveableAnimLogic::SetNextAnim(uint32_t value) {
     if (!Current()) return false;
     CAnimMgr& mgr = *moveable_->animations;
-    if (value > uint32_t(mgr.count())) return false;
-    mgr.SetNext(uint32_t(currentAnim_ - 1), int(value) - 1, -1);
-    nextAnim_ = value;
+    if (value == 0 || value > uint32_t(mgr.count())) {
+        ShowNext();
+        if (value == 0) return false;
+        ShowToolboxError(
+            StrFormat("Invalid next animation (%lu) : there are only %ld animations "
+                      "for this moveable !",
+                      static_cast<unsigned long>(value), long(mgr.count())));
+        return false;
+    }
+    int next = -1, frame = -1;
+    mgr.GetNext(&next, &frame, -1);
+    const CAnimTrack* target = mgr.GetTrack(int(value) - 1);
+    // The kept next frame must lie within the new next animation.
+    const int newFrame = target && uint32_t(frame) < target->frameCount ? -1 : 0;
+    mgr.SetNext(uint32_t(mgr.current), int(value) - 1, newFrame);
+    mgr.SetChain(chain_);
+    ShowNext();
+    MarkModified();
     return true;
 }
 
 bool CTlboxMoveableAnimLogic::SetNextFrame(uint32_t value) {
     if (!Current()) return false;
     CAnimMgr& mgr = *moveable_->animations;
-    if (value > 0) {
-        int next = -1, frame = -1;
-        mgr.GetNext(&next, &frame, currentAnim_ - 1);
-        const CAnimTrack* target = mgr.GetTrack(next);
-        if (!target || value > uint32_t(target->frameCount)) return false;
+    if (value == 0) {
+        ShowNext();
+        return false;
     }
-    mgr.SetNext(uint32_t(currentAnim_ - 1), -1, int(value) - 1);
-    nextFrame_ = value;
+    int next = -1, frame = -1;
+    mgr.GetNext(&next, &frame, -1);
+    const CAnimTrack* target = mgr.GetTrack(next);
+    const uint32_t frames = target ? target->frameCount : 0;
+    if (value > frames) {
+        ShowToolboxError(StrFormat(
+            "Invalid next frame (%lu) : the animation %ld has only %lu frames !",
+            static_cast<unsigned long>(value), long(next) + 1, static_cast<unsigned long>(frames)));
+        ShowNext();
+        return false;
+    }
+    mgr.SetNext(uint32_t(mgr.current), -1, int(value) - 1);
+    mgr.SetChain(chain_);
+    ShowNext();
+    MarkModified();
     return true;
+}
+
+void CTlboxMoveableAnimLogic::ToggleChain() {
+    chain_ = !chain_;
+    if (playback_) playback_->SetChainAnimations(chain_, true);
+    OnAnimationSelected();
+}
+
+void CTlboxMoveableAnimLogic::ToggleAutomatic() {
+    automatic_ = !automatic_;
+    if (playback_) playback_->SetAutomaticPlayback(automatic_);
+}
+
+void CTlboxMoveableAnimLogic::ToggleInterpolate() {
+    interpolate_ = !interpolate_;
+    if (playback_) playback_->SetInterpolate(interpolate_);
 }
 
 void CTlboxMoveableAnimLogic::ToggleHex() {
     hex_ = !hex_;
     ShowSpeedValues();
+}
+
+void CTlboxMoveableAnimLogic::SetFramePosition(int position) {
+    if (automatic_ || !playback_) return;
+    playback_->SetAnimFrame(position - 1);
+}
+
+void CTlboxMoveableAnimLogic::SetKeyPosition(int position) {
+    if (automatic_ || !playback_) return;
+    playback_->SetAnimKey(position - 1);
+}
+
+void CTlboxMoveableAnimLogic::Step(bool up) {
+    if (automatic_ || !playback_) return;
+    playback_->StepAnimation(up ? 1 : -1);
+}
+
+void CTlboxMoveableAnimLogic::SetInterpText(const std::string& text) {
+    float value = 0.0f;
+    if (!ReadFloatEdit(text, &value, 0.0f, 1.0f)) return;
+    interpText_ = StrFormat("%f", double(value));
+    if (playback_) playback_->SetAnimFraction(value);
+}
+
+void CTlboxMoveableAnimLogic::SetReplayPosition(int position) {
+    if (position < 1) position = 1;
+    if (position > 100) position = 100;
+    replaySpeed_ = uint32_t(position);
+    if (playback_) playback_->SetReplaySpeed(float(position) / 100.0f);
 }
 
 }  // namespace lithoscope

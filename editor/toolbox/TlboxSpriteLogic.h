@@ -1,49 +1,62 @@
 #pragma once
-// What the sprite toolbox page reads from and writes to its bound sprite list and to the
-// sprite pane's display values; the wx page only copies these values to its controls.
+// What the sprite toolbox page reads from and writes to its bound sprite list, and the
+// display values it hands to the sprite pane's OpenGL window; the wx page only copies
+// these values to its controls.
 #include <cstdint>
 #include <string>
+
+#include "editor/toolbox/TlboxLogicBase.h"
 
 namespace lithoscope {
 
 class CTrLstSpr;
 
-// Display values of the sprite pane's OpenGL window that the page sets.
-struct TlboxSpriteDisplay {
-    bool animated = true;
-    float spriteRate = 20.0f;
-    bool border = false;
-    float rowWidth = 256.0f;
+// How the sprite pane's OpenGL window shows the sprites.
+class ITlboxSpriteDisplay {
+public:
+    virtual ~ITlboxSpriteDisplay() = default;
+    // Animated: one sprite after the other; otherwise all of them in rows.
+    virtual void SetSpriteDisplayMode(bool animated) = 0;
+    // Sprites per second in animated mode.
+    virtual void SetSpriteRate(float perSecond) = 0;
+    virtual void SetSpriteBorder(bool on) = 0;
+    // The widest a row of the list layout may grow.
+    virtual void SetSpriteRowWidth(float width) = 0;
 };
 
-class CTlboxSpriteLogic {
+class CTlboxSpriteLogic : public CTlboxLogicBase {
 public:
-    // Binds a sprite list (may be null) with its node label and the pane's display values
-    // (null while the pane has no window). A list other than the last bound resets the rate.
-    void Bind(CTrLstSpr* sprites, const std::string& label, TlboxSpriteDisplay* display);
+    // A sprite list (may be null) with its node label and the pane's window (null while
+    // the pane has none).
+    void Bind(CTrLstSpr* sprites, const std::string& label, ITlboxSpriteDisplay* display);
+    // With force (another list): the rate goes back to 20 and the page's rate, border,
+    // mode and width are handed to the window.
     void Update(bool force);
 
     bool IsEnabled() const { return sprites_ != nullptr; }
+    // The label and " (%ld sprites)".
     const std::string& Title() const { return title_; }
     const std::string& ObjectIdText() const { return objectIdText_; }
-    uint32_t Speed() const { return speed_; }
+    uint32_t Speed() const { return speed_; }  // slider 0..100
     float Width() const { return width_; }
     bool ShowBorder() const { return showBorder_; }
     bool Animated() const { return animated_; }
 
-    // Focus lost on "Object Id:": decimal text, no number gives 0.
+    // Focus lost on "Object Id:": the leading decimal integer (none gives 0); the
+    // document is modified.
     void SetObjectIdText(const std::string& text);
     // Slider position (clamped to 0..100).
     void SetSpeed(long position);
     void SetShowBorder(bool on);
+    // ITlboxSpriteItfMain, and the two radio buttons.
     void SetDisplayMode(bool animated);
-    // Focus lost on "Width:": returns the prompt to show, empty when the value was taken.
-    std::string SetWidthText(const std::string& text);
+    // Focus lost on "Width:": a number from 0 to 1000000; other text is refused with its
+    // prompt and the width stays. True when taken.
+    bool SetWidthText(const std::string& text);
 
 private:
     CTrLstSpr* sprites_ = nullptr;
-    const CTrLstSpr* lastBound_ = nullptr;
-    TlboxSpriteDisplay* display_ = nullptr;
+    ITlboxSpriteDisplay* display_ = nullptr;
     std::string label_;
     std::string title_;
     std::string objectIdText_;

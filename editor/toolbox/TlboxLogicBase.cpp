@@ -1,0 +1,129 @@
+#include "editor/toolbox/TlboxLogicBase.h"
+
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <utility>
+
+#include "editor/toolbox/TlboxTrackListLogic.h"
+#include "level/TrMvb.h"
+#include "platform/Messages.h"
+
+namespace lithoscope {
+
+namespace {
+
+const char kCaption[] = "Lithoscope";
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// The whole text (blanks around it allowed) as one decimal integer.
+bool ParseWholeInt(const std::string& text, long long* out) {
+    const char* begin = text.c_str();
+    while (IsBlank(*begin)) ++begin;
+    char* end = nullptr;
+    errno = 0;
+    const long long v = std::strtoll(begin, &end, 10);
+    if (end == begin || errno == ERANGE) return false;
+    while (IsBlank(*end)) ++end;
+    if (*end != '\0') return false;
+    *out = v;
+    return true;
+}
+
+}  // namespace
+
+void ShowToolboxError(const std::string& text) {
+    ShowMessage(text, kCaption, MsgButtons::Ok, MsgIcon::Error);
+}
+
+bool ReadIntEdit(const std::string& text, int32_t* value) {
+    long long v = 0;
+    if (!ParseWholeInt(text, &v) || v < INT32_MIN || v > INT32_MAX) {
+        ShowToolboxError("Enter an integer.");
+        return false;
+    }
+    *value = int32_t(v);
+    return true;
+}
+
+bool ReadUIntEdit(const std::string& text, uint32_t* value) {
+    long long v = 0;
+    if (!ParseWholeInt(text, &v) || v < 0 || v > UINT32_MAX) {
+        ShowToolboxError("Enter a positive integer.");
+        return false;
+    }
+    *value = uint32_t(v);
+    return true;
+}
+
+bool ReadFloatEdit(const std::string& text, float* value, float min, float max) {
+    const char* begin = text.c_str();
+    while (IsBlank(*begin)) ++begin;
+    char* end = nullptr;
+    errno = 0;
+    const double v = std::strtod(begin, &end);
+    bool ok = end != begin && errno != ERANGE && std::isfinite(v);
+    if (ok) {
+        while (IsBlank(*end)) ++end;
+        ok = *end == '\0';
+    }
+    if (!ok) {
+        ShowToolboxError("Enter a number.");
+        return false;
+    }
+    if (min < max && (v < min || v > max)) {
+        ShowToolboxError(
+            StrFormat("Enter a number between %.10g and %.10g.", double(min), double(max)));
+        return false;
+    }
+    *value = float(v);
+    return true;
+}
+
+int32_t ReadLeadingInt(const std::string& text) {
+    const long long v = std::strtoll(text.c_str(), nullptr, 10);
+    if (v < INT32_MIN) return INT32_MIN;
+    if (v > INT32_MAX) return INT32_MAX;
+    return int32_t(v);
+}
+
+std::string IntText(long value) { return StrFormat("%ld", value); }
+
+long TruncatedExtent(float low, float high) {
+    const double v = double(high) - double(low);
+    if (!std::isfinite(v)) return 0;
+    if (v >= 2147483647.0) return 2147483647L;
+    if (v <= -2147483648.0) return -2147483647L - 1;
+    return long(v);
+}
+
+void CTlboxLogicBase::WriteObjectId(int32_t& id, const std::string& text,
+                                    std::string& shown) const {
+    id = ReadLeadingInt(text);
+    shown = IntText(long(id));
+    MarkModified();
+}
+
+CTRAnimTrack* PlayingTrack(const CTrMvb* moveable) {
+    if (!moveable || !moveable->animations) return nullptr;
+    return dynamic_cast<CTRAnimTrack*>(moveable->animations->CurrentTrack());
+}
+
+void CTlboxRowList::DeleteAndReselect(int row) {
+    if (row < 0 || row >= Count()) return;
+    rows_.erase(rows_.begin() + row);
+    selection_ = row < Count() ? row : Count() - 1;
+}
+
+bool CTlboxRowList::MoveSelected(bool up) {
+    const int i = selection_;
+    const int target = up ? i - 1 : i + 1;
+    if (i < 0 || target < 0 || target >= Count()) return false;
+    std::swap(rows_[size_t(i)], rows_[size_t(target)]);
+    selection_ = target;
+    return true;
+}
+
+}  // namespace lithoscope
