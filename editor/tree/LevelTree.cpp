@@ -135,6 +135,8 @@ void CFileTree::SetDocumentModified() {
 }
 
 void CFileTree::ForgetNode(CHandleBase* node) {
+    // Nor does a pane's or a toolbox's (not while the frame itself goes).
+    if (!m_bDestroying) ForgetHandleInFrame(m_pFrame, node);
     if (node == m_pLastNode) m_pLastNode = nullptr;
     // No pointer of the tree outlives its node.
     if (node == m_pCurrentNode) m_pCurrentNode = nullptr;
