@@ -23,9 +23,13 @@ float g_spriteClock = 0.0f;
 
 enum FacePass { PassOpaque = 0, PassAlphaTested = 1, PassTranslucent = 2 };
 
+// A corner's coordinate byte moves its pixel by one (1: +1, 255: -1); other values (the 0
+// and 127 of Tomb Raider III and IV files) leave the pixel as it is.
+inline int CornerOffset(uint8_t coordinate) { return coordinate == 1 ? 1 : coordinate == 255 ? 255 : 0; }
+
 inline void TexCoord(const uint8_t* corner) {
-    glTexCoord2f(float((corner[0] + corner[1]) % 256) / 255.0f,
-                 float((corner[2] + corner[3]) % 256) / 255.0f);
+    glTexCoord2f(float((CornerOffset(corner[0]) + corner[1]) % 256) / 255.0f,
+                 float((CornerOffset(corner[2]) + corner[3]) % 256) / 255.0f);
 }
 
 inline void LevelVertex(const TrMeshVertex& p) { glVertex3f(p.x, -float(p.y), -float(p.z)); }
