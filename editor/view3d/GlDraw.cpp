@@ -301,7 +301,7 @@ void COpenGLWnd::DrawSprites(GlObjectRef& ref) {
 }
 
 void COpenGLWnd::DrawCaption(int width, int height) {
-    if (caption_.empty() || !fontMade_) return;
+    if (caption_.empty() || !glIsList(kFontListBase + 'A' - kFontFirstChar)) return;
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glOrtho(0, width, height, 0, 0, -1);

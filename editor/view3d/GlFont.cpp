@@ -11,41 +11,49 @@ namespace lithoscope {
 
 namespace {
 
+// Every glyph drawn side by side into one bitmap, then cut out of its picture.
 std::vector<GlGlyph> Rasterise() {
     std::vector<GlGlyph> glyphs(kFontCharCount);
-    wxBitmap bitmap(64, 64, 24);
-    wxMemoryDC dc(bitmap);
+    wxBitmap probe(8, 8, 24);
+    wxMemoryDC dc(probe);
     if (!dc.IsOk()) return glyphs;
     dc.SetFont(wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT));
-    dc.SetBackground(*wxBLACK_BRUSH);
-    dc.SetTextForeground(*wxWHITE);
-    dc.SetBackgroundMode(wxBRUSHSTYLE_TRANSPARENT);
     wxCoord descent = 0, height = 0;
     dc.GetTextExtent("Mg", nullptr, &height, &descent);
+    std::vector<int> left(kFontCharCount, 0);
+    int total = 0;
     for (unsigned i = 0; i < kFontCharCount; ++i) {
-        const wxString text(wxUniChar(kFontFirstChar + i));
-        wxCoord w = 0, h = 0;
-        dc.GetTextExtent(text, &w, &h);
+        wxCoord w = 0;
+        dc.GetTextExtent(wxString(wxUniChar(kFontFirstChar + i)), &w, nullptr);
+        glyphs[i].advance = int(w);
+        glyphs[i].width = std::min<int>(int(w), 64);
+        glyphs[i].height = std::min<int>(int(height), 64);
+        glyphs[i].originY = int(descent);
+        left[i] = total;
+        total += glyphs[i].width + 2;
+    }
+    if (total <= 0 || height <= 0) return glyphs;
+    wxBitmap strip(total, int(height), 24);
+    dc.SelectObject(strip);
+    dc.SetBackground(*wxBLACK_BRUSH);
+    dc.Clear();
+    dc.SetTextForeground(*wxWHITE);
+    for (unsigned i = 1; i < kFontCharCount; ++i)
+        dc.DrawText(wxString(wxUniChar(kFontFirstChar + i)), left[i], 0);
+    dc.SelectObject(wxNullBitmap);
+    const wxImage image = strip.ConvertToImage();
+    for (unsigned i = 0; i < kFontCharCount; ++i) {
         GlGlyph& g = glyphs[i];
-        g.advance = int(w);
-        g.width = std::min<int>(int(w), 64);
-        g.height = std::min<int>(int(height), 64);
-        g.originY = int(descent);
-        if (g.width <= 0 || g.height <= 0 || i == 0) {
-            g.width = g.height = 0;
+        if (i == 0 || g.width <= 0 || g.height <= 0) {
+            g.width = g.height = 0;  // the space only moves on
             continue;
         }
-        dc.Clear();
-        dc.DrawText(text, 0, 0);
-        dc.SelectObject(wxNullBitmap);
-        const wxImage image = bitmap.ConvertToImage();
-        dc.SelectObject(bitmap);
         const int stride = (g.width + 7) / 8;
         g.bits.assign(size_t(stride) * size_t(g.height), 0);
         for (int row = 0; row < g.height; ++row) {
             const int y = g.height - 1 - row;  // GL bitmaps start at the bottom row
             for (int x = 0; x < g.width; ++x)
-                if (image.GetRed(x, y) > 127)
+                if (image.GetRed(left[i] + x, y) > 127)
                     g.bits[size_t(row) * size_t(stride) + size_t(x / 8)] |= uint8_t(0x80 >> (x % 8));
         }
     }
@@ -72,6 +80,5 @@ void MakeFontLists() {
     }
 }
 
-void DeleteFontLists() { glDeleteLists(kFontListBase, kFontCharCount); }
 
 }  // namespace lithoscope

@@ -20,8 +20,7 @@ struct GlGlyph {
 
 // The glyphs of characters 32 to 127 (rasterised on first use).
 const std::vector<GlGlyph>& CaptionGlyphs();
-// Display lists kFontListBase .. + 95 in the current context; DeleteFontLists frees them.
+// Display lists kFontListBase .. + 95 in the current context.
 void MakeFontLists();
-void DeleteFontLists();
 
 }  // namespace lithoscope

@@ -44,6 +44,24 @@ const int* ChooseAttributes(bool& supported) {
     return nullptr;
 }
 
+// One context for every view of the run: what the GL driver builds for the drawing state
+// (on a software driver that takes a large part of a second) is built once. It stays for the
+// whole process.
+wxGLContext* g_sharedContext = nullptr;
+bool g_fontListsMade = false;
+
+wxGLContext* SharedContext(wxGLCanvas* canvas) {
+    if (!g_sharedContext) {
+        auto* context = new wxGLContext(canvas);
+        if (!context->IsOK()) {
+            delete context;
+            return nullptr;
+        }
+        g_sharedContext = context;
+    }
+    return g_sharedContext;
+}
+
 int64_t NowNs() {
     using namespace std::chrono;
     return duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count();
@@ -82,10 +100,7 @@ static bool s_lastSupported = true;
 COpenGLWnd::COpenGLWnd(wxWindow* parent, const wxPoint& pos, const wxSize& size)
     : wxGLCanvas(parent, kGlWindowId, ChooseAttributes(s_lastSupported), pos, size,
                  wxFULL_REPAINT_ON_RESIZE | wxCLIP_CHILDREN | wxCLIP_SIBLINGS) {
-    if (s_lastSupported) {
-        context_ = std::make_unique<wxGLContext>(this);
-        if (!context_->IsOK()) context_.reset();
-    }
+    if (s_lastSupported) context_ = SharedContext(this);
     if (CMainFrame* main = MainFrame()) {
         showAxis_ = main->m_bShowAxis;
         background_ = main->m_crBackground;
@@ -117,8 +132,6 @@ void COpenGLWnd::ReleaseTextures() {
             ref->uploaded = false;
         }
     }
-    if (current && fontMade_) DeleteFontLists();
-    fontMade_ = false;
     lastTexture_ = 0;
 }
 
@@ -278,8 +291,9 @@ void COpenGLWnd::UploadItemTextures(GlDisplayItem& item) {
     if (item.associated.object) UploadTextures(item.associated);
     lastTexture_ = 0;
     ResetFrameClock();
-    MakeFontLists();
-    fontMade_ = true;
+    // The caption font's lists live in the shared context with the views' textures.
+    if (!g_fontListsMade) MakeFontLists();
+    g_fontListsMade = true;
 }
 
 void COpenGLWnd::LoadView(bool picking, int pickX, int pickY) {
@@ -317,6 +331,7 @@ bool COpenGLWnd::RenderFrame(bool swap) {
         if (swap) SwapBuffers();
         return false;
     }
+    lastTexture_ = 0;  // another view of the shared context may have bound its own
     const bool autoStep = lastCounterNs_ != 0 && autoCamera_;
     MeasureFrame();
     if (autoStep) CameraAutoStep(camera_, framesPerSecond_);

@@ -188,7 +188,7 @@ private:
     void ReportTrack(ITlboxMoveableItfAnim& toolbox, const CAnimTrack& track, bool value);
     void ReportAnimation(ITlboxMoveableItfAnim& toolbox, const CTrMvb& moveable);
 
-    std::unique_ptr<wxGLContext> context_;
+    wxGLContext* context_ = nullptr;  // shared by every view, never freed
     bool showAxis_ = false;
     uint32_t background_ = 0xC0C0C0;
     uint32_t lastTexture_ = 0;  // GL name bound last, 0 for none
@@ -219,7 +219,6 @@ private:
     int panX_ = 0, panY_ = 0;
     int viewportWidth_ = 1, viewportHeight_ = 1;
     std::string caption_;
-    bool fontMade_ = false;
     std::vector<CMatrix4> meshMatrices_;  // scratch of DrawMoveable
 };
 
