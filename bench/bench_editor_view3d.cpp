@@ -27,6 +27,7 @@
 #include "level/TrLevel.h"
 #include "level/TrMvb.h"
 #include "platform/Files.h"
+#include "bench/BenchLevels.h"
 #include "platform/Messages.h"
 
 using namespace lithoscope;
@@ -37,21 +38,6 @@ using Clock = std::chrono::steady_clock;
 
 double Seconds(Clock::time_point a, Clock::time_point b) {
     return std::chrono::duration<double>(b - a).count();
-}
-
-void Walk(const std::string& dir, std::vector<std::string>& out) {
-    DIR* d = ::opendir(dir.c_str());
-    if (!d) return;
-    while (dirent* e = ::readdir(d)) {
-        const std::string n = e->d_name;
-        if (n.empty() || n[0] == '.' || n == "unsupported") continue;
-        const std::string full = dir + "/" + n;
-        if (IsDirectory(full))
-            Walk(full, out);
-        else if (n.size() < 8 || n.compare(n.size() - 8, 8, "_log.txt") != 0)
-            out.push_back(full);
-    }
-    ::closedir(d);
 }
 
 size_t Faces(const CTrMvb& m) {

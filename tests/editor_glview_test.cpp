@@ -180,14 +180,21 @@ Rgb ReadPixel(int x, int y) {
 
 }  // namespace
 
-TEST(GlWindow, DrawsMeshReadsBackAndPicks) {
-    ASSERT_TRUE(StartWx());
-    wxFrame* frame = new wxFrame(nullptr, wxID_ANY, "gl", wxDefaultPosition, wxSize(200, 200));
+// A GL window of 200 x 200 in a frame of its own, shown.
+COpenGLWnd* ShownGlWindow(wxFrame*& frame) {
+    frame = new wxFrame(nullptr, wxID_ANY, "gl", wxDefaultPosition, wxSize(200, 200));
     COpenGLWnd* gl = new COpenGLWnd(frame);
     frame->SetClientSize(200, 200);
     frame->Show();
     for (int i = 0; i < 20 && !gl->IsShownOnScreen(); ++i) wxYield();
     wxYield();
+    return gl;
+}
+
+TEST(GlWindow, DrawsMeshReadsBackAndPicks) {
+    ASSERT_TRUE(StartWx());
+    wxFrame* frame = nullptr;
+    COpenGLWnd* gl = ShownGlWindow(frame);
 
     // Nothing to draw: a missing object is no fault.
     GlDisplayItem empty;
@@ -355,11 +362,8 @@ TEST(SpriteLayout, RowsClockAndKeyStep) {
 
 TEST(GlWindow, PlaybackFitAndCaption) {
     ASSERT_TRUE(StartWx());
-    wxFrame* frame = new wxFrame(nullptr, wxID_ANY, "gl", wxDefaultPosition, wxSize(200, 200));
-    COpenGLWnd* gl = new COpenGLWnd(frame);
-    frame->SetClientSize(200, 200);
-    frame->Show();
-    for (int i = 0; i < 20 && !gl->IsShownOnScreen(); ++i) wxYield();
+    wxFrame* frame = nullptr;
+    COpenGLWnd* gl = ShownGlWindow(frame);
 
     // A box from (10,10,10) to (20,20,20) is fitted with the origin: 0 to 20, scale 1/20.
     auto square = MakeSquare();
