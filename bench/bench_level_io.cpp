@@ -16,27 +16,13 @@
 #include "level/LevelLog.h"
 #include "level/TrLevel.h"
 #include "platform/Files.h"
+#include "bench/BenchLevels.h"
 #include "platform/Settings.h"
 #include "platform/System.h"
 
 using namespace lithoscope;
 
 namespace {
-
-void Walk(const std::string& dir, std::vector<std::string>& out) {
-    DIR* d = ::opendir(dir.c_str());
-    if (!d) return;
-    while (dirent* e = ::readdir(d)) {
-        const std::string n = e->d_name;
-        if (n.empty() || n[0] == '.' || n == "unsupported") continue;
-        const std::string full = dir + "/" + n;
-        if (IsDirectory(full))
-            Walk(full, out);
-        else if (n.size() < 8 || n.compare(n.size() - 8, 8, "_log.txt") != 0)
-            out.push_back(full);
-    }
-    ::closedir(d);
-}
 
 uint32_t Le32(const std::vector<uint8_t>& b, size_t o) {
     return uint32_t(b[o]) | (uint32_t(b[o + 1]) << 8) | (uint32_t(b[o + 2]) << 16) |

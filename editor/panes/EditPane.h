@@ -1,13 +1,16 @@
 #pragma once
-// The edit panes and toolbox views of a child frame, as far as the frame needs them. Only
-// the empty pane exists here; the tile, mesh, moveable, sprite and sound panes and the
-// three toolbox views plug in through the factories below.
+// The edit panes and toolbox views of a child frame, as far as the frame and the level tree
+// need them. The empty pane is here; the tile, mesh, moveable, sprite and sound panes and
+// the three toolbox views plug in through the factories below.
 #include <cstdint>
 #include <functional>
 
 #include <wx/panel.h>
 
 namespace lithoscope {
+
+class CChildFrame;
+class CHandleBase;
 
 // The edit pane a node asks for.
 enum EditPaneKind : int {
@@ -34,6 +37,12 @@ public:
     virtual void SetBackgroundColor(uint32_t rgb) {}
     virtual void SetAutomaticCamera(bool automatic) {}
     virtual void SetShowAxis(bool show) {}
+    // The node of the pane's kind, selected in the tree, hands itself to the pane.
+    virtual void SetHandle(CHandleBase* node) {}
+    // Textures given back before the shown object's data is replaced.
+    virtual void ReleaseTextures() {}
+    // A node the tree deletes: a pane showing it forgets it (its object may live on).
+    virtual void ForgetHandle(CHandleBase* node) {}
 
 private:
     int kind_;
@@ -58,5 +67,12 @@ ToolboxViewFactory SetToolboxViewFactory(ToolboxViewFactory factory);
 wxWindow* CreateToolboxView(int kind, wxWindow* parent);
 // Height of a toolbox's page (its dialog template): the view's best height.
 int MeasureToolboxHeight(wxWindow* toolboxView);
+
+// The frame's pane and toolbox views forget a node the tree deletes.
+void ForgetHandleInFrame(CChildFrame* frame, CHandleBase* node);
+// Makes the tile, mesh, moveable and sprite panes the ones the frames create and starts
+// the key-state service (called once at start); StopEditPanes ends the service.
+void RegisterEditPanes();
+void StopEditPanes();
 
 }  // namespace lithoscope

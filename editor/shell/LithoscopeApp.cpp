@@ -134,6 +134,7 @@ bool CLithoscopeApp::InitInstance() {
     RegisterLevelTree();
     RegisterNodeHandlers();
     RegisterSoundPane();
+    RegisterEditPanes();
     wxInitAllImageHandlers();
 
     // 1. The program folder. 2-3. The picture component and OLE have no counterpart here.
@@ -193,6 +194,7 @@ int CLithoscopeApp::OnExit() {
     }
     m_pMainFrame = nullptr;
     RemoveLevelProgressWindows();
+    StopEditPanes();
     if (m_pMessages) {
         if (!m_pPreviousMessages) SetMessageBackend(nullptr);
         m_pMessages.reset();

@@ -177,6 +177,8 @@ void CFileTree::SetDocumentModified() {
 }
 
 void CFileTree::ForgetNode(CHandleBase* node) {
+    // Nor does a pane's or a toolbox's (not while the frame itself goes).
+    if (!m_bDestroying) ForgetHandleInFrame(m_pFrame, node);
     if (node == m_pLastNode) m_pLastNode = nullptr;
     // No pointer of the tree outlives its node, and no pane shows a node that is gone.
     if (node == m_pCurrentNode) {

@@ -210,9 +210,15 @@ void CHandleMesh::OnCommand(int id) {
     }
 }
 
-void CHandleMesh::ShowInPane(const std::string&) {}
+void CHandleMesh::ShowInPane(const std::string&) {
+    if (CEditPaneBase* pane = GetEditPane()) pane->SetHandle(this);
+}
 
-void CHandleMesh::OnModified(bool) { SetModified(); }
+void CHandleMesh::OnModified(bool refreshPane) {
+    if (refreshPane)
+        if (CEditPaneBase* pane = GetEditPane()) pane->ReleaseTextures();
+    SetModified();
+}
 
 void CHandleMesh::ClearMesh() {
     auto* list = static_cast<CTrLstMsh*>(m_bStatic ? static_cast<CTrLstMsh*>(StaticMesh())
@@ -412,9 +418,15 @@ void CHandleMoveable::Populate(bool repopulate) {
                     StrFormat("Mesh_%.3d (#%.4d)", int(i), int(i) + int(mvb->firstMesh)), 0, false);
 }
 
-void CHandleMoveable::ShowInPane(const std::string&) {}
+void CHandleMoveable::ShowInPane(const std::string&) {
+    if (CEditPaneBase* pane = GetEditPane()) pane->SetHandle(this);
+}
 
-void CHandleMoveable::OnModified(bool) { SetModified(); }
+void CHandleMoveable::OnModified(bool refreshPane) {
+    if (refreshPane)
+        if (CEditPaneBase* pane = GetEditPane()) pane->ReleaseTextures();
+    SetModified();
+}
 
 void CHandleMoveable::ClearMoveableMeshes() {
     CTrMvb* mvb = Moveable();

@@ -77,9 +77,15 @@ void CHandleSprite::OnCommand(int id) {
     }
 }
 
-void CHandleSprite::ShowInPane(const std::string&) {}
+void CHandleSprite::ShowInPane(const std::string&) {
+    if (CEditPaneBase* pane = GetEditPane()) pane->SetHandle(this);
+}
 
-void CHandleSprite::OnModified(bool) { SetModified(); }
+void CHandleSprite::OnModified(bool refreshPane) {
+    if (refreshPane)
+        if (CEditPaneBase* pane = GetEditPane()) pane->ReleaseTextures();
+    SetModified();
+}
 
 bool CHandleSprite::ExportSpriteFile(const std::string& chosenPath) {
     CTrLstSpr* spr = Sprite();
@@ -183,7 +189,9 @@ void CHandleTile::OnCommand(int id) {
     else if (id == 32774) ReplaceTile();
 }
 
-void CHandleTile::ShowInPane(const std::string&) {}
+void CHandleTile::ShowInPane(const std::string&) {
+    if (CEditPaneBase* pane = GetEditPane()) pane->SetHandle(this);
+}
 
 void CHandleTile::DropOnto(CHandleBase* target, bool, bool) { CopyTileTo(target); }
 

@@ -4,30 +4,109 @@
 #include <GL/glu.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
 
 #include <wx/dcclient.h>
 
+#include "editor/shell/ChildFrame.h"
+#include "editor/shell/LithoscopeApp.h"
 #include "editor/shell/LithoscopeDoc.h"
+#include "editor/shell/MainFrame.h"
+#include "editor/toolbox/ToolboxBase.h"
+#include "editor/view3d/GlFont.h"
+#include "editor/view3d/GlWindowEach.h"
+#include "editor/view3d/KeyState.h"
+#include "editor/view3d/ViewCameraInput.h"
 #include "level/Pixels.h"
 #include "level/TrLstMsh.h"
+#include "level/TrLstSpr.h"
+#include "level/TrMvb.h"
+#include "platform/Messages.h"
 
 namespace lithoscope {
+
 namespace {
 
+// Double buffered RGBA with a 16-bit depth buffer.
 const int kGlAttributes[] = {WX_GL_RGBA, WX_GL_DOUBLEBUFFER, WX_GL_DEPTH_SIZE, 16, 0};
 
-int64_t NowMs() {
+// The attributes to create the canvas with: null (the display's default) when ours are
+// not available, after telling the user.
+const int* ChooseAttributes(bool& supported) {
+    supported = wxGLCanvas::IsDisplaySupported(kGlAttributes);
+    if (supported) return kGlAttributes;
+    char text[128];
+    std::snprintf(text, sizeof text, "Error when calling OpenGL ChoosePixelFormat function (%ld)",
+                  long(errno));
+    ShowMessage(text, "Lithoscope", MsgButtons::Ok, MsgIcon::Error);
+    return nullptr;
+}
+
+// One context for every view of the run: what the GL driver builds for the drawing state
+// (on a software driver that takes a large part of a second) is built once. It stays for the
+// whole process.
+wxGLContext* g_sharedContext = nullptr;
+bool g_fontListsMade = false;
+
+wxGLContext* SharedContext(wxGLCanvas* canvas) {
+    if (!g_sharedContext) {
+        auto* context = new wxGLContext(canvas);
+        if (!context->IsOK()) {
+            delete context;
+            return nullptr;
+        }
+        g_sharedContext = context;
+    }
+    return g_sharedContext;
+}
+
+int64_t NowNs() {
     using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    return duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+CMainFrame* MainFrame() {
+    auto* app = dynamic_cast<CLithoscopeApp*>(wxTheApp);
+    return app ? app->GetMainFrame() : nullptr;
+}
+
+CChildFrame* ChildFrameOf(const wxWindow* w) {
+    for (; w; w = w->GetParent())
+        if (auto* frame = dynamic_cast<const CChildFrame*>(w)) return const_cast<CChildFrame*>(frame);
+    return nullptr;
 }
 
 }  // namespace
 
-COpenGLWnd::COpenGLWnd(wxWindow* parent)
-    : wxGLCanvas(parent, wxID_ANY, kGlAttributes, wxDefaultPosition, wxDefaultSize, wxFULL_REPAINT_ON_RESIZE) {
-    context_ = std::make_unique<wxGLContext>(this);
-    if (!context_->IsOK()) context_.reset();
+CTrLstMsh* GlObjectRef::MeshList() const {
+    return kind == GlKindSprites ? nullptr : dynamic_cast<CTrLstMsh*>(object);
+}
+CTrStatMsh* GlObjectRef::StaticMesh() const {
+    return kind == GlKindStaticMesh ? dynamic_cast<CTrStatMsh*>(object) : nullptr;
+}
+CTrMvb* GlObjectRef::Moveable() const {
+    return kind == GlKindMoveable ? dynamic_cast<CTrMvb*>(object) : nullptr;
+}
+CTrLstSpr* GlObjectRef::Sprites() const {
+    return kind == GlKindSprites ? dynamic_cast<CTrLstSpr*>(object) : nullptr;
+}
+
+// ---- creation ----
+
+static bool s_lastSupported = true;
+
+COpenGLWnd::COpenGLWnd(wxWindow* parent, const wxPoint& pos, const wxSize& size)
+    : wxGLCanvas(parent, kGlWindowId, ChooseAttributes(s_lastSupported), pos, size,
+                 wxFULL_REPAINT_ON_RESIZE | wxCLIP_CHILDREN | wxCLIP_SIBLINGS) {
+    if (s_lastSupported) context_ = SharedContext(this);
+    if (CMainFrame* main = MainFrame()) {
+        showAxis_ = main->m_bShowAxis;
+        background_ = main->m_crBackground;
+        autoCamera_ = !main->m_bManualCamera;
+    }
+    SetBackgroundStyle(wxBG_STYLE_PAINT);
     Bind(wxEVT_PAINT, &COpenGLWnd::OnPaint, this);
 }
 
@@ -37,9 +116,11 @@ COpenGLWnd::~COpenGLWnd() {
 }
 
 bool COpenGLWnd::MakeCurrent() {
-    // A context that can't be made current skips the frame.
+    // A window not on screen (or without context) skips the frame.
     return context_ && IsShownOnScreen() && SetCurrent(*context_);
 }
+
+// ---- what to draw ----
 
 void COpenGLWnd::ReleaseTextures() {
     const bool current = MakeCurrent();
@@ -48,40 +129,75 @@ void COpenGLWnd::ReleaseTextures() {
             if (current && !ref->textureNames.empty())
                 glDeleteTextures(GLsizei(ref->textureNames.size()), ref->textureNames.data());
             ref->textureNames.clear();
+            ref->uploaded = false;
         }
     }
-    lastTexture_ = -1;
+    lastTexture_ = 0;
 }
 
-void COpenGLWnd::SetDisplayItems(const GlDisplayItem* items, uint32_t count, bool keepTextures, int subIndex) {
+void COpenGLWnd::SetDisplayItems(const GlDisplayItem* items, uint32_t count, bool keepTextures,
+                                 int subIndex) {
     if (!keepTextures) ReleaseTextures();
-    itemCount_ = std::min<uint32_t>(count, 2);
-    for (uint32_t i = 0; i < 2; ++i) {
-        std::vector<uint32_t> kept = keepTextures ? items_[i].main.textureNames : std::vector<uint32_t>();
-        items_[i] = i < itemCount_ && items ? items[i] : GlDisplayItem();
-        items_[i].main.textureNames = std::move(kept);
-        items_[i].associated.textureNames.clear();
+    // items may be this window's own: copy them first.
+    GlDisplayItem incoming[2];
+    const uint32_t n = items ? std::min<uint32_t>(count, 2) : 0;
+    for (uint32_t i = 0; i < n; ++i) incoming[i] = items[i];
+    if (keepTextures) {
+        // Textures of objects no longer shown are given back.
+        for (uint32_t i = n; i < 2; ++i) {
+            if (MakeCurrent())
+                for (GlObjectRef* ref : {&items_[i].main, &items_[i].associated})
+                    if (!ref->textureNames.empty())
+                        glDeleteTextures(GLsizei(ref->textureNames.size()), ref->textureNames.data());
+        }
     }
+    for (uint32_t i = 0; i < 2; ++i) items_[i] = incoming[i];
+    itemCount_ = n;
     selectedVertex_ = -1;
     subIndex_ = subIndex;
-    // The origin is always inside the fitted box.
+    playing_ = false;
+    // The zero box: the origin is always inside.
     BoundingBox box;
     for (uint32_t i = 0; i < itemCount_; ++i) {
-        for (GlObjectRef* ref : {&items_[i].main, &items_[i].associated}) {
-            if (!ref->object) continue;
+        for (const GlObjectRef* ref : {&items_[i].main, &items_[i].associated}) {
+            const CTrLstMsh* list = ref->MeshList();
+            if (!list) continue;
             BoundingBox b;
-            ref->object->GetBoundingBox(&b, subIndex, nullptr);
-            box.min.Set(std::min(box.min.x, b.min.x), std::min(box.min.y, b.min.y), std::min(box.min.z, b.min.z));
-            box.max.Set(std::max(box.max.x, b.max.x), std::max(box.max.y, b.max.y), std::max(box.max.z, b.max.z));
+            list->GetBoundingBox(&b, subIndex, nullptr);
+            if (b.min.x <= b.max.x) box.Union(b);  // an object without vertices adds nothing
         }
     }
     if (!(box.max.x > box.min.x)) box = BoundingBox(CVector3{-50, -50, -50}, CVector3{50, 50, 50});
     FitCameraToBox(box.min.x, box.max.x, box.min.y, box.max.y, box.min.z, box.max.z, false);
     Refresh(false);
+    ForEachMoveable([this](GlDisplayItem&, CTrMvb&, CAnimMgr& mgr) {
+        mgr.SetChain(chain_);
+        mgr.SetSpeed(replaySpeed_);
+    });
 }
 
-void COpenGLWnd::FitCameraToBox(float minX, float maxX, float minY, float maxY, float minZ, float maxZ,
-                                bool flat) {
+void COpenGLWnd::SetSpriteDisplayItems(const GlDisplayItem* items, uint32_t count, bool keepTextures) {
+    if (!keepTextures) ReleaseTextures();
+    GlDisplayItem incoming[2];
+    const uint32_t n = items ? std::min<uint32_t>(count, 2) : 0;
+    for (uint32_t i = 0; i < n; ++i) incoming[i] = items[i];
+    for (uint32_t i = 0; i < 2; ++i) items_[i] = incoming[i];
+    itemCount_ = n;
+    selectedVertex_ = -1;
+    playing_ = false;
+    autoCamera_ = false;
+    if (CMainFrame* main = MainFrame()) main->SetManualCamera(true);
+    const CTrLstSpr* sprites = n ? items_[0].main.Sprites() : nullptr;
+    if (sprites && !sprites->sprites.empty()) {
+        const TrSpriteFrameRecord& s = sprites->sprites[0];
+        if (s.right() > s.left())
+            FitCameraToBox(s.left(), s.right(), -float(s.bottom()), -float(s.top()), -200, 200, true);
+    }
+    Refresh(false);
+}
+
+void COpenGLWnd::FitCameraToBox(float minX, float maxX, float minY, float maxY, float minZ,
+                                float maxZ, bool flat) {
     const float largest = std::max({maxX - minX, maxY - minY, maxZ - minZ});
     fitScale_ = largest > 0.0f ? 1.0f / largest : 1.0f;
     const CVector3 c{(minX + maxX) * 0.5f * fitScale_, (minY + maxY) * 0.5f * fitScale_,
@@ -90,198 +206,227 @@ void COpenGLWnd::FitCameraToBox(float minX, float maxX, float minY, float maxY, 
     camera_.target = c;
     camera_.SetRoll(0.0f);
     camera_.Refresh();
-    lastTickMs_ = -1;
+    ResetFrameClock();
     framesPerSecond_ = 1.0f;
 }
 
+void COpenGLWnd::ResetView() {
+    if (itemCount_ == 0 || !items_[0].main.object) return;
+    if (items_[0].main.kind == GlKindSprites)
+        SetSpriteDisplayItems(items_, itemCount_, true);
+    else
+        SetDisplayItems(items_, itemCount_, true, subIndex_);
+}
+
+void COpenGLWnd::SetItemOptions(uint32_t index, bool mainVisible, bool associatedVisible) {
+    if (index >= itemCount_) return;
+    items_[index].main.visible = mainVisible;
+    items_[index].associated.visible = associatedVisible;
+}
+
+void COpenGLWnd::SetAutoCamera(bool on) {
+    autoCamera_ = on;
+    if (on) ResetFrameClock();
+}
+
+void COpenGLWnd::SetCaption(const char* text) {
+    if (!text) return;
+    caption_.assign(text, std::min<size_t>(std::char_traits<char>::length(text), 255));
+}
+
+ITlboxMoveableItfAnim* COpenGLWnd::AnimToolbox() const {
+    CChildFrame* frame = ChildFrameOf(this);
+    return frame ? dynamic_cast<ITlboxMoveableItfAnim*>(frame->GetToolboxView(3)) : nullptr;
+}
+
+// ---- frames ----
+
+void COpenGLWnd::ResetFrameClock() { lastCounterNs_ = 0; }
+
+void COpenGLWnd::MeasureFrame() {
+    const int64_t now = NowNs();
+    // The first frame after a reset keeps the rate it had.
+    if (lastCounterNs_ != 0) {
+        const int64_t dt = now - lastCounterNs_;
+        framesPerSecond_ = dt > 0 ? float(1e9 / double(dt)) : 20.0f;
+    }
+    lastCounterNs_ = now;
+}
+
 void COpenGLWnd::UploadTextures(GlObjectRef& ref) {
-    if (!ref.object || !ref.textureNames.empty()) return;
-    const CTrLstMsh& obj = *ref.object;
-    if (obj.width == 0 || obj.height == 0 || obj.pixels.size() < obj.PixelBytes()) return;
-    std::vector<uint8_t> bgra(size_t(obj.width) * obj.height * 4);
-    ConvertPageToBgra(obj.pixels.data(), int(obj.width), int(obj.height), int(obj.bitsPerPixel), nullptr,
-                      bgra.data(), false);
-    const uint32_t pages = (obj.height + 255) / 256;
-    ref.textureNames.resize(pages);
-    glGenTextures(GLsizei(pages), ref.textureNames.data());
-    for (uint32_t p = 0; p < pages; ++p) {
-        // One 256-row page per texture; a short last page is padded with transparent rows.
-        std::vector<uint8_t> page(size_t(obj.width) * 256 * 4, 0);
-        const uint32_t rows = std::min<uint32_t>(256, obj.height - p * 256);
-        std::copy_n(bgra.begin() + size_t(p) * 256 * obj.width * 4, size_t(rows) * obj.width * 4, page.begin());
+    ref.uploaded = true;
+    const CTrObjGfx* obj = ref.object;
+    if (!obj || obj->width == 0 || obj->height == 0) return;
+    if ((obj->bitsPerPixel != 16 && obj->bitsPerPixel != 32) || obj->pixels.size() < obj->PixelBytes())
+        return;
+    const size_t W = obj->width, H = obj->height;
+    const size_t stride = std::max<size_t>(W, 256);
+    const size_t rows = (H + 255) / 256 * 256;
+    std::vector<uint8_t> page(W * H * 4);
+    ConvertPageToBgra(obj->pixels.data(), int(W), int(H), int(obj->bitsPerPixel), nullptr,
+                      page.data(), false);
+    std::vector<uint8_t> buffer(stride * rows * 4, 0);
+    for (size_t y = 0; y < H; ++y)
+        std::copy_n(page.begin() + y * W * 4, W * 4, buffer.begin() + y * stride * 4);
+    const size_t count = rows / 256;
+    ref.textureNames.assign(count, 0);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, GLint(stride));
+    glGenTextures(GLsizei(count), ref.textureNames.data());
+    for (size_t p = 0; p < count; ++p) {
         glBindTexture(GL_TEXTURE_2D, ref.textureNames[p]);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, GLsizei(obj.width), 256, 0, GL_BGRA_EXT, GL_UNSIGNED_BYTE,
-                     page.data());
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 256, 256, 0, GL_BGRA_EXT, GL_UNSIGNED_BYTE,
+                     buffer.data() + p * 256 * stride * 4);
     }
-    lastTexture_ = -1;
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
 }
 
-void COpenGLWnd::SetUpView() {
+void COpenGLWnd::UploadItemTextures(GlDisplayItem& item) {
+    if (item.main.uploaded || !item.main.object) return;
+    UploadTextures(item.main);
+    if (item.associated.object) UploadTextures(item.associated);
+    lastTexture_ = 0;
+    ResetFrameClock();
+    // The caption font's lists live in the shared context with the views' textures.
+    if (!g_fontListsMade) MakeFontLists();
+    g_fontListsMade = true;
+}
+
+void COpenGLWnd::LoadView(bool picking, int pickX, int pickY) {
     const wxSize size = GetClientSize() * GetContentScaleFactor();
-    const int w = std::max(1, size.x), h = std::max(1, size.y);
-    glViewport(0, 0, w, h);
+    viewportWidth_ = std::max(1, size.x);
+    viewportHeight_ = std::max(1, size.y);
+    const double aspect = double(viewportWidth_) / double(viewportHeight_);
     glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(60.0, double(w) / double(h), 0.1, 10.0);
-    glMatrixMode(GL_MODELVIEW);
-}
-
-bool COpenGLWnd::RenderFrame(bool swap) {
-    if (g_bSavingLevel || itemCount_ == 0 || !items_[0].main.object) return false;
-    if (!MakeCurrent()) return false;
-    const int64_t now = NowMs();
-    if (lastTickMs_ >= 0) {
-        int64_t dt = now - lastTickMs_;
-        framesPerSecond_ = 1000.0f / float(dt > 0 ? dt : 1);
+    if (picking) {
+        glPushMatrix();
+        GLint viewport[4];
+        glGetIntegerv(GL_VIEWPORT, viewport);
+        glLoadIdentity();
+        gluPickMatrix(pickX, viewport[3] - pickY, 8, 8, viewport);
+    } else {
+        glViewport(0, 0, viewportWidth_, viewportHeight_);
+        glLoadIdentity();
     }
-    lastTickMs_ = now;
-
-    SetUpView();
-    glClearColor((background_ & 0xFF) / 255.0f, ((background_ >> 8) & 0xFF) / 255.0f,
-                 ((background_ >> 16) & 0xFF) / 255.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    gluPerspective(60.0, aspect, 0.1, 10.0);
+    glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     const CViewCamera& c = camera_;
     gluLookAt(c.eye.x, c.eye.y, c.eye.z, c.target.x, c.target.y, c.target.z, -c.up.x, -c.up.y, -c.up.z);
     glScalef(fitScale_, fitScale_, fitScale_);
+}
+
+bool COpenGLWnd::RenderFrame(bool swap) {
+    if (!context_ || g_bSavingLevel) return false;
+    if (!MakeCurrent()) return false;
+    if (itemCount_ == 0 || !items_[0].main.object) {
+        // Nothing to show: the background only.
+        glClearColor((background_ & 0xFF) / 255.0f, ((background_ >> 8) & 0xFF) / 255.0f,
+                     ((background_ >> 16) & 0xFF) / 255.0f, 0.0f);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        if (swap) SwapBuffers();
+        return false;
+    }
+    lastTexture_ = 0;  // another view of the shared context may have bound its own
+    const bool autoStep = lastCounterNs_ != 0 && autoCamera_;
+    MeasureFrame();
+    if (autoStep) CameraAutoStep(camera_, framesPerSecond_);
+
+    glClearColor((background_ & 0xFF) / 255.0f, ((background_ >> 8) & 0xFF) / 255.0f,
+                 ((background_ >> 16) & 0xFF) / 255.0f, 0.0f);
+    glClearDepth(1.0);
+    glShadeModel(GL_SMOOTH);
     glEnable(GL_DEPTH_TEST);
-    glEnable(GL_CULL_FACE);
+    glDepthFunc(GL_LESS);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glAlphaFunc(GL_GREATER, 0.5f);
+    glEnable(GL_CULL_FACE);
+    glEnable(GL_TEXTURE_2D);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-    for (uint32_t i = 0; i < itemCount_; ++i) {
-        GlObjectRef& ref = items_[i].main;
-        if (!ref.object) continue;
-        UploadTextures(ref);
-        glPushMatrix();
-        if (subIndex_ >= 0) {
-            DrawMesh(ref, subIndex_);
-        } else {
-            for (size_t m = 0; m < ref.object->meshes.size(); ++m) DrawMesh(ref, int(m));
-        }
-        glPopMatrix();
-    }
-    glFlush();
+    glAlphaFunc(GL_GREATER, 0.5f);
+
+    for (uint32_t i = 0; i < itemCount_; ++i) UploadItemTextures(items_[i]);
+    LoadView(false, 0, 0);
+    for (uint32_t i = 0; i < itemCount_; ++i) DrawDisplayItem(items_[i]);
+    DrawCaption(viewportWidth_, viewportHeight_);
+    ++frameCount_;
     if (swap) SwapBuffers();
     return true;
 }
 
-void COpenGLWnd::DrawFaces(GlObjectRef& ref, const TrMeshRecord& mesh, bool rectangles, int pass) {
-    const CTrLstMsh& obj = *ref.object;
-    const size_t count = rectangles ? mesh.texturedRectangles.size() : mesh.texturedTriangles.size();
-    const int corners = rectangles ? 4 : 3;
-    for (size_t n = count; n-- > 0;) {
-        const uint16_t tex = rectangles ? mesh.texturedRectangles[n].texture() : mesh.texturedTriangles[n].texture();
-        const uint16_t effects = rectangles ? mesh.texturedRectangles[n].effects() : mesh.texturedTriangles[n].effects();
-        const size_t t = tex & 0x7FFF;
-        if (t >= obj.textures.size()) continue;  // a bad texture index draws nothing
-        const TrObjectTextureRecord& ot = obj.textures[t];
-        const int facePass = ((ot.attributes() & 2) || (effects & 1)) ? 2 : ((ot.attributes() & 1) ? 1 : 0);
-        if (facePass != pass) continue;
-        const int page = ot.page() & 0xFF;
-        if (page < int(ref.textureNames.size()) && page != lastTexture_) {
-            glBindTexture(GL_TEXTURE_2D, ref.textureNames[page]);
-            lastTexture_ = page;
-        }
-        glBegin(rectangles ? GL_QUADS : GL_TRIANGLES);
-        for (int k = corners; k >= 1; --k) {
-            const uint16_t v = rectangles ? mesh.texturedRectangles[n].vertex(k - 1)
-                                          : mesh.texturedTriangles[n].vertex(k - 1);
-            if (v >= mesh.vertices.size()) continue;
-            const uint8_t* cn = ot.corner(k - 1);
-            glTexCoord2f(float((cn[0] + cn[1]) % 256) / 255.0f, float((cn[2] + cn[3]) % 256) / 255.0f);
-            float shade = mesh.hasNormals ? 1.0f : (v < mesh.lights.size() ? mesh.lights[v] / 8192.0f : 1.0f);
-            if (pass == 2) shade = mesh.hasNormals ? 0.5f : 1.0f - shade;
-            glColor3f(shade, shade, shade);
-            const TrMeshVertex& p = mesh.vertices[v];
-            glVertex3f(p.x, -float(p.y), -float(p.z));
-        }
-        glEnd();
+void COpenGLWnd::OnPaint(wxPaintEvent&) {
+    wxPaintDC dc(this);
+    RenderFrame(true);
+}
+
+// ---- input ----
+
+void COpenGLWnd::BeginRotate(int, int x, int y) {
+    rotateX_ = x;
+    rotateY_ = y;
+    rotating_ = true;
+}
+
+void COpenGLWnd::BeginPan(int, int x, int y) {
+    panX_ = x;
+    panY_ = y;
+    panning_ = true;
+}
+
+void COpenGLWnd::TrackMouse(int, int x, int y) {
+    if (rotating_) {
+        CameraRotateDrag(camera_, rotateX_, rotateY_, x, y, framesPerSecond_);
+        rotateX_ = x;
+        rotateY_ = y;
+    }
+    if (panning_) {
+        CameraPanDrag(camera_, panX_, panY_, x, y, framesPerSecond_);
+        panX_ = x;
+        panY_ = y;
     }
 }
 
-void COpenGLWnd::DrawVertexPoints(const TrMeshRecord& mesh) {
-    glPointSize(2.0f);
-    glColor3f(1, 1, 1);
-    for (size_t i = 0; i < mesh.vertices.size(); ++i) {
-        if (picking_) glLoadName(GLuint(i + 1));
-        glBegin(GL_POINTS);
-        const TrMeshVertex& p = mesh.vertices[i];
-        glVertex3f(p.x, -float(p.y), -float(p.z));
-        glEnd();
-    }
+void COpenGLWnd::Zoom(int delta) { CameraWheel(camera_, delta, framesPerSecond_); }
+
+bool COpenGLWnd::PollKeyboardCamera() {
+    return CameraPollKeys(camera_, CKeyState::Instance(), framesPerSecond_);
 }
 
-void COpenGLWnd::DrawMesh(GlObjectRef& ref, int meshIndex) {
-    // A missing mesh draws nothing.
-    if (!ref.object || meshIndex < 0 || size_t(meshIndex) >= ref.object->meshes.size()) return;
-    const TrMeshRecord& mesh = ref.object->meshes[size_t(meshIndex)];
-    // While picking only the named vertices are drawn.
-    if (!mesh.dummy && !picking_) {
-        glEnable(GL_TEXTURE_2D);
-        DrawFaces(ref, mesh, false, 0);
-        DrawFaces(ref, mesh, true, 0);
-        glEnable(GL_ALPHA_TEST);
-        DrawFaces(ref, mesh, false, 1);
-        DrawFaces(ref, mesh, true, 1);
-        glDisable(GL_ALPHA_TEST);
-        glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_COLOR);
-        glDepthMask(GL_FALSE);
-        DrawFaces(ref, mesh, false, 2);
-        DrawFaces(ref, mesh, true, 2);
-        glDepthMask(GL_TRUE);
-        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-        glDisable(GL_TEXTURE_2D);
-    }
-    if (showVertices_ || picking_) DrawVertexPoints(mesh);
-    if (selectedVertex_ >= 0 && size_t(selectedVertex_) < mesh.vertices.size() && !picking_) {
-        glPointSize(2.0f);
-        glColor3f(1, 0, 0);
-        glDisable(GL_DEPTH_TEST);
-        const TrMeshVertex& p = mesh.vertices[size_t(selectedVertex_)];
-        glBegin(GL_POINTS);
-        glVertex3f(p.x, -float(p.y), -float(p.z));
-        glEnd();
-        glEnable(GL_DEPTH_TEST);
-    }
+void COpenGLWnd::DollyCamera(float amount) {
+    camera_.Dolly(amount);
+    camera_.Refresh();
 }
 
 int COpenGLWnd::PickVertex(int x, int y) {
-    selectedVertex_ = -1;
-    if (itemCount_ == 0 || !items_[0].main.object || subIndex_ < 0 || !MakeCurrent()) return -1;
     picking_ = true;
-    SetUpView();
-    GLint viewport[4];
-    glGetIntegerv(GL_VIEWPORT, viewport);
+    int hits = 0;
     GLuint buffer[512];
-    glSelectBuffer(512, buffer);
-    glRenderMode(GL_SELECT);
-    glInitNames();
-    glPushName(0);
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    gluPickMatrix(x, viewport[3] - y, 8, 8, viewport);
-    gluPerspective(60.0, double(viewport[2]) / double(std::max(1, viewport[3])), 0.1, 10.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    const CViewCamera& c = camera_;
-    gluLookAt(c.eye.x, c.eye.y, c.eye.z, c.target.x, c.target.y, c.target.z, -c.up.x, -c.up.y, -c.up.z);
-    glScalef(fitScale_, fitScale_, fitScale_);
-    DrawMesh(items_[0].main, subIndex_);
-    glFlush();
-    const GLint hits = glRenderMode(GL_RENDER);
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
+    if (MakeCurrent()) {
+        glSelectBuffer(512, buffer);
+        glRenderMode(GL_SELECT);
+        glInitNames();
+        glPushName(0);
+        LoadView(true, x, y);
+        const CTrLstMsh* list = itemCount_ ? items_[0].main.MeshList() : nullptr;
+        if (list && subIndex_ >= 0 && size_t(subIndex_) < list->meshes.size())
+            DrawVertexPoints(list->meshes[size_t(subIndex_)]);
+        glFlush();
+        hits = glRenderMode(GL_RENDER);
+        glMatrixMode(GL_PROJECTION);
+        glPopMatrix();
+        glMatrixMode(GL_MODELVIEW);
+    }
     picking_ = false;
-    // Records of four values (name count, min depth, max depth, name); an overflow (-1) or a
-    // record with other than one name is not read past the buffer.
+    selectedVertex_ = -1;
+    // Records of four values (name count, min depth, max depth, name), read from the last;
+    // an overflowing buffer (-1) gives no hit.
     GLuint best = 0xFFFFFFFFu;
-    for (GLint h = std::min<GLint>(hits, 128); h-- > 0;) {
+    for (int h = std::min(hits, 128); h-- > 0;) {
         const GLuint* rec = buffer + 4 * h;
         if (rec[0] != 1) continue;
         if (rec[1] < best) {
@@ -293,9 +438,14 @@ int COpenGLWnd::PickVertex(int x, int y) {
     return selectedVertex_;
 }
 
-void COpenGLWnd::OnPaint(wxPaintEvent&) {
-    wxPaintDC dc(this);
-    RenderFrame(true);
+void COpenGLWnd::ChangeSelectedVertexShade(int delta) {
+    if (delta == 0 || selectedVertex_ == -1 || itemCount_ == 0 || subIndex_ == -1) return;
+    CTrLstMsh* list = items_[0].main.MeshList();
+    if (!list || subIndex_ < 0 || size_t(subIndex_) >= list->meshes.size()) return;
+    TrMeshRecord& mesh = list->meshes[size_t(subIndex_)];
+    if (mesh.hasNormals || size_t(selectedVertex_) >= mesh.lights.size()) return;
+    int16_t& light = mesh.lights[size_t(selectedVertex_)];
+    light = std::min<int16_t>(int16_t(uint16_t(light) + uint16_t(delta)), kFullLight);
 }
 
 }  // namespace lithoscope
