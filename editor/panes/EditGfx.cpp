@@ -388,8 +388,8 @@ void CEditSprite::ShowObject() {
     InvalidateAll();
 }
 
-TlboxSpriteDisplay* CEditSprite::GetSpriteDisplay() const {
-    return m_pGlWnd ? &m_pGlWnd->SpriteDisplay() : nullptr;
+ITlboxSpriteDisplay* CEditSprite::GetSpriteDisplay() const {
+    return m_pGlWnd;
 }
 
 // ---- the frame's panes and the key-state service ----

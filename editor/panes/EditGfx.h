@@ -10,7 +10,7 @@ namespace lithoscope {
 
 class COpenGLWnd;
 class CToolboxBase;
-struct TlboxSpriteDisplay;
+class ITlboxSpriteDisplay;
 
 class CEditGfxBase : public CEditPaneBase {
 public:
@@ -107,8 +107,8 @@ class CEditSprite : public CEditGfxBase {
 public:
     explicit CEditSprite(wxWindow* parent) : CEditGfxBase(parent, EditPaneSprite) {}
     void ShowObject() override;
-    // The 3D window's sprite display values; null while there is no window.
-    TlboxSpriteDisplay* GetSpriteDisplay() const;
+    // How the 3D window shows the sprites; null while there is no window.
+    ITlboxSpriteDisplay* GetSpriteDisplay() const;
 };
 
 // Step of the mesh pane's keys at a frame rate: 70 / f (f = 0 counts as 1) as a 16-bit

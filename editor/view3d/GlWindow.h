@@ -60,7 +60,15 @@ struct GlDisplayFlags {
 
 constexpr int kGlWindowId = 12302;
 
-class COpenGLWnd : public wxGLCanvas {
+// How the sprite list is shown: animated (one after the other) or side by side in rows.
+struct SpriteDisplayValues {
+    bool animated = true;
+    float spriteRate = 20.0f;
+    bool border = false;
+    float rowWidth = 256.0f;
+};
+
+class COpenGLWnd : public wxGLCanvas, public ITlboxSpriteDisplay {
 public:
     COpenGLWnd(wxWindow* parent, const wxPoint& pos = wxDefaultPosition,
                const wxSize& size = wxDefaultSize);
@@ -107,7 +115,11 @@ public:
     void SetInterpolate(bool on) { interpolate_ = on; }
     bool GetInterpolate() const { return interpolate_; }
     // Sprite display values: animated mode, sprites per second, outline, row width.
-    TlboxSpriteDisplay& SpriteDisplay() { return sprite_; }
+    const SpriteDisplayValues& SpriteDisplay() const { return sprite_; }
+    void SetSpriteDisplayMode(bool animated) override { sprite_.animated = animated; }
+    void SetSpriteRate(float perSecond) override { sprite_.spriteRate = perSecond; }
+    void SetSpriteBorder(bool on) override { sprite_.border = on; }
+    void SetSpriteRowWidth(float width) override { sprite_.rowWidth = width; }
 
     // ---- animation playback (moveables); the state goes to the moveable toolbox ----
     // index -1 stops; else every shown moveable plays its animation index from frame 0.
@@ -212,7 +224,7 @@ private:
     bool refreshPending_ = false;
     int currentAnim_ = 0;
     float replaySpeed_ = 1.0f;
-    TlboxSpriteDisplay sprite_;
+    SpriteDisplayValues sprite_;
     bool rotating_ = false;
     int rotateX_ = 0, rotateY_ = 0;
     bool panning_ = false;
