@@ -211,7 +211,9 @@ void CHandleMesh::OnCommand(int id) {
     case 32838: case 32812: ExportMeshTexture(); break;
     case 32839: case 32813: ReplaceMeshTexture(); break;
     case 32832: if (m_bStatic) DeleteStaticMesh(); break;
-    default: break;  // the 3DS commands belong to the interchange
+    case 32780: case 32802: ExportMesh3ds(); break;
+    case 32781: case 32803: ImportMesh3ds(); break;
+    default: break;
     }
 }
 
@@ -394,7 +396,9 @@ void CHandleMoveable::OnCommand(int id) {
     case 32799: ImportMoveableFile(nullptr); break;
     case 32814: ExportObjectTexture(*this); break;
     case 32815: ReplaceObjectTexture(*this); break;
-    default: break;  // 3DS and Fairy belong to the interchange
+    case 32797: ExportMoveable3ds(); break;
+    case 32787: ImportMoveable3ds(); break;
+    default: break;  // Fairy belongs to the interchange
     }
 }
 

@@ -41,6 +41,9 @@ public:
     bool ReplaceMeshTexture(const std::string& chosenPath = "");
     void ImportMeshFileFrom(const std::string& path);
     void DeleteStaticMesh();
+    // 3D Studio files (Node3dsCommands.cpp); "" path: ask for it. True when done.
+    bool ExportMesh3ds(const std::string& chosenPath = "");
+    bool ImportMesh3ds(const std::string& chosenPath = "");
 
     CTrStatMsh* StaticMesh() const;
     CTrMvb* Moveable() const;
@@ -73,6 +76,10 @@ public:
     // Without a source, from a file: both meshes and animations taken.
     void ImportMoveableFileFrom(const std::string& path, bool meshes = true,
                                 bool animations = true, bool keepDummies = false);
+    // 3D Studio files (Node3dsCommands.cpp): the animation picker or the import dialog
+    // first, then the file ("" path: ask for it). True when done.
+    bool ExportMoveable3ds(const std::string& chosenPath = "");
+    bool ImportMoveable3ds(const std::string& chosenPath = "");
     CTrMvb* Moveable() const;
 
     wxMenu* m_pMenu = nullptr;
