@@ -224,6 +224,7 @@ void CFileTree::OnRightDown(wxMouseEvent& event) {
     int flags = 0;
     wxTreeItemId item = HitTest(event.GetPosition(), flags);
     if (item.IsOk()) SelectItem(item);
+    event.Skip();  // the context-menu event follows an unhandled right click
 }
 
 void CFileTree::OnContextMenu(wxContextMenuEvent& event) {
