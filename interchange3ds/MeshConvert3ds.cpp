@@ -139,6 +139,14 @@ std::string ExportTexturePath3ds(const std::string& path, const std::string& tex
     return FolderOf(path) + textureName + ".tga";
 }
 
+bool BeginExport3ds(Database3ds** db, const std::string& textureName, std::string* error) {
+    if (CreateExportDatabase3ds(db, error) && PutExportMaterial3ds(*db, textureName)) return true;
+    const std::string text = ErrorListText3ds();
+    if (*db) ReleaseDatabase3ds(db);
+    if (error && !text.empty()) *error = text;
+    return false;
+}
+
 bool PutExportMaterial3ds(Database3ds* db, const std::string& textureName) {
     if (IsErrorPending3ds()) return false;
     Material3ds* material = nullptr;
@@ -263,16 +271,7 @@ bool ExportMeshTo3ds(CTrLstMsh* list, int meshIndex, const char* path, const cha
         return false;
     }
     Database3ds* db = nullptr;
-    if (!CreateExportDatabase3ds(&db, error)) {
-        if (db) ReleaseDatabase3ds(&db);
-        return false;
-    }
-    if (!PutExportMaterial3ds(db, textureName)) {
-        std::string text = ErrorListText3ds();
-        ReleaseDatabase3ds(&db);
-        if (error) *error = text;
-        return false;
-    }
+    if (!BeginExport3ds(&db, textureName, error)) return false;
     const bool written =
         WriteMeshObjectTo3ds(db, "M", list, &list->meshes[size_t(meshIndex)], 0, 0, 0);
     std::vector<uint8_t> image;

@@ -49,6 +49,9 @@ std::string ExportTexturePath3ds(const std::string& path, const std::string& tex
 
 // The "tile0" material whose texture map is textureName.tga; false on a toolkit error.
 bool PutExportMaterial3ds(Database3ds* db, const std::string& textureName);
+// CreateExportDatabase3ds and the material; false (database released, the reason in
+// error) when either fails.
+bool BeginExport3ds(Database3ds** db, const std::string& textureName, std::string* error);
 
 // Writes mesh meshIndex of the list as a .3ds file at path (an object "M" with the material
 // "tile0") and the list's page beside it as textureName.tga. A mesh without faces writes
@@ -90,9 +93,9 @@ public:
     Import3dsFile(const Import3dsFile&) = delete;
     Import3dsFile& operator=(const Import3dsFile&) = delete;
 
-    // Clears the error list and reads the file; false (and the "Erreur 3DS" message with
-    // the reason) when it can't be read.
-    bool Open(const std::string& path);
+    // Clears the error list, reads the file and the pictures of its materials into map;
+    // false (and the "Erreur 3DS" message with the reason) when it can't be read.
+    bool Open(const std::string& path, MaterialTextureMap& map);
     Database3ds* db() const { return db_; }
     const std::string& folder() const { return folder_; }
 

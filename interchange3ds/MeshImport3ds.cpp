@@ -111,7 +111,7 @@ Import3dsFile::~Import3dsFile() {
     CloseAllFiles3ds();
 }
 
-bool Import3dsFile::Open(const std::string& path) {
+bool Import3dsFile::Open(const std::string& path, MaterialTextureMap& map) {
     ClearErrorList3ds();
     folder_ = FolderOf(path);
     File3ds* file = OpenFile3ds(path.c_str(), "rw");
@@ -120,7 +120,10 @@ bool Import3dsFile::Open(const std::string& path) {
     if (!IsErrorPending3ds() && db_ && GetDatabaseKind3ds(db_) != DbMeshFile3ds &&
         GetDatabaseKind3ds(db_) != DbProjectFile3ds)
         PushError3ds(ERR_WRONG_DATABASE);
-    if (!IsErrorPending3ds()) return true;
+    if (!IsErrorPending3ds()) {
+        LoadMaterialTexturesFrom3ds(db_, map, folder_.c_str());
+        return true;
+    }
     ShowImportError3ds(StrFormat("Erreur 3DS:%ld\n", 1L) + "\nCould not read the 3DS file " +
                        path + ":\n" + ErrorListText3ds());
     if (db_) ReleaseDatabase3ds(&db_);
@@ -254,10 +257,9 @@ bool ImportMeshFrom3ds(CTrLevel* level, CTrLstMsh* target, const char* path, boo
                        bool tr4) {
     if (!target || !path) return false;
     Import3dsFile file;
-    if (!file.Open(path)) return false;
-    Database3ds* db = file.db();
     MaterialTextureMap map;
-    LoadMaterialTexturesFrom3ds(db, map, file.folder().c_str());
+    if (!file.Open(path, map)) return false;
+    Database3ds* db = file.db();
 
     const uint32_t meshCount = GetMeshCount3ds(db);
     std::vector<Mesh3ds*> meshes;

@@ -68,17 +68,13 @@ bool ExportMoveableTo3ds(CTrMvb* mvb, const char* path, const char* textureName,
         return false;
     }
     Database3ds* db = nullptr;
-    if (!CreateExportDatabase3ds(&db, error)) {
-        if (db) ReleaseDatabase3ds(&db);
-        return false;
-    }
+    if (!BeginExport3ds(&db, textureName, error)) return false;
     auto fail = [&]() {
         std::string text = ErrorListText3ds();
         if (db) ReleaseDatabase3ds(&db);
         if (error) *error = text;
         return false;
     };
-    if (!PutExportMaterial3ds(db, textureName)) return fail();
 
     const size_t meshCount = mvb->meshes.size();
     CTrMvb* body = nullptr;

@@ -390,10 +390,9 @@ bool BuildMoveableFrom3ds(Database3ds* db, CTrMvb* target, int count, bool withL
 bool ImportMoveableFrom3ds(CTrMvb* target, const char* path, bool withLights, bool tr4) {
     if (!target || !path) return false;
     Import3dsFile file;
-    if (!file.Open(path)) return false;
-    Database3ds* db = file.db();
     MaterialTextureMap map;
-    LoadMaterialTexturesFrom3ds(db, map, file.folder().c_str());
+    if (!file.Open(path, map)) return false;
+    Database3ds* db = file.db();
 
     CTrMvb built;
     bool ok = false;

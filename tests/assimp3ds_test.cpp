@@ -129,7 +129,9 @@ TEST(Assimp3ds, ReadsEveryExportOfTheRealLevels) {
                 std::set<int64_t> times{int64_t(track->frameCount) - 1};
                 for (int i = 0; i + 1 < track->keyCount(); ++i) times.insert(int64_t(i) * track->interval);
                 EXPECT_EQ(channel->mNumRotationKeys, times.size()) << name;
-                if (m == 0) EXPECT_EQ(channel->mNumPositionKeys, times.size());
+                if (m == 0) {
+                    EXPECT_EQ(channel->mNumPositionKeys, times.size());
+                }
             }
         }
         for (auto& mesh : level.staticMeshList) {

@@ -112,6 +112,19 @@ size_t MeshDifferences(const CTrLstMsh& a, const TrMeshRecord& ma, const CTrLstM
     return missing + size_t(std::count(taken.begin(), taken.end(), false));
 }
 
+// MeshDifferences of every mesh of two moveables.
+template <class Shade>
+size_t MoveableDifferences(const CTrMvb& was, const CTrMvb& is, Shade shade) {
+    EXPECT_EQ(is.meshCount(), was.meshCount()) << "moveable " << was.objectId;
+    size_t total = 0;
+    for (size_t m = 0; m < was.meshCount() && m < is.meshCount(); ++m) {
+        const size_t d = MeshDifferences(was, was.meshes[m], is, is.meshes[m], shade);
+        EXPECT_EQ(d, 0u) << "moveable " << was.objectId << " mesh " << m;
+        total += d;
+    }
+    return total;
+}
+
 // The colour a texel keeps in the level's file: a Tomb Raider I level holds palette indices.
 std::function<uint16_t(uint16_t)> ShadeOf(const CTrLevel& level) {
     if (level.version != TrVersion1) return [](uint16_t t) { return t; };
@@ -146,6 +159,7 @@ protected:
         // machine has a memory file system, they take no time.
         if (IsDirectory("/dev/shm")) setenv("TMPDIR", "/dev/shm", 0);
         dir_ = std::make_unique<test::TempDir>();
+        scoped_ = std::make_unique<ScopedMessageBackend>(&messages_);
         levels_ = test::RealLevelFiles();
         levels_.erase(std::remove_if(levels_.begin(), levels_.end(),
                                      [](const test::RealLevel& l) { return l.unsupported; }),
@@ -161,14 +175,14 @@ protected:
     std::vector<test::RealLevel> levels_;
     std::unique_ptr<test::TempDir> dir_;
     ScriptedMessageBackend messages_;
+    std::unique_ptr<ScopedMessageBackend> scoped_;
 };
 
 TEST_F(Convert3dsLevels, MoveablesAndStaticMeshesComeBack) {
-    ScopedMessageBackend scoped(&messages_);
     for (const test::RealLevel& file : levels_) {
         SCOPED_TRACE(file.path);
-        auto reference = Load(file.path);
-        auto work = Load(file.path);
+        // The level as loaded, and the copy that takes the imports.
+        std::unique_ptr<CTrLevel> reference = Load(file.path), work = Load(file.path);
         ASSERT_TRUE(reference && work);
         const bool tr4 = work->version == TrVersion4;
         std::vector<int> chosen(work->moveableList.size(), -1);
@@ -218,12 +232,7 @@ TEST_F(Convert3dsLevels, MoveablesAndStaticMeshesComeBack) {
         for (size_t j = 0; j < reference->moveableList.size(); ++j) {
             const CTrMvb& was = *reference->moveableList[j];
             const CTrMvb& is = *back->moveableList[j];
-            ASSERT_EQ(is.meshCount(), was.meshCount());
-            for (size_t m = 0; m < was.meshCount(); ++m) {
-                size_t d = MeshDifferences(was, was.meshes[m], is, is.meshes[m], shade);
-                EXPECT_EQ(d, 0u) << "moveable " << was.objectId << " mesh " << m;
-                faceErrors += d;
-            }
+            faceErrors += MoveableDifferences(was, is, shade);
             EXPECT_EQ(is.meshTree, was.meshTree) << "moveable " << was.objectId;
             if (chosen[j] < 0) continue;
             const auto* a = dynamic_cast<const CTRAnimTrack*>(was.animations->GetTrack(chosen[j]));
@@ -271,11 +280,9 @@ TEST_F(Convert3dsLevels, MoveablesAndStaticMeshesComeBack) {
 }
 
 TEST_F(Convert3dsLevels, EveryMeshOfEveryMoveableComesBack) {
-    ScopedMessageBackend scoped(&messages_);
     for (const test::RealLevel& file : levels_) {
         SCOPED_TRACE(file.path);
-        auto reference = Load(file.path);
-        auto work = Load(file.path);
+        std::unique_ptr<CTrLevel> reference = Load(file.path), work = Load(file.path);
         ASSERT_TRUE(reference && work);
         const bool tr4 = work->version == TrVersion4;
         for (auto& mvb : work->moveableList) {
@@ -300,12 +307,7 @@ TEST_F(Convert3dsLevels, EveryMeshOfEveryMoveableComesBack) {
         for (size_t j = 0; j < reference->moveableList.size(); ++j) {
             const CTrMvb& was = *reference->moveableList[j];
             const CTrMvb& is = *back->moveableList[j];
-            ASSERT_EQ(is.meshCount(), was.meshCount());
-            for (size_t m = 0; m < was.meshCount(); ++m) {
-                size_t d = MeshDifferences(was, was.meshes[m], is, is.meshes[m], shade);
-                EXPECT_EQ(d, 0u) << "moveable " << was.objectId << " mesh " << m;
-                faceErrors += d;
-            }
+            faceErrors += MoveableDifferences(was, is, shade);
         }
         EXPECT_EQ(faceErrors, 0u);
     }
