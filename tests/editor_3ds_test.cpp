@@ -216,15 +216,7 @@ private:
 };
 
 bool OnPath(const char* program) {
-    const char* path = std::getenv("PATH");
-    std::string dirs = path ? path : "";
-    for (size_t start = 0; start <= dirs.size();) {
-        size_t end = dirs.find(':', start);
-        if (end == std::string::npos) end = dirs.size();
-        if (FileExists(dirs.substr(start, end - start) + "/" + program)) return true;
-        start = end + 1;
-    }
-    return false;
+    return std::system(("command -v " + std::string(program) + " >/dev/null").c_str()) == 0;
 }
 
 // Pumps the editor's events until done() or the time runs out.
@@ -236,6 +228,14 @@ bool PumpUntil(Done done, double seconds) {
         wxMilliSleep(20);
     }
     return done();
+}
+
+// A picture of the screen in $LITHOSCOPE_SHOTS, when it is set (to look at by eye).
+void Screenshot(const std::string& name) {
+    if (const char* shots = std::getenv("LITHOSCOPE_SHOTS")) {
+        Child shot({"import", "-window", "root", std::string(shots) + "/" + name});
+        PumpUntil([&] { return !shot.Running(); }, 10.0);
+    }
 }
 
 TEST_F(Editor3dsTest, ExportFromTheContextMenuWithRealEvents) {
@@ -267,16 +267,12 @@ TEST_F(Editor3dsTest, ExportFromTheContextMenuWithRealEvents) {
     const std::string target = dir_.file("from-menu.3ds");
     const std::string script = StrFormat(
         "sleep 0.5; xdotool mousemove %d %d; sleep 0.3; xdotool click 3; sleep 1;"
-        "xdotool key Down; sleep 0.2; xdotool key Down; sleep 0.2; xdotool key Return; sleep 2;"
+        "xdotool key Down; sleep 0.2; xdotool key Down; sleep 0.2; xdotool key Return;"
+        "xdotool search --sync --onlyvisible --name 'Select a file' >/dev/null; sleep 1;"
         "xdotool key ctrl+a; xdotool type --delay 15 '%s'; sleep 0.5; xdotool key Return",
         at.x, at.y, target.c_str());
     Child driver({"bash", "-c", script});
-    const bool written = PumpUntil([&] { return FileExists(target); }, 30.0);
-    if (const char* shots = std::getenv("LITHOSCOPE_SHOTS")) {
-        Child shot({"import", "-window", "root", std::string(shots) + "/export-from-menu.png"});
-        PumpUntil([&] { return !shot.Running(); }, 10.0);
-    }
-    EXPECT_TRUE(written) << "the context menu's export wrote nothing";
+    EXPECT_TRUE(PumpUntil([&] { return FileExists(target); }, 30.0)) << "the menu's export wrote nothing";
     EXPECT_TRUE(FileExists(dir_.file("rom-menu.tga")));  // the name's last 8 characters
     PumpUntil([&] { return !driver.Running(); }, 10.0);
 
@@ -288,18 +284,12 @@ TEST_F(Editor3dsTest, ExportFromTheContextMenuWithRealEvents) {
     wxRadioButton* animation = dialog.AnimationButton();
     const wxPoint button = animation->ClientToScreen(wxPoint(8, animation->GetSize().y / 2));
     EXPECT_FALSE(dialog.List()->IsEnabled());
-    if (const char* shots = std::getenv("LITHOSCOPE_SHOTS")) {
-        Child shot({"import", "-window", "root", std::string(shots) + "/import-dialog-opened.png"});
-        PumpUntil([&] { return !shot.Running(); }, 10.0);
-    }
+    Screenshot("import-dialog-opened.png");
     Child click({"bash", "-c", StrFormat("xdotool mousemove %d %d; sleep 0.2; xdotool click 1", button.x, button.y)});
     EXPECT_TRUE(PumpUntil([&] { return dialog.List()->IsEnabled(); }, 10.0));
     EXPECT_FALSE(dialog.KeepDummiesBox()->IsEnabled());
     PumpUntil([] { return false; }, 0.5);
-    if (const char* shots = std::getenv("LITHOSCOPE_SHOTS")) {
-        Child shot({"import", "-window", "root", std::string(shots) + "/import-dialog.png"});
-        PumpUntil([&] { return !shot.Running(); }, 10.0);
-    }
+    Screenshot("import-dialog.png");
     dialog.Hide();
     wxSetAssertHandler(&test::FailOnAssert);
 }
