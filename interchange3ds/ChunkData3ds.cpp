@@ -34,20 +34,9 @@ bool CountFits(size_t count) {
     return true;
 }
 
-uint32_t StringLimit(uint32_t tag, uint32_t bodyLength) {
-    switch (tag) {
-    case Tag3ds::BitMap:
-    case Tag3ds::ProcName:
-    case Tag3ds::SpotProjector: return 12;
-    case Tag3ds::MatMapName:
-    case Tag3ds::MatName: return 16;
-    case Tag3ds::ViewCamera:
-    case Tag3ds::NamedObject:
-    case Tag3ds::LightExclude:
-    case Tag3ds::InstanceName: return 10;
-    default: return bodyLength;  // 0x8002, 0x8003, 0x80F0: the chunk's length
-    }
-}
+// Names are read whole, bounded by their chunk: the records that take them cut a name
+// longer than its field (with a warning) rather than refusing the file.
+uint32_t StringLimit(uint32_t, uint32_t bodyLength) { return bodyLength; }
 
 void ReadTrackKeys(TrackData3ds& track, uint32_t& count, uint64_t minValueSize) {
     TrackHeader3ds h;
@@ -185,10 +174,10 @@ void BoundBoxData3ds::Write() const {
 void StringData3ds::Read(uint32_t tag, uint32_t bodyLength) { ReadString3ds(&value, StringLimit(tag, bodyLength)); }
 void StringData3ds::Write() const { WriteString3ds(value); }
 
-void BoxMapData3ds::Read(uint32_t, uint32_t) {
+void BoxMapData3ds::Read(uint32_t, uint32_t bodyLength) {
     for (std::string& name : names) {
         if (Pending()) return;
-        ReadString3ds(&name, 16);
+        ReadString3ds(&name, bodyLength);
     }
 }
 void BoxMapData3ds::Write() const {
@@ -236,8 +225,8 @@ void FaceArrayData3ds::Write() const {
     for (const Face3ds& f : faces) WriteFace3ds(f);
 }
 
-void MaterialGroupData3ds::Read(uint32_t, uint32_t) {
-    ReadString3ds(&name, 16);
+void MaterialGroupData3ds::Read(uint32_t, uint32_t bodyLength) {
+    ReadString3ds(&name, bodyLength);
     if (Pending()) return;
     uint16_t count = 0;
     ReadUShort3ds(&count);
@@ -392,8 +381,8 @@ void KfHeaderData3ds::Write() const {
     WriteULong3ds(animLength);
 }
 
-void NodeHeaderData3ds::Read(uint32_t, uint32_t) {
-    ReadString3ds(&objName, 10);
+void NodeHeaderData3ds::Read(uint32_t, uint32_t bodyLength) {
+    ReadString3ds(&objName, bodyLength);
     if (!Pending()) ReadUShort3ds(&flags1);
     if (!Pending()) ReadUShort3ds(&flags2);
     uint16_t parent = 0xFFFF;
@@ -679,9 +668,10 @@ void SkipChunkFixedData3ds(Chunk3ds* chunk) {
     uint32_t fixed = 0;
     std::string text;
     switch (chunk->tag) {
-    case 0x1100: case 0x4181: case 0xA300: ReadString3ds(&text, 12); return;
-    case 0x3080: case 0x4000: case 0xB011: ReadString3ds(&text, 10); return;
-    case 0xA000: ReadString3ds(&text, 16); return;
+    // Names of any length up to their chunk's end (cut later by the records).
+    case 0x1100: case 0x4181: case 0xA300: case 0x3080: case 0x4000: case 0xB011: case 0xA000:
+        ReadString3ds(&text, end > body ? end - body : 0);
+        return;
     case 0xB00A: {
         uint16_t revision;
         uint32_t length;
@@ -691,7 +681,7 @@ void SkipChunkFixedData3ds(Chunk3ds* chunk) {
         return;
     }
     case 0xB010:
-        ReadString3ds(&text, 10);
+        ReadString3ds(&text, end > body ? end - body : 0);
         fixed = FileTell3ds() - body + 6;
         break;
     case 0x4120: {

@@ -4,6 +4,9 @@
 #include <new>
 
 #include "interchange3ds/Chunk3ds.h"
+#include "interchange3ds/Keyframer3ds.h"
+#include "interchange3ds/Material3ds.h"
+#include "interchange3ds/Mesh3ds.h"
 #include "interchange3ds/Values3ds.h"
 
 namespace lithoscope {
@@ -430,7 +433,8 @@ void UpdateObjectList3ds(Database3ds* db) {
             NameListEntry3ds e;
             e.chunk = obj;
             if (name) {
-                e.name = name->value;
+                // Listed as the records hold them: cut to their fields.
+                e.name = FieldName3ds(name->value, sizeof Mesh3ds().name);
                 e.hasName = true;
             }
             list->list.push_back(std::move(e));
@@ -460,7 +464,7 @@ void UpdateMaterialList3ds(Database3ds* db) {
                 auto* name = ReadChunkDataAs3ds<StringData3ds>(nameChunk);
                 if (Pending()) break;
                 if (name) {
-                    e.name = name->value;
+                    e.name = FieldName3ds(name->value, sizeof Material3ds().name);
                     e.hasName = true;
                 }
             }
@@ -488,13 +492,13 @@ void UpdateNodeList3ds(Database3ds* db) {
                 auto* h = ReadChunkDataAs3ds<NodeHeaderData3ds>(header);
                 if (Pending()) break;
                 if (h) {
-                    e.name = h->objName;
+                    e.name = FieldName3ds(h->objName, sizeof ObjectMotion3ds().name);
                     e.hasName = true;
                     if (node->tag == Tag3ds::ObjectNode) {
                         if (Chunk3ds* inst = DirectChild(node, Tag3ds::InstanceName)) {
                             auto* s = ReadChunkDataAs3ds<StringData3ds>(inst);
                             if (Pending()) break;
-                            if (s) e.name += "." + s->value;
+                            if (s) e.name += "." + FieldName3ds(s->value, kInstanceField3ds);
                         }
                     }
                 }

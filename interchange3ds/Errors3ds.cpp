@@ -1,6 +1,24 @@
 #include "interchange3ds/Errors3ds.h"
 
+#include <algorithm>
+
 namespace lithoscope {
+
+namespace {
+std::vector<std::string>& WarningList() {
+    static std::vector<std::string> list;
+    return list;
+}
+}  // namespace
+
+void PushWarning3ds(const std::string& text) {
+    std::vector<std::string>& list = WarningList();
+    // A bounded list: a hostile file can't make it grow without end.
+    if (list.size() < 256 && std::find(list.begin(), list.end(), text) == list.end())
+        list.push_back(text);
+}
+
+const std::vector<std::string>& Warnings3ds() { return WarningList(); }
 
 ErrorEntry3ds g_ErrorList3ds[kErrorSlots3ds] = {};
 ErrorEntry3ds g_ErrorOverflow3ds = {0, nullptr};
@@ -78,6 +96,7 @@ void PushError3ds(int32_t code) {
 void ClearErrorList3ds() {
     g_bErrorPending3ds = false;
     for (ErrorEntry3ds& e : g_ErrorList3ds) e.code = 0;
+    WarningList().clear();
 }
 
 void DumpErrorList3ds(FILE* stream) {

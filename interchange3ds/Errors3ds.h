@@ -13,6 +13,8 @@
 //   the flag after each call.
 #include <cstdint>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 namespace lithoscope {
 
@@ -63,6 +65,11 @@ void ClearErrorList3ds();
 // "%s\n" for each recorded error, newest first.
 void DumpErrorList3ds(FILE* stream);
 const char* ErrorText3ds(int32_t code);
+
+// Notes of a read that went on past something it had to change (a name longer than its
+// field, cut). Each text is kept once; ClearErrorList3ds empties the list too.
+void PushWarning3ds(const std::string& text);
+const std::vector<std::string>& Warnings3ds();
 
 inline bool IsErrorPending3ds() { return g_bErrorPending3ds; }
 

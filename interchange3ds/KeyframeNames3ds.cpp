@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "interchange3ds/Chunk3ds.h"
+#include "interchange3ds/Keyframer3ds.h"
 
 namespace lithoscope {
 
@@ -44,7 +45,7 @@ std::string InstanceOf(Chunk3ds* node) {
     Chunk3ds* inst = DirectChild(node, Tag3ds::InstanceName);
     if (!inst) return std::string();
     auto* s = ReadChunkDataAs3ds<StringData3ds>(inst);
-    return s ? s->value : std::string();
+    return s ? FieldName3ds(s->value, kInstanceField3ds) : std::string();
 }
 
 }  // namespace
@@ -78,7 +79,7 @@ void ComposeKeyframeNames3ds(Database3ds* db) {
             auto* h = ReadChunkDataAs3ds<NodeHeaderData3ds>(e.header);
             if (Pending()) return;
             if (h) {
-                e.name = h->objName;
+                e.name = FieldName3ds(h->objName, sizeof ObjectMotion3ds().name);
                 e.parent = h->parentIndex;
             }
         }

@@ -62,7 +62,7 @@ void ReadNodeChild(Chunk3ds* c, ObjectMotion3ds* om) {
         break;
     case Tag3ds::InstanceName:
         if (StringData3ds* d = ChunkDataOrError3ds<StringData3ds>(c))
-            CopyName3ds(om->instance, sizeof om->instance, d->value);
+            CopyName3ds(om->instance, kInstanceField3ds, d->value);
         break;
     case Tag3ds::Pivot:
         if (PointData3ds* d = ChunkDataOrError3ds<PointData3ds>(c)) om->pivot = d->value;

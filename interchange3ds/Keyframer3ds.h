@@ -52,6 +52,9 @@ struct ObjectMotion3ds {
     float morphSmooth = 24.0f;
 };
 
+// Instance names hold 10 characters at most (the record's field has room for 11).
+constexpr size_t kInstanceField3ds = 11;
+
 // The name of an object node that carries no bounding box.
 constexpr const char* kDummyNodeName3ds = "$$$DUMMY";
 

@@ -80,17 +80,30 @@ float ReadPercent(Chunk3ds* chunk) {
     return 0.0f;
 }
 
-// A colour chunk: 0x0011 is required; a 0x0012 replaces it.
+// A colour chunk: byte colours (0x0011, or its gamma-corrected 0x0012) or, as other 3D
+// tools write them, float colours (0x0010, 0x0013), read alike; the gamma-corrected one
+// wins. A chunk with none of them gives ERR_UNFOUND_CHUNK.
+float ClampedComponent(float v) { return v > 0 ? (v < 1.0f ? v : 1.0f) : 0.0f; }
+
 void ReadColor(Chunk3ds* chunk, Color3ds* out) {
-    Chunk3ds* c24 = FindDirectChild3ds(chunk, Tag3ds::Color24);
-    if (!c24) {
+    Chunk3ds* plain = nullptr;
+    Chunk3ds* corrected = nullptr;
+    for (Chunk3ds* c = chunk->Child(); c; c = c->Next()) {
+        if ((c->tag == Tag3ds::Color24 || c->tag == Tag3ds::ColorF) && !plain) plain = c;
+        if ((c->tag == Tag3ds::LinColor24 || c->tag == Tag3ds::LinColorF) && !corrected) corrected = c;
+    }
+    Chunk3ds* use = corrected ? corrected : plain;
+    if (!use) {
         PushError3ds(ERR_UNFOUND_CHUNK);
         return;
     }
-    Chunk3ds* lin = FindDirectChild3ds(chunk, Tag3ds::LinColor24);
-    Color24Data3ds* d = ChunkDataOrError3ds<Color24Data3ds>(lin ? lin : c24);
-    if (!d) return;
-    *out = {ByteColor(d->red), ByteColor(d->green), ByteColor(d->blue)};
+    if (use->tag == Tag3ds::Color24 || use->tag == Tag3ds::LinColor24) {
+        Color24Data3ds* d = ChunkDataOrError3ds<Color24Data3ds>(use);
+        if (d) *out = {ByteColor(d->red), ByteColor(d->green), ByteColor(d->blue)};
+        return;
+    }
+    ColorFData3ds* d = ChunkDataOrError3ds<ColorFData3ds>(use);
+    if (d) *out = {ClampedComponent(d->red), ClampedComponent(d->green), ClampedComponent(d->blue)};
 }
 
 void ReadTintColor(Chunk3ds* chunk, Color3ds* out) {

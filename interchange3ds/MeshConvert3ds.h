@@ -1,14 +1,25 @@
 #pragma once
-// Glue shared by the 3DS exports: creating a mesh-file database with the scene settings and
-// saving it to disk.
+// Meshes to and from 3D Studio files, and the glue every 3DS export shares: creating a
+// mesh-file database with the scene settings and writing it, with its texture picture,
+// to disk.
 //
-// A toolkit failure never ends the process: the functions return false and give the error
-// list's text (newest first) through the optional error string.
+// A toolkit failure never ends the process: exports return false with the error text
+// (newest first); imports show what went wrong and return false, leaving the target as it
+// was. Files are written safely: a failed export leaves the .3ds and its picture as they
+// were.
 #include <string>
+#include <vector>
 
 #include "interchange3ds/Chunk3ds.h"
+#include "interchange3ds/Mesh3ds.h"
 
 namespace lithoscope {
+
+class CTrLevel;
+class CTrLstMsh;
+class CTrObjGfx;
+struct MaterialTextureMap;
+struct TrMeshRecord;
 
 // Clears the error list, creates a mesh-file database (kind 1) and writes the ambient light,
 // the gradient background and the (unused) fog settings. False, with *db released and null,
@@ -20,7 +31,86 @@ bool CreateExportDatabase3ds(Database3ds** db, std::string* error = nullptr);
 // case). False with the error text on any toolkit error.
 bool SaveExportDatabase3ds(Database3ds** db, const char* path, std::string* error = nullptr);
 
+// The database's file image, built in memory; releases *db in every case.
+bool RenderExportDatabase3ds(Database3ds** db, std::vector<uint8_t>* image,
+                             std::string* error = nullptr);
+
+// Writes the .3ds image to path and, when page is given, the page as a 32-bit TGA at
+// texturePath first. When either write fails, both files are left as they were.
+bool WriteExportFiles3ds(const std::string& path, const std::vector<uint8_t>& image,
+                         const std::string& texturePath, const CTrObjGfx* page,
+                         std::string* error = nullptr);
+
 // The toolkit's error list as text, newest first, one error a line.
 std::string ErrorListText3ds();
+
+// The texture picture's path of an export: the folder of path, textureName, ".tga".
+std::string ExportTexturePath3ds(const std::string& path, const std::string& textureName);
+
+// The "tile0" material whose texture map is textureName.tga; false on a toolkit error.
+bool PutExportMaterial3ds(Database3ds* db, const std::string& textureName);
+// CreateExportDatabase3ds and the material; false (database released, the reason in
+// error) when either fails.
+bool BeginExport3ds(Database3ds** db, const std::string& textureName, std::string* error);
+
+// Writes mesh meshIndex of the list as a .3ds file at path (an object "M" with the material
+// "tile0") and the list's page beside it as textureName.tga. A mesh without faces writes
+// no object and no picture; the file is still saved.
+bool ExportMeshTo3ds(CTrLstMsh* list, int meshIndex, const char* path, const char* textureName,
+                     std::string* error = nullptr);
+
+// One Mesh3ds named name from a mesh and its owner's page, every face with vertices of its
+// own, placed at (ox, oy, oz) (level axes). False when the mesh has no face or vertex, is
+// too large for the format, or on a toolkit error.
+bool WriteMeshObjectTo3ds(Database3ds* db, const char* name, const CTrObjGfx* page,
+                          const TrMeshRecord* mesh, float ox, float oy, float oz);
+
+// Reads every triangle mesh of the file into one mesh record and gives it to target with a
+// page built from the materials' pictures. withLights: vertex lights instead of normals;
+// tr4: the object textures are marked as triangles for a Tomb Raider IV level. False (with
+// a message, target unchanged) when the file can't be read, holds no mesh or its texels
+// can't be packed.
+bool ImportMeshFrom3ds(CTrLevel* level, CTrLstMsh* target, const char* path, bool withLights,
+                       bool tr4);
+
+// For each material with a texture map, its picture (looked up in folder, then ignoring
+// case); a picture that can't be loaded is reported and its faces are dropped.
+void LoadMaterialTexturesFrom3ds(Database3ds* db, MaterialTextureMap& map, const char* folder);
+
+// Appends the mesh's vertices (level axes) and, for each material group whose material has
+// a picture, one triangle per face with its object texture (noted in the material's uses,
+// owner ownerMesh). The counters run across the meshes of one record.
+void AppendMeshFrom3ds(TrMeshRecord* out, Database3ds* db, const Mesh3ds* mesh, int& vertexCount,
+                       int& triangleCount, MaterialTextureMap* map, bool tr4, int ownerMesh = 0);
+
+// ---- Shared by the imports ----
+
+// An imported file: the database read from it (released at destruction, with the files).
+class Import3dsFile {
+public:
+    Import3dsFile() = default;
+    ~Import3dsFile();
+    Import3dsFile(const Import3dsFile&) = delete;
+    Import3dsFile& operator=(const Import3dsFile&) = delete;
+
+    // Clears the error list, reads the file and the pictures of its materials into map;
+    // false (and the "Erreur 3DS" message with the reason) when it can't be read.
+    bool Open(const std::string& path, MaterialTextureMap& map);
+    Database3ds* db() const { return db_; }
+    const std::string& folder() const { return folder_; }
+
+private:
+    Database3ds* db_ = nullptr;
+    std::string folder_;
+};
+
+// Shows an error of an import (error icon, OK).
+void ShowImportError3ds(const std::string& text);
+// Writes the warnings of the toolkit's last read (names cut...) to the level log.
+void LogImportWarnings3ds(const std::string& path);
+// A 3DS vertex in level axes: x = X, y = -Z, z = Y, each truncated (and kept to 16 bits).
+void ImportVertex3ds(const Point3ds& p, int* x, int* y, int* z);
+// Converts the pictures of the used records to ARGB1555.
+void ConvertUsedTextures3ds(MaterialTextureMap& map);
 
 }  // namespace lithoscope

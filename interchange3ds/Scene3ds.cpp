@@ -1,5 +1,6 @@
 #include "interchange3ds/Scene3ds.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace lithoscope {
@@ -57,11 +58,19 @@ void PutColorF3ds(Chunk3ds* parent, uint32_t tag, const Color3ds& color, bool ap
     data->blue = color.b;
 }
 
+std::string FieldName3ds(const std::string& src, size_t size) {
+    const size_t nul = src.find('\0');
+    const size_t length = nul == std::string::npos ? src.size() : nul;
+    return src.substr(0, std::min(length, size - 1));
+}
+
 void CopyName3ds(char* field, size_t size, const std::string& src) {
-    const size_t n = src.size() < size ? src.size() : size - 1;
-    std::memcpy(field, src.data(), n);
-    std::memset(field + n, 0, size - n);
-    if (src.size() >= size) PushError3ds(ERR_STRING_TOO_LONG);
+    const std::string cut = FieldName3ds(src, size);
+    std::memcpy(field, cut.data(), cut.size());
+    std::memset(field + cut.size(), 0, size - cut.size());
+    if (cut.size() < src.size() && src.find('\0') >= size - 1)
+        PushWarning3ds("name \"" + src + "\" is longer than " + std::to_string(size - 1) +
+                       " characters: cut to \"" + cut + "\"");
 }
 
 std::string FieldText3ds(const char* field, size_t size) {

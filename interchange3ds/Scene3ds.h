@@ -184,9 +184,11 @@ T* ChunkDataOrError3ds(Chunk3ds* chunk) {
 
 // Colours and names in and out of chunk data.
 void PutColorF3ds(Chunk3ds* parent, uint32_t tag, const Color3ds& color, bool append);
-// Copies src into a fixed field of size bytes (NUL included); ERR_STRING_TOO_LONG when it
-// does not fit (the field then holds the text cut to size - 1).
+// Copies a name read from a file into a fixed field of size bytes (NUL included); a longer
+// name is cut to size - 1 characters and a warning says so (Warnings3ds).
 void CopyName3ds(char* field, size_t size, const std::string& src);
+// The name as a field of size bytes holds it: cut to size - 1 characters.
+std::string FieldName3ds(const std::string& src, size_t size);
 // The text of a fixed field (up to its first NUL, at most size bytes); ERR_STRING_TOO_LONG
 // when the field holds no NUL.
 std::string FieldText3ds(const char* field, size_t size);

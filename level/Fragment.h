@@ -13,6 +13,7 @@ namespace lithoscope {
 
 class CTrLevel;
 class CTrLstMsh;
+struct MaterialTextureMap;
 struct TrMeshRecord;
 
 // Kinds of texture users.
@@ -109,6 +110,11 @@ public:
     // Every rectangle and triangle of the given level meshes (last first, dummies skipped).
     static std::vector<CFragment> CollectMeshFragments(CTrLevel& level,
                                                        const std::vector<TrMeshRecord*>& meshes);
+
+    // Every face of imported meshes that takes its texels from a material's picture (the
+    // uses of the map's records), cut from that picture taken as stacked 256-row bands.
+    static std::vector<CFragment> CollectMaterialFragments(MaterialTextureMap& map,
+                                                           std::vector<TrMeshRecord>& meshes);
 
     // Every texture use of the level's object model (moveable and static-mesh faces,
     // sprite-list textures), its animated-texture entries and room faces, for the save.

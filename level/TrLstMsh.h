@@ -10,6 +10,7 @@
 namespace lithoscope {
 
 class CTrLevel;
+struct MaterialTextureMap;
 
 // A box in object files: min x, y, z, then max x, y, z as floats.
 void ReadBox(ByteReader& in, BoundingBox& b);
@@ -45,6 +46,9 @@ public:
     // lights become 8192 minus the level's value.
     void SetMeshesFromLevel(CTrLevel& level, const std::vector<const TrMeshRecord*>& levelMeshes,
                             int pageWidth, int pageHeight);
+    // Clears the list, takes the imported meshes and builds the page from the materials'
+    // pictures they use. Throws FragmentPackError when the texels can't be packed.
+    void SetImportedMeshes(std::vector<TrMeshRecord>&& imported, MaterialTextureMap& map);
     // Puts mesh sourceIndex of source in place of mesh targetIndex, with one page for the
     // kept meshes and the new one. False (nothing changed) when an index is out of range.
     bool ReplaceMesh(const CTrLstMsh& source, int sourceIndex, unsigned targetIndex);

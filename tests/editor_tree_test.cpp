@@ -533,10 +533,10 @@ TEST_F(DragTest, NodeCommandsOfThisBuild) {
     auto* moveable = dynamic_cast<CHandleMoveable*>(tree->GetNode(Children(*tree, tree->m_pMoveablesNode->GetItem()).at(0)));
     ASSERT_NE(moveable, nullptr);
 
-    // The 3D Studio entries are there, disabled; menu ids come back as the commands.
+    // The 3D Studio entries are there; menu ids come back as the commands.
     wxMenu* menu = moveable->CreateContextMenu();
     ASSERT_NE(menu->FindItem(WxCommand(32797)), nullptr);
-    EXPECT_FALSE(menu->IsEnabled(WxCommand(32797)));
+    EXPECT_TRUE(menu->IsEnabled(WxCommand(32797)));
     EXPECT_TRUE(menu->IsEnabled(WxCommand(32841)));
     moveable->ReleaseContextMenu();
     EXPECT_EQ(ResourceCommand(WxCommand(32841)), 32841);

@@ -270,10 +270,29 @@ TEST_F(Material3dsTest, HandMadeEntriesReadOrFailCleanly) {
         ReleaseMaterial3ds(&r);
         ClearErrorList3ds();
     }
-    // A colour without its 0x0011 child.
+    // Colours as other tools write them: floats (0x0010), or only the gamma-corrected
+    // bytes (0x0012), read like byte colours.
+    std::vector<uint8_t> floats = MaterialFile({
+        Chunk3dsBytes(0xA000, Body3ds().str("m4")),
+        Chunk3dsBytes(0xA010, {}, {Chunk3dsBytes(0x0010, Body3ds().f32(1.0f).f32(0.5f).f32(2.0f))}),
+        Chunk3dsBytes(0xA020, {}, {Chunk3dsBytes(0x0012, Body3ds().u8(255).u8(0).u8(51))}),
+    });
+    {
+        ReadDatabase3dsFixture in(floats);
+        Material3ds* r = nullptr;
+        GetMaterialByIndex3ds(in.db(), 0, &r);
+        ASSERT_FALSE(g_bErrorPending3ds);
+        EXPECT_EQ(r->ambient.r, 1.0f);
+        EXPECT_EQ(r->ambient.g, 0.5f);
+        EXPECT_EQ(r->ambient.b, 1.0f);  // kept within 0..1
+        EXPECT_EQ(r->diffuse.r, 1.0f);
+        EXPECT_NEAR(r->diffuse.b, 0.2f, 1e-6);
+        ReleaseMaterial3ds(&r);
+    }
+    // A colour chunk without any colour.
     std::vector<uint8_t> noColor = MaterialFile({
         Chunk3dsBytes(0xA000, Body3ds().str("m3")),
-        Chunk3dsBytes(0xA010, {}, {Chunk3dsBytes(0x0012, Body3ds().u8(1).u8(2).u8(3))}),
+        Chunk3dsBytes(0xA010, {}, {Chunk3dsBytes(0x0030, Body3ds().u16(5))}),
     });
     {
         ReadDatabase3dsFixture in(noColor);

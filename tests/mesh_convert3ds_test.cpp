@@ -7,9 +7,15 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "fixtures/Db3dsBytes.h"
 #include "interchange3ds/Errors3ds.h"
 #include "interchange3ds/Files3ds.h"
+#include "interchange3ds/Material3ds.h"
 #include "interchange3ds/MeshConvert3ds.h"
+#include "level/Pixels.h"
+#include "level/TrLstMsh.h"
+#include "platform/Files.h"
+#include "platform/Messages.h"
 
 namespace lithoscope {
 namespace {
@@ -81,6 +87,99 @@ TEST(MeshConvert3ds, FailedSaveReturnsFalseWithErrorText) {
     EXPECT_FALSE(CreateExportDatabase3ds(nullptr, &error));
     EXPECT_FALSE(error.empty());
     ClearErrorList3ds();
+}
+
+// A mesh list of one mesh on a 64 x 768 page (three bands), every pixel showing its row.
+CTrLstMsh ThreeBandList() {
+    CTrLstMsh list;
+    list.width = 64;
+    list.height = 768;
+    list.bitsPerPixel = 16;
+    list.pixels.resize(64 * 768 * 2);
+    for (uint32_t y = 0; y < 768; ++y)
+        for (uint32_t x = 0; x < 64; ++x)
+            PutU16(&list.pixels[2 * (y * 64 + x)], uint16_t(0x8000 | (y & 0x7FFF)));
+    // Texture 0: tile 2, corners (10, 10) [adjustments 1, 255 -> -1], (20, 10), (20, 30), (10, 30).
+    TrObjectTextureRecord t;
+    t.setU16(2, 2);
+    const uint8_t corners[4][4] = {{1, 10, 255, 10}, {255, 20, 1, 10}, {255, 20, 255, 30}, {1, 10, 255, 30}};
+    for (int k = 0; k < 4; ++k) std::memcpy(t.corner(k), corners[k], 4);
+    list.textures.push_back(t);
+    list.meshes.resize(1);
+    TrMeshRecord& m = list.meshes[0];
+    m.Init(5, 1, 2, false, true);
+    for (int i = 0; i < 5; ++i) m.vertices[size_t(i)] = {int16_t(i * 10), int16_t(-i), int16_t(i + 100)};
+    for (int r = 0; r < 2; ++r)
+        for (int k = 0; k < 4; ++k) m.texturedRectangles[size_t(r)].setVertex(k, uint16_t((k + r) % 5));
+    for (int k = 0; k < 3; ++k) m.texturedTriangles[0].setVertex(k, uint16_t(k + 2));
+    return list;
+}
+
+TEST(MeshConvert3ds, MeshExportWritesFacesCornersAndPicture) {
+    test::TempDir dir;
+    CTrLstMsh list = ThreeBandList();
+    const std::string path = dir.file("mesh.3ds");
+    std::string error;
+    ASSERT_TRUE(ExportMeshTo3ds(&list, 0, path.c_str(), "pic", &error)) << error;
+    EXPECT_TRUE(FileExists(dir.file("pic.tga")));
+
+    test::ReadDatabase3dsFixture in(ReadBytes(path));
+    ASSERT_FALSE(IsErrorPending3ds());
+    Mesh3ds* mesh = nullptr;
+    GetMeshByName3ds(in.db(), "M", &mesh);
+    ASSERT_NE(mesh, nullptr);
+    // 2 rectangles and 1 triangle: 5 faces of their own 3 vertices each.
+    EXPECT_EQ(mesh->faceCount(), 5u);
+    EXPECT_EQ(mesh->vertexCount(), 15u);
+    // The last rectangle first: its corners 2, 1, 0 in level axes (x, z, -y).
+    const TrMeshVertex v = list.meshes[0].vertices[list.meshes[0].texturedRectangles[1].vertex(2)];
+    EXPECT_EQ(mesh->vertices[0].x, float(v.x));
+    EXPECT_EQ(mesh->vertices[0].y, float(v.z));
+    EXPECT_EQ(mesh->vertices[0].z, -float(v.y));
+    // Corner 2 of the texture: pixel (20 - 1, 30 - 1) of band 2 on the 64 x 768 page.
+    EXPECT_FLOAT_EQ(mesh->textureVertices[0].u, 19.0f / 63.0f);
+    EXPECT_FLOAT_EQ(mesh->textureVertices[0].v, 1.0f - (30.0f - 1.0f + 512.0f) / 767.0f);
+    ASSERT_EQ(mesh->materialGroupCount(), 1u);
+    EXPECT_STREQ(mesh->materialGroups[0].name, "tile0");
+    ReleaseMesh3ds(&mesh);
+    Material3ds* material = nullptr;
+    GetMaterialByIndex3ds(in.db(), 0, &material);
+    ASSERT_NE(material, nullptr);
+    EXPECT_STREQ(material->texture1().name, "pic.tga");
+    ReleaseMaterial3ds(&material);
+
+    // A mesh without faces: no object and no picture, the file all the same.
+    list.ClearMesh(0);
+    ASSERT_TRUE(ExportMeshTo3ds(&list, 0, dir.file("empty.3ds").c_str(), "nopic", &error)) << error;
+    EXPECT_FALSE(FileExists(dir.file("nopic.tga")));
+    test::ReadDatabase3dsFixture empty(ReadBytes(dir.file("empty.3ds")));
+    EXPECT_EQ(GetMeshCount3ds(empty.db()), 0u);
+}
+
+TEST(MeshConvert3ds, AFailedWriteChangesNothingAndAMissingPictureDropsItsFaces) {
+    test::TempDir dir;
+    ScriptedMessageBackend messages;
+    ScopedMessageBackend scoped(&messages);
+    CTrLstMsh list = ThreeBandList();
+    const std::string path = dir.file("mesh.3ds");
+    ASSERT_TRUE(ExportMeshTo3ds(&list, 0, path.c_str(), "mesh"));
+    const std::vector<uint8_t> oldFile = ReadBytes(path), oldPicture = ReadBytes(dir.file("mesh.tga"));
+    list.meshes[0].vertices[0].x = 1234;
+    for (SafeWriteFault fault : {SafeWriteFault::Create, SafeWriteFault::Rename}) {
+        SetSafeWriteFault(fault);
+        std::string error;
+        EXPECT_FALSE(ExportMeshTo3ds(&list, 0, path.c_str(), "mesh", &error));
+        SetSafeWriteFault(SafeWriteFault::None);
+        EXPECT_FALSE(error.empty());
+        EXPECT_EQ(ReadBytes(path), oldFile);
+        EXPECT_EQ(ReadBytes(dir.file("mesh.tga")), oldPicture);
+    }
+    std::remove(dir.file("mesh.tga").c_str());
+    CTrLstMsh bare;
+    ASSERT_TRUE(ImportMeshFrom3ds(nullptr, &bare, path.c_str(), false, false));
+    EXPECT_TRUE(messages.Saw("Error loading the texture '" + dir.file("mesh.tga") + "' for material 'tile0'"));
+    EXPECT_TRUE(bare.meshes[0].texturedTriangles.empty());
+    EXPECT_FALSE(bare.meshes[0].vertices.empty());
 }
 
 }  // namespace

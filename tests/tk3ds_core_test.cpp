@@ -10,6 +10,7 @@
 #include "interchange3ds/Chunk3ds.h"
 #include "interchange3ds/Errors3ds.h"
 #include "interchange3ds/Files3ds.h"
+#include "interchange3ds/Mesh3ds.h"
 #include "interchange3ds/Values3ds.h"
 #include "platform/Files.h"
 
@@ -531,20 +532,23 @@ TEST_F(ToolkitTest, CatalogueEdgeCases) {
     ASSERT_NE(groups, nullptr);
     EXPECT_EQ(groups->groups, (std::vector<uint32_t>{1, 2, 4}));
 
-    // Object names: 10 characters read, 11 make the tree read fail.
+    // Object names: 10 characters read as they are; a longer one (as other tools write
+    // them) reads too and is cut to 10, with a warning.
     for (int len : {10, 11}) {
         ClearErrorList3ds();
         Bytes obj = Chunk(0x4D4D, {}, {Chunk(0x3D3D, {}, {Chunk(0x4000, StrBody(std::string(len, 'n')), {Chunk(0x4100, {})})})});
         db = ReadBytes(obj);
-        if (len == 10) {
-            EXPECT_FALSE(g_bErrorPending3ds);
-        } else {
-            EXPECT_EQ(Codes().front(), ERR_READING_FILE);
-            EXPECT_EQ(Codes().back(), ERR_CREATING_DATABASE);
-        }
+        EXPECT_FALSE(g_bErrorPending3ds);
+        Mesh3ds* mesh = nullptr;
+        GetMeshByIndex3ds(db, 0, &mesh);
+        ASSERT_NE(mesh, nullptr);
+        EXPECT_EQ(std::string(mesh->name), std::string(10, 'n'));
+        EXPECT_EQ(Warnings3ds().size(), len == 10 ? 0u : 1u);
+        ReleaseMesh3ds(&mesh);
         ReleaseDatabase3ds(&db);
     }
     ClearErrorList3ds();
+    EXPECT_TRUE(Warnings3ds().empty());
 
     // A group with count 0 writes only its name and the count; a size-0 chunk gets its length.
     File3ds* out = CreateMemoryFile3ds("g");

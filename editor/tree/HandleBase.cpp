@@ -20,15 +20,6 @@
 
 namespace lithoscope {
 
-bool Is3dsExchangeAvailable() { return false; }
-
-void Enable3dsEntries(wxMenu& menu) {
-    // Export and import of meshes, static meshes and moveables; import into a collection.
-    static const int kIds[] = {32780, 32781, 32802, 32803, 32797, 32787, 32829, 32826};
-    for (int id : kIds)
-        if (menu.FindItem(WxCommand(id))) menu.Enable(WxCommand(id), Is3dsExchangeAvailable());
-}
-
 void AppendCommand(wxMenu& menu, int resourceId, const char* text) {
     menu.Append(WxCommand(resourceId), wxString::FromUTF8(text));
 }

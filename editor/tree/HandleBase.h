@@ -36,11 +36,6 @@ enum HandleType : int32_t {
     HandleTypeSounds = 12,
 };
 
-// Whether the 3D Studio commands of the node menus work in this build; their menu
-// entries are shown disabled until they do.
-bool Is3dsExchangeAvailable();
-// Enables or disables the 3D Studio entries of a node menu by that rule.
-void Enable3dsEntries(wxMenu& menu);
 // Appends the node command resourceId (32768 and up) to a node menu under its menu id.
 void AppendCommand(wxMenu& menu, int resourceId, const char* text);
 

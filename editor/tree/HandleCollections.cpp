@@ -202,7 +202,6 @@ namespace {
 wxMenu* CollectionMenu(std::initializer_list<std::pair<int, const char*>> items) {
     auto* menu = new wxMenu;
     for (const auto& it : items) AppendCommand(*menu, it.first, it.second);
-    Enable3dsEntries(*menu);
     return menu;
 }
 
@@ -285,9 +284,6 @@ void CHandleMoveables::ImportNewMoveableFile(CTrMvb* source) {
     RepopulateCollection(HandleTypeMoveables);
 }
 
-// The 3D Studio converter is not part of this build: the command does nothing.
-void CHandleMoveables::ImportNewMoveableFrom3ds() {}
-
 bool CHandleMoveables::ExportAllMoveables(const std::string& chosen) {
     if (!m_pLevel) return false;
     std::string folder = ExportFolder(chosen, "Choose a folder to save the TRMVB in:");
@@ -353,9 +349,6 @@ void CHandleStaticMeshes::ImportNewStaticMeshFile(CTrStatMsh* source) {
     SetModified();
     RepopulateCollection(HandleTypeStaticMeshes);
 }
-
-// The 3D Studio converter is not part of this build: the command does nothing.
-void CHandleStaticMeshes::ImportNewStaticMeshFrom3ds() {}
 
 bool CHandleStaticMeshes::ExportAllStaticMeshes(const std::string& chosen) {
     if (!m_pLevel) return false;

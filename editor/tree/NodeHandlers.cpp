@@ -137,7 +137,7 @@ bool ReplaceObjectTexture(CHandleBase& node, const std::string& chosenPath) {
                          ? static_cast<CTrObjGfx*>(static_cast<CTrLstSpr*>(node.GetObject()))
                          : static_cast<CTrObjGfx*>(static_cast<CTrMvb*>(node.GetObject()));
     if (!gfx) return false;
-    std::string path = chosenPath.empty() ? ChooseNodeOpenFile(kPictureFilter) : chosenPath;
+    std::string path = chosenPath.empty() ? ChooseOpenFile(kPictureFilter) : chosenPath;
     if (path.empty()) return false;
     wxBusyCursor wait;
     if (!gfx->ReplaceTexture(path)) {
@@ -189,7 +189,6 @@ wxMenu* CHandleMesh::CreateContextMenu() {
         AppendCommand(*m_pMenu, 32838, "Export texture as .TGA");
         AppendCommand(*m_pMenu, 32839, "Load && replace texture");
     }
-    Enable3dsEntries(*m_pMenu);
     return m_pMenu;
 }
 
@@ -206,7 +205,9 @@ void CHandleMesh::OnCommand(int id) {
     case 32838: case 32812: ExportMeshTexture(); break;
     case 32839: case 32813: ReplaceMeshTexture(); break;
     case 32832: if (m_bStatic) DeleteStaticMesh(); break;
-    default: break;  // the 3DS commands belong to the interchange
+    case 32780: case 32802: ExportMesh3ds(); break;
+    case 32781: case 32803: ImportMesh3ds(); break;
+    default: break;
     }
 }
 
@@ -269,7 +270,7 @@ bool CHandleMesh::ExportMeshTexture(const std::string& chosenPath) {
 }
 
 bool CHandleMesh::ReplaceMeshTexture(const std::string& chosenPath) {
-    std::string path = chosenPath.empty() ? ChooseNodeOpenFile(kPictureFilter) : chosenPath;
+    std::string path = chosenPath.empty() ? ChooseOpenFile(kPictureFilter) : chosenPath;
     if (path.empty()) return false;
     wxBusyCursor wait;
     bool ok = false;
@@ -306,7 +307,7 @@ void CHandleMesh::ImportMeshFile(CTrStatMsh* source) {
         ShowInPane(m_szName);
         return;
     }
-    std::string path = ChooseNodeOpenFile(m_bStatic ? "TR Static Mesh files (*.trsmh)|*.trsmh||"
+    std::string path = ChooseOpenFile(m_bStatic ? "TR Static Mesh files (*.trsmh)|*.trsmh||"
                                                     : "TR Mesh files (*.trmsh)|*.trmsh||");
     if (!path.empty()) ImportMeshFileFrom(path);
 }
@@ -387,7 +388,6 @@ wxMenu* CHandleMoveable::CreateContextMenu() {
     AppendCommand(*m_pMenu, 32799, "Import from .TRMVB");
     AppendCommand(*m_pMenu, 32814, "Export texture as .TGA");
     AppendCommand(*m_pMenu, 32815, "Load && replace texture");
-    Enable3dsEntries(*m_pMenu);
     return m_pMenu;
 }
 
@@ -406,7 +406,9 @@ void CHandleMoveable::OnCommand(int id) {
     case 32799: ImportMoveableFile(nullptr); break;
     case 32814: ExportObjectTexture(*this); break;
     case 32815: ReplaceObjectTexture(*this); break;
-    default: break;  // the 3DS commands belong to the interchange
+    case 32797: ExportMoveable3ds(); break;
+    case 32787: ImportMoveable3ds(); break;
+    default: break;
     }
 }
 

@@ -13,9 +13,6 @@ namespace lithoscope {
 
 class CTrLstMsh;
 
-// The open-file chooser of the node commands (the editor's one chooser).
-inline std::string ChooseNodeOpenFile(const std::string& filter) { return ChooseOpenFile(filter); }
-
 // Makes the node classes' makers the ones the tree links (called once at start).
 void RegisterNodeHandlers();
 
@@ -42,6 +39,9 @@ public:
     // The static mesh leaves the level (no question); the collection repopulates.
     void RemoveStaticMesh();
     void DropOnto(CHandleBase* target, bool sameTree, bool move) override;
+    // 3D Studio files (Node3dsCommands.cpp); "" path: ask for it. True when done.
+    bool ExportMesh3ds(const std::string& chosenPath = "");
+    bool ImportMesh3ds(const std::string& chosenPath = "");
 
     CTrStatMsh* StaticMesh() const;
     CTrMvb* Moveable() const;
@@ -81,6 +81,10 @@ public:
     void ImportMoveableFileFrom(const std::string& path, bool meshes = true,
                                 bool animations = true, bool keepDummies = false);
     void DropOnto(CHandleBase* target, bool sameTree, bool move) override;
+    // 3D Studio files (Node3dsCommands.cpp): the animation picker or the import dialog
+    // first, then the file ("" path: ask for it). True when done.
+    bool ExportMoveable3ds(const std::string& chosenPath = "");
+    bool ImportMoveable3ds(const std::string& chosenPath = "");
     CTrMvb* Moveable() const;
     // The animation the moveable toolbox shows, from 0; 0 when none.
     int CurrentAnimation() const;

@@ -115,7 +115,7 @@ void CHandleSprite::ImportSpriteFile(CTrLstSpr* source) {
         ShowInPane(m_szName);
         return;
     }
-    std::string path = ChooseNodeOpenFile("TR Sprite files (*.trspr)|*.trspr||");
+    std::string path = ChooseOpenFile("TR Sprite files (*.trspr)|*.trspr||");
     if (!path.empty()) ImportSpriteFileFrom(path);
 }
 
@@ -235,7 +235,7 @@ bool CHandleTile::ExportTileTga(const std::string& chosenPath) {
 bool CHandleTile::ReplaceTile(const std::string& chosenPath) {
     if (!m_pObject) return false;
     std::string path = chosenPath.empty()
-                           ? ChooseNodeOpenFile("Gfx files (*.tga;*.bmp;*.gif)|*.tga;*.bmp;*.gif|"
+                           ? ChooseOpenFile("Gfx files (*.tga;*.bmp;*.gif)|*.tga;*.bmp;*.gif|"
                                                 "Others (*.fli;*.flc;*.cel)|*.fli;*.flc;*.cel||")
                            : chosenPath;
     if (path.empty()) return false;

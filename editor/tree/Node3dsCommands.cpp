@@ -1,0 +1,191 @@
+// The 3D Studio commands of the tree: export and import of a mesh, a static mesh and a
+// moveable, and new moveables and static meshes from 3DS files.
+#include <algorithm>
+
+#include <wx/utils.h>
+
+#include "editor/dialogs/DlgImport3ds.h"
+#include "editor/dialogs/DlgObjects.h"
+#include "editor/shell/ModalHook.h"
+#include "editor/tree/HandleCollections.h"
+#include "editor/tree/NodeHandlers.h"
+#include "interchange3ds/MeshConvert3ds.h"
+#include "interchange3ds/MoveableConvert3ds.h"
+#include "level/GameCatalog.h"
+#include "level/TrLevel.h"
+#include "level/TrLstMsh.h"
+#include "level/TrMvb.h"
+#include "platform/Files.h"
+#include "platform/Messages.h"
+
+namespace lithoscope {
+
+namespace {
+
+const char k3dsFilter[] = "3DS files (*.3ds)|*.3ds||";
+
+void ShowError(const std::string& text) {
+    ShowMessage(text, "Lithoscope", MsgButtons::Ok, MsgIcon::Error);
+}
+
+// The save chooser for a .3ds file, proposing the node's text ("/" made "-").
+std::string Ask3dsSavePath(const CHandleBase& node) {
+    std::string name = node.GetName();
+    std::replace(name.begin(), name.end(), '/', '-');
+    SaveFileRequest request;
+    request.initialPath = name + ".3ds";
+    request.filter = "3DS files (*.3ds)|*.3ds";
+    std::string path = ChooseSaveFile(DialogParent(), request);
+    if (!path.empty() && FileNameOf(path).find('.') == std::string::npos) path += ".3ds";
+    return path;
+}
+
+// The picture of an export is named after the file: its name without extension, cut to
+// its last 8 characters.
+std::string TextureNameFor(const std::string& path) {
+    std::string stem = StemOf(path);
+    return stem.size() > 8 ? stem.substr(stem.size() - 8) : stem;
+}
+
+bool IsTr4(const CTrLevel* level) { return level && level->version == TrVersion4; }
+
+// The animation the moveable toolbox shows, as an index; the toolbox shows none yet.
+int ToolboxAnimation() { return 0; }
+
+void ReportExportFailure(const std::string& path, const std::string& error) {
+    ShowError("Could not export the 3DS file " + path +
+              (error.empty() ? std::string() : ":\n\n" + error));
+}
+
+}  // namespace
+
+// ---- mesh and static mesh ----
+
+bool CHandleMesh::ExportMesh3ds(const std::string& chosenPath) {
+    const std::string path = chosenPath.empty() ? Ask3dsSavePath(*this) : chosenPath;
+    if (path.empty()) return false;
+    wxBusyCursor wait;
+    std::string error;
+    bool ok = false;
+    if (CTrStatMsh* sm = StaticMesh()) {
+        ok = ExportMeshTo3ds(sm, m_nMeshIndex, path.c_str(), TextureNameFor(path).c_str(), &error);
+    } else if (auto one = OneMeshList()) {
+        ok = ExportMeshTo3ds(one.get(), 0, path.c_str(), TextureNameFor(path).c_str(), &error);
+    } else {
+        error = "the mesh is gone";
+    }
+    if (!ok) ReportExportFailure(path, error);
+    return ok;
+}
+
+bool CHandleMesh::ImportMesh3ds(const std::string& chosenPath) {
+    const std::string path = chosenPath.empty() ? ChooseOpenFile(k3dsFilter) : chosenPath;
+    if (path.empty()) return false;
+    wxBusyCursor wait;
+    CTrLstMsh list;
+    // Static meshes are lit by vertex lights, a moveable's meshes by normals.
+    if (!ImportMeshFrom3ds(m_pLevel, &list, path.c_str(), m_bStatic, IsTr4(m_pLevel))) return false;
+    bool ok = false;
+    if (CTrStatMsh* sm = StaticMesh()) {
+        TakeImportedStaticMesh3ds(*sm, list);
+        ok = true;
+    } else if (CTrMvb* mvb = Moveable()) {
+        const int32_t id = mvb->objectId;
+        ok = ReplaceMeshFrom3ds(*mvb, m_nMeshIndex, list);
+        mvb->objectId = id;
+    }
+    if (ok) {
+        OnModified(true);
+        ShowInPane(m_szName);
+    }
+    return ok;
+}
+
+// ---- moveable ----
+
+bool CHandleMoveable::ExportMoveable3ds(const std::string& chosenPath) {
+    CTrMvb* mvb = Moveable();
+    if (!mvb) return false;
+    CExportMvbl picker(mvb->animations.get(), ToolboxAnimation(), nullptr);
+    if (RunModalDialog(picker) != wxID_OK) return false;
+    const int anim = picker.m_nSelectedAnim;
+    const std::string path = chosenPath.empty() ? Ask3dsSavePath(*this) : chosenPath;
+    if (path.empty()) return false;
+    wxBusyCursor wait;
+    std::string error;
+    if (!ExportMoveableTo3ds(mvb, path.c_str(), TextureNameFor(path).c_str(), m_pLevel, anim, &error)) {
+        ReportExportFailure(path, error);
+        return false;
+    }
+    return true;
+}
+
+bool CHandleMoveable::ImportMoveable3ds(const std::string& chosenPath) {
+    CTrMvb* mvb = Moveable();
+    if (!mvb) return false;
+    CImport3DS dialog(mvb->animations.get(), ToolboxAnimation(), nullptr);
+    if (RunModalDialog(dialog) != wxID_OK) return false;
+    const std::string path = chosenPath.empty() ? ChooseOpenFile(k3dsFilter) : chosenPath;
+    if (path.empty()) return false;
+    wxBusyCursor wait;
+    CTrMvb imported;
+    if (!ImportMoveableFrom3ds(&imported, path.c_str(), false, IsTr4(m_pLevel))) return false;
+    const CImport3dsOptions& choice = dialog.m_options;
+    const bool meshesTaken = choice.meshes && !choice.animation;
+    // The mesh children hold indices into the meshes that go.
+    if (meshesTaken && m_bExpanded) DeleteChildren();
+    const bool changed = ApplyMoveableImport3ds(*mvb, imported, choice);
+    if (meshesTaken) {
+        if (changed)
+            mvb->SetCatalogEntry(
+                GetCatalog().GetMoveableEntry(GetGameIndex(), GetLevelName(), mvb->objectId));
+        if (m_bExpanded) {
+            m_bExpanded = false;
+            Populate(false);
+            m_bExpanded = true;
+        }
+    }
+    OnModified(true);
+    ShowInPane(m_szName);
+    return changed;
+}
+
+// ---- collections ----
+
+void CHandleMoveables::ImportNewMoveableFrom3ds() {
+    if (!m_pLevel) return;
+    const std::string path = ChooseOpenFile(k3dsFilter);
+    if (path.empty()) return;
+    ObjPtr<CTrMvb> mvb(new CTrMvb);
+    {
+        wxBusyCursor wait;
+        if (!ImportMoveableFrom3ds(mvb.get(), path.c_str(), false, IsTr4(m_pLevel))) return;
+    }
+    CDlgGetObjId ask(nullptr);
+    if (RunModalDialog(ask) != wxID_OK) return;
+    mvb->objectId = ask.m_nObjectId;
+    mvb->SetCatalogEntry(GetCatalog().GetMoveableEntry(GetGameIndex(), GetLevelName(), mvb->objectId));
+    m_pLevel->moveableList.push_back(std::move(mvb));
+    SetModified();
+    RepopulateCollection(HandleTypeMoveables);
+}
+
+void CHandleStaticMeshes::ImportNewStaticMeshFrom3ds() {
+    if (!m_pLevel) return;
+    const std::string path = ChooseOpenFile(k3dsFilter);
+    if (path.empty()) return;
+    {
+        wxBusyCursor wait;
+        CTrLstMsh list;
+        if (ImportMeshFrom3ds(m_pLevel, &list, path.c_str(), false, IsTr4(m_pLevel))) {
+            ObjPtr<CTrStatMsh> mesh(new CTrStatMsh);
+            TakeImportedStaticMesh3ds(*mesh, list);
+            mesh->objectId = 0;
+            m_pLevel->staticMeshList.push_back(std::move(mesh));
+            SetModified();
+        }
+    }
+    RepopulateCollection(HandleTypeStaticMeshes);
+}
+
+}  // namespace lithoscope

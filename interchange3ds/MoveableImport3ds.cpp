@@ -1,0 +1,439 @@
+// Moveables read from 3D Studio files: the node hierarchy becomes the mesh tree, node 0's
+// keys the root positions and every node's rotation keys the bones of one animation.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "interchange3ds/Errors3ds.h"
+#include "interchange3ds/Keyframer3ds.h"
+#include "interchange3ds/MeshConvert3ds.h"
+#include "interchange3ds/MoveableConvert3ds.h"
+#include "level/Fragment.h"
+#include "level/ImportTextures.h"
+#include "level/TrMvb.h"
+#include "platform/Files.h"
+#include "platform/Messages.h"
+
+namespace lithoscope {
+
+namespace {
+
+// A moveable's animation holds at most this many bone keys (keys x nodes).
+constexpr size_t kMaxBoneKeys = size_t(1) << 22;
+constexpr int kBoxStackDepth = 8;
+
+using MotionPtr = std::unique_ptr<ObjectMotion3ds, void (*)(ObjectMotion3ds*)>;
+MotionPtr ReadMotion(Database3ds* db, int index) {
+    ObjectMotion3ds* om = nullptr;
+    GetObjectMotionByIndex3ds(db, index, &om);
+    return MotionPtr(om, [](ObjectMotion3ds* p) { ReleaseObjectMotion3ds(&p); });
+}
+
+using MeshPtr = std::unique_ptr<Mesh3ds, void (*)(Mesh3ds*)>;
+MeshPtr NoMesh() {
+    return MeshPtr(nullptr, [](Mesh3ds* p) { ReleaseMesh3ds(&p); });
+}
+
+bool IsDummyName(const char* name) {
+    return std::strlen(name) >= 5 && EqualsNoCase(std::string(name, 5), "dummy");
+}
+
+void MakeDummy(TrMeshRecord& m) {
+    m.Init(0, 0, 0, false, true);
+    m.ComputeCentreAndRadius();
+    m.dummy = 1;
+}
+
+// True when every keyframer node of the file carries a node id.
+bool NodesHaveIds(Database3ds* db) {
+    Chunk3ds* kf = nullptr;
+    FindChunk3ds(db->topChunk.get(), Tag3ds::KeyframerData, &kf);
+    if (!kf) return false;
+    for (Chunk3ds* node = kf->Child(); node; node = node->Next()) {
+        const uint32_t t = node->tag;
+        const bool isNode = t == Tag3ds::TargetNode || t == Tag3ds::ObjectNode ||
+                            t == Tag3ds::CameraNode || t == Tag3ds::LightNode ||
+                            t == Tag3ds::LightTargetNode || t == Tag3ds::SpotlightNode;
+        if (isNode && !FindDirectChild3ds(node, Tag3ds::NodeId)) return false;
+    }
+    return true;
+}
+
+void Finish(TrMeshRecord& mesh, int triangles, bool withLights) {
+    mesh.FinishBuild(triangles, withLights);
+}
+
+// The boxes of the keys: every mesh under its bone's rotation, placed by the tree.
+void ComputeKeyBoxes(CTrMvb& mvb, CAnimTrack& track) {
+    bool overflowShown = false, underflowShown = false;
+    for (CAnimKey& key : track.keys) {
+        BoundingBox total(CVector3{1e20f, 1e20f, 1e20f}, CVector3{-1e20f, -1e20f, -1e20f});
+        if (key.bones.empty() || mvb.meshes.empty()) {
+            key.box = BoundingBox();
+            continue;
+        }
+        auto merge = [&](int mesh, const CMatrix4& m) {
+            BoundingBox box;
+            mvb.ComputeBoundingBox(mesh, &box, &m);
+            total.Union(box);
+        };
+        // Points go through the matrices as (x, y, z, -1): a translation by -t moves them by t.
+        CMatrix4 m, translation, rotation;
+        CVector3 root;
+        root.Negated(key.bones[0].offset);
+        MatTranslation(translation, root);
+        key.bones[0].rotation.ToMatrix(rotation);
+        m.Multiply(translation, rotation);
+        merge(0, m);
+        CMatrix4 stack[kBoxStackDepth];
+        int depth = 0;
+        for (size_t n = 1; n < mvb.meshes.size(); ++n) {
+            const TrMeshTreeEntry e = n - 1 < mvb.meshTree.size() ? mvb.meshTree[n - 1] : TrMeshTreeEntry{};
+            if (e.flags & TrMeshTreeEntry::kPop) {
+                if (depth == 0) {
+                    if (!underflowShown)
+                        ShowMessage("Moveable bounding box calculation: stack pointer = 0 with pop "
+                                    "operation !",
+                                    "Lithoscope", MsgButtons::Ok, MsgIcon::Error);
+                    underflowShown = true;
+                } else {
+                    m = stack[--depth];
+                }
+            }
+            if (e.flags & TrMeshTreeEntry::kPush) {
+                if (depth == kBoxStackDepth) {
+                    if (!overflowShown)
+                        ShowMessage("Moveable bounding box calculation: stack overflow !",
+                                    "Lithoscope", MsgButtons::Ok, MsgIcon::Error);
+                    overflowShown = true;
+                } else {
+                    stack[depth++] = m;
+                }
+            }
+            CVector3 offset;
+            offset.Set(-float(e.dx), float(e.dy), float(e.dz));
+            MatTranslation(translation, offset);
+            const CQuaternion q = n < key.bones.size() ? key.bones[n].rotation : NeutralBoneKey().rotation;
+            q.ToMatrix(rotation);
+            CMatrix4 placed;
+            placed.Multiply(m, translation);
+            m.Multiply(placed, rotation);
+            merge(int(n), m);
+        }
+        key.box = total;
+    }
+}
+
+// The moveable's bone key of a rotation: the rotation and its packed words.
+BoneKey MakeBone(const CQuaternion& rotation, const CVector3& offset) {
+    float ex, ey, ez;
+    QuaternionToEuler(rotation, ex, ey, ez);
+    int16_t w0 = 0, w1 = 0;
+    PackTrRotation(ex, -ey, -ez, &w0, &w1);
+    return BoneKey(rotation, offset, w0, w1);
+}
+
+// A file without a node hierarchy: its meshes, the first the root of all the others, with
+// one key at rest.
+bool BuildFlatMoveable(Database3ds* db, CTrMvb& target, bool withLights, MaterialTextureMap& map,
+                       bool tr4, const std::string& path) {
+    const uint32_t count = GetMeshCount3ds(db);
+    std::vector<TrMeshRecord> meshes;
+    std::vector<int> triangles;
+    for (uint32_t i = 0; i < count && !IsErrorPending3ds(); ++i) {
+        Mesh3ds* raw = nullptr;
+        GetMeshByIndex3ds(db, i, &raw);
+        MeshPtr mesh(raw, NoMesh().get_deleter());
+        if (!mesh) continue;
+        meshes.emplace_back();
+        const int owner = int(meshes.size()) - 1;
+        meshes.back().Init(int(mesh->vertexCount()), int(mesh->faceCount()), 0, withLights, true);
+        int vertexCount = 0, triangleCount = 0;
+        AppendMeshFrom3ds(&meshes.back(), db, mesh.get(), vertexCount, triangleCount, &map, tr4, owner);
+        triangles.push_back(triangleCount);
+    }
+    if (IsErrorPending3ds()) {
+        ShowImportError3ds(StrFormat("Erreur 3DS:%ld\n", 1L) + "\nCould not read the meshes of " +
+                           path + ":\n" + ErrorListText3ds());
+        return false;
+    }
+    if (meshes.empty()) {
+        ShowImportError3ds("The 3DS file " + path + " holds no mesh: nothing was imported.");
+        return false;
+    }
+    for (size_t i = 0; i < meshes.size(); ++i) Finish(meshes[i], triangles[i], withLights);
+    const int n = int(meshes.size());
+    std::vector<int> parents(size_t(n), 0);
+    parents[0] = -1;
+    std::vector<TrMeshTreeEntry> entries;
+    BuildMeshTreeFromParents(entries, n, parents);
+
+    auto track = std::make_unique<CTRAnimTrack>(1, 1, 1, 30.0f);
+    CAnimKey key(0, n, BoundingBox());
+    for (int o = 0; o < n; ++o) key.bones.push_back(MakeBone(NeutralBoneKey().rotation, CVector3()));
+    track->AddKey(key);
+    ConvertUsedTextures3ds(map);
+    target.SetImportedMeshes(std::move(meshes), map);
+    target.SetMeshTree(entries.data(), n);
+    ComputeKeyBoxes(target, *track);
+    target.animations->AddTrack(std::move(track));
+    ShowMessage(StrFormat("The 3DS file %s has no node hierarchy (its nodes carry no ids): its %ld "
+                          "meshes are imported side by side, all attached to the first one, "
+                          "without animation.",
+                          path.c_str(), long(n)),
+                "Lithoscope", MsgButtons::Ok, MsgIcon::Information);
+    return true;
+}
+
+}  // namespace
+
+void QuaternionToEuler(const CQuaternion& q, float& ex, float& ey, float& ez) {
+    // In double: near a quarter turn about x the angles are ill-conditioned.
+    const double x = q.x, y = q.y, z = q.z, w = q.w;
+    const double s = std::max(-1.0, std::min(1.0, 2.0 * (y * z - w * x)));
+    // Within a thousandth of a radian of a quarter turn about x the other two angles are
+    // no longer apart: taken as the quarter turn.
+    const double kQuarter = 1.5707963267948966;
+    const double ax = s >= 1.0 - 1e-6 ? -kQuarter : s <= -(1.0 - 1e-6) ? kQuarter : -std::asin(s);
+    double ay = 0, az = 0;
+    if (ax > -kQuarter && ax < kQuarter) {
+        az = std::atan2(2.0 * (x * y + z * w), 1.0 - 2.0 * x * x - 2.0 * z * z);
+        ay = std::atan2(2.0 * (y * w + x * z), 1.0 - 2.0 * x * x - 2.0 * y * y);
+    } else {
+        // Only one turn about y and z together is known: it goes to z. Both quarter turns
+        // take the same sign here (a leading minus for the negative one turns it wrong).
+        az = std::atan2(ax > 0 ? 2.0 * (x * z - w * y) : -2.0 * (x * z - w * y),
+                        1.0 - 2.0 * y * y - 2.0 * z * z);
+    }
+    ex = float(ax);
+    ey = float(ay);
+    ez = float(az);
+}
+
+void PackTrRotation(float x, float y, float z, int16_t* word0, int16_t* word1) {
+    // 1024 units a turn; rounded (not truncated) so that a level's angles come back whole.
+    auto units = [](float a) {
+        if (!std::isfinite(a)) return 0;
+        double t = double(a) * 512.0 / double(3.1415927410125732f);
+        if (a < 0) t += 1024.0;
+        return int(std::lround(t)) & 1023;
+    };
+    const int X = units(x), Y = units(y), Z = units(z);
+    *word0 = int16_t(uint16_t(X * 16 + ((Y / 64) & 15)));
+    *word1 = int16_t(uint16_t((Y & 63) * 1024 + (Z & 1023)));
+}
+
+int ResolveNodeParentsFrom3ds(Database3ds* db, std::vector<int>& parents, int count,
+                              const StringList3ds* names) {
+    parents.assign(size_t(std::max(count, 0)), -1);
+    int roots = 0;
+    for (int i = 0; i < count; ++i) {
+        MotionPtr om = ReadMotion(db, i);
+        const std::string parent = om ? FieldText3ds(om->parent, sizeof om->parent) : std::string();
+        int found = -1;
+        if (!parent.empty() && names)
+            for (int j = i - 1; j >= 0 && found < 0; --j)
+                if (size_t(j) < names->list.size() && EqualsNoCase(names->list[size_t(j)], parent))
+                    found = j;
+        parents[size_t(i)] = found;
+        if (found < 0) ++roots;
+    }
+    return roots;
+}
+
+void BuildMeshTreeFromParents(std::vector<TrMeshTreeEntry>& entries, int count,
+                              std::vector<int>& parents) {
+    entries.assign(size_t(std::max(count - 1, 0)), TrMeshTreeEntry{});
+    for (int i = 0; i + 1 < count; ++i) {
+        const int p = parents[size_t(i) + 1];
+        for (size_t k = size_t(i) + 2; k < size_t(count); ++k)
+            if (parents[k] == p) parents[k] = i;
+        if (p >= 0 && p < i) {
+            entries[size_t(p)].flags |= TrMeshTreeEntry::kPush;
+            entries[size_t(i)].flags = TrMeshTreeEntry::kPop;
+        } else {
+            entries[size_t(i)].flags = 0;
+        }
+    }
+}
+
+bool BuildMoveableFrom3ds(Database3ds* db, CTrMvb* target, int count, bool withLights,
+                          MaterialTextureMap* map, bool tr4) {
+    if (!db || !target || count <= 0 || !map) return false;
+    const size_t n = size_t(count);
+    std::vector<TrMeshRecord> meshes(n);
+    std::vector<int> triangles(n, 0);
+
+    KeyframeSettings3ds* settings = nullptr;
+    GetKeyframeSettings3ds(db, &settings);
+    const int32_t length = settings ? std::max<int32_t>(settings->length, 0) : 0;
+    ReleaseKeyframeSettings3ds(&settings);
+    if (IsErrorPending3ds()) return false;
+
+    MotionPtr root = ReadMotion(db, 0);
+    if (!root || IsErrorPending3ds()) return false;
+    size_t keys = std::max<size_t>(root->rotation.keyCount(), 1);
+    // One key stands for every frame of the animation: its step covers them all (a step of
+    // 1 would have the level read keys that are not there).
+    int step = int(std::min<int32_t>(length, 0x7FFE)) + 1;
+    if (root->rotation.keyCount() >= 2)
+        step = root->rotation.keys[1].frame - root->rotation.keys[0].frame;
+    if (step <= 0) step = 1;
+    if (keys * n > kMaxBoneKeys) {
+        ShowImportError3ds(StrFormat("The 3DS file's animation is too large (%ld keys of %ld nodes).",
+                                     long(keys), long(n)));
+        return false;
+    }
+    root.reset();
+
+    std::vector<CVector3> rootPositions(keys);
+    std::vector<CQuaternion> rotations(keys * n);
+    std::vector<CVector3> placed(n);
+    std::vector<CVector3> saved;
+    for (size_t o = 0; o < n; ++o) {
+        MotionPtr om = ReadMotion(db, int(o));
+        if (!om || IsErrorPending3ds()) return false;
+        const bool dummy = IsDummyName(om->name);
+        MeshPtr mesh = NoMesh();
+        if (!dummy) {
+            Mesh3ds* raw = nullptr;
+            GetMeshByName3ds(db, FieldText3ds(om->name, sizeof om->name).c_str(), &raw);
+            mesh.reset(raw);
+            if (IsErrorPending3ds()) return false;
+        }
+        if (!mesh) {
+            // A dummy, or a node without a mesh of its name: an empty mesh that keeps its
+            // place, offsets and rotations.
+            MakeDummy(meshes[o]);
+        } else {
+            if (mesh->vertexCount() > 0x7FFF || mesh->faceCount() > 0x7FFF) {
+                ShowImportError3ds(StrFormat("The mesh %s of the 3DS file has too many vertices or "
+                                             "faces (a mesh holds 32767 of each).",
+                                             om->name));
+                return false;
+            }
+            meshes[o].Init(int(mesh->vertexCount()), int(mesh->faceCount()), 0, withLights, true);
+            int vertexCount = 0, triangleCount = 0;
+            AppendMeshFrom3ds(&meshes[o], db, mesh.get(), vertexCount, triangleCount, map, tr4, int(o));
+            triangles[o] = triangleCount;
+        }
+
+        const auto positionOf = [&](size_t k) {
+            const auto& values = om->position.values;
+            if (values.empty()) return Point3ds{0, 0, 0};
+            return values[std::min(k, values.size() - 1)];
+        };
+        if (o >= 1) {
+            TrMeshTreeEntry& e = target->meshTree[o - 1];
+            CVector3 base = placed[o - 1];
+            if ((e.flags & TrMeshTreeEntry::kPop) && !saved.empty()) {
+                base = saved.back();
+                saved.pop_back();
+            }
+            if (e.flags & TrMeshTreeEntry::kPush) saved.push_back(base);
+            const Point3ds p = positionOf(0);
+            e.dx = int32_t(std::isfinite(p.x) ? std::trunc(std::max(std::min(p.x, 1e9f), -1e9f)) : 0);
+            e.dy = int32_t(std::isfinite(p.z) ? std::trunc(std::max(std::min(-p.z, 1e9f), -1e9f)) : 0);
+            e.dz = int32_t(std::isfinite(p.y) ? std::trunc(std::max(std::min(p.y, 1e9f), -1e9f)) : 0);
+            placed[o].Set(base.x + p.x, base.y - p.z, base.z + p.y);
+        } else {
+            for (size_t k = 0; k < keys; ++k) {
+                const Point3ds p = positionOf(k);
+                rootPositions[k].Set(p.x, p.z, -p.y);
+            }
+        }
+        CQuaternion accumulated;
+        accumulated.Set(0, 0, 0, 1);
+        const auto& rot = om->rotation.values;
+        for (size_t k = 0; k < keys; ++k) {
+            if (k < rot.size()) {
+                CVector3 axis;
+                axis.Set(rot[k].x, rot[k].z, -rot[k].y);
+                if (axis.Normalize() && std::isfinite(rot[k].angle)) {
+                    CQuaternion delta, next;
+                    delta.SetAxisAngle(axis, -rot[k].angle);
+                    QuatMultiply(next, delta, accumulated);
+                    accumulated = next;
+                }
+            }
+            rotations[k * n + o] = accumulated;
+        }
+        if (mesh) {
+            const int dx = int(std::trunc(placed[o].x)), dy = int(std::trunc(placed[o].y)),
+                      dz = int(std::trunc(placed[o].z));
+            for (TrMeshVertex& v : meshes[o].vertices) {
+                v.x = int16_t(v.x - dx);
+                v.y = int16_t(v.y - dy);
+                v.z = int16_t(v.z - dz);
+            }
+            Finish(meshes[o], triangles[o], withLights);
+        }
+    }
+
+    auto track = std::make_unique<CTRAnimTrack>(int(keys), uint32_t(length) + 1, uint32_t(step), 30.0f);
+    for (size_t k = 0; k < keys; ++k) {
+        CAnimKey key(int(k) * step, count, BoundingBox());
+        key.bones.reserve(n);
+        for (size_t o = 0; o < n; ++o)
+            key.bones.push_back(MakeBone(rotations[k * n + o], o == 0 ? rootPositions[k] : CVector3()));
+        track->AddKey(key);
+    }
+    ConvertUsedTextures3ds(*map);
+    target->SetImportedMeshes(std::move(meshes), *map);
+    ComputeKeyBoxes(*target, *track);
+    target->animations->AddTrack(std::move(track));
+    return true;
+}
+
+bool ImportMoveableFrom3ds(CTrMvb* target, const char* path, bool withLights, bool tr4) {
+    if (!target || !path) return false;
+    Import3dsFile file;
+    MaterialTextureMap map;
+    if (!file.Open(path, map)) return false;
+    Database3ds* db = file.db();
+
+    CTrMvb built;
+    bool ok = false;
+    try {
+        const int count = int(GetObjectNodeCount3ds(db));
+        if (count == 0 || !NodesHaveIds(db)) {
+            ok = BuildFlatMoveable(db, built, withLights, map, tr4, path);
+        } else {
+            StringList3ds* names = nullptr;
+            GetObjectNodeNames3ds(db, &names);
+            std::vector<int> parents;
+            const int roots = ResolveNodeParentsFrom3ds(db, parents, count, names);
+            ReleaseStringList3ds(&names);
+            if (IsErrorPending3ds()) {
+                ShowImportError3ds(StrFormat("Erreur 3DS:%ld\n", 1L) + "\nCould not read the nodes of " +
+                                   std::string(path) + ":\n" + ErrorListText3ds());
+                return false;
+            }
+            if (roots > 1) {
+                ShowImportError3ds(StrFormat(
+                    "You can have only one mesh at the root of the hierarchy, not %ld !", long(roots)));
+                return false;
+            }
+            std::vector<TrMeshTreeEntry> entries;
+            BuildMeshTreeFromParents(entries, count, parents);
+            built.meshTree = entries;
+            ok = BuildMoveableFrom3ds(db, &built, count, withLights, &map, tr4);
+            if (!ok && IsErrorPending3ds())
+                ShowImportError3ds(StrFormat("Erreur 3DS:%ld\n", 1L) + "\nCould not read the nodes of " +
+                                   std::string(path) + ":\n" + ErrorListText3ds());
+        }
+    } catch (const FragmentPackError& e) {
+        ShowImportError3ds("Could not import " + std::string(path) +
+                           ": its textures can't be laid out on a page (" + e.what() + ").");
+        return false;
+    }
+    if (!ok) return false;
+    LogImportWarnings3ds(path);
+    target->Clear(true);
+    target->TakeOver(built, true, true);
+    return true;
+}
+
+}  // namespace lithoscope

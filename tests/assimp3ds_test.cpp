@@ -1,0 +1,249 @@
+// An independent reader of 3D Studio files: assimp opens every export of the real levels
+// and finds the meshes, the texture of their material and, for moveables, the node
+// hierarchy and the keys; and a file that assimp writes imports.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "interchange3ds/MeshConvert3ds.h"
+#include "interchange3ds/MoveableConvert3ds.h"
+#include "level/LevelLog.h"
+#include "level/Pixels.h"
+#include "level/TrLevel.h"
+#include "level/TrLstMsh.h"
+#include "level/TrMvb.h"
+#include "platform/Files.h"
+#include "platform/Messages.h"
+
+#if LITHOSCOPE_HAVE_ASSIMP
+#include <assimp/Exporter.hpp>
+#include <assimp/Importer.hpp>
+#include <assimp/scene.h>
+#endif
+
+namespace lithoscope {
+namespace {
+
+#if LITHOSCOPE_HAVE_ASSIMP
+
+bool HasFaces(const TrMeshRecord& m) {
+    return !m.texturedRectangles.empty() || !m.texturedTriangles.empty();
+}
+
+std::string Name(int m, bool dummy) { return StrFormat(dummy ? "dummy%.3d" : "M%.3d", m); }
+
+// The parent of each mesh by the mesh tree's pop and push flags (-1 for mesh 0).
+std::vector<int> TreeParents(const CTrMvb& mvb) {
+    std::vector<int> parents(mvb.meshCount(), -1), stack;
+    for (size_t m = 1; m < mvb.meshCount(); ++m) {
+        const int flags = m - 1 < mvb.meshTree.size() ? mvb.meshTree[m - 1].flags : 0;
+        int parent = int(m) - 1;
+        if ((flags & TrMeshTreeEntry::kPop) && !stack.empty()) {
+            parent = stack.back();
+            stack.pop_back();
+        }
+        if (flags & TrMeshTreeEntry::kPush) stack.push_back(parent);
+        parents[m] = parent;
+    }
+    return parents;
+}
+
+const aiNodeAnim* Channel(const aiScene* scene, const std::string& node) {
+    for (unsigned a = 0; a < scene->mNumAnimations; ++a)
+        for (unsigned c = 0; c < scene->mAnimations[a]->mNumChannels; ++c)
+            if (node == scene->mAnimations[a]->mChannels[c]->mNodeName.C_Str())
+                return scene->mAnimations[a]->mChannels[c];
+    return nullptr;
+}
+
+// The meshes with faces and their material's texture.
+void ExpectMeshesAndTexture(const aiScene* scene, unsigned meshes, const std::string& texture) {
+    ASSERT_NE(scene, nullptr);
+    EXPECT_EQ(scene->mNumMeshes, meshes);
+    for (unsigned i = 0; i < scene->mNumMeshes; ++i) {
+        const aiMesh* mesh = scene->mMeshes[i];
+        EXPECT_GT(mesh->mNumFaces, 0u);
+        EXPECT_TRUE(mesh->HasTextureCoords(0));
+        ASSERT_LT(mesh->mMaterialIndex, scene->mNumMaterials);
+        aiString path;
+        ASSERT_EQ(scene->mMaterials[mesh->mMaterialIndex]->GetTexture(aiTextureType_DIFFUSE, 0, &path),
+                  aiReturn_SUCCESS);
+        EXPECT_EQ(std::string(path.C_Str()), texture);
+    }
+}
+
+TEST(Assimp3ds, ReadsEveryExportOfTheRealLevels) {
+    std::vector<test::RealLevel> levels = test::RealLevelFiles();
+    levels.erase(std::remove_if(levels.begin(), levels.end(), [](auto& l) { return l.unsupported; }),
+                 levels.end());
+    if (levels.empty()) GTEST_SKIP() << "no real levels";
+    if (IsDirectory("/dev/shm")) setenv("TMPDIR", "/dev/shm", 0);
+    test::TempDir dir;
+    ScriptedMessageBackend messages;
+    ScopedMessageBackend scoped(&messages);
+    for (const test::RealLevel& file : levels) {
+        SCOPED_TRACE(file.path);
+        CTrLevel level;
+        ASSERT_TRUE(level.Load(file.path, false, false));
+        for (size_t j = 0; j < level.moveableList.size(); ++j) {
+            CTrMvb& mvb = *level.moveableList[j];
+            const int anims = mvb.animationCount();
+            const int anim = anims ? int(j) % anims : -1;
+            const std::string path = dir.file("mvb.3ds");
+            std::string error;
+            ASSERT_TRUE(ExportMoveableTo3ds(&mvb, path.c_str(), "mvb", &level, anim, &error)) << error;
+            Assimp::Importer importer;
+            const aiScene* scene = importer.ReadFile(path, 0);
+            ASSERT_NE(scene, nullptr) << importer.GetErrorString();
+            SCOPED_TRACE(StrFormat("moveable %d", mvb.objectId));
+            unsigned withFaces = 0;
+            for (const TrMeshRecord& m : mvb.meshes) withFaces += HasFaces(m) && !m.dummy;
+            ExpectMeshesAndTexture(scene, withFaces, "mvb.tga");
+
+            const std::vector<int> parents = TreeParents(mvb);
+            const CAnimTrack* track = anim >= 0 ? mvb.animations->GetTrack(anim) : nullptr;
+            for (size_t m = 0; m < mvb.meshCount(); ++m) {
+                const std::string name = Name(int(m), mvb.meshes[m].dummy != 0);
+                const aiNode* node = scene->mRootNode->FindNode(name.c_str());
+                ASSERT_NE(node, nullptr) << name;
+                if (m > 0) {
+                    const int p = parents[m];
+                    ASSERT_NE(node->mParent, nullptr);
+                    EXPECT_EQ(std::string(node->mParent->mName.C_Str()),
+                              Name(p, mvb.meshes[size_t(p)].dummy != 0));
+                }
+                // assimp makes a channel of a node that moves: two keys or more, over two
+                // frames or more.
+                if (!track || track->keyCount() < 2 || track->frameCount < 2) continue;
+                const aiNodeAnim* channel = Channel(scene, name);
+                ASSERT_NE(channel, nullptr) << name;
+                // Keys at every step, the last one moved to the last frame: assimp keeps
+                // one key per time.
+                std::set<int64_t> times{int64_t(track->frameCount) - 1};
+                for (int i = 0; i + 1 < track->keyCount(); ++i) times.insert(int64_t(i) * track->interval);
+                EXPECT_EQ(channel->mNumRotationKeys, times.size()) << name;
+                if (m == 0) {
+                    EXPECT_EQ(channel->mNumPositionKeys, times.size());
+                }
+            }
+        }
+        for (auto& mesh : level.staticMeshList) {
+            const std::string path = dir.file("static.3ds");
+            std::string error;
+            ASSERT_TRUE(ExportMeshTo3ds(mesh.get(), 0, path.c_str(), "static", &error)) << error;
+            Assimp::Importer importer;
+            const aiScene* scene = importer.ReadFile(path, 0);
+            ASSERT_NE(scene, nullptr) << importer.GetErrorString();
+            ExpectMeshesAndTexture(scene, HasFaces(mesh->meshes[0]) ? 1 : 0, "static.tga");
+        }
+    }
+}
+
+// A scene of two textured squares, 100 units wide, the second 50 units higher, each under
+// a node of its own: assimp writes long names, float colours and nodes without ids.
+void WriteAssimpScene(const std::string& path) {
+    auto scene = std::make_unique<aiScene>();
+    scene->mRootNode = new aiNode("root_of_the_scene");
+    scene->mNumMaterials = 1;
+    scene->mMaterials = new aiMaterial*[1]{new aiMaterial()};
+    aiString material("a_material_with_a_long_name");
+    scene->mMaterials[0]->AddProperty(&material, AI_MATKEY_NAME);
+    aiColor3D diffuse(1, 0.5f, 0);
+    scene->mMaterials[0]->AddProperty(&diffuse, 1, AI_MATKEY_COLOR_DIFFUSE);
+    aiString texture("squares.tga");
+    scene->mMaterials[0]->AddProperty(&texture, AI_MATKEY_TEXTURE_DIFFUSE(0));
+    scene->mNumMeshes = 2;
+    scene->mMeshes = new aiMesh*[2];
+    scene->mRootNode->mNumChildren = 2;
+    scene->mRootNode->mChildren = new aiNode*[2];
+    for (unsigned m = 0; m < 2; ++m) {
+        auto* mesh = new aiMesh();
+        mesh->mName = m ? "the_second_square" : "first";
+        mesh->mPrimitiveTypes = aiPrimitiveType_TRIANGLE;
+        mesh->mNumVertices = 4;
+        mesh->mVertices = new aiVector3D[4]{{0, 0, 0}, {100, 0, 0}, {100, 100, 0}, {0, 100, 0}};
+        for (unsigned i = 0; i < 4; ++i) mesh->mVertices[i].z = 50.0f * float(m);
+        mesh->mTextureCoords[0] = new aiVector3D[4]{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
+        mesh->mNumUVComponents[0] = 2;
+        mesh->mNumFaces = 2;
+        mesh->mFaces = new aiFace[2];
+        const unsigned corners[2][3] = {{0, 1, 2}, {0, 2, 3}};
+        for (unsigned f = 0; f < 2; ++f) {
+            mesh->mFaces[f].mNumIndices = 3;
+            mesh->mFaces[f].mIndices = new unsigned[3];
+            std::memcpy(mesh->mFaces[f].mIndices, corners[f], sizeof corners[f]);
+        }
+        scene->mMeshes[m] = mesh;
+        auto* node = new aiNode(m ? "the_second_node" : "first_node");
+        node->mParent = scene->mRootNode;
+        node->mNumMeshes = 1;
+        node->mMeshes = new unsigned[1]{m};
+        scene->mRootNode->mChildren[m] = node;
+    }
+    Assimp::Exporter exporter;
+    ASSERT_EQ(exporter.Export(scene.get(), "3ds", path), aiReturn_SUCCESS) << exporter.GetErrorString();
+}
+
+TEST(Assimp3ds, FileWrittenByAssimpImports) {
+    test::TempDir dir;
+    const std::string path = dir.file("squares.3ds");
+    WriteAssimpScene(path);
+    // The picture: 4 x 4, red on top, blue below (bottom row first in the file).
+    std::vector<uint8_t> bgra(4 * 4 * 4);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) {
+            uint8_t* p = &bgra[size_t(4 * (4 * y + x))];
+            p[0] = y < 2 ? 0 : 255;  // top rows red, bottom rows blue (image rows top first)
+            p[1] = 0;
+            p[2] = y < 2 ? 255 : 0;
+            p[3] = 255;
+        }
+    ASSERT_TRUE(WriteTga32(dir.file("squares.tga"), bgra.data(), 4, 4, 4, true));
+    LevelLog().logPath = dir.file("import_log.txt");
+
+    ScriptedMessageBackend messages;
+    ScopedMessageBackend scoped(&messages);
+    CTrLstMsh list;
+    ASSERT_TRUE(ImportMeshFrom3ds(nullptr, &list, path.c_str(), false, false))
+        << (messages.shown().empty() ? "" : messages.shown()[0].text);
+    ASSERT_EQ(list.meshCount(), 1u);
+    const TrMeshRecord& mesh = list.meshes[0];
+    EXPECT_EQ(mesh.vertices.size(), 8u);  // shared corners merged
+    EXPECT_EQ(mesh.texturedTriangles.size(), 4u);
+    // 3DS z up becomes level y down: the second square lies at y = -50.
+    EXPECT_TRUE(std::any_of(mesh.vertices.begin(), mesh.vertices.end(),
+                            [](const TrMeshVertex& v) { return v.y == -50 && v.x == 100; }));
+    // The page holds the picture's texels (red over blue).
+    const std::vector<uint16_t> page = list.Page16();
+    EXPECT_TRUE(std::count(page.begin(), page.end(), uint16_t(0xFC00)) > 0);
+    EXPECT_TRUE(std::count(page.begin(), page.end(), uint16_t(0x801F)) > 0);
+    // Names longer than their fields were cut, and the log says so.
+    const std::vector<uint8_t> log = test::ReadFileBytes(dir.file("import_log.txt"));
+    EXPECT_NE(std::string(log.begin(), log.end()).find("cut to"), std::string::npos);
+
+    // As a moveable: no node ids, so the meshes come side by side, and a message says so.
+    messages.clear();
+    CTrMvb mvb;
+    ASSERT_TRUE(ImportMoveableFrom3ds(&mvb, path.c_str(), false, false));
+    EXPECT_EQ(mvb.meshCount(), 2u);
+    ASSERT_EQ(mvb.meshTree.size(), 1u);
+    EXPECT_EQ(mvb.animationCount(), 1);
+    EXPECT_TRUE(messages.Saw("no node hierarchy"));
+    LevelLog().logPath.clear();
+}
+
+#else
+
+TEST(Assimp3ds, NeedsAssimp) { GTEST_SKIP() << "assimp is not installed"; }
+
+#endif
+
+}  // namespace
+}  // namespace lithoscope

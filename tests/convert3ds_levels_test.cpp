@@ -1,0 +1,317 @@
+// 3D Studio round trips over the real levels: every static mesh, every moveable (meshes and
+// one animation) and every mesh of a moveable is exported, imported back into a copy of
+// the level, the level saved and loaded again; geometry, texels and keys must come back.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "TestSupport.h"
+#include "interchange3ds/Import3dsOptions.h"
+#include "interchange3ds/MeshConvert3ds.h"
+#include "interchange3ds/MoveableConvert3ds.h"
+#include "level/Pixels.h"
+#include "level/TrLevel.h"
+#include "level/TrLstMsh.h"
+#include "level/TrMvb.h"
+#include "platform/Files.h"
+#include "platform/Messages.h"
+
+namespace lithoscope {
+namespace {
+
+// One triangle of a mesh with the texels its texture shows at its corners and centre.
+struct Triangle {
+    std::array<int, 9> corners;
+    std::array<uint16_t, 4> texels;
+    bool operator<(const Triangle& o) const {
+        return std::tie(corners, texels) < std::tie(o.corners, o.texels);
+    }
+};
+
+constexpr uint16_t kOutside = 0xDEAD;  // a texel off the page
+
+int Adjust(uint8_t b) {
+    int v = int(int8_t(b));
+    return v >= -1 && v <= 1 ? v : 0;
+}
+
+// Faces as triangles (a rectangle as two), each turned to its smallest rotation. Texels are
+// taken through `shade` (the palette of an 8-bit level: the colour the file can keep).
+template <class Shade>
+std::vector<Triangle> Triangles(const CTrLstMsh& owner, const TrMeshRecord& mesh, Shade shade) {
+    const std::vector<uint16_t> page = owner.Page16();
+    auto texel = [&](int x, int y) -> uint16_t {
+        if (x < 0 || y < 0 || uint32_t(x) >= owner.width || uint32_t(y) >= owner.height) return kOutside;
+        return shade(page[size_t(y) * owner.width + size_t(x)]);
+    };
+    std::vector<Triangle> out;
+    auto add = [&](const auto& face, std::array<int, 3> k) {
+        const size_t t = face.texture() & 0x7FFF;
+        if (t >= owner.textures.size()) return;
+        const TrObjectTextureRecord& tex = owner.textures[t];
+        std::array<std::array<int, 3>, 3> v;
+        std::array<std::array<int, 2>, 3> uv;
+        for (size_t i = 0; i < 3; ++i) {
+            const TrMeshVertex& p = mesh.vertices[face.vertex(k[i])];
+            v[i] = {p.x, p.y, p.z};
+            const uint8_t* c = tex.corner(k[i]);
+            uv[i] = {c[1] + Adjust(c[0]), c[3] + Adjust(c[2]) + 256 * (tex.page() & 0xFF)};
+        }
+        const uint16_t centre =
+            texel((uv[0][0] + uv[1][0] + uv[2][0]) / 3, (uv[0][1] + uv[1][1] + uv[2][1]) / 3);
+        Triangle best;
+        for (size_t first = 0; first < 3; ++first) {
+            Triangle tri;
+            for (size_t i = 0; i < 3; ++i) {
+                const size_t j = (first + i) % 3;
+                for (size_t a = 0; a < 3; ++a) tri.corners[3 * i + a] = v[j][a];
+                tri.texels[i] = texel(uv[j][0], uv[j][1]);
+            }
+            tri.texels[3] = centre;
+            if (first == 0 || tri < best) best = tri;
+        }
+        out.push_back(best);
+    };
+    for (const TrMeshRectangle& r : mesh.texturedRectangles) {
+        add(r, {0, 1, 2});
+        add(r, {0, 2, 3});
+    }
+    for (const TrMeshTriangle& t : mesh.texturedTriangles) add(t, {0, 1, 2});
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+// Triangles of the first mesh without an equal one in the second, and the other way round.
+// A texel the first mesh takes from off its page may come back as anything.
+template <class Shade>
+size_t MeshDifferences(const CTrLstMsh& a, const TrMeshRecord& ma, const CTrLstMsh& b,
+                       const TrMeshRecord& mb, Shade shade) {
+    std::vector<Triangle> was = Triangles(a, ma, shade), is = Triangles(b, mb, shade);
+    std::vector<bool> taken(is.size(), false);
+    size_t missing = 0;
+    for (const Triangle& t : was) {
+        bool found = false;
+        auto first = std::lower_bound(is.begin(), is.end(), t, [](const Triangle& x, const Triangle& y) {
+            return x.corners < y.corners;
+        });
+        for (size_t i = size_t(first - is.begin()); i < is.size() && is[i].corners == t.corners && !found; ++i) {
+            if (taken[i]) continue;
+            bool same = true;
+            for (size_t c = 0; c < 4; ++c)
+                same = same && (t.texels[c] == kOutside || t.texels[c] == is[i].texels[c]);
+            if (same) found = taken[i] = true;
+        }
+        if (!found) ++missing;
+    }
+    return missing + size_t(std::count(taken.begin(), taken.end(), false));
+}
+
+// MeshDifferences of every mesh of two moveables.
+template <class Shade>
+size_t MoveableDifferences(const CTrMvb& was, const CTrMvb& is, Shade shade) {
+    EXPECT_EQ(is.meshCount(), was.meshCount()) << "moveable " << was.objectId;
+    size_t total = 0;
+    for (size_t m = 0; m < was.meshCount() && m < is.meshCount(); ++m) {
+        const size_t d = MeshDifferences(was, was.meshes[m], is, is.meshes[m], shade);
+        EXPECT_EQ(d, 0u) << "moveable " << was.objectId << " mesh " << m;
+        total += d;
+    }
+    return total;
+}
+
+// The colour a texel keeps in the level's file: a Tomb Raider I level holds palette indices.
+std::function<uint16_t(uint16_t)> ShadeOf(const CTrLevel& level) {
+    if (level.version != TrVersion1) return [](uint16_t t) { return t; };
+    auto table = std::make_shared<std::vector<uint8_t>>(BuildPage8Table(level.palette));
+    return [table](uint16_t t) -> uint16_t { return (t & 0x8000) ? (*table)[t & 0x7FFF] : 0; };
+}
+
+// Largest angle (radians) between two rotations.
+double RotationDistance(const CQuaternion& a, const CQuaternion& b) {
+    double dot = std::fabs(double(a.x) * b.x + double(a.y) * b.y + double(a.z) * b.z + double(a.w) * b.w);
+    double la = std::sqrt(double(a.x) * a.x + double(a.y) * a.y + double(a.z) * a.z + double(a.w) * a.w);
+    double lb = std::sqrt(double(b.x) * b.x + double(b.y) * b.y + double(b.z) * b.z + double(b.w) * b.w);
+    return 2.0 * std::acos(std::min(1.0, dot / (la * lb)));
+}
+
+std::unique_ptr<CTrLevel> Load(const std::string& path) {
+    auto level = std::make_unique<CTrLevel>();
+    if (!level->Load(path, false, false)) return nullptr;
+    return level;
+}
+
+// Saves the level beside its copy and loads it again.
+std::unique_ptr<CTrLevel> SaveAndReload(CTrLevel& level, const std::string& path) {
+    if (!level.Save(path, 1, false, false)) return nullptr;
+    return Load(path);
+}
+
+class Convert3dsLevels : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // Thousands of files are written safely (each flushed to disk): in memory, when the
+        // machine has a memory file system, they take no time.
+        if (IsDirectory("/dev/shm")) setenv("TMPDIR", "/dev/shm", 0);
+        dir_ = std::make_unique<test::TempDir>();
+        scoped_ = std::make_unique<ScopedMessageBackend>(&messages_);
+        levels_ = test::RealLevelFiles();
+        levels_.erase(std::remove_if(levels_.begin(), levels_.end(),
+                                     [](const test::RealLevel& l) { return l.unsupported; }),
+                      levels_.end());
+        if (levels_.empty()) GTEST_SKIP() << "no real levels";
+    }
+    // What the conversions said, for the failure output.
+    std::string Said() const {
+        std::string text;
+        for (const MessageRequest& m : messages_.shown()) text += m.text + "\n";
+        return text;
+    }
+    std::vector<test::RealLevel> levels_;
+    std::unique_ptr<test::TempDir> dir_;
+    ScriptedMessageBackend messages_;
+    std::unique_ptr<ScopedMessageBackend> scoped_;
+};
+
+TEST_F(Convert3dsLevels, MoveablesAndStaticMeshesComeBack) {
+    for (const test::RealLevel& file : levels_) {
+        SCOPED_TRACE(file.path);
+        // The level as loaded, and the copy that takes the imports.
+        std::unique_ptr<CTrLevel> reference = Load(file.path), work = Load(file.path);
+        ASSERT_TRUE(reference && work);
+        const bool tr4 = work->version == TrVersion4;
+        std::vector<int> chosen(work->moveableList.size(), -1);
+        for (size_t j = 0; j < work->moveableList.size(); ++j) {
+            CTrMvb& mvb = *work->moveableList[j];
+            const int anims = mvb.animationCount();
+            chosen[j] = anims ? int(j) % anims : -1;
+            const std::string path = dir_->file("mvb.3ds");
+            std::string error;
+            ASSERT_TRUE(ExportMoveableTo3ds(&mvb, path.c_str(), "mvb", work.get(), chosen[j], &error)) << error;
+            CTrMvb imported;
+            ASSERT_TRUE(ImportMoveableFrom3ds(&imported, path.c_str(), false, tr4)) << Said();
+            ASSERT_EQ(imported.meshCount(), mvb.meshCount());
+            CImport3dsOptions meshes(mvb.animations.get(), 0);
+            EXPECT_TRUE(ApplyMoveableImport3ds(mvb, imported, meshes));
+            if (chosen[j] < 0) continue;
+            CTrMvb again;
+            ASSERT_TRUE(ImportMoveableFrom3ds(&again, path.c_str(), false, tr4)) << Said();
+            CImport3dsOptions replace(mvb.animations.get(), chosen[j]);
+            replace.Open();
+            replace.ChooseAnimation();
+            replace.ChooseReplace();
+            replace.Import();
+            ASSERT_EQ(replace.selectedAnim, chosen[j]);
+            EXPECT_TRUE(ApplyMoveableImport3ds(mvb, again, replace));
+        }
+        for (size_t s = 0; s < work->staticMeshList.size(); ++s) {
+            CTrStatMsh& mesh = *work->staticMeshList[s];
+            const std::string path = dir_->file("static.3ds");
+            std::string error;
+            ASSERT_TRUE(ExportMeshTo3ds(&mesh, 0, path.c_str(), "static", &error)) << error;
+            CTrLstMsh list;
+            ASSERT_TRUE(ImportMeshFrom3ds(work.get(), &list, path.c_str(), true, tr4)) << Said();
+            const int32_t id = mesh.objectId;
+            TakeImportedStaticMesh3ds(mesh, list);
+            EXPECT_EQ(mesh.objectId, id);
+            EXPECT_EQ(mesh.flags, 2);
+        }
+        auto back = SaveAndReload(*work, dir_->file("saved" + file.path.substr(file.path.rfind('.'))));
+        ASSERT_TRUE(back);
+        ASSERT_EQ(back->moveableList.size(), reference->moveableList.size());
+        ASSERT_EQ(back->staticMeshList.size(), reference->staticMeshList.size());
+
+        const auto shade = ShadeOf(*reference);
+        size_t faceErrors = 0, keyErrors = 0;
+        double worstTurn = 0;
+        for (size_t j = 0; j < reference->moveableList.size(); ++j) {
+            const CTrMvb& was = *reference->moveableList[j];
+            const CTrMvb& is = *back->moveableList[j];
+            faceErrors += MoveableDifferences(was, is, shade);
+            EXPECT_EQ(is.meshTree, was.meshTree) << "moveable " << was.objectId;
+            if (chosen[j] < 0) continue;
+            const auto* a = dynamic_cast<const CTRAnimTrack*>(was.animations->GetTrack(chosen[j]));
+            const auto* b = dynamic_cast<const CTRAnimTrack*>(is.animations->GetTrack(chosen[j]));
+            ASSERT_TRUE(a && b);
+            ASSERT_EQ(b->keyCount(), a->keyCount()) << "moveable " << was.objectId;
+            EXPECT_EQ(b->frameCount, a->frameCount);
+            // The step is the distance of the first two keys; with fewer than three keys the
+            // last one stands at the last frame, and the step only has to reach it.
+            if (a->keyCount() >= 3)
+                EXPECT_EQ(b->interval, a->interval);
+            else
+                EXPECT_GE(int64_t(b->interval) * (b->keyCount() - 1) + 1, int64_t(b->frameCount) - 1);
+            EXPECT_EQ(b->stateId, a->stateId);
+            EXPECT_EQ(b->stateCount(), a->stateCount());
+            EXPECT_EQ(b->commandTotal(), a->commandTotal());
+            for (int k = 0; k < a->keyCount(); ++k) {
+                const CAnimKey& ka = a->keys[size_t(k)];
+                const CAnimKey& kb = b->keys[size_t(k)];
+                ASSERT_EQ(kb.bones.size(), ka.bones.size());
+                if (!ka.bones.empty()) {
+                    EXPECT_EQ(kb.bones[0].offset.x, ka.bones[0].offset.x);
+                    EXPECT_EQ(kb.bones[0].offset.y, ka.bones[0].offset.y);
+                    EXPECT_EQ(kb.bones[0].offset.z, ka.bones[0].offset.z);
+                }
+                for (size_t m = 0; m < ka.bones.size(); ++m) {
+                    const double turn = RotationDistance(ka.bones[m].rotation, kb.bones[m].rotation);
+                    worstTurn = std::max(worstTurn, turn);
+                    // The file keeps 1024 steps a turn on each axis.
+                    if (turn > 0.01) ++keyErrors;
+                }
+            }
+        }
+        for (size_t s = 0; s < reference->staticMeshList.size(); ++s) {
+            const CTrStatMsh& was = *reference->staticMeshList[s];
+            const CTrStatMsh& is = *back->staticMeshList[s];
+            ASSERT_EQ(is.meshCount(), 1u);
+            size_t d = MeshDifferences(was, was.meshes[0], is, is.meshes[0], shade);
+            EXPECT_EQ(d, 0u) << "static mesh " << was.objectId;
+            faceErrors += d;
+        }
+        EXPECT_EQ(faceErrors, 0u);
+        EXPECT_EQ(keyErrors, 0u) << "worst turn " << worstTurn;
+    }
+}
+
+TEST_F(Convert3dsLevels, EveryMeshOfEveryMoveableComesBack) {
+    for (const test::RealLevel& file : levels_) {
+        SCOPED_TRACE(file.path);
+        std::unique_ptr<CTrLevel> reference = Load(file.path), work = Load(file.path);
+        ASSERT_TRUE(reference && work);
+        const bool tr4 = work->version == TrVersion4;
+        for (auto& mvb : work->moveableList) {
+            for (uint32_t m = 0; m < mvb->meshCount(); ++m) {
+                if (mvb->meshes[m].dummy) continue;
+                CTrLstMsh one(*mvb, int(m), 0, 0);
+                const std::string path = dir_->file("mesh.3ds");
+                std::string error;
+                ASSERT_TRUE(ExportMeshTo3ds(&one, 0, path.c_str(), "mesh", &error)) << error;
+                if (one.meshes[0].texturedRectangles.empty() && one.meshes[0].texturedTriangles.empty())
+                    continue;  // nothing to bring back
+                CTrLstMsh list;
+                ASSERT_TRUE(ImportMeshFrom3ds(work.get(), &list, path.c_str(), false, tr4)) << Said();
+                ASSERT_TRUE(ReplaceMeshFrom3ds(*mvb, int(m), list));
+            }
+        }
+        auto back = SaveAndReload(*work, dir_->file("meshes" + file.path.substr(file.path.rfind('.'))));
+        ASSERT_TRUE(back);
+        ASSERT_EQ(back->moveableList.size(), reference->moveableList.size());
+        const auto shade = ShadeOf(*reference);
+        size_t faceErrors = 0;
+        for (size_t j = 0; j < reference->moveableList.size(); ++j) {
+            const CTrMvb& was = *reference->moveableList[j];
+            const CTrMvb& is = *back->moveableList[j];
+            faceErrors += MoveableDifferences(was, is, shade);
+        }
+        EXPECT_EQ(faceErrors, 0u);
+    }
+}
+
+}  // namespace
+}  // namespace lithoscope

@@ -1,0 +1,203 @@
+// Moveables as 3D Studio files: nodes and their keys as written, the hierarchy read back,
+// the packed rotations, the Tomb Raider IV body rule, and files that must be refused.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+#include "TestSupport.h"
+#include "fixtures/Db3dsBytes.h"
+#include "interchange3ds/Keyframer3ds.h"
+#include "interchange3ds/Mesh3ds.h"
+#include "interchange3ds/MoveableConvert3ds.h"
+#include "level/TrLevel.h"
+#include "level/TrMvb.h"
+#include "platform/Messages.h"
+
+namespace lithoscope {
+namespace {
+
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+// A moveable of n meshes, each a textured triangle on a 4 x 4 page; entry i places mesh
+// i + 1 at (100 (i + 1), 10, 0) from its parent.
+std::unique_ptr<CTrMvb> Moveable(int n, int32_t id = 1) {
+    auto mvb = std::make_unique<CTrMvb>();
+    mvb->objectId = id;
+    mvb->width = mvb->height = 4;
+    mvb->bitsPerPixel = 16;
+    mvb->pixels.assign(32, 0xFF);
+    TrObjectTextureRecord t;
+    const uint8_t corners[3][4] = {{0, 0, 0, 0}, {0, 3, 0, 0}, {0, 3, 0, 3}};
+    for (int k = 0; k < 3; ++k) std::memcpy(t.corner(k), corners[k], 4);
+    mvb->textures.push_back(t);
+    mvb->meshes.resize(size_t(n));
+    for (int m = 0; m < n; ++m) {
+        TrMeshRecord& mesh = mvb->meshes[size_t(m)];
+        mesh.Init(3, 1, 0, false, true);
+        for (int i = 0; i < 3; ++i) mesh.vertices[size_t(i)] = {int16_t(i * 10 + m), int16_t(-i), int16_t(m)};
+        for (int k = 0; k < 3; ++k) mesh.texturedTriangles[0].setVertex(k, uint16_t(k));
+    }
+    for (int i = 0; i + 1 < n; ++i) mvb->meshTree.push_back({0, 100 * (i + 1), 10, 0});
+    return mvb;
+}
+
+// One animation of `keys` keys, `step` frames apart, over `frames` frames, every bone turned
+// by k x 10 units about y at key k, the root moving up.
+void Animate(CTrMvb& mvb, int keys, int step, int frames) {
+    auto track = std::make_unique<CTRAnimTrack>(keys, uint32_t(frames), uint32_t(step), 30.0f);
+    for (int k = 0; k < keys; ++k) {
+        CAnimKey key(k * step, int(mvb.meshCount()), BoundingBox());
+        for (size_t m = 0; m < mvb.meshCount(); ++m) {
+            BoneKey bone;
+            BoneKeyFromEuler(bone, 0, -float(k * 10) * kTrAngleUnitDegrees * kDegreesToRadians, 0,
+                             m == 0 ? CVector3{0, float(5 * k), 0} : CVector3{}, 0, 0);
+            key.bones.push_back(bone);
+        }
+        track->AddKey(key);
+    }
+    mvb.animations->AddTrack(std::move(track));
+}
+
+std::unique_ptr<test::ReadDatabase3dsFixture> Read(const std::string& path) {
+    return std::make_unique<test::ReadDatabase3dsFixture>(ReadBytes(path));
+}
+
+TEST(MoveableConvert3ds, NodesKeysAndHierarchy) {
+    test::TempDir dir;
+    ScriptedMessageBackend messages;
+    ScopedMessageBackend scoped(&messages);
+    // Three meshes, mesh 1 a dummy, mesh 2 popping back to mesh 0; five keys three frames
+    // apart over 13 frames.
+    auto mvb = Moveable(3);
+    mvb->meshes[1].Free();
+    mvb->meshes[1].dummy = 1;
+    mvb->meshTree[0].flags = TrMeshTreeEntry::kPush;
+    mvb->meshTree[1].flags = TrMeshTreeEntry::kPop;
+    Animate(*mvb, 5, 3, 13);
+    std::string error;
+    ASSERT_TRUE(ExportMoveableTo3ds(mvb.get(), dir.file("mvb.3ds").c_str(), "mvb", nullptr, 0, &error)) << error;
+    {
+        auto in = Read(dir.file("mvb.3ds"));
+        ASSERT_EQ(GetObjectNodeCount3ds(in->db()), 3u);
+        EXPECT_EQ(GetMeshCount3ds(in->db()), 2u);  // no object for the dummy
+        ObjectMotion3ds* om[3] = {};
+        for (int i = 0; i < 3; ++i) GetObjectMotionByIndex3ds(in->db(), i, &om[i]);
+        EXPECT_STREQ(om[1]->name, "dummy001");
+        EXPECT_STREQ(om[1]->parent, "M000");
+        EXPECT_STREQ(om[2]->parent, "M000");
+        // The tree offset (dx, dy, dz) = (100, 10, 0) as (dx, dz, -dy); one position key.
+        ASSERT_EQ(om[1]->position.keyCount(), 1u);
+        EXPECT_EQ(om[1]->position.values[0].x, 100.0f);
+        EXPECT_EQ(om[1]->position.values[0].z, -10.0f);
+        std::vector<int> frames;
+        for (const KeyHeader3ds& k : om[0]->rotation.keys) frames.push_back(k.frame);
+        EXPECT_EQ(frames, (std::vector<int>{0, 3, 6, 9, 12}));
+        EXPECT_EQ(om[0]->position.keyCount(), 5u);
+        for (ObjectMotion3ds*& o : om) ReleaseObjectMotion3ds(&o);
+    }
+    CTrMvb back;
+    ASSERT_TRUE(ImportMoveableFrom3ds(&back, dir.file("mvb.3ds").c_str(), false, false));
+    EXPECT_EQ(back.meshTree, mvb->meshTree);
+    EXPECT_EQ(back.meshes[1].dummy, 1);
+    const CAnimTrack* b = back.animations->GetTrack(0);
+    ASSERT_TRUE(b && b->keyCount() == 5);
+    EXPECT_EQ(b->interval, 3u);
+    EXPECT_EQ(b->frameCount, 13u);
+    // The last key's box holds the three meshes (mesh 2 at x = 200).
+    EXPECT_GE(b->keys[4].box.max.x, 200.0f);
+
+    // Nodes A, B (parent A), C (parent A): B pushes, C pops.
+    std::vector<int> parents{-1, 0, 0};
+    std::vector<TrMeshTreeEntry> entries;
+    BuildMeshTreeFromParents(entries, 3, parents);
+    EXPECT_EQ(entries[0].flags, TrMeshTreeEntry::kPush);
+    EXPECT_EQ(entries[1].flags, TrMeshTreeEntry::kPop);
+
+    // A second node naming a parent that only comes later: two roots, refused.
+    Database3ds* db = nullptr;
+    InitDatabase3ds(&db);
+    CreateNewDatabase3ds(db, 1);
+    for (const char* name : {"A", "B", "C"}) {
+        ObjectMotion3ds* om = nullptr;
+        InitObjectMotion3ds(&om, 1, 1, 1, 0, 0);
+        std::strcpy(om->name, name);
+        std::strcpy(om->parent, name[0] == 'B' ? "C" : name[0] == 'C' ? "A" : "");
+        PutObjectMotion3ds(db, om);
+        ReleaseObjectMotion3ds(&om);
+    }
+    test::WriteFileBytes(dir.file("later.3ds"), test::WriteDatabaseBytes3ds(db));
+    ReleaseDatabase3ds(&db);
+    CTrMvb target;
+    EXPECT_FALSE(ImportMoveableFrom3ds(&target, dir.file("later.3ds").c_str(), false, false));
+    EXPECT_TRUE(messages.Saw("You can have only one mesh at the root of the hierarchy, not 2 !"));
+    EXPECT_EQ(target.meshCount(), 0u);
+
+    // Files cut short: the reason, nothing imported.
+    const std::vector<uint8_t> whole = ReadBytes(dir.file("mvb.3ds"));
+    for (size_t cut : {size_t(7), whole.size() / 3, whole.size() - 1}) {
+        test::WriteFileBytes(dir.file("cut.3ds"), std::vector<uint8_t>(whole.begin(), whole.begin() + long(cut)));
+        messages.clear();
+        EXPECT_FALSE(ImportMoveableFrom3ds(&target, dir.file("cut.3ds").c_str(), false, false)) << cut;
+        EXPECT_TRUE(messages.Saw("Erreur 3DS:1")) << cut;
+    }
+}
+
+TEST(MoveableConvert3ds, PackedRotationsComeBackWhole) {
+    int16_t w0, w1;
+    PackTrRotation(-kPi / 2, 0, 0, &w0, &w1);
+    EXPECT_EQ(uint16_t(w0) >> 4, 768);
+    PackTrRotation(kPi / 2, 0, 0, &w0, &w1);
+    EXPECT_EQ(uint16_t(w0) >> 4, 256);
+    // Every x angle, with y and z through their range, the quarter turns included: the
+    // rotation read back from the words is the one they came from.
+    double worst = 0;
+    for (int x = 0; x < 1024; x += 8)
+        for (int y = 0; y < 1024; y += 61)
+            for (int z : {0, 1, 255, 256, 700, 1023}) {
+                auto angle = [](int units) { return float(units) * kTrAngleUnitDegrees * kDegreesToRadians; };
+                BoneKey from, back;
+                BoneKeyFromEuler(from, angle(x), -angle(y), -angle(z), CVector3{}, 0, 0);
+                float ex, ey, ez;
+                QuaternionToEuler(from.rotation, ex, ey, ez);
+                PackTrRotation(ex, -ey, -ez, &w0, &w1);
+                const int X = uint16_t(w0) >> 4, Y = ((uint16_t(w0) & 15) << 6) | (uint16_t(w1) >> 10),
+                          Z = uint16_t(w1) & 1023;
+                BoneKeyFromEuler(back, angle(X), -angle(Y), -angle(Z), CVector3{}, 0, 0);
+                worst = std::max(worst, 1.0 - std::fabs(double(QuatDot(from.rotation, back.rotation))));
+            }
+    EXPECT_LT(worst, 1e-5);  // well within a unit (1 - cos(0.003) = 4.6e-6 for half a unit)
+}
+
+TEST(MoveableConvert3ds, Tr4BodyRuleTakesTheSkinsMeshes) {
+    test::TempDir dir;
+    CTrLevel level;
+    level.version = TrVersion4;
+    auto skin = Moveable(15, 8);
+    skin->meshes[11].vertices[0].x = 4321;  // the mesh that stands for mesh 10 of object 14
+    auto lara = Moveable(15, 14);
+    lara->meshes[10].Free();
+    lara->meshes[10].dummy = 1;
+    lara->showRealMeshes = 1;
+    CTrMvb* laraPtr = lara.get();
+    level.moveableList.emplace_back(skin.release());
+    level.moveableList.emplace_back(lara.release());
+    std::string error;
+    ASSERT_TRUE(ExportMoveableTo3ds(laraPtr, dir.file("lara.3ds").c_str(), "lara", &level, -1, &error)) << error;
+    auto in = Read(dir.file("lara.3ds"));
+    Mesh3ds* mesh = nullptr;
+    GetMeshByName3ds(in->db(), "M010", &mesh);  // named M, not dummy, under the rule
+    ASSERT_NE(mesh, nullptr);
+    EXPECT_TRUE(std::any_of(mesh->vertices.begin(), mesh->vertices.end(),
+                            [](const Point3ds& p) { return p.x > 4321.0f; }));
+    ReleaseMesh3ds(&mesh);
+}
+
+}  // namespace
+}  // namespace lithoscope
