@@ -1,6 +1,7 @@
 #include "level/Fragment.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "level/LevelLog.h"
@@ -41,6 +42,11 @@ struct AllIndices {
 };
 }  // namespace
 
+static uint64_t NextRefOrder() {
+    static std::atomic<uint64_t> counter{0};
+    return ++counter;
+}
+
 FragmentSourceIndex::FragmentSourceIndex(const std::vector<CFragment>& fragments) {
     for (size_t i = 0; i < fragments.size(); ++i) bySource_[fragments[i].pixels].push_back(i);
 }
@@ -61,6 +67,7 @@ void CFragment::AddIndexed(std::vector<CFragment>& fragments, FragmentSourceInde
     ref.isQuad = cornerCount == 4;
     ref.owner = owner;
     ref.kind = kind;
+    ref.order = NextRefOrder();
     int left, top, right, bottom;
     GetTextureBounds(ref.texture, ref.isQuad ? 4 : 3, &left, &top, &right, &bottom);
     if (stackedPages) {
@@ -225,6 +232,8 @@ int CFragment::MergeDuplicates(std::vector<CFragment>& fragments) {
                 }
                 into->references.push_back(ref);
             }
+            std::stable_sort(into->references.begin(), into->references.end(),
+                             [](const FragmentRef& x, const FragmentRef& y) { return x.order < y.order; });
             b.references.clear();
             saved += int(into->width) * into->height * 2;
         }
@@ -384,6 +393,9 @@ uint32_t CFragment::dwBuildTextureFromFragments(std::vector<CFragment>& fragment
                 c[1] = uint8_t(c[1] + f.placedX - f.x1);
                 c[3] = uint8_t(c[3] + (f.placedY & 0xFF) - (f.y1 & 0xFF));
             }
+            // A triangle's group holds triangles only: a fourth corner, which nothing
+            // moved, would no longer fit the other three.
+            if (!ref.isQuad) std::memset(ref.texture.corner(3), 0, 4);
         }
     }
 

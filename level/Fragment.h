@@ -29,6 +29,10 @@ struct FragmentRef {
     void* owner = nullptr;
     int32_t kind = 0;
     uint8_t done = 0;
+    // When the use was collected: a fragment keeps its references in this order, however
+    // they came to it (joined or merged), so the numbering does not depend on where the
+    // pixels were.
+    uint64_t order = 0;
 };
 
 struct FreeRect {

@@ -271,4 +271,15 @@ void GetTextureBounds(TrObjectTextureRecord& texture, int cornerCount, int* left
     if (bottomOut) *bottomOut = bottom;
 }
 
+void NormaliseTextureCorners(TrObjectTextureRecord& texture, int cornerCount) {
+    // Triangles may use the first three corners of a quad texture: a quad is settled for
+    // both uses. Each pass settles at least the extreme corners of both axes.
+    for (int pass = 0; pass < 8; ++pass) {
+        const TrObjectTextureRecord before = texture;
+        if (cornerCount == 4) GetTextureBounds(texture, 4, nullptr, nullptr, nullptr, nullptr);
+        GetTextureBounds(texture, 3, nullptr, nullptr, nullptr, nullptr);
+        if (texture == before) return;
+    }
+}
+
 }  // namespace lithoscope

@@ -36,5 +36,9 @@ bool WriteTga32(const std::string& path, const uint8_t* pixels, int width, int h
 // The pixel rectangle an object texture covers on its page; normalises its corner bytes.
 void GetTextureBounds(TrObjectTextureRecord& texture, int cornerCount, int* leftOut,
                       int* topOut, int* rightOut, int* bottomOut);
+// Applies the bounds rule to a texture's corner bytes until it changes nothing more: the
+// rectangle is then its corners' pixels, and the rule leaves the texture as it is however
+// often it is applied again (a save and the loads after it cut the same rectangle).
+void NormaliseTextureCorners(TrObjectTextureRecord& texture, int cornerCount);
 
 }  // namespace lithoscope

@@ -119,6 +119,7 @@ void SaveArrays::AddMoveable(const CTrMvb& moveable) {
                     d.setU16(4, uint16_t(firstAnim + uint32_t(r.nextAnim)));
                     d.setU16(6, uint16_t(r.nextFrame));
                     animDispatches.push_back(d);
+                    dispatchFirst.push_back(firstAnim);
                 }
             }
         }
@@ -169,6 +170,7 @@ void SaveArrays::AddMoveable(const CTrMvb& moveable) {
         }
         if (tr1) a.setU8(5, 0);
         animations.push_back(a);
+        linkFirst.push_back(firstAnim);
         frameBase += frameCount;
     }
 }
@@ -185,15 +187,16 @@ void SaveArrays::AddStaticMesh(const CTrStatMsh& staticMesh) {
 }
 
 void SaveArrays::FinishAnimations() {
-    for (TrAnimationRecord& a : animations) {
-        const uint16_t next = a.nextAnimation();
-        if (next < animations.size())
-            a.setU16(30, uint16_t(a.nextFrame() + animations[next].frameStart()));
+    const uint32_t count = uint32_t(animations.size());
+    for (size_t i = 0; i < animations.size(); ++i) {
+        TrAnimationRecord& a = animations[i];
+        const long base = LinkFrameBase(int32_t(a.nextAnimation()), linkFirst[i], count);
+        if (base >= 0) a.setU16(30, uint16_t(a.nextFrame() + animations[size_t(base)].frameStart()));
     }
-    for (TrAnimDispatchRecord& d : animDispatches) {
-        const uint16_t next = uint16_t(d.nextAnimation());
-        if (next < animations.size())
-            d.setU16(6, uint16_t(d.nextFrame() + animations[next].frameStart()));
+    for (size_t i = 0; i < animDispatches.size(); ++i) {
+        TrAnimDispatchRecord& d = animDispatches[i];
+        const long base = LinkFrameBase(d.nextAnimation(), dispatchFirst[i], count);
+        if (base >= 0) d.setU16(6, uint16_t(d.nextFrame() + animations[size_t(base)].frameStart()));
     }
 }
 

@@ -322,22 +322,21 @@ void CTrMvb::BuildAnimations(const TrMoveableRecord& record, CTrLevel& level, in
                 }
                 const TrAnimDispatchRecord& disp = level.animDispatches[di];
                 const int32_t target = disp.nextAnimation();
-                // An absolute target, or one already relative to the first animation.
-                const TrAnimationRecord* targetRecord = nullptr;
-                if (target >= 0 && uint32_t(target) < levelAnims)
-                    targetRecord = &level.animations[size_t(target)];
-                else if (target - int32_t(first) >= 0 && uint32_t(target - int32_t(first)) < levelAnims)
-                    targetRecord = &level.animations[size_t(target - int32_t(first))];
-                if (!targetRecord) {
-                    LogError(StrFormat("ERROR: Moveable[%d] Slot=%d Animation=%d (AbsAnimation=%d):"
-                                       "\r\n\t\tDispatch %u of state %u goes to animation %d, not "
-                                       "one of the %u animations. The dispatch is skipped.",
-                                       position, id, rel, int(g), di, unsigned(sc.stateId()),
-                                       int(target), levelAnims));
-                    continue;
-                }
+                // The frame counts from the first frame of the target's record; a target
+                // without one keeps the file's frame, and the save writes both back.
+                const long base = LinkFrameBase(target, first, levelAnims);
+                int32_t nextFrame = disp.nextFrame();
+                if (base >= 0)
+                    nextFrame -= level.animations[size_t(base)].frameStart();
+                else
+                    AppendLogLine(StrFormat("ATTENTION: Moveable[%d] Slot=%d Animation=%d "
+                                            "(AbsAnimation=%d):\r\n\t\tDispatch %u of state %u "
+                                            "goes to animation %d, not one of the %u animations. "
+                                            "It is kept as it stands.",
+                                            position, id, rel, int(g), di, unsigned(sc.stateId()),
+                                            int(target), levelAnims));
                 change.AddRange(disp.low() - a.frameStart(), disp.high() - a.frameStart() - 1,
-                                target - int32_t(first), disp.nextFrame() - targetRecord->frameStart());
+                                target - int32_t(first), nextFrame);
             }
             track->AddStateChange(change);
         }
@@ -351,12 +350,18 @@ void CTrMvb::BuildAnimations(const TrMoveableRecord& record, CTrLevel& level, in
                                   a.frameStart(), rel, track->commands);
 
         animations->AddTrack(std::move(track));
-        int nextAnim = 0, nextFrame = 0;
+        // The next animation as the game reads it, relative to the first animation.
         const uint32_t next = a.nextAnimation();
-        if (next < levelAnims) {
-            nextAnim = uint16_t(next - first);
-            nextFrame = int(a.nextFrame()) - int(level.animations[next].frameStart());
-        }
+        const int nextAnim = uint16_t(next - first);
+        int nextFrame = a.nextFrame();
+        const long nextBase = LinkFrameBase(int32_t(next), first, levelAnims);
+        if (nextBase >= 0)
+            nextFrame -= int(level.animations[size_t(nextBase)].frameStart());
+        else
+            AppendLogLine(StrFormat("ATTENTION: Moveable[%d] Slot=%d Animation=%d "
+                                    "(AbsAnimation=%d):\r\n\t\tNext animation %u is not one of "
+                                    "the %u animations. It is kept as it stands.",
+                                    position, id, rel, int(g), next, levelAnims));
         animations->SetNext(uint32_t(rel), nextAnim, nextFrame);
     }
 }
