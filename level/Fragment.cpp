@@ -68,8 +68,19 @@ void CFragment::AddIndexed(std::vector<CFragment>& fragments, FragmentSourceInde
     ref.owner = owner;
     ref.kind = kind;
     ref.order = NextRefOrder();
-    int left, top, right, bottom;
-    GetTextureBounds(ref.texture, ref.isQuad ? 4 : 3, &left, &top, &right, &bottom);
+    // The corner bytes are settled (a no-op for the textures of a loaded level, which are
+    // settled at load); the rectangle is then the corners' pixels, whatever its place, so
+    // a texture cut again after a save gives the same rectangle.
+    const int corners = ref.isQuad ? 4 : 3;
+    NormaliseTextureCorners(ref.texture, corners);
+    int left = 255, top = 255, right = 0, bottom = 0;
+    for (int k = 0; k < corners; ++k) {
+        const uint8_t* c = ref.texture.corner(k);
+        left = std::min<int>(left, c[1]);
+        right = std::max<int>(right, c[1]);
+        top = std::min<int>(top, c[3]);
+        bottom = std::max<int>(bottom, c[3]);
+    }
     if (stackedPages) {
         int band = (texture.page() & 0xFF) * 256;
         top += band;
@@ -98,6 +109,24 @@ void CFragment::AddIndexed(std::vector<CFragment>& fragments, FragmentSourceInde
             target->width = int16_t(right - left + 1);
             target->height = int16_t(bottom - top + 1);
             target->area = int32_t(target->width) * target->height;
+            // Fragments of the same source that now lie inside the grown one join it, so
+            // that uses of one texture never end up in two fragments.
+            auto absorb = [&](size_t i) {
+                CFragment& other = fragments[i];
+                if (&other == target || other.references.empty() || other.pixels != pixels ||
+                    other.x1 < left || other.y1 < top || other.x2 > right || other.y2 > bottom)
+                    return;
+                for (FragmentRef& r : other.references) target->references.push_back(r);
+                other.references.clear();
+                std::stable_sort(target->references.begin(), target->references.end(),
+                                 [](const FragmentRef& x, const FragmentRef& y) { return x.order < y.order; });
+            };
+            if (index) {
+                if (const std::vector<size_t>* bucket = index->Find(pixels))
+                    for (size_t i : *bucket) absorb(i);
+            } else {
+                for (size_t i = 0; i < fragments.size(); ++i) absorb(i);
+            }
         }
     } else {
         if (index) index->Note(pixels, fragments.size());

@@ -205,11 +205,12 @@ int CheckCreatable(const std::string& path) {
 // 16-bit pages as 8-bit ones with the mapping of BuildPage8Table, each colour's entry
 // worked out the first time a page uses it: the whole table costs more than converting a
 // level's pages. Opaque colours look among entries 1 to 255 (index 0 is transparent);
-// the first of equal distances wins. With exactColours (Tomb Raider I, whose 16-bit
-// pages are made from the palette at load), a colour that an entry gives exactly maps
-// back to the lowest such entry, so loading and saving again never changes a pixel.
+// the first of equal distances wins. Colours whose index the file gave (known) take it
+// back; with exactColours (Tomb Raider I, whose 16-bit pages are made from the palette at
+// load, every entry with a colour of its own) each entry's colour maps back to it, so
+// loading and saving again never changes a texel's index.
 void ConvertPagesTo8(const uint8_t palette[256][3], const std::vector<TrPage>& pages,
-                     uint8_t* out, bool exactColours) {
+                     uint8_t* out, bool exactColours, const std::vector<int16_t>& known) {
     // The palette scaled to 8 bits, component by component (all distances at once).
     int16_t pr[256], pg[256], pb[256];
     for (int k = 0; k < 256; ++k) {
@@ -219,20 +220,14 @@ void ConvertPagesTo8(const uint8_t palette[256][3], const std::vector<TrPage>& p
     }
     std::vector<uint8_t> table(32768, 0);  // 0: not worked out yet (never an answer)
     if (exactColours) {
-        // Among the entries that give a colour exactly, the nearest (the first of equals).
-        std::vector<int16_t> best(32768, INT16_MAX);
-        for (int k = 1; k < 256; ++k) {
-            const int r = (palette[k][0] >> 1) & 31, g = (palette[k][1] >> 1) & 31,
-                      b = (palette[k][2] >> 1) & 31;
-            const int c = (r << 10) | (g << 5) | b;
-            const int16_t d = int16_t(std::abs(8 * r - pr[k]) + std::abs(8 * g - pg[k]) +
-                                      std::abs(8 * b - pb[k]));
-            if (d < best[size_t(c)]) {
-                best[size_t(c)] = d;
-                table[size_t(c)] = uint8_t(k);
-            }
-        }
+        // Tomb Raider I: each entry's own colour (the pages were made from them).
+        uint16_t colours[256];
+        Tr1EntryColours(palette, colours);
+        for (int k = 1; k < 256; ++k) table[colours[k] & 0x7FFF] = uint8_t(k);
     }
+    // The index a colour had in the file wins over any other.
+    for (size_t c = 0; c < known.size() && c < table.size(); ++c)
+        if (known[c] > 0) table[c] = uint8_t(known[c]);
     for (const TrPage& page : pages) {
         for (size_t i = 0; i < kPagePixels; ++i) {
             const uint16_t px = page[i];
@@ -423,15 +418,51 @@ void CTrLevel::ReadImageTr123(ByteReader& in, ILevelProgress* progress) {
     if (version == TrVersion1) {
         // Index 0 is transparent black; any other index is its palette colour, opaque.
         uint16_t colours[256];
+        Tr1EntryColours(palette, colours);
         colours[0] = 0;
-        for (int i = 1; i < 256; ++i)
-            colours[i] = uint16_t(0x8000 | (((palette[i][0] >> 1) & 31) << 10) |
-                                  (((palette[i][1] >> 1) & 31) << 5) | ((palette[i][2] >> 1) & 31));
         for (size_t p = 0; p < pages.size(); ++p) {
             pages[p].resize(kPagePixels);
             const uint8_t* src = pages8 + p * kPage8Bytes;
             for (size_t i = 0; i < kPagePixels; ++i) pages[p][i] = colours[src[i]];
         }
+    }
+    // The index each opaque colour had: the one of most of its texels (a majority vote).
+    colourIndices.assign(32768, -1);
+    std::vector<uint32_t> votes(32768, 0);
+    for (size_t p = 0; p < pages.size(); ++p) {
+        const uint8_t* src = pages8 + p * kPage8Bytes;
+        for (size_t i = 0; i < kPagePixels; ++i) {
+            const uint16_t px = pages[p][i];
+            if (!(px & 0x8000) || src[i] == 0) continue;
+            const size_t c = px & 0x7FFF;
+            if (colourIndices[c] == src[i]) {
+                ++votes[c];
+            } else if (votes[c] == 0) {
+                colourIndices[c] = src[i];
+                votes[c] = 1;
+            } else {
+                --votes[c];
+            }
+        }
+    }
+}
+
+void Tr1EntryColours(const uint8_t palette[256][3], uint16_t out[256]) {
+    std::vector<bool> taken(32768, false);
+    for (int i = 0; i < 256; ++i) {
+        const int r = (palette[i][0] >> 1) & 31, g = (palette[i][1] >> 1) & 31, b = (palette[i][2] >> 1) & 31;
+        int colour = (r << 10) | (g << 5) | b;
+        // The halved colour, else the nearest free one a step away on one or more axes.
+        for (int step = 0; step < 27 && taken[size_t(colour)]; ++step) {
+            const int dr = step % 3 == 1 ? 1 : step % 3 == 2 ? -1 : 0;
+            const int dg = step / 3 % 3 == 1 ? 1 : step / 3 % 3 == 2 ? -1 : 0;
+            const int db = step / 9 == 1 ? 1 : step / 9 == 2 ? -1 : 0;
+            const int nr = r + dr, ng = g + dg, nb = b + db;
+            if (nr < 0 || ng < 0 || nb < 0 || nr > 31 || ng > 31 || nb > 31) continue;
+            if (!taken[size_t((nr << 10) | (ng << 5) | nb)]) colour = (nr << 10) | (ng << 5) | nb;
+        }
+        taken[size_t(colour)] = true;
+        out[i] = uint16_t(0x8000 | colour);
     }
 }
 
@@ -576,7 +607,7 @@ std::vector<uint8_t> CTrLevel::BuildImageTr123(size_t* sizeOut, bool rebuild,
     const size_t pageBytes = pages.size() * (version == TrVersion1 ? kPage8Bytes
                                                                    : kPage8Bytes + kPage16Bytes);
     if (pageBytes > out.left()) throw LevelError("the pages don't fit the image");
-    ConvertPagesTo8(palette, pages, image.data() + pagesAt, version == TrVersion1);
+    ConvertPagesTo8(palette, pages, image.data() + pagesAt, version == TrVersion1, colourIndices);
     if (version != TrVersion1)
         PutPages16(image.data() + pagesAt + pages.size() * kPage8Bytes, pages);
     ByteWriter rest(image.data() + pagesAt + pageBytes, size - pagesAt - pageBytes);

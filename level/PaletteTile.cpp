@@ -35,11 +35,12 @@ void CTrLevel::AddPaletteTile(const uint8_t palette[256][3], const uint8_t palet
     TrPage& page = pages.back();
     const uint16_t pageIndex = uint16_t(pages.size() - 1);
     const bool tr1 = version == TrVersion1;
+    uint16_t tr1Colours[256];
+    if (tr1) Tr1EntryColours(palette, tr1Colours);
     for (int i = 0; i < 256; ++i) {
         uint16_t colour;
         if (tr1)
-            colour = uint16_t(((palette[i][0] / 2) << 10) | ((palette[i][1] / 2) << 5) |
-                              (palette[i][2] / 2) | 0x8000);
+            colour = tr1Colours[i];
         else
             colour = uint16_t(((palette16[i][0] >> 3) << 10) | ((palette16[i][1] >> 3) << 5) |
                               (palette16[i][2] >> 3) | 0x8000);

@@ -31,6 +31,7 @@ CTrLevel::~CTrLevel() { Free(); }
 
 void CTrLevel::Free() {
     Release(pages);
+    Release(colourIndices);
     Release(rooms);
     Release(floorData);
     Release(meshes);

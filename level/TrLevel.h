@@ -150,6 +150,9 @@ public:
     uint8_t palette[256][3] = {};
     uint8_t palette16[256][4] = {};
     std::vector<TrPage> pages;
+    // Tomb Raider I to III: the 8-bit index that each opaque 15-bit colour of the pages had
+    // in the file (-1: none), so that a save gives every unchanged texel its index back.
+    std::vector<int16_t> colourIndices;
     std::vector<TrRoomRecord> rooms;
     std::vector<uint16_t> floorData;
     std::vector<std::unique_ptr<TrMeshRecord>> meshes;
@@ -201,6 +204,11 @@ public:
     std::string name;
     uint8_t isTub = 0;
 };
+
+// Tomb Raider I: the opaque 16-bit colour of each palette entry (entry 0 too, for the
+// palette tile): the 6-bit colour halved, moved to a free neighbouring colour where an
+// earlier entry has it already, so that every entry has a colour of its own.
+void Tr1EntryColours(const uint8_t palette[256][3], uint16_t out[256]);
 
 // The first word of a level file of that version (0 for none).
 uint32_t MagicForVersion(int version);
