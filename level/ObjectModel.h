@@ -17,6 +17,14 @@ class ILevelProgress;
 // object textures, on the last page, in the tile's layout), or npos when the level has
 // none. They are never counted as unused.
 size_t PaletteTileTextureStart(const CTrLevel& level);
+// The palette tile's swatch colour of every entry (Tomb Raider I to III).
+void PaletteTileColours(const CTrLevel& level, uint16_t out[256]);
+// A palette tile texture carries its entry in the bytes after its corners (never written
+// to a Tomb Raider I to III file); -1 for any other texture.
+int PaletteTileEntry(const TrObjectTextureRecord& texture);
+// Tomb Raider I to III, before a save: every face that shows a palette tile swatch of this
+// level's palette becomes a coloured face again, with the colour word it was loaded with.
+void RestoreColouredFaces(CTrLevel& level);
 
 // What a save preparation changed, kept so that the level can be put back as it was, the
 // object model included. Dropping it frees the consumed objects.
@@ -36,6 +44,8 @@ private:
     struct MeshFaces {
         std::vector<TrMeshRectangle> rectangles;
         std::vector<TrMeshTriangle> triangles;
+        std::vector<TrMeshRectangle> colouredRectangles;
+        std::vector<TrMeshTriangle> colouredTriangles;
     };
     CTrLevel& level_;
     bool restored_ = false;

@@ -110,6 +110,9 @@ void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSa
     if (progress) progress->SetRepackRange(repackRange);
     uint32_t repackPos = 0;
 
+    // Faces that were coloured in the file are so again; their swatches are not packed.
+    if (!tr4) RestoreColouredFaces(level);
+
     // Fragments of every texture use, the unused textures when they are kept.
     std::vector<std::vector<uint16_t>> sourcePages;
     std::vector<CFragment> fragments = CFragment::CollectLevelFragments(level, sourcePages);
@@ -296,7 +299,9 @@ LevelSaveRollback::LevelSaveRollback(CTrLevel& level) : level_(level) {
     auto faces = [](const CTrLstMsh& object) {
         std::vector<MeshFaces> out;
         out.reserve(object.meshes.size());
-        for (const TrMeshRecord& m : object.meshes) out.push_back({m.texturedRectangles, m.texturedTriangles});
+        for (const TrMeshRecord& m : object.meshes)
+            out.push_back({m.texturedRectangles, m.texturedTriangles, m.colouredRectangles,
+                           m.colouredTriangles});
         return out;
     };
     for (const auto& mv : level.moveableList) moveableFaces_.push_back(mv ? faces(*mv) : std::vector<MeshFaces>());
@@ -365,6 +370,8 @@ void LevelSaveRollback::Restore() {
         for (size_t i = 0; i < object.meshes.size() && i < saved.size(); ++i) {
             object.meshes[i].texturedRectangles = std::move(saved[i].rectangles);
             object.meshes[i].texturedTriangles = std::move(saved[i].triangles);
+            object.meshes[i].colouredRectangles = std::move(saved[i].colouredRectangles);
+            object.meshes[i].colouredTriangles = std::move(saved[i].colouredTriangles);
         }
     };
     for (size_t i = 0; i < l.moveableList.size() && i < moveableFaces_.size(); ++i)
