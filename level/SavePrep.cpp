@@ -148,18 +148,31 @@ void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSa
     for (TrObjectTextureRecord& t : textures)
         t.setU16(2, uint16_t(t.page() + level.roomPageCount));
     if (!level.roomTextures.empty()) {
-        for (TrObjectTextureRecord t : level.roomTextures) {
+        // Room textures on object pages were repacked with them and their users (marked
+        // 0x4000) now name the packed textures: the records go. The others follow the
+        // packed textures in their order.
+        const unsigned firstObjectPage = level.roomPageCount;
+        const unsigned endObjectPage = firstObjectPage + oldObjectPages;
+        std::vector<uint32_t> remap(level.roomTextures.size());
+        for (size_t i = 0; i < level.roomTextures.size(); ++i) {
+            TrObjectTextureRecord t = level.roomTextures[i];
+            const unsigned tile = t.page() & 0x7FFF;
+            remap[i] = m + uint32_t(textures.size() - m);
+            if (tile >= firstObjectPage && tile < endObjectPage) continue;
             if (t.page() & 0x4000)
                 t.setU16(2, uint16_t((t.page() & ~0x4000) + newObjectPages));
             textures.push_back(t);
         }
+        auto roomIndex = [&](uint16_t index) {
+            return index < remap.size() ? remap[index] : uint32_t(index) + m;
+        };
         ForEachRoomFaceWord(level, [&](uint8_t* word) {
             const uint16_t w = GetU16(word);
             PutU16(word, (w & 0x4000) ? uint16_t(w & ~0x4000)
-                                      : uint16_t((w & 0x8000) | ((w & 0x7FFF) + m)));
+                                      : uint16_t((w & 0x8000) | (roomIndex(w & 0x3FFF) & 0x7FFF)));
         });
         ForEachAnimatedMember(level.animatedTextures, [&](uint16_t& member) {
-            member = (member & 0x4000) ? uint16_t(member & ~0x4000) : uint16_t(member + m);
+            member = (member & 0x4000) ? uint16_t(member & ~0x4000) : uint16_t(roomIndex(member));
         });
         std::vector<TrObjectTextureRecord>().swap(level.roomTextures);
     }

@@ -148,24 +148,35 @@ void SaveArrays::AddMoveable(const CTrMvb& moveable) {
         a.setU16(36, Fits16(written, "commands of an animation"));
         a.setU16(38, uint16_t(firstCommand));
 
-        // Frames: box, root offset, (TR1: the rotation count), two words per mesh.
+        // Frames: box, root offset, (TR1: the rotation count), each mesh's rotation in one
+        // word or two. Frames of an animation are equally long: the longest, the others
+        // padded with zeros.
         if (track) {
+            std::vector<std::vector<int16_t>> keyWords;
+            size_t stride = tr1 ? frameSizeWords : 9;
             for (const CAnimKey& key : track->keys) {
+                std::vector<int16_t> w;
+                w.reserve(frameSizeWords);
                 const BoundingBox& b = key.box;
                 const float box[6] = {b.min.x, b.max.x, -b.max.y, -b.min.y, -b.max.z, -b.min.z};
-                for (float v : box) frames.push_back(TruncS16(v));
+                for (float v : box) w.push_back(TruncS16(v));
                 const CVector3 root = key.bones.empty() ? CVector3() : key.bones[0].offset;
-                frames.push_back(TruncS16(root.x));
-                frames.push_back(TruncS16(-root.y));
-                frames.push_back(TruncS16(-root.z));
-                if (tr1) frames.push_back(int16_t(meshCount));
+                w.push_back(TruncS16(root.x));
+                w.push_back(TruncS16(-root.y));
+                w.push_back(TruncS16(-root.z));
+                if (tr1) w.push_back(int16_t(meshCount));
                 for (size_t m = 0; m < meshCount; ++m) {
                     uint16_t words[2] = {0, 0};
-                    if (m < key.bones.size())
-                        TrRotationFileWords(version, key.bones[m].word0, key.bones[m].word1, words);
-                    frames.push_back(int16_t(words[0]));
-                    frames.push_back(int16_t(words[1]));
+                    const int n = m < key.bones.size() ? TrRotationFileForm(version, key.bones[m], words) : 2;
+                    for (int i = 0; i < n; ++i) w.push_back(int16_t(words[i]));
                 }
+                stride = std::max(stride, w.size());
+                keyWords.push_back(std::move(w));
+            }
+            if (!tr1) a.setU8(5, uint8_t(Fits(stride, 0xFF, "frame size of an animation")));
+            for (std::vector<int16_t>& w : keyWords) {
+                w.resize(stride, 0);
+                frames.insert(frames.end(), w.begin(), w.end());
             }
         }
         if (tr1) a.setU8(5, 0);

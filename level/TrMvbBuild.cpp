@@ -91,9 +91,9 @@ bool DecodeFrames(const CTrLevel& level, const FrameLayout& layout, uint32_t fra
         key.bones.resize(meshCount);
         for (size_t m = 0; m < meshCount; ++m) {
             float x = 0, y = 0, z = 0;
-            uint16_t w0 = 0, w1 = 0;
+            uint16_t w0 = 0, w1 = 0, packed = 0;
             if (m < rotations) {
-                if (!DecodeTrRotation(level.version, &cursor, end, &x, &y, &z, &w0, &w1)) {
+                if (!DecodeTrRotation(level.version, &cursor, end, &x, &y, &z, &w0, &w1, &packed)) {
                     *badKey = k;
                     return false;
                 }
@@ -103,6 +103,7 @@ bool DecodeFrames(const CTrLevel& level, const FrameLayout& layout, uint32_t fra
             }
             BoneKeyFromEuler(key.bones[m], x, -y, -z, m == 0 ? root : CVector3(), int16_t(w0),
                              int16_t(w1));
+            key.bones[m].packed = packed;
         }
         keys.push_back(std::move(key));
     }
@@ -284,6 +285,24 @@ void CTrMvb::BuildAnimations(const TrMoveableRecord& record, CTrLevel& level, in
                                        static_cast<unsigned long long>(badKey)));
                     track.reset();
                 }
+            }
+        }
+        if (!track && sizeByte == 0 && !tr1 && frameRate != 0) {
+            // Frame size 0: the game shows the frame at the offset on every frame. The
+            // animation keeps its length, with that pose on each key it plays.
+            auto still = std::make_unique<CTRAnimTrack>(1, frameCount, frameRate, kTrackRate);
+            FrameLayout layout;
+            layout.offsetWords = frameOffset / 2;
+            layout.keyCount = 1;
+            uint64_t badKey = 0;
+            if (DecodeFrames(level, layout, frameRate, meshTotal, *still, &badKey)) {
+                const uint32_t keys = (frameCount - 1) / frameRate + 1 + ((frameCount - 1) % frameRate ? 1 : 0);
+                for (uint32_t k = 1; k < keys; ++k) {
+                    CAnimKey key = still->keys[0];
+                    key.frame = int32_t(k * frameRate);
+                    still->AddKey(key);
+                }
+                track = std::move(still);
             }
         }
         if (!track) track = OneKeyTrack(frameRate, meshTotal);
