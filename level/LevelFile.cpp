@@ -426,22 +426,25 @@ void CTrLevel::ReadImageTr123(ByteReader& in, ILevelProgress* progress) {
             for (size_t i = 0; i < kPagePixels; ++i) pages[p][i] = colours[src[i]];
         }
     }
-    // The index each opaque colour had: the one of most of its texels (a majority vote).
+    // The index each opaque colour had in the file; where the file gave one colour several
+    // indices, the nearest of them (the lowest of equals), so that no texel gets an entry
+    // further from its colour than the one it had.
     colourIndices.assign(32768, -1);
-    std::vector<uint32_t> votes(32768, 0);
+    std::vector<int16_t> distance(32768, INT16_MAX);
     for (size_t p = 0; p < pages.size(); ++p) {
         const uint8_t* src = pages8 + p * kPage8Bytes;
         for (size_t i = 0; i < kPagePixels; ++i) {
             const uint16_t px = pages[p][i];
-            if (!(px & 0x8000) || src[i] == 0) continue;
+            const uint8_t k = src[i];
+            if (!(px & 0x8000) || k == 0) continue;
             const size_t c = px & 0x7FFF;
-            if (colourIndices[c] == src[i]) {
-                ++votes[c];
-            } else if (votes[c] == 0) {
-                colourIndices[c] = src[i];
-                votes[c] = 1;
-            } else {
-                --votes[c];
+            if (colourIndices[c] == k) continue;
+            const int d = std::abs(int((px >> 10) & 31) * 8 - 4 * palette[k][0]) +
+                          std::abs(int((px >> 5) & 31) * 8 - 4 * palette[k][1]) +
+                          std::abs(int(px & 31) * 8 - 4 * palette[k][2]);
+            if (d < distance[c] || (d == distance[c] && k < colourIndices[c])) {
+                distance[c] = int16_t(d);
+                colourIndices[c] = k;
             }
         }
     }

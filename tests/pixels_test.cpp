@@ -352,12 +352,18 @@ TEST(PaletteTile, TombRaiderTwoLevel) {
     expectedTri.setU16(2, 2);
     const uint8_t triCorners[12] = {1, 126, 1, 0, 255, 128, 1, 0, 255, 128, 255, 2};
     std::memcpy(expectedTri.corner(0), triCorners, 12);
+    expectedTri.setU8(22, 'P');  // the palette tile's mark and the entry
+    expectedTri.setU8(23, 'T');
+    expectedTri.setU8(24, 42);
     EXPECT_TRUE(tri == expectedTri);
     const TrObjectTextureRecord& rect = level.objectTextures[300 + 256 + 85];
     TrObjectTextureRecord expectedRect;
     expectedRect.setU16(2, 2);
     const uint8_t rectCorners[16] = {1, 0, 1, 3, 255, 2, 1, 3, 255, 2, 255, 5, 1, 0, 255, 5};
     std::memcpy(expectedRect.corner(0), rectCorners, 16);
+    expectedRect.setU8(22, 'P');
+    expectedRect.setU8(23, 'T');
+    expectedRect.setU8(24, 85);
     EXPECT_TRUE(rect == expectedRect);
 
     const TrMeshRecord& m = *level.meshes[0];

@@ -334,8 +334,9 @@ TEST(SavePrep, Tr4RoomTexturesFollowThePackedOnes) {
     ASSERT_EQ(level.roomTextures.size(), 3u);
 
     level.PrepareForSave(nullptr, false);
-    // Packed: the static mesh's 16 x 16, then the animated 8 x 8; room textures after them.
-    ASSERT_EQ(level.objectTextures.size(), 5u);
+    // Packed: the static mesh's 16 x 16, then the animated 8 x 8; the room textures after
+    // them, but for the animated one on the object page, which went with its page.
+    ASSERT_EQ(level.objectTextures.size(), 4u);
     EXPECT_EQ(level.objectTextures[0].page(), 1);  // first object page
     EXPECT_EQ(level.objectTextures[1].page(), 1);
     EXPECT_EQ(level.objectTextures[2].page(), 0);
