@@ -61,6 +61,32 @@ std::vector<uint16_t> PaddedPage(const CTrObjGfx& object, int* rows) {
     return page;
 }
 
+// An object's own 16-bit page when every texture's corners lie on it (no copy), else the
+// padded copy above, kept in sourcePages.
+struct ObjectSource {
+    const uint16_t* pixels;
+    int stride, rows;
+};
+ObjectSource SourceOf(const CTrObjGfx& object, std::vector<std::vector<uint16_t>>& sourcePages) {
+    const int width = int(object.width), height = int(object.height);
+    bool inside = object.bitsPerPixel == 16 && width > 0 && width <= 256 &&
+                  object.pixels.size() >= size_t(width) * size_t(height) * 2;
+    for (size_t i = 0; inside && i < object.textures.size(); ++i) {
+        const TrObjectTextureRecord& t = object.textures[i];
+        const int band = (t.page() & 0xFF) * 256;
+        for (int k = 0; k < 4 && inside; ++k) {
+            const uint8_t* c = t.corner(k);
+            if (k == 3 && FourthCornerEmpty(t)) break;
+            inside = c[1] < width && band + c[3] < height;
+        }
+    }
+    if (inside)
+        return {reinterpret_cast<const uint16_t*>(object.pixels.data()), width, height};
+    int rows = 0;
+    sourcePages.push_back(PaddedPage(object, &rows));
+    return {sourcePages.back().data(), 256, rows};
+}
+
 }  // namespace
 
 std::vector<CFragment> CFragment::CollectLevelFragments(
@@ -84,14 +110,14 @@ std::vector<CFragment> CFragment::CollectLevelFragments(
 
     // Mesh faces of an object, last mesh first, dummies skipped.
     auto addMeshes = [&](CTrLstMsh& object) {
-        int rows = 0;
-        sourcePages.push_back(PaddedPage(object, &rows));
-        const uint16_t* page = sourcePages.back().data();
+        const ObjectSource page = SourceOf(object, sourcePages);
         for (size_t i = object.meshes.size(); i-- > 0;) {
             TrMeshRecord& m = object.meshes[i];
             if (m.dummy) continue;
-            AddFaces(page, 256, rows, object.textures, m.texturedRectangles, 4, fragments, true);
-            AddFaces(page, 256, rows, object.textures, m.texturedTriangles, 3, fragments, true);
+            AddFaces(page.pixels, page.stride, page.rows, object.textures, m.texturedRectangles, 4,
+                     fragments, true);
+            AddFaces(page.pixels, page.stride, page.rows, object.textures, m.texturedTriangles, 3,
+                     fragments, true);
         }
     };
     for (auto& m : level.moveableList)
@@ -102,13 +128,11 @@ std::vector<CFragment> CFragment::CollectLevelFragments(
     // Sprite-list textures: the list's page is a stack of 256-row bands.
     for (auto& list : level.spriteList) {
         if (!list) continue;
-        int rows = 0;
-        sourcePages.push_back(PaddedPage(*list, &rows));
-        const std::vector<uint16_t>& source = sourcePages.back();
+        const ObjectSource source = SourceOf(*list, sourcePages);
         FragmentSourceIndex index(fragments);
         for (TrObjectTextureRecord& t : list->textures)
-            AddIndexed(fragments, &index, t, 4, FragTextureRecord, &t, false, source.data(), 256,
-                       rows, true);
+            AddIndexed(fragments, &index, t, 4, FragTextureRecord, &t, false, source.pixels,
+                       source.stride, source.rows, true);
     }
 
     // Animated-texture entries: room textures of a Tomb Raider IV level (those on object

@@ -6,6 +6,8 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <exception>
+#include <thread>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -111,6 +113,7 @@ public:
             if (rollback_) rollback_->Restore();
             return;
         }
+        if (!level_.rebuildAfterSave) return;
         try {
             level_.BuildObjects(progress_, catalog_);
         } catch (const std::exception& e) {
@@ -153,7 +156,7 @@ void InflateChunk(const TrPackedChunk& chunk, std::vector<uint8_t>& out, const c
 }
 
 void DeflateChunk(const uint8_t* data, size_t size, TrPackedChunk& chunk, const char* what) {
-    const int status = CompressToChunk(data, size, chunk);
+    const int status = CompressToChunkParallel(data, size, chunk);
     if (status != Z_OK)
         throw LevelError(StrFormat("zlib could not compress the %s (error %d)", what, status));
 }
@@ -498,6 +501,23 @@ void CTrLevel::ReadImageTr4(ByteReader& in, size_t size, ILevelProgress* progres
         throw FormatError("32-bit pages chunk", 0, "unpacked size does not match the page counts");
     if (pages16Chunk.unpackedSize != count * kPage16Bytes)
         throw FormatError("16-bit pages chunk", 0, "unpacked size does not match the page counts");
+    // The level data inflates on a thread of its own while the pages do.
+    if (progress) progress->SetMainRange(levelChunk.unpackedSize);
+    std::vector<uint8_t> data;
+    std::exception_ptr levelFailure;
+    std::thread levelInflate([&]() {
+        try {
+            InflateChunk(levelChunk, data, "level-data chunk");
+        } catch (...) {
+            levelFailure = std::current_exception();
+        }
+    });
+    struct Join {  // a failure with the pages still waits for the thread
+        std::thread& t;
+        ~Join() {
+            if (t.joinable()) t.join();
+        }
+    } join{levelInflate};
     {
         std::vector<uint8_t> block;
         InflateChunk(pages16Chunk, block, "16-bit pages chunk");
@@ -506,10 +526,8 @@ void CTrLevel::ReadImageTr4(ByteReader& in, size_t size, ILevelProgress* progres
     }
     pages32Chunk.data = std::vector<uint8_t>();
     pages16Chunk.data = std::vector<uint8_t>();
-
-    if (progress) progress->SetMainRange(levelChunk.unpackedSize);
-    std::vector<uint8_t> data;
-    InflateChunk(levelChunk, data, "level-data chunk");
+    levelInflate.join();
+    if (levelFailure) std::rethrow_exception(levelFailure);
     levelChunk.clear();
     ByteReader levelData(data, "level data");
     ParseLevelData(levelData, 0, progress);
@@ -661,9 +679,11 @@ std::vector<uint8_t> CTrLevel::BuildImageTr4(size_t* sizeOut, bool rebuild, int 
     } releaseChunks{*this};
     {
         const size_t n = pages.size();
-        std::vector<uint8_t> block16(n * kPage16Bytes);
-        PutPages16(block16.data(), pages);
-        DeflateChunk(block16.data(), block16.size(), pages16Chunk, "16-bit pages");
+        {
+            std::vector<uint8_t> block16(n * kPage16Bytes);
+            PutPages16(block16.data(), pages);
+            DeflateChunk(block16.data(), block16.size(), pages16Chunk, "16-bit pages");
+        }
         progress.pos(c + c / 2);
         // One block 256 pixels wide and n x 256 rows: page by page it is the same.
         std::vector<uint8_t> block32(n * kPage32Bytes);

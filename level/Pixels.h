@@ -28,6 +28,10 @@ std::vector<uint8_t> CopyImageToCanvas(const uint8_t* pixels, int width, int hei
                                        int canvasWidth, int canvasHeight);
 // zlib: returns Z_OK or zlib's error.
 int CompressToChunk(const uint8_t* data, size_t size, TrPackedChunk& chunk);
+// The same as one zlib stream at the default level, compressed by several threads in
+// fixed 256 KB segments (each primed with the 32 KB before it): the bytes depend on the
+// data alone, never on the number of threads. Small data goes through CompressToChunk.
+int CompressToChunkParallel(const uint8_t* data, size_t size, TrPackedChunk& chunk);
 int DecompressChunk(const TrPackedChunk& chunk, bool is32Bit, std::vector<uint8_t>& out,
                     uint32_t* rowsOut);
 // Writes a 32-bit TGA through the safe writer; false (and error set) on failure.

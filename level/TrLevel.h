@@ -203,6 +203,9 @@ public:
     std::string path;
     std::string name;
     uint8_t isTub = 0;
+    // A save builds the object model again afterwards; a caller that frees the level right
+    // after saving (the batch run) turns that off.
+    bool rebuildAfterSave = true;
 };
 
 // Tomb Raider I: the opaque 16-bit colour of each palette entry (entry 0 too, for the
