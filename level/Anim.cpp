@@ -38,6 +38,8 @@ CAnimTrack::CAnimTrack(int keyCount, uint32_t frames, uint32_t framesPerKey, flo
 
 void CAnimTrack::AddKey(const CAnimKey& k) { keys.push_back(k); }
 
+void CAnimTrack::AddKey(CAnimKey&& k) { keys.push_back(std::move(k)); }
+
 bool CAnimTrack::SetTime(float t) {
     if (!(t >= 0)) t = 0;  // negative times, and NaN, start the track
     if (t > kMaxTime) t = kMaxTime;

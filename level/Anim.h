@@ -53,6 +53,7 @@ public:
     virtual ~CAnimTrack() = default;
 
     void AddKey(const CAnimKey& key);
+    void AddKey(CAnimKey&& key);
     // Goes to a frame. False when the time is past the end of a track that hands over to
     // another one (fraction then holds the overshoot within the last interval).
     virtual bool SetTime(float frame);

@@ -30,7 +30,9 @@ void RestoreColouredFaces(CTrLevel& level);
 // object model included. Dropping it frees the consumed objects.
 class LevelSaveRollback {
 public:
-    explicit LevelSaveRollback(CTrLevel& level);
+    // keepCopy false: nothing is copied and Restore puts nothing back (for a level that is
+    // dropped whatever the save gives).
+    explicit LevelSaveRollback(CTrLevel& level, bool keepCopy = true);
     ~LevelSaveRollback();
     LevelSaveRollback(const LevelSaveRollback&) = delete;
     LevelSaveRollback& operator=(const LevelSaveRollback&) = delete;
@@ -48,6 +50,7 @@ private:
         std::vector<TrMeshTriangle> colouredTriangles;
     };
     CTrLevel& level_;
+    bool keepCopy_ = true;
     bool restored_ = false;
     bool retired_ = false;
 

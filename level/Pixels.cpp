@@ -204,7 +204,7 @@ bool DeflateSegment(const uint8_t* data, size_t size, size_t begin, size_t end,
 
 }  // namespace
 
-int CompressToChunkParallel(const uint8_t* data, size_t size, TrPackedChunk& chunk) {
+int CompressToChunkParallel(const uint8_t* data, size_t size, TrPackedChunk& chunk, int threadCount) {
     const size_t segments = (size + kSegment - 1) / kSegment;
     if (segments < 2 || size > 0xFFFFFFFFu) return CompressToChunk(data, size, chunk);
     std::vector<std::vector<uint8_t>> parts(segments);
@@ -218,7 +218,9 @@ int CompressToChunkParallel(const uint8_t* data, size_t size, TrPackedChunk& chu
             sums[i] = adler32(adler32(0, nullptr, 0), data + begin, uInt(end - begin));
         }
     };
-    const size_t threads = std::min<size_t>(segments, std::max(1u, std::min(8u, std::thread::hardware_concurrency())));
+    const size_t wanted = threadCount > 0 ? size_t(threadCount)
+                                          : std::max(1u, std::min(8u, std::thread::hardware_concurrency()));
+    const size_t threads = std::min(segments, wanted);
     std::vector<std::thread> pool;
     for (size_t t = 1; t < threads; ++t) pool.emplace_back(work);
     work();

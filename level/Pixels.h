@@ -31,7 +31,8 @@ int CompressToChunk(const uint8_t* data, size_t size, TrPackedChunk& chunk);
 // The same as one zlib stream at the default level, compressed by several threads in
 // fixed 256 KB segments (each primed with the 32 KB before it): the bytes depend on the
 // data alone, never on the number of threads. Small data goes through CompressToChunk.
-int CompressToChunkParallel(const uint8_t* data, size_t size, TrPackedChunk& chunk);
+// threads 0: as many as the machine has (at most 8).
+int CompressToChunkParallel(const uint8_t* data, size_t size, TrPackedChunk& chunk, int threads = 0);
 int DecompressChunk(const TrPackedChunk& chunk, bool is32Bit, std::vector<uint8_t>& out,
                     uint32_t* rowsOut);
 // Writes a 32-bit TGA through the safe writer; false (and error set) on failure.

@@ -259,7 +259,8 @@ void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSa
 
 std::unique_ptr<LevelSaveRollback> PrepareLevelForSave(CTrLevel& level, ILevelProgress* progress,
                                                        bool keepUnused) {
-    auto rollback = std::make_unique<LevelSaveRollback>(level);
+    // A level dropped after the save (the batch run) needs no copy to go back to.
+    auto rollback = std::make_unique<LevelSaveRollback>(level, level.rebuildAfterSave);
     // A level never built (loaded without its objects) is written as it stands.
     if (!level.soundList) return rollback;
     try {
@@ -277,7 +278,9 @@ void CTrLevel::PrepareForSave(ILevelProgress* progress, bool keepUnused) {
 
 // ---- Rollback -------------------------------------------------------------------------
 
-LevelSaveRollback::LevelSaveRollback(CTrLevel& level) : level_(level) {
+LevelSaveRollback::LevelSaveRollback(CTrLevel& level, bool keepCopy)
+    : level_(level), keepCopy_(keepCopy) {
+    if (!keepCopy) return;
     pages_ = level.pages;
     rooms_ = level.rooms;
     meshes_.reserve(level.meshes.size());
@@ -344,7 +347,7 @@ void LevelSaveRollback::RetireObjectModel() {
 }
 
 void LevelSaveRollback::Restore() {
-    if (restored_) return;
+    if (restored_ || !keepCopy_) return;
     restored_ = true;
     CTrLevel& l = level_;
     l.pages = std::move(pages_);

@@ -107,7 +107,8 @@ bool DecodeFrames(const CTrLevel& level, const FrameLayout& layout, uint32_t fra
         }
         keys.push_back(std::move(key));
     }
-    for (const CAnimKey& key : keys) track.AddKey(key);
+    track.keys.reserve(track.keys.size() + keys.size());
+    for (CAnimKey& key : keys) track.AddKey(std::move(key));
     return true;
 }
 
@@ -300,7 +301,7 @@ void CTrMvb::BuildAnimations(const TrMoveableRecord& record, CTrLevel& level, in
                 for (uint32_t k = 1; k < keys; ++k) {
                     CAnimKey key = still->keys[0];
                     key.frame = int32_t(k * frameRate);
-                    still->AddKey(key);
+                    still->AddKey(std::move(key));
                 }
                 track = std::move(still);
             }

@@ -37,7 +37,9 @@ std::string Trim(const std::string& s) {
 
 void Load(Store& s) {
     if (s.loaded && s.path == SettingsFilePath()) return;
+    const int batches = s.batches;  // reading the file does not end a batch
     s = Store();
+    s.batches = batches;
     s.loaded = true;
     s.path = SettingsFilePath();
     std::vector<uint8_t> bytes;
