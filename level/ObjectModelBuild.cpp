@@ -114,13 +114,7 @@ void CTrLevel::BuildObjects(ILevelProgress* progress, CGameCatalog* catalog) {
     // Corner bytes, normalised once here: every later cut of a texture is the same
     // rectangle. Tomb Raider IV coordinate bytes of 0 are 1 in memory (0 again when saved).
     for (TrObjectTextureRecord& t : objectTextures) {
-        if (tr4) {
-            for (int k = 0; k < 4; ++k) {
-                uint8_t* c = t.corner(k);
-                if (c[0] == 0) c[0] = 1;
-                if (c[2] == 0) c[2] = 1;
-            }
-        }
+        if (tr4) ReplaceCoordinateBytes(t, 0, 1);
         const bool triangle = tr4 ? (t.page() & 0x8000) != 0 : IsTriangle(t);
         NormaliseTextureCorners(t, triangle ? 3 : 4);
     }

@@ -45,5 +45,14 @@ void GetTextureBounds(TrObjectTextureRecord& texture, int cornerCount, int* left
 // rectangle is then its corners' pixels, and the rule leaves the texture as it is however
 // often it is applied again (a save and the loads after it cut the same rectangle).
 void NormaliseTextureCorners(TrObjectTextureRecord& texture, int cornerCount);
+// Every corner's x and y coordinate byte that holds `from` becomes `to` (Tomb Raider IV
+// files hold 0 where memory holds 1).
+inline void ReplaceCoordinateBytes(TrObjectTextureRecord& texture, uint8_t from, uint8_t to) {
+    for (int k = 0; k < 4; ++k) {
+        uint8_t* c = texture.corner(k);
+        if (c[0] == from) c[0] = to;
+        if (c[2] == from) c[2] = to;
+    }
+}
 
 }  // namespace lithoscope

@@ -9,6 +9,7 @@
 #include "level/LevelLog.h"
 #include "level/LevelProgress.h"
 #include "level/ObjectModel.h"
+#include "level/Pixels.h"
 #include "level/SavePrepInternal.h"
 #include "level/SoundList.h"
 #include "level/TrLstMsh.h"
@@ -178,11 +179,7 @@ void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSa
     }
     for (TrObjectTextureRecord& t : textures) {
         if (tr4) {
-            for (int k = 0; k < 4; ++k) {
-                uint8_t* c = t.corner(k);
-                if (c[0] == 1) c[0] = 0;
-                if (c[2] == 1) c[2] = 0;
-            }
+            ReplaceCoordinateBytes(t, 1, 0);
         } else {
             t.setU16(2, uint16_t(t.page() & 0x7FFF));
         }
