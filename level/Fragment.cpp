@@ -212,19 +212,34 @@ uint64_t PixelHash(const CFragment& f) {
     return h;
 }
 
-bool SamePixels(const CFragment& a, const CFragment& b) {
+const uint64_t* PlaneOf(const CFragment& f, const FilePixelPlanes* planes) {
+    if (!planes) return nullptr;
+    auto it = planes->find(f.pixels);
+    return it == planes->end() ? nullptr : it->second;
+}
+
+bool SamePixels(const CFragment& a, const CFragment& b, const FilePixelPlanes* planes) {
     for (int r = 0; r < a.height; ++r) {
         const uint16_t* ra = a.pixels + size_t(a.y1 + r) * a.stride + a.x1;
         const uint16_t* rb = b.pixels + size_t(b.y1 + r) * b.stride + b.x1;
         if (std::memcmp(ra, rb, size_t(a.width) * 2) != 0) return false;
     }
+    // Pixels the file held in more detail must agree in it too.
+    const uint64_t* pa = PlaneOf(a, planes);
+    const uint64_t* pb = PlaneOf(b, planes);
+    if (!pa && !pb) return true;
+    if (!pa || !pb) return false;
+    for (int r = 0; r < a.height; ++r)
+        if (std::memcmp(pa + size_t(a.y1 + r) * a.stride + a.x1, pb + size_t(b.y1 + r) * b.stride + b.x1,
+                        size_t(a.width) * 8) != 0)
+            return false;
     return true;
 }
 }  // namespace
 
 // Each fragment joins the first earlier one of its size with the same pixels; rows are
 // compared only between fragments whose pixels hash alike.
-int CFragment::MergeDuplicates(std::vector<CFragment>& fragments) {
+int CFragment::MergeDuplicates(std::vector<CFragment>& fragments, const FilePixelPlanes* planes) {
     int saved = 0;
     size_t runStart = 0;
     while (runStart < fragments.size()) {
@@ -242,7 +257,7 @@ int CFragment::MergeDuplicates(std::vector<CFragment>& fragments) {
                 CFragment& a = fragments[i];
                 if (a.pixels == b.pixels && a.stride == b.stride && a.x1 == b.x1 && a.y1 == b.y1)
                     continue;  // rows at the same address
-                if (SamePixels(a, b)) {
+                if (SamePixels(a, b, planes)) {
                     into = &a;
                     break;
                 }
@@ -382,7 +397,8 @@ void WriteBack(FragmentRef& e, const FragmentRef& d, uint32_t n, bool& animatedW
 
 uint32_t CFragment::dwBuildTextureFromFragments(std::vector<CFragment>& fragments,
                                                 std::vector<uint16_t>& pixelsOut, int* width,
-                                                int* height) {
+                                                int* height, const FilePixelPlanes* planes,
+                                                std::vector<uint64_t>* filePixelsOut) {
     const bool automatic = *width == 0;
     int w = automatic ? 256 : *width;
     std::vector<FreeRect> freeList;
@@ -406,6 +422,12 @@ uint32_t CFragment::dwBuildTextureFromFragments(std::vector<CFragment>& fragment
         w = 0;
     }
     pixelsOut.assign(size_t(w) * size_t(h), 0xFFFF);
+    if (filePixelsOut) {
+        if (planes)
+            filePixelsOut->assign(size_t(w) * size_t(h), 0);
+        else
+            filePixelsOut->clear();
+    }
 
     for (CFragment& f : fragments) {
         if (f.references.empty()) continue;
@@ -414,6 +436,13 @@ uint32_t CFragment::dwBuildTextureFromFragments(std::vector<CFragment>& fragment
             const uint16_t* src = f.pixels + size_t(f.y1 + r) * f.stride + f.x1;
             uint16_t* dst = pixelsOut.data() + size_t(f.placedY + r) * w + f.placedX;
             std::memcpy(dst, src, size_t(f.width) * 2);
+        }
+        if (filePixelsOut && planes) {
+            auto plane = planes->find(f.pixels);
+            if (plane != planes->end() && plane->second)
+                for (int r = 0; r < f.height; ++r)
+                    std::memcpy(filePixelsOut->data() + size_t(f.placedY + r) * w + f.placedX,
+                                plane->second + size_t(f.y1 + r) * f.stride + f.x1, size_t(f.width) * 8);
         }
         for (FragmentRef& ref : f.references) {
             ref.texture.setU16(2, uint16_t((ref.texture.page() & 0x8000) | (f.placedY / 256)));

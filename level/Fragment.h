@@ -48,6 +48,19 @@ public:
 
 class CFragment;
 
+// The pixels of a source image as the level file held them, by the source's first 16-bit
+// pixel: one a pixel, at the same places, each with the 16-bit pixel it went with. A file
+// pixel counts only while that 16-bit pixel is still there (FilePixelFits).
+using FilePixelPlanes = std::unordered_map<const uint16_t*, const uint64_t*>;
+// Tomb Raider I to III: the 8-bit index; Tomb Raider IV: the 32-bit B, G, R, A pixel.
+inline uint64_t MakeFilePixel(uint16_t pixel, uint32_t filePixel) {
+    return uint64_t(1) << 63 | uint64_t(filePixel) << 16 | pixel;
+}
+inline bool FilePixelFits(uint64_t filePixel, uint16_t pixel) {
+    return (filePixel >> 63) && uint16_t(filePixel) == pixel;
+}
+inline uint32_t FilePixelValue(uint64_t filePixel) { return uint32_t(filePixel >> 16); }
+
 // Fragments by source image, in index order: the join search looks only at fragments of
 // the same source.
 class FragmentSourceIndex {
@@ -118,22 +131,30 @@ public:
     // sprite-list textures), its animated-texture entries and room faces, for the save.
     // sourcePages receives the objects' pages that the fragments are cut from: keep it
     // while the fragments are used.
+    // With planes, the file pixels of the objects' pages are added to it under their
+    // sources (sourcePlanes keeps the copies that need it).
     static std::vector<CFragment> CollectLevelFragments(
-        CTrLevel& level, std::vector<std::vector<uint16_t>>& sourcePages);
+        CTrLevel& level, std::vector<std::vector<uint16_t>>& sourcePages,
+        FilePixelPlanes* planes = nullptr, std::vector<std::vector<uint64_t>>* sourcePlanes = nullptr);
 
     // Height descending, then width descending.
     static void SortBySize(std::vector<CFragment>& fragments, int first, int last);
     // Merges fragments of equal size and pixels; returns the bytes saved.
-    static int MergeDuplicates(std::vector<CFragment>& fragments);
+    // With planes, fragments merge only when their file pixels are equal too.
+    static int MergeDuplicates(std::vector<CFragment>& fragments,
+                               const FilePixelPlanes* planes = nullptr);
     // Places every fragment with references; returns the number of pages opened.
     static int PackFragments(std::vector<CFragment>& fragments, std::vector<FreeRect>& freeList,
                              std::vector<int>& usedWidths, std::vector<int>& usedHeights,
                              int pageWidth);
     // Packs, builds the new page image (width 0: automatic) and writes every user back;
     // returns the number of new object textures (the representatives).
+    // With planes and filePixelsOut, the file pixels of every source that has a plane are
+    // placed with the 16-bit ones (0 elsewhere).
     static uint32_t dwBuildTextureFromFragments(std::vector<CFragment>& fragments,
                                                 std::vector<uint16_t>& pixelsOut, int* width,
-                                                int* height);
+                                                int* height, const FilePixelPlanes* planes = nullptr,
+                                                std::vector<uint64_t>* filePixelsOut = nullptr);
     // The representatives' texture copies, in fragment and list order: texture k of the
     // new numbering.
     static std::vector<TrObjectTextureRecord> Representatives(const std::vector<CFragment>& fragments);

@@ -3,6 +3,7 @@
 #include "level/Fragment.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "level/LevelLog.h"
 #include "level/TrLevel.h"
@@ -62,13 +63,16 @@ std::vector<uint16_t> PaddedPage(const CTrObjGfx& object, int* rows) {
 }
 
 // An object's own 16-bit page when every texture's corners lie on it (no copy), else the
-// padded copy above, kept in sourcePages.
+// padded copy above, kept in sourcePages; its file pixels, when it has them, go into
+// planes under the same source (a padded copy's in sourcePlanes).
 struct ObjectSource {
     const uint16_t* pixels;
     int stride, rows;
 };
-ObjectSource SourceOf(const CTrObjGfx& object, std::vector<std::vector<uint16_t>>& sourcePages) {
+ObjectSource SourceOf(const CTrObjGfx& object, std::vector<std::vector<uint16_t>>& sourcePages,
+                      FilePixelPlanes* planes, std::vector<std::vector<uint64_t>>* sourcePlanes) {
     const int width = int(object.width), height = int(object.height);
+    const bool hasFilePixels = object.filePixels.size() == size_t(width) * size_t(height) && width > 0;
     bool inside = object.bitsPerPixel == 16 && width > 0 && width <= 256 &&
                   object.pixels.size() >= size_t(width) * size_t(height) * 2;
     for (size_t i = 0; inside && i < object.textures.size(); ++i) {
@@ -80,17 +84,29 @@ ObjectSource SourceOf(const CTrObjGfx& object, std::vector<std::vector<uint16_t>
             inside = c[1] < width && band + c[3] < height;
         }
     }
-    if (inside)
-        return {reinterpret_cast<const uint16_t*>(object.pixels.data()), width, height};
+    if (inside) {
+        const uint16_t* pixels = reinterpret_cast<const uint16_t*>(object.pixels.data());
+        if (planes && hasFilePixels) (*planes)[pixels] = object.filePixels.data();
+        return {pixels, width, height};
+    }
     int rows = 0;
     sourcePages.push_back(PaddedPage(object, &rows));
+    if (planes && sourcePlanes && hasFilePixels && width <= 256) {
+        std::vector<uint64_t> plane(sourcePages.back().size(), 0);
+        for (int y = 0; y < height && y < rows; ++y)
+            std::memcpy(&plane[size_t(y) * 256], &object.filePixels[size_t(y) * size_t(width)],
+                        size_t(width) * 8);
+        sourcePlanes->push_back(std::move(plane));
+        (*planes)[sourcePages.back().data()] = sourcePlanes->back().data();
+    }
     return {sourcePages.back().data(), 256, rows};
 }
 
 }  // namespace
 
 std::vector<CFragment> CFragment::CollectLevelFragments(
-    CTrLevel& level, std::vector<std::vector<uint16_t>>& sourcePages) {
+    CTrLevel& level, std::vector<std::vector<uint16_t>>& sourcePages, FilePixelPlanes* planes,
+    std::vector<std::vector<uint64_t>>* sourcePlanes) {
     const bool tr4 = level.version == TrVersion4;
     std::vector<uint16_t*> members = AnimatedMembers(level.animatedTextures);
 
@@ -107,10 +123,13 @@ std::vector<CFragment> CFragment::CollectLevelFragments(
     std::vector<CFragment> fragments;
     fragments.reserve(slots);
     sourcePages.reserve(sourcePages.size() + objects);
+    if (sourcePlanes) sourcePlanes->reserve(sourcePlanes->size() + objects);
+    if (planes)
+        for (const auto& plane : level.FilePlanes()) planes->insert(plane);
 
     // Mesh faces of an object, last mesh first, dummies skipped.
     auto addMeshes = [&](CTrLstMsh& object) {
-        const ObjectSource page = SourceOf(object, sourcePages);
+        const ObjectSource page = SourceOf(object, sourcePages, planes, sourcePlanes);
         for (size_t i = object.meshes.size(); i-- > 0;) {
             TrMeshRecord& m = object.meshes[i];
             if (m.dummy) continue;
@@ -128,7 +147,7 @@ std::vector<CFragment> CFragment::CollectLevelFragments(
     // Sprite-list textures: the list's page is a stack of 256-row bands.
     for (auto& list : level.spriteList) {
         if (!list) continue;
-        const ObjectSource source = SourceOf(*list, sourcePages);
+        const ObjectSource source = SourceOf(*list, sourcePages, planes, sourcePlanes);
         FragmentSourceIndex index(fragments);
         for (TrObjectTextureRecord& t : list->textures)
             AddIndexed(fragments, &index, t, 4, FragTextureRecord, &t, false, source.pixels,

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <exception>
 
+#include "level/Fragment.h"
 #include "level/LevelLog.h"
 #include "level/LevelProgress.h"
 #include "level/ObjectModel.h"
@@ -213,7 +214,8 @@ int CheckCreatable(const std::string& path) {
 // load, every entry with a colour of its own) each entry's colour maps back to it, so
 // loading and saving again never changes a texel's index.
 void ConvertPagesTo8(const uint8_t palette[256][3], const std::vector<TrPage>& pages,
-                     uint8_t* out, bool exactColours, const std::vector<int16_t>& known) {
+                     uint8_t* out, bool exactColours, const std::vector<int16_t>& known,
+                     const std::vector<std::vector<uint64_t>>& filePixels) {
     // The palette scaled to 8 bits, component by component (all distances at once).
     int16_t pr[256], pg[256], pb[256];
     for (int k = 0; k < 256; ++k) {
@@ -231,9 +233,17 @@ void ConvertPagesTo8(const uint8_t palette[256][3], const std::vector<TrPage>& p
     // The index a colour had in the file wins over any other.
     for (size_t c = 0; c < known.size() && c < table.size(); ++c)
         if (known[c] > 0) table[c] = uint8_t(known[c]);
-    for (const TrPage& page : pages) {
+    for (size_t p = 0; p < pages.size(); ++p) {
+        const TrPage& page = pages[p];
+        const uint64_t* plane = p < filePixels.size() && filePixels[p].size() == kPagePixels
+                                    ? filePixels[p].data() : nullptr;
         for (size_t i = 0; i < kPagePixels; ++i) {
             const uint16_t px = page[i];
+            // A texel nobody changed keeps the index it had.
+            if (plane && FilePixelFits(plane[i], px)) {
+                *out++ = uint8_t(FilePixelValue(plane[i]));
+                continue;
+            }
             if (!(px & 0x8000)) {
                 *out++ = 0;
                 continue;
@@ -429,6 +439,14 @@ void CTrLevel::ReadImageTr123(ByteReader& in, ILevelProgress* progress) {
             for (size_t i = 0; i < kPagePixels; ++i) pages[p][i] = colours[src[i]];
         }
     }
+    // Every texel's index beside its 16-bit pixel, for the save to give back.
+    pageFilePixels.assign(pages.size(), std::vector<uint64_t>());
+    for (size_t p = 0; p < pages.size(); ++p) {
+        const uint8_t* src = pages8 + p * kPage8Bytes;
+        std::vector<uint64_t>& plane = pageFilePixels[p];
+        plane.resize(kPagePixels);
+        for (size_t i = 0; i < kPagePixels; ++i) plane[i] = MakeFilePixel(pages[p][i], src[i]);
+    }
     // The index each opaque colour had in the file; where the file gave one colour several
     // indices, the nearest of them (the lowest of equals), so that no texel gets an entry
     // further from its colour than the one it had.
@@ -523,6 +541,18 @@ void CTrLevel::ReadImageTr4(ByteReader& in, size_t size, ILevelProgress* progres
         InflateChunk(pages16Chunk, block, "16-bit pages chunk");
         pages.assign(size_t(count), TrPage());
         for (size_t p = 0; p < pages.size(); ++p) GetPage16(pages[p], block.data() + p * kPage16Bytes);
+    }
+    {
+        // The 32-bit pages, which the game shows: a save gives back each pixel whose
+        // 16-bit form nobody changed.
+        std::vector<uint8_t> block;
+        InflateChunk(pages32Chunk, block, "32-bit pages chunk");
+        pageFilePixels.assign(size_t(count), std::vector<uint64_t>(kPagePixels));
+        for (size_t p = 0; p < pageFilePixels.size(); ++p) {
+            const uint8_t* src = block.data() + p * kPage32Bytes;
+            for (size_t i = 0; i < kPagePixels; ++i)
+                pageFilePixels[p][i] = MakeFilePixel(pages[p][i], GetU32(src + 4 * i));
+        }
     }
     pages32Chunk.data = std::vector<uint8_t>();
     pages16Chunk.data = std::vector<uint8_t>();
@@ -628,7 +658,8 @@ std::vector<uint8_t> CTrLevel::BuildImageTr123(size_t* sizeOut, bool rebuild,
     const size_t pageBytes = pages.size() * (version == TrVersion1 ? kPage8Bytes
                                                                    : kPage8Bytes + kPage16Bytes);
     if (pageBytes > out.left()) throw LevelError("the pages don't fit the image");
-    ConvertPagesTo8(palette, pages, image.data() + pagesAt, version == TrVersion1, colourIndices);
+    ConvertPagesTo8(palette, pages, image.data() + pagesAt, version == TrVersion1, colourIndices,
+                    pageFilePixels);
     if (version != TrVersion1)
         PutPages16(image.data() + pagesAt + pages.size() * kPage8Bytes, pages);
     ByteWriter rest(image.data() + pagesAt + pageBytes, size - pagesAt - pageBytes);
@@ -687,9 +718,15 @@ std::vector<uint8_t> CTrLevel::BuildImageTr4(size_t* sizeOut, bool rebuild, int 
         progress.pos(c + c / 2);
         // One block 256 pixels wide and n x 256 rows: page by page it is the same.
         std::vector<uint8_t> block32(n * kPage32Bytes);
-        for (size_t p = 0; p < n; ++p)
-            ConvertPageToBgra(pages[p].data(), kPageSide, kPageSide, 16, palette,
-                              block32.data() + p * kPage32Bytes, false);
+        for (size_t p = 0; p < n; ++p) {
+            uint8_t* to = block32.data() + p * kPage32Bytes;
+            ConvertPageToBgra(pages[p].data(), kPageSide, kPageSide, 16, palette, to, false);
+            // Pixels nobody changed as the file had them, with their full 8 bits.
+            if (p < pageFilePixels.size() && pageFilePixels[p].size() == kPagePixels)
+                for (size_t i = 0; i < kPagePixels; ++i)
+                    if (FilePixelFits(pageFilePixels[p][i], pages[p][i]))
+                        PutU32(to + 4 * i, FilePixelValue(pageFilePixels[p][i]));
+        }
         DeflateChunk(block32.data(), block32.size(), pages32Chunk, "32-bit pages");
     }
 

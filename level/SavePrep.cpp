@@ -116,7 +116,10 @@ void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSa
 
     // Fragments of every texture use, the unused textures when they are kept.
     std::vector<std::vector<uint16_t>> sourcePages;
-    std::vector<CFragment> fragments = CFragment::CollectLevelFragments(level, sourcePages);
+    std::vector<std::vector<uint64_t>> sourcePlanes;
+    FilePixelPlanes planes;
+    std::vector<CFragment> fragments =
+        CFragment::CollectLevelFragments(level, sourcePages, &planes, &sourcePlanes);
     if (keepUnused) {
         for (const TrObjectTextureRecord& t : level.unusedObjectTextures) {
             const unsigned tile = t.page() & 0xFF;
@@ -133,10 +136,12 @@ void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSa
         }
     }
     if (fragments.size() > 1) CFragment::SortBySize(fragments, 0, int(fragments.size()) - 1);
-    CFragment::MergeDuplicates(fragments);
+    CFragment::MergeDuplicates(fragments, &planes);
     std::vector<uint16_t> packed;
+    std::vector<uint64_t> packedFile;
     int width = 256, height = 0;
-    const uint32_t made = CFragment::dwBuildTextureFromFragments(fragments, packed, &width, &height);
+    const uint32_t made =
+        CFragment::dwBuildTextureFromFragments(fragments, packed, &width, &height, &planes, &packedFile);
     const uint16_t oldObjectPages = level.objectPageCount;
     const uint32_t oldPageCount = level.pageCount();
     const uint32_t newObjectPages = height > 0 ? uint32_t((height - 1) >> 8) + 1 : 0;
@@ -188,23 +193,34 @@ void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSa
 
     // Pages: room pages, the new object pages, bump pages.
     {
+        // Each page moves with its file pixels; the new object pages take the packed ones.
         std::vector<TrPage> pages;
+        std::vector<std::vector<uint64_t>> filePixels;
+        auto keep = [&](size_t p) {
+            pages.push_back(std::move(level.pages[p]));
+            filePixels.push_back(p < level.pageFilePixels.size() ? std::move(level.pageFilePixels[p])
+                                                                 : std::vector<uint64_t>());
+        };
         const size_t roomPages = tr4 ? std::min<size_t>(level.roomPageCount, level.pages.size()) : 0;
         pages.reserve(roomPages + newObjectPages + (tr4 ? level.bumpPageCount : 0));
-        for (size_t p = 0; p < roomPages; ++p) pages.push_back(std::move(level.pages[p]));
+        for (size_t p = 0; p < roomPages; ++p) keep(p);
         for (uint32_t k = 0; k < newObjectPages; ++k) {
             TrPage page(kPagePixels, 0);
+            std::vector<uint64_t> plane(kPagePixels, 0);
             const size_t firstRow = size_t(k) * 256;
             const size_t rows = std::min<size_t>(256, size_t(height) - firstRow);
             std::memcpy(page.data(), packed.data() + firstRow * 256, rows * 256 * 2);
+            if (packedFile.size() == packed.size())
+                std::memcpy(plane.data(), packedFile.data() + firstRow * 256, rows * 256 * 8);
             pages.push_back(std::move(page));
+            filePixels.push_back(std::move(plane));
         }
         if (tr4) {
             const size_t bumpStart = size_t(level.roomPageCount) + oldObjectPages;
-            for (size_t p = bumpStart; p < level.pages.size(); ++p)
-                pages.push_back(std::move(level.pages[p]));
+            for (size_t p = bumpStart; p < level.pages.size(); ++p) keep(p);
         }
         level.pages = std::move(pages);
+        level.pageFilePixels = std::move(filePixels);
         level.objectPageCount = Fits16(newObjectPages, "number of object pages");
     }
     if (progress) {
@@ -279,6 +295,7 @@ LevelSaveRollback::LevelSaveRollback(CTrLevel& level, bool keepCopy)
     : level_(level), keepCopy_(keepCopy) {
     if (!keepCopy) return;
     pages_ = level.pages;
+    pageFilePixels_ = level.pageFilePixels;
     rooms_ = level.rooms;
     meshes_.reserve(level.meshes.size());
     for (const auto& m : level.meshes) {
@@ -348,6 +365,7 @@ void LevelSaveRollback::Restore() {
     restored_ = true;
     CTrLevel& l = level_;
     l.pages = std::move(pages_);
+    l.pageFilePixels = std::move(pageFilePixels_);
     l.rooms = std::move(rooms_);
     l.meshes = std::move(meshes_);
     l.meshPointers = std::move(meshPointers_);
