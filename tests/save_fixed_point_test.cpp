@@ -3,6 +3,8 @@
 // the records that once moved on every save.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "TestSupport.h"
 #include "fixtures/ByteOut.h"
 #include "fixtures/LevelBuilder.h"
@@ -241,11 +243,23 @@ TEST(SaveFixedPoint, TexturesAreCutAndNumberedOnce) {
 }
 
 // Tomb Raider IV room textures on object pages are repacked with them: their records do
-// not stay behind.
+// not stay behind. The 32-bit pages, finer than the 16-bit ones, keep every pixel.
 TEST(SaveFixedPoint, Tr4RoomTexturesOnObjectPagesLeaveNoRecordBehind) {
     FixtureOptions o;
     o.version = 4;
     MeshesAndMoveables(o, {}, {}, {{7, 0xFFFF}});
+    std::vector<uint8_t> pages16, pages32;
+    for (int p = 0; p < 2; ++p)
+        for (int y = 0; y < 256; ++y)
+            for (int x = 0; x < 256; ++x) {
+                const uint8_t b = uint8_t(x * 3 + p), g = uint8_t(y * 5 + 1), r = uint8_t(x ^ y);
+                // Rounded, not cut: the 16-bit pixel is no plain shift of the 32-bit one.
+                Put16(pages16, uint16_t(0x8000 | std::min(31, (r + 4) >> 3) << 10 |
+                                        std::min(31, (g + 4) >> 3) << 5 | std::min(31, (b + 4) >> 3)));
+                for (uint8_t c : {b, g, r, uint8_t(255)}) pages32.push_back(c);
+            }
+    o.content["pages16"] = pages16;
+    o.content["pages32"] = pages32;
     ByteOut textures;
     Texture(textures, 4, 1, 0, 0, 0, 32, 32, false, 0x8000);  // on the object page
     Texture(textures, 4, 0, 0, 0, 0, 32, 32, false, 0x8000);  // on the room page
