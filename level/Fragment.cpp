@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 
 #include "level/LevelLog.h"
@@ -212,7 +213,7 @@ uint64_t PixelHash(const CFragment& f) {
     return h;
 }
 
-const uint64_t* PlaneOf(const CFragment& f, const FilePixelPlanes* planes) {
+const uint32_t* PlaneOf(const CFragment& f, const FilePixelPlanes* planes) {
     if (!planes) return nullptr;
     auto it = planes->find(f.pixels);
     return it == planes->end() ? nullptr : it->second;
@@ -225,13 +226,13 @@ bool SamePixels(const CFragment& a, const CFragment& b, const FilePixelPlanes* p
         if (std::memcmp(ra, rb, size_t(a.width) * 2) != 0) return false;
     }
     // Pixels the file held in more detail must agree in it too.
-    const uint64_t* pa = PlaneOf(a, planes);
-    const uint64_t* pb = PlaneOf(b, planes);
+    const uint32_t* pa = PlaneOf(a, planes);
+    const uint32_t* pb = PlaneOf(b, planes);
     if (!pa && !pb) return true;
     if (!pa || !pb) return false;
     for (int r = 0; r < a.height; ++r)
         if (std::memcmp(pa + size_t(a.y1 + r) * a.stride + a.x1, pb + size_t(b.y1 + r) * b.stride + b.x1,
-                        size_t(a.width) * 8) != 0)
+                        size_t(a.width) * 4) != 0)
             return false;
     return true;
 }
@@ -395,10 +396,24 @@ void WriteBack(FragmentRef& e, const FragmentRef& d, uint32_t n, bool& animatedW
 }
 }  // namespace
 
+bool FilePixelFits(int version, uint32_t filePixel, uint16_t pixel) {
+    if (version != TrVersion4) return (filePixel >> 31) && uint16_t(filePixel) == pixel;
+    if (filePixel == 0) return false;
+    const bool opaque = (filePixel >> 24) >= 128;
+    if (opaque != ((pixel & 0x8000) != 0)) return false;
+    if (!opaque) return true;
+    for (int c = 0; c < 3; ++c) {
+        const int file = int((filePixel >> (8 * c)) & 0xFF) >> 3;
+        const int held = (pixel >> (5 * c)) & 31;
+        if (std::abs(file - held) > 1) return false;
+    }
+    return true;
+}
+
 uint32_t CFragment::dwBuildTextureFromFragments(std::vector<CFragment>& fragments,
                                                 std::vector<uint16_t>& pixelsOut, int* width,
                                                 int* height, const FilePixelPlanes* planes,
-                                                std::vector<uint64_t>* filePixelsOut) {
+                                                std::vector<uint32_t>* filePixelsOut) {
     const bool automatic = *width == 0;
     int w = automatic ? 256 : *width;
     std::vector<FreeRect> freeList;
@@ -442,7 +457,7 @@ uint32_t CFragment::dwBuildTextureFromFragments(std::vector<CFragment>& fragment
             if (plane != planes->end() && plane->second)
                 for (int r = 0; r < f.height; ++r)
                     std::memcpy(filePixelsOut->data() + size_t(f.placedY + r) * w + f.placedX,
-                                plane->second + size_t(f.y1 + r) * f.stride + f.x1, size_t(f.width) * 8);
+                                plane->second + size_t(f.y1 + r) * f.stride + f.x1, size_t(f.width) * 4);
         }
         for (FragmentRef& ref : f.references) {
             ref.texture.setU16(2, uint16_t((ref.texture.page() & 0x8000) | (f.placedY / 256)));
@@ -462,7 +477,7 @@ uint32_t CFragment::dwBuildTextureFromFragments(std::vector<CFragment>& fragment
     uint32_t n = 0;
     for (CFragment& f : fragments) {
         std::unordered_map<uint64_t, std::vector<size_t>> buckets;
-        std::vector<uint64_t> keys(f.references.size());
+        std::vector<uint32_t> keys(f.references.size());
         for (size_t i = 0; i < f.references.size(); ++i) {
             const TrObjectTextureRecord& t = f.references[i].texture;
             keys[i] = Fnv(Fnv(1469598103934665603ull, &t.b[0], 18), &t.b[22], 16);

@@ -49,17 +49,18 @@ public:
 class CFragment;
 
 // The pixels of a source image as the level file held them, by the source's first 16-bit
-// pixel: one a pixel, at the same places, each with the 16-bit pixel it went with. A file
-// pixel counts only while that 16-bit pixel is still there (FilePixelFits).
-using FilePixelPlanes = std::unordered_map<const uint16_t*, const uint64_t*>;
-// Tomb Raider I to III: the 8-bit index; Tomb Raider IV: the 32-bit B, G, R, A pixel.
-inline uint64_t MakeFilePixel(uint16_t pixel, uint32_t filePixel) {
-    return uint64_t(1) << 63 | uint64_t(filePixel) << 16 | pixel;
+// pixel: one a pixel, at the same places. Tomb Raider IV: the 32-bit B, G, R, A pixel (0:
+// none); Tomb Raider I to III: bit 31 set, the 8-bit index in bits 16 to 23 and the 16-bit
+// pixel it went with below. A file pixel counts only while the 16-bit pixel beside it is
+// still the one it went with (FilePixelFits).
+using FilePixelPlanes = std::unordered_map<const uint16_t*, const uint32_t*>;
+inline uint32_t IndexFilePixel(uint16_t pixel, uint8_t index) {
+    return 0x80000000u | uint32_t(index) << 16 | pixel;
 }
-inline bool FilePixelFits(uint64_t filePixel, uint16_t pixel) {
-    return (filePixel >> 63) && uint16_t(filePixel) == pixel;
-}
-inline uint32_t FilePixelValue(uint64_t filePixel) { return uint32_t(filePixel >> 16); }
+// Tomb Raider IV pages hold 16-bit pixels rounded in more than one way from the 32-bit
+// ones: a 32-bit pixel fits when each colour is within one step of the 16-bit one and both
+// agree on transparency (the colour of a transparent pixel does not count).
+bool FilePixelFits(int version, uint32_t filePixel, uint16_t pixel);
 
 // Fragments by source image, in index order: the join search looks only at fragments of
 // the same source.
@@ -135,7 +136,7 @@ public:
     // sources (sourcePlanes keeps the copies that need it).
     static std::vector<CFragment> CollectLevelFragments(
         CTrLevel& level, std::vector<std::vector<uint16_t>>& sourcePages,
-        FilePixelPlanes* planes = nullptr, std::vector<std::vector<uint64_t>>* sourcePlanes = nullptr);
+        FilePixelPlanes* planes = nullptr, std::vector<std::vector<uint32_t>>* sourcePlanes = nullptr);
 
     // Height descending, then width descending.
     static void SortBySize(std::vector<CFragment>& fragments, int first, int last);
@@ -154,7 +155,7 @@ public:
     static uint32_t dwBuildTextureFromFragments(std::vector<CFragment>& fragments,
                                                 std::vector<uint16_t>& pixelsOut, int* width,
                                                 int* height, const FilePixelPlanes* planes = nullptr,
-                                                std::vector<uint64_t>* filePixelsOut = nullptr);
+                                                std::vector<uint32_t>* filePixelsOut = nullptr);
     // The representatives' texture copies, in fragment and list order: texture k of the
     // new numbering.
     static std::vector<TrObjectTextureRecord> Representatives(const std::vector<CFragment>& fragments);

@@ -70,7 +70,7 @@ struct ObjectSource {
     int stride, rows;
 };
 ObjectSource SourceOf(const CTrObjGfx& object, std::vector<std::vector<uint16_t>>& sourcePages,
-                      FilePixelPlanes* planes, std::vector<std::vector<uint64_t>>* sourcePlanes) {
+                      FilePixelPlanes* planes, std::vector<std::vector<uint32_t>>* sourcePlanes) {
     const int width = int(object.width), height = int(object.height);
     const bool hasFilePixels = object.filePixels.size() == size_t(width) * size_t(height) && width > 0;
     bool inside = object.bitsPerPixel == 16 && width > 0 && width <= 256 &&
@@ -92,10 +92,10 @@ ObjectSource SourceOf(const CTrObjGfx& object, std::vector<std::vector<uint16_t>
     int rows = 0;
     sourcePages.push_back(PaddedPage(object, &rows));
     if (planes && sourcePlanes && hasFilePixels && width <= 256) {
-        std::vector<uint64_t> plane(sourcePages.back().size(), 0);
+        std::vector<uint32_t> plane(sourcePages.back().size(), 0);
         for (int y = 0; y < height && y < rows; ++y)
             std::memcpy(&plane[size_t(y) * 256], &object.filePixels[size_t(y) * size_t(width)],
-                        size_t(width) * 8);
+                        size_t(width) * 4);
         sourcePlanes->push_back(std::move(plane));
         (*planes)[sourcePages.back().data()] = sourcePlanes->back().data();
     }
@@ -106,7 +106,7 @@ ObjectSource SourceOf(const CTrObjGfx& object, std::vector<std::vector<uint16_t>
 
 std::vector<CFragment> CFragment::CollectLevelFragments(
     CTrLevel& level, std::vector<std::vector<uint16_t>>& sourcePages, FilePixelPlanes* planes,
-    std::vector<std::vector<uint64_t>>* sourcePlanes) {
+    std::vector<std::vector<uint32_t>>* sourcePlanes) {
     const bool tr4 = level.version == TrVersion4;
     std::vector<uint16_t*> members = AnimatedMembers(level.animatedTextures);
 

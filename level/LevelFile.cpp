@@ -215,7 +215,7 @@ int CheckCreatable(const std::string& path) {
 // loading and saving again never changes a texel's index.
 void ConvertPagesTo8(const uint8_t palette[256][3], const std::vector<TrPage>& pages,
                      uint8_t* out, bool exactColours, const std::vector<int16_t>& known,
-                     const std::vector<std::vector<uint64_t>>& filePixels) {
+                     const std::vector<std::vector<uint32_t>>& filePixels, int version) {
     // The palette scaled to 8 bits, component by component (all distances at once).
     int16_t pr[256], pg[256], pb[256];
     for (int k = 0; k < 256; ++k) {
@@ -235,13 +235,13 @@ void ConvertPagesTo8(const uint8_t palette[256][3], const std::vector<TrPage>& p
         if (known[c] > 0) table[c] = uint8_t(known[c]);
     for (size_t p = 0; p < pages.size(); ++p) {
         const TrPage& page = pages[p];
-        const uint64_t* plane = p < filePixels.size() && filePixels[p].size() == kPagePixels
+        const uint32_t* plane = p < filePixels.size() && filePixels[p].size() == kPagePixels
                                     ? filePixels[p].data() : nullptr;
         for (size_t i = 0; i < kPagePixels; ++i) {
             const uint16_t px = page[i];
             // A texel nobody changed keeps the index it had.
-            if (plane && FilePixelFits(plane[i], px)) {
-                *out++ = uint8_t(FilePixelValue(plane[i]));
+            if (plane && FilePixelFits(version, plane[i], px)) {
+                *out++ = uint8_t(plane[i] >> 16);
                 continue;
             }
             if (!(px & 0x8000)) {
@@ -440,12 +440,12 @@ void CTrLevel::ReadImageTr123(ByteReader& in, ILevelProgress* progress) {
         }
     }
     // Every texel's index beside its 16-bit pixel, for the save to give back.
-    pageFilePixels.assign(pages.size(), std::vector<uint64_t>());
+    pageFilePixels.assign(pages.size(), std::vector<uint32_t>());
     for (size_t p = 0; p < pages.size(); ++p) {
         const uint8_t* src = pages8 + p * kPage8Bytes;
-        std::vector<uint64_t>& plane = pageFilePixels[p];
+        std::vector<uint32_t>& plane = pageFilePixels[p];
         plane.resize(kPagePixels);
-        for (size_t i = 0; i < kPagePixels; ++i) plane[i] = MakeFilePixel(pages[p][i], src[i]);
+        for (size_t i = 0; i < kPagePixels; ++i) plane[i] = IndexFilePixel(pages[p][i], src[i]);
     }
     // The index each opaque colour had in the file; where the file gave one colour several
     // indices, the nearest of them (the lowest of equals), so that no texel gets an entry
@@ -530,30 +530,39 @@ void CTrLevel::ReadImageTr4(ByteReader& in, size_t size, ILevelProgress* progres
             levelFailure = std::current_exception();
         }
     });
-    struct Join {  // a failure with the pages still waits for the thread
-        std::thread& t;
-        ~Join() {
-            if (t.joinable()) t.join();
+    std::exception_ptr pages32Failure;
+    pageFilePixels.assign(size_t(count), std::vector<uint32_t>());
+    std::thread pages32Inflate([&]() {
+        try {
+            std::vector<uint8_t> block;
+            InflateChunk(pages32Chunk, block, "32-bit pages chunk");
+            for (size_t p = 0; p < pageFilePixels.size(); ++p) {
+                const uint8_t* src = block.data() + p * kPage32Bytes;
+                pageFilePixels[p].resize(kPagePixels);
+                for (size_t i = 0; i < kPagePixels; ++i) pageFilePixels[p][i] = GetU32(src + 4 * i);
+            }
+        } catch (...) {
+            pages32Failure = std::current_exception();
         }
-    } join{levelInflate};
+    });
+    struct Join {  // a failure with the pages still waits for the threads
+        std::thread& a;
+        std::thread& b;
+        ~Join() {
+            if (a.joinable()) a.join();
+            if (b.joinable()) b.join();
+        }
+    } join{levelInflate, pages32Inflate};
     {
         std::vector<uint8_t> block;
         InflateChunk(pages16Chunk, block, "16-bit pages chunk");
         pages.assign(size_t(count), TrPage());
         for (size_t p = 0; p < pages.size(); ++p) GetPage16(pages[p], block.data() + p * kPage16Bytes);
     }
-    {
-        // The 32-bit pages, which the game shows: a save gives back each pixel whose
-        // 16-bit form nobody changed.
-        std::vector<uint8_t> block;
-        InflateChunk(pages32Chunk, block, "32-bit pages chunk");
-        pageFilePixels.assign(size_t(count), std::vector<uint64_t>(kPagePixels));
-        for (size_t p = 0; p < pageFilePixels.size(); ++p) {
-            const uint8_t* src = block.data() + p * kPage32Bytes;
-            for (size_t i = 0; i < kPagePixels; ++i)
-                pageFilePixels[p][i] = MakeFilePixel(pages[p][i], GetU32(src + 4 * i));
-        }
-    }
+    // The 32-bit pages, which the game shows: a save gives back each pixel whose 16-bit
+    // form nobody changed.
+    pages32Inflate.join();
+    if (pages32Failure) std::rethrow_exception(pages32Failure);
     pages32Chunk.data = std::vector<uint8_t>();
     pages16Chunk.data = std::vector<uint8_t>();
     levelInflate.join();
@@ -659,7 +668,7 @@ std::vector<uint8_t> CTrLevel::BuildImageTr123(size_t* sizeOut, bool rebuild,
                                                                    : kPage8Bytes + kPage16Bytes);
     if (pageBytes > out.left()) throw LevelError("the pages don't fit the image");
     ConvertPagesTo8(palette, pages, image.data() + pagesAt, version == TrVersion1, colourIndices,
-                    pageFilePixels);
+                    pageFilePixels, version);
     if (version != TrVersion1)
         PutPages16(image.data() + pagesAt + pages.size() * kPage8Bytes, pages);
     ByteWriter rest(image.data() + pagesAt + pageBytes, size - pagesAt - pageBytes);
@@ -724,8 +733,8 @@ std::vector<uint8_t> CTrLevel::BuildImageTr4(size_t* sizeOut, bool rebuild, int 
             // Pixels nobody changed as the file had them, with their full 8 bits.
             if (p < pageFilePixels.size() && pageFilePixels[p].size() == kPagePixels)
                 for (size_t i = 0; i < kPagePixels; ++i)
-                    if (FilePixelFits(pageFilePixels[p][i], pages[p][i]))
-                        PutU32(to + 4 * i, FilePixelValue(pageFilePixels[p][i]));
+                    if (FilePixelFits(version, pageFilePixels[p][i], pages[p][i]))
+                        PutU32(to + 4 * i, pageFilePixels[p][i]);
         }
         DeflateChunk(block32.data(), block32.size(), pages32Chunk, "32-bit pages");
     }

@@ -75,7 +75,7 @@ private:
     std::vector<TrObjectTextureRecord> roomTextures_;
     std::vector<TrObjectTextureRecord> unusedObjectTextures_;
     std::vector<int16_t> soundMap_;
-    std::vector<std::vector<uint64_t>> pageFilePixels_;
+    std::vector<std::vector<uint32_t>> pageFilePixels_;
     std::vector<TrSoundDetailRecord> soundDetails_;
     std::vector<uint32_t> sampleIndices_;
     uint16_t objectPageCount_ = 0;

@@ -116,7 +116,7 @@ void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSa
 
     // Fragments of every texture use, the unused textures when they are kept.
     std::vector<std::vector<uint16_t>> sourcePages;
-    std::vector<std::vector<uint64_t>> sourcePlanes;
+    std::vector<std::vector<uint32_t>> sourcePlanes;
     FilePixelPlanes planes;
     std::vector<CFragment> fragments =
         CFragment::CollectLevelFragments(level, sourcePages, &planes, &sourcePlanes);
@@ -138,7 +138,7 @@ void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSa
     if (fragments.size() > 1) CFragment::SortBySize(fragments, 0, int(fragments.size()) - 1);
     CFragment::MergeDuplicates(fragments, &planes);
     std::vector<uint16_t> packed;
-    std::vector<uint64_t> packedFile;
+    std::vector<uint32_t> packedFile;
     int width = 256, height = 0;
     const uint32_t made =
         CFragment::dwBuildTextureFromFragments(fragments, packed, &width, &height, &planes, &packedFile);
@@ -195,23 +195,23 @@ void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSa
     {
         // Each page moves with its file pixels; the new object pages take the packed ones.
         std::vector<TrPage> pages;
-        std::vector<std::vector<uint64_t>> filePixels;
+        std::vector<std::vector<uint32_t>> filePixels;
         auto keep = [&](size_t p) {
             pages.push_back(std::move(level.pages[p]));
             filePixels.push_back(p < level.pageFilePixels.size() ? std::move(level.pageFilePixels[p])
-                                                                 : std::vector<uint64_t>());
+                                                                 : std::vector<uint32_t>());
         };
         const size_t roomPages = tr4 ? std::min<size_t>(level.roomPageCount, level.pages.size()) : 0;
         pages.reserve(roomPages + newObjectPages + (tr4 ? level.bumpPageCount : 0));
         for (size_t p = 0; p < roomPages; ++p) keep(p);
         for (uint32_t k = 0; k < newObjectPages; ++k) {
             TrPage page(kPagePixels, 0);
-            std::vector<uint64_t> plane(kPagePixels, 0);
+            std::vector<uint32_t> plane(kPagePixels, 0);
             const size_t firstRow = size_t(k) * 256;
             const size_t rows = std::min<size_t>(256, size_t(height) - firstRow);
             std::memcpy(page.data(), packed.data() + firstRow * 256, rows * 256 * 2);
             if (packedFile.size() == packed.size())
-                std::memcpy(plane.data(), packedFile.data() + firstRow * 256, rows * 256 * 8);
+                std::memcpy(plane.data(), packedFile.data() + firstRow * 256, rows * 256 * 4);
             pages.push_back(std::move(page));
             filePixels.push_back(std::move(plane));
         }

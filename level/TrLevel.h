@@ -153,9 +153,9 @@ public:
     std::vector<TrPage> pages;
     // Each page's pixels as the file held them (see FilePixelPlanes), 65536 a page, or none
     // for a page that never came from the file.
-    std::vector<std::vector<uint64_t>> pageFilePixels;
+    std::vector<std::vector<uint32_t>> pageFilePixels;
     // The file pixels of the pages, by page.
-    std::unordered_map<const uint16_t*, const uint64_t*> FilePlanes() const;
+    std::unordered_map<const uint16_t*, const uint32_t*> FilePlanes() const;
     // Tomb Raider I to III: the 8-bit index that each opaque 15-bit colour of the pages had
     // in the file (-1: none), so that a save gives every unchanged texel its index back.
     std::vector<int16_t> colourIndices;

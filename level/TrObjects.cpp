@@ -100,7 +100,7 @@ void CTrObjGfx::Clear(bool chain) {
     objectId = 0;
     std::vector<TrObjectTextureRecord>().swap(textures);
     std::vector<uint8_t>().swap(pixels);
-    std::vector<uint64_t>().swap(filePixels);
+    std::vector<uint32_t>().swap(filePixels);
     width = height = bitsPerPixel = 0;
     if (chain) CTrObjBase::Clear(true);
 }
@@ -158,7 +158,7 @@ bool CTrObjGfx::ReplaceTexture(const std::string& path) {
     ConvertRgbaPixels(page.data(), w, h, false, rgba.data());
     pixels.resize(page.size() * 2);
     for (size_t i = 0; i < page.size(); ++i) PutU16(&pixels[2 * i], page[i]);
-    std::vector<uint64_t>().swap(filePixels);  // a picture of its own now
+    std::vector<uint32_t>().swap(filePixels);  // a picture of its own now
     bitsPerPixel = 16;
     return true;
 }

@@ -76,7 +76,7 @@ public:
     // With planes, filePixels follow the pixels from the sources that have them.
     void BuildFromFragments(std::vector<CFragment>& fragments, int pageWidth, int pageHeight,
                             bool mergeDuplicates,
-                            const std::unordered_map<const uint16_t*, const uint64_t*>* planes = nullptr);
+                            const std::unordered_map<const uint16_t*, const uint32_t*>* planes = nullptr);
     void CopyFrom(const CTrObjGfx& other);
     // Takes the donor's header, id, textures and page; the donor is left empty.
     void TakeOverGfx(CTrObjGfx& donor);
@@ -97,7 +97,7 @@ public:
     std::vector<uint8_t> pixels;  // width x height x bitsPerPixel / 8, rows top first
     // The page's pixels as the level file held them (see FilePixelPlanes), width x height
     // of them, or none. Not part of the object file.
-    std::vector<uint64_t> filePixels;
+    std::vector<uint32_t> filePixels;
 
 protected:
     void SerializeParts(ByteWriter& out) const override;
