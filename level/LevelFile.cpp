@@ -561,8 +561,19 @@ void CTrLevel::ReadImageTr4(ByteReader& in, size_t size, ILevelProgress* progres
     }
     // The 32-bit pages, which the game shows: a save gives back each pixel whose 16-bit
     // form nobody changed.
+    // The game's pages, not ours: damage there is repaired at the next save from the
+    // 16-bit pages, as before they were kept.
     pages32Inflate.join();
-    if (pages32Failure) std::rethrow_exception(pages32Failure);
+    if (pages32Failure) {
+        std::vector<std::vector<uint32_t>>().swap(pageFilePixels);
+        try {
+            std::rethrow_exception(pages32Failure);
+        } catch (const std::exception& e) {
+            AppendLogLine(std::string("ERROR: 32-bit pages not read (") + e.what() +
+                              "); they are made again from the 16-bit pages when saving.",
+                          true);
+        }
+    }
     pages32Chunk.data = std::vector<uint8_t>();
     pages16Chunk.data = std::vector<uint8_t>();
     levelInflate.join();

@@ -9,6 +9,7 @@
 #include "fixtures/ByteOut.h"
 #include "fixtures/LevelBuilder.h"
 #include "fixtures/LevelDecode.h"
+#include "level/LevelLog.h"
 #include "level/TrLevel.h"
 #include "platform/Messages.h"
 
@@ -266,10 +267,25 @@ TEST(SaveFixedPoint, Tr4RoomTexturesOnObjectPagesLeaveNoRecordBehind) {
     o.content["object textures"] = textures.b;
     o.content["animated textures"] = {0, 0};
     o.content["room rectangles"] = RoomRectangles({0, 1});
-    const Saves s = SaveTwice(BuildFixtureLevel(o).file, ".tr4");
+    const std::vector<uint8_t> file = BuildFixtureLevel(o).file;
+    const Saves s = SaveTwice(file, ".tr4");
     CTrLevel saved;
     LoadArrays(s.pathA, saved);
     EXPECT_EQ(saved.objectTextures.size(), 2u);
+
+    // Damaged 32-bit pages: the level still loads (an error in the log), and the save
+    // makes them again from the 16-bit ones.
+    std::vector<uint8_t> damaged = file;
+    for (size_t i = 0; i < 64; ++i) damaged[18 + 40 + i] ^= 0x5A;
+    const std::string path = s.pathA + ".damaged.tr4";
+    WriteFileBytes(path, damaged);
+    ScriptedMessageBackend messages;
+    ScopedMessageBackend scope(&messages);
+    CTrLevel level;
+    ASSERT_TRUE(level.Load(path, false, false));
+    EXPECT_TRUE(level.pageFilePixels.empty());
+    EXPECT_GT(LevelLog().errorCount, 0);
+    EXPECT_TRUE(level.Save(path, 1, false, false));
 }
 
 // Tomb Raider I: two palette entries of one 15-bit colour keep their texels apart, and a
