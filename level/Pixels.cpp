@@ -198,6 +198,7 @@ bool DeflateSegment(const uint8_t* data, size_t size, size_t begin, size_t end,
     const int status = ok ? deflate(&z, flush) : Z_STREAM_ERROR;
     ok = ok && (flush == Z_FINISH ? status == Z_STREAM_END : status == Z_OK && z.avail_in == 0);
     out.resize(out.size() - z.avail_out);
+    out.shrink_to_fit();  // a segment holds what it packed, not the bound
     deflateEnd(&z);
     return ok;
 }
