@@ -223,6 +223,13 @@ void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSa
         level.pageFilePixels = std::move(filePixels);
         level.objectPageCount = Fits16(newObjectPages, "number of object pages");
     }
+    // The packing is done with: its buffers go before the arrays are written.
+    std::vector<CFragment>().swap(fragments);
+    FilePixelPlanes().swap(planes);
+    std::vector<std::vector<uint16_t>>().swap(sourcePages);
+    std::vector<std::vector<uint32_t>>().swap(sourcePlanes);
+    std::vector<uint16_t>().swap(packed);
+    std::vector<uint32_t>().swap(packedFile);
     if (progress) {
         progress->SetTileCounts(oldPageCount, level.pageCount());
         progress->SetRepackPos(repackPos = 5);
