@@ -53,6 +53,8 @@ void CLithoscopeSettings::ReadSettings() {
 
 void PrepareCatalogAndSettings(CGameCatalog& catalog, CLithoscopeSettings& settings,
                                const std::string& programFolder) {
+    // Start-up writes every value back: the file is written once, if at all.
+    SettingsWriteBatch batch;
     catalog.ReadDataPaths(kDefaultDataPath);
     catalog.Load(programFolder + "Resources/");
     settings.ReadSettings();

@@ -33,6 +33,7 @@ int RunBatch(const CCmdLine& cmdLine) {
     const bool saveMessages = (cmdLine.m_nBatchOptions & kBatchSaveMessages) != 0;
     int code = kBatchLoadFailed;
     CTrLevel level;
+    level.rebuildAfterSave = false;  // freed right after the save
     try {
         if (level.Load(input, false, loadMessages, &catalog)) {
             code = kBatchSaveFailed;

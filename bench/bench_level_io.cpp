@@ -1,9 +1,13 @@
 // Load and save of every real level beside the bare cost of the same work: for Tomb
-// Raider IV the zlib inflate and deflate of the same chunks at the default level, for
-// Tomb Raider I-III reading the file and writing it back through the safe writer.
-// Prints the ratio per level and the peak memory.
+// Raider IV the zlib inflate and deflate of the same chunks at the default level on one
+// thread, for Tomb Raider I-III reading the file and writing it back through the safe
+// writer. In process (a load with the object model and a save with its preparation, as
+// the batch run does them), and as whole processes: the batch run of the program beside
+// a process that only reads the file and writes it back safely. Prints the ratios, the
+// peak memory of the batch process and what it may be (3 x the inflated size + 20 MB).
 #include <dirent.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -96,18 +100,56 @@ double BareTr123(const std::string& path, const std::string& out) {
     return SecondsNow() - t0;
 }
 
-double Ours(const std::string& path, const std::string& out, const std::string& log) {
+double Ours(const std::string& path, const std::string& out) {
     const double t0 = SecondsNow();
     CTrLevel level;
-    if (!level.Load(path, true, false)) std::exit(4);
-    StartLevelLog(log);  // the save's log line goes beside the copy, not the original
-    if (!level.Save(out, 1, true, false)) std::exit(5);
+    level.rebuildAfterSave = false;
+    if (!level.Load(path, false, false)) std::exit(4);
+    if (!level.Save(out, 1, false, false)) std::exit(5);
     return SecondsNow() - t0;
+}
+
+// Runs a process to its end: its time and its peak memory in KB.
+double RunProcess(const std::vector<std::string>& args, long* peakKb) {
+    const double t0 = SecondsNow();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        std::vector<char*> argv;
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        if (!std::freopen("/dev/null", "w", stderr)) _exit(126);
+        if (!std::freopen("/dev/null", "w", stdout)) _exit(126);
+        ::execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage u{};
+    ::wait4(pid, &status, 0, &u);
+    if (peakKb) *peakKb = u.ru_maxrss;
+    return SecondsNow() - t0;
+}
+
+// The bytes a level holds once inflated: the file for Tomb Raider I-III; the unpacked
+// chunks and the rest of the file for Tomb Raider IV.
+size_t InflatedSize(const std::vector<uint8_t>& f, int v) {
+    if (v != 4) return f.size();
+    size_t o = 10, total = 10;
+    for (int i = 0; i < 4; ++i) {
+        total += Le32(f, o);
+        o += 8 + Le32(f, o + 4);
+    }
+    return total + (f.size() - o);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The bare process: read the file, write it back safely.
+    if (argc == 4 && std::string(argv[1]) == "--bare") {
+        std::vector<uint8_t> bytes;
+        if (!ReadWholeFile(argv[2], bytes) || !WriteFileSafely(argv[3], bytes.data(), bytes.size())) return 2;
+        return 0;
+    }
     std::string dir;
     if (argc > 1) {
         dir = argv[1];
@@ -128,11 +170,13 @@ int main(int argc, char** argv) {
     const std::string tmp = tmpl;
     ::setenv("LITHOSCOPE_CONFIG_DIR", tmp.c_str(), 1);  // default settings
     ReloadSettings();
+    const std::string self = ExecutableFolder() + "bench_level_io";
+    const std::string program = LITHOSCOPE_PROGRAM;
 
-    std::vector<std::string> created = {tmp + "/bench_log.txt", tmp + "/settings.ini"};
+    std::vector<std::string> created = {tmp + "/settings.ini"};
     const int kRuns = 5;
-    std::printf("%-28s %7s %10s %10s %7s %9s\n", "level", "version", "bare ms", "ours ms", "ratio",
-                "peak MB");
+    std::printf("%-26s %2s %8s %8s %6s | %8s %8s %6s | %8s %8s\n", "level", "v", "bare ms",
+                "ours ms", "ratio", "proc ms", "batch ms", "ratio", "peak MB", "limit MB");
     for (const std::string& path : files) {
         std::vector<uint8_t> bytes;
         if (!ReadWholeFile(path, bytes) || bytes.size() < 4) continue;
@@ -141,15 +185,25 @@ int main(int argc, char** argv) {
                       : (magic == 0xFF080038 || magic == 0xFF180038) ? 3
                       : magic == 0x00345254 ? 4 : 0;
         if (v == 0) continue;
+        // A copy: the load writes its log beside the level.
+        const std::string in = tmp + "/in" + ExtensionOf(path);
         const std::string out = tmp + "/out" + ExtensionOf(path);
-        created.push_back(out);
-        double bare = 1e30, ours = 1e30;
+        if (!WriteFileSafely(in, bytes.data(), bytes.size())) return 1;
+        created.insert(created.end(), {in, out, GetLogPath(in, "_log.txt"), GetLogPath(out, "_log.txt")});
+        double bare = 1e30, ours = 1e30, bareProcess = 1e30, batch = 1e30;
+        long peak = 0;
         for (int i = 0; i < kRuns; ++i) {
-            bare = std::min(bare, v == 4 ? BareTr4(bytes) : BareTr123(path, out));
-            ours = std::min(ours, Ours(path, out, tmp + "/bench.tr4"));
+            bare = std::min(bare, v == 4 ? BareTr4(bytes) : BareTr123(in, out));
+            ours = std::min(ours, Ours(in, out));
+            bareProcess = std::min(bareProcess, RunProcess({self, "--bare", in, out}, nullptr));
+            long kb = 0;
+            batch = std::min(batch, RunProcess({program, "s", "0", "1", in, out}, &kb));
+            peak = std::max(peak, kb);
         }
-        std::printf("%-28s %7d %10.2f %10.2f %6.2fx %9.1f\n", FileNameOf(path).c_str(), v,
-                    bare * 1000, ours * 1000, ours / bare, PeakKb() / 1024.0);
+        const double limit = 3.0 * double(InflatedSize(bytes, v)) / (1024 * 1024) + 20;
+        std::printf("%-26s %2d %8.1f %8.1f %5.2fx | %8.1f %8.1f %5.2fx | %8.1f %8.1f\n",
+                    FileNameOf(path).c_str(), v, bare * 1000, ours * 1000, ours / bare,
+                    bareProcess * 1000, batch * 1000, batch / bareProcess, peak / 1024.0, limit);
     }
     for (const std::string& f : created) std::remove(f.c_str());
     ::rmdir(tmp.c_str());

@@ -38,6 +38,8 @@ CAnimTrack::CAnimTrack(int keyCount, uint32_t frames, uint32_t framesPerKey, flo
 
 void CAnimTrack::AddKey(const CAnimKey& k) { keys.push_back(k); }
 
+void CAnimTrack::AddKey(CAnimKey&& k) { keys.push_back(std::move(k)); }
+
 bool CAnimTrack::SetTime(float t) {
     if (!(t >= 0)) t = 0;  // negative times, and NaN, start the track
     if (t > kMaxTime) t = kMaxTime;
@@ -304,7 +306,8 @@ std::unique_ptr<CAnimTrack> CAnimMgr::TakeTrack(CAnimMgr& from, int j, int dest)
 // ---- packed rotations ----
 
 bool DecodeTrRotation(int gameVersion, const uint16_t** cursor, const uint16_t* end, float* x,
-                      float* y, float* z, uint16_t* word0, uint16_t* word1) {
+                      float* y, float* z, uint16_t* word0, uint16_t* word1, uint16_t* packed) {
+    if (packed) *packed = 0;
     float ax = 0, ay = 0, az = 0;
     uint16_t w0 = 0, w1 = 0;
     bool ok = false;
@@ -324,9 +327,12 @@ bool DecodeTrRotation(int gameVersion, const uint16_t** cursor, const uint16_t* 
                 ok = true;
             }
         } else {
-            // One axis; Tomb Raider IV keeps 12-bit angles, of which the low two bits drop.
+            // One axis; Tomb Raider IV keeps 12-bit angles: the words hold their top ten
+            // bits, the angle all twelve.
             const uint16_t a = uint16_t((gameVersion == 4 ? w >> 2 : w) & 0x3FF);
-            const float angle = float(a) * kTrAngleUnitDegrees;
+            const float angle = gameVersion == 4 ? float(w & 0xFFF) * (kTrAngleUnitDegrees / 4)
+                                                 : float(a) * kTrAngleUnitDegrees;
+            if (packed) *packed = w;
             switch (w & 0xC000) {
                 case 0x4000:
                     ax = angle;
@@ -357,6 +363,22 @@ bool DecodeTrRotation(int gameVersion, const uint16_t** cursor, const uint16_t* 
 void DecodeTrRotation(int gameVersion, const uint16_t** cursor, float* x, float* y, float* z,
                       uint16_t* word0, uint16_t* word1) {
     DecodeTrRotation(gameVersion, cursor, nullptr, x, y, z, word0, word1);
+}
+
+int TrRotationFileForm(int gameVersion, const BoneKey& bone, uint16_t out[2]) {
+    if (gameVersion != 1 && bone.packed) {
+        const uint16_t* cursor = &bone.packed;
+        uint16_t w0 = 0, w1 = 0;
+        if (DecodeTrRotation(gameVersion, &cursor, &bone.packed + 1, nullptr, nullptr, nullptr, &w0,
+                             &w1) &&
+            cursor == &bone.packed + 1 && int16_t(w0) == bone.word0 && int16_t(w1) == bone.word1) {
+            out[0] = bone.packed;
+            out[1] = 0;
+            return 1;
+        }
+    }
+    TrRotationFileWords(gameVersion, bone.word0, bone.word1, out);
+    return 2;
 }
 
 void TrRotationFileWords(int gameVersion, int16_t word0, int16_t word1, uint16_t out[2]) {

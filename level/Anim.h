@@ -19,6 +19,10 @@ struct BoneKey {
     // did not come from a level.
     int16_t word0 = 0;
     int16_t word1 = 0;
+    // The one-word form the level stored the rotation in (Tomb Raider II to IV; Tomb
+    // Raider IV keeps 12 bits there); 0 for none. It is written back while it still gives
+    // word0 and word1.
+    uint16_t packed = 0;
 
     BoneKey() = default;  // all zero
     BoneKey(const CQuaternion& r, CVector3 o, short w0, short w1)
@@ -49,6 +53,7 @@ public:
     virtual ~CAnimTrack() = default;
 
     void AddKey(const CAnimKey& key);
+    void AddKey(CAnimKey&& key);
     // Goes to a frame. False when the time is past the end of a track that hands over to
     // another one (fraction then holds the overshoot within the last interval).
     virtual bool SetTime(float frame);
@@ -159,10 +164,15 @@ private:
 // three-axis layout. Returns false, with everything zero and the cursor unmoved, when the
 // words run past end.
 bool DecodeTrRotation(int gameVersion, const uint16_t** cursor, const uint16_t* end, float* x,
-                      float* y, float* z, uint16_t* word0, uint16_t* word1);
+                      float* y, float* z, uint16_t* word0, uint16_t* word1,
+                      uint16_t* packed = nullptr);
 // The same for a caller that knows two words remain.
 void DecodeTrRotation(int gameVersion, const uint16_t** cursor, float* x, float* y, float* z,
                       uint16_t* word0, uint16_t* word1);
+// The words of a bone's rotation as the level file holds them: its one-word form when it
+// has one that still gives its words, else two (Tomb Raider I stores them swapped).
+// Returns the number of words (1 or 2).
+int TrRotationFileForm(int gameVersion, const BoneKey& bone, uint16_t out[2]);
 // The two words of a bone's rotation in the order the level file holds them (Tomb Raider I
 // stores them swapped).
 void TrRotationFileWords(int gameVersion, int16_t word0, int16_t word1, uint16_t out[2]);

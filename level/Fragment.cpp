@@ -1,6 +1,8 @@
 #include "level/Fragment.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cstdlib>
 #include <cstring>
 
 #include "level/LevelLog.h"
@@ -41,6 +43,11 @@ struct AllIndices {
 };
 }  // namespace
 
+static uint64_t NextRefOrder() {
+    static std::atomic<uint64_t> counter{0};
+    return ++counter;
+}
+
 FragmentSourceIndex::FragmentSourceIndex(const std::vector<CFragment>& fragments) {
     for (size_t i = 0; i < fragments.size(); ++i) bySource_[fragments[i].pixels].push_back(i);
 }
@@ -61,8 +68,20 @@ void CFragment::AddIndexed(std::vector<CFragment>& fragments, FragmentSourceInde
     ref.isQuad = cornerCount == 4;
     ref.owner = owner;
     ref.kind = kind;
-    int left, top, right, bottom;
-    GetTextureBounds(ref.texture, ref.isQuad ? 4 : 3, &left, &top, &right, &bottom);
+    ref.order = NextRefOrder();
+    // The corner bytes are settled (a no-op for the textures of a loaded level, which are
+    // settled at load); the rectangle is then the corners' pixels, whatever its place, so
+    // a texture cut again after a save gives the same rectangle.
+    const int corners = ref.isQuad ? 4 : 3;
+    NormaliseTextureCorners(ref.texture, corners);
+    int left = 255, top = 255, right = 0, bottom = 0;
+    for (int k = 0; k < corners; ++k) {
+        const uint8_t* c = ref.texture.corner(k);
+        left = std::min<int>(left, c[1]);
+        right = std::max<int>(right, c[1]);
+        top = std::min<int>(top, c[3]);
+        bottom = std::max<int>(bottom, c[3]);
+    }
     if (stackedPages) {
         int band = (texture.page() & 0xFF) * 256;
         top += band;
@@ -91,6 +110,24 @@ void CFragment::AddIndexed(std::vector<CFragment>& fragments, FragmentSourceInde
             target->width = int16_t(right - left + 1);
             target->height = int16_t(bottom - top + 1);
             target->area = int32_t(target->width) * target->height;
+            // Fragments of the same source that now lie inside the grown one join it, so
+            // that uses of one texture never end up in two fragments.
+            auto absorb = [&](size_t i) {
+                CFragment& other = fragments[i];
+                if (&other == target || other.references.empty() || other.pixels != pixels ||
+                    other.x1 < left || other.y1 < top || other.x2 > right || other.y2 > bottom)
+                    return;
+                for (FragmentRef& r : other.references) target->references.push_back(r);
+                other.references.clear();
+                std::stable_sort(target->references.begin(), target->references.end(),
+                                 [](const FragmentRef& x, const FragmentRef& y) { return x.order < y.order; });
+            };
+            if (index) {
+                if (const std::vector<size_t>* bucket = index->Find(pixels))
+                    for (size_t i : *bucket) absorb(i);
+            } else {
+                for (size_t i = 0; i < fragments.size(); ++i) absorb(i);
+            }
         }
     } else {
         if (index) index->Note(pixels, fragments.size());
@@ -176,19 +213,34 @@ uint64_t PixelHash(const CFragment& f) {
     return h;
 }
 
-bool SamePixels(const CFragment& a, const CFragment& b) {
+const uint32_t* PlaneOf(const CFragment& f, const FilePixelPlanes* planes) {
+    if (!planes) return nullptr;
+    auto it = planes->find(f.pixels);
+    return it == planes->end() ? nullptr : it->second;
+}
+
+bool SamePixels(const CFragment& a, const CFragment& b, const FilePixelPlanes* planes) {
     for (int r = 0; r < a.height; ++r) {
         const uint16_t* ra = a.pixels + size_t(a.y1 + r) * a.stride + a.x1;
         const uint16_t* rb = b.pixels + size_t(b.y1 + r) * b.stride + b.x1;
         if (std::memcmp(ra, rb, size_t(a.width) * 2) != 0) return false;
     }
+    // Pixels the file held in more detail must agree in it too.
+    const uint32_t* pa = PlaneOf(a, planes);
+    const uint32_t* pb = PlaneOf(b, planes);
+    if (!pa && !pb) return true;
+    if (!pa || !pb) return false;
+    for (int r = 0; r < a.height; ++r)
+        if (std::memcmp(pa + size_t(a.y1 + r) * a.stride + a.x1, pb + size_t(b.y1 + r) * b.stride + b.x1,
+                        size_t(a.width) * 4) != 0)
+            return false;
     return true;
 }
 }  // namespace
 
 // Each fragment joins the first earlier one of its size with the same pixels; rows are
 // compared only between fragments whose pixels hash alike.
-int CFragment::MergeDuplicates(std::vector<CFragment>& fragments) {
+int CFragment::MergeDuplicates(std::vector<CFragment>& fragments, const FilePixelPlanes* planes) {
     int saved = 0;
     size_t runStart = 0;
     while (runStart < fragments.size()) {
@@ -206,7 +258,7 @@ int CFragment::MergeDuplicates(std::vector<CFragment>& fragments) {
                 CFragment& a = fragments[i];
                 if (a.pixels == b.pixels && a.stride == b.stride && a.x1 == b.x1 && a.y1 == b.y1)
                     continue;  // rows at the same address
-                if (SamePixels(a, b)) {
+                if (SamePixels(a, b, planes)) {
                     into = &a;
                     break;
                 }
@@ -225,6 +277,8 @@ int CFragment::MergeDuplicates(std::vector<CFragment>& fragments) {
                 }
                 into->references.push_back(ref);
             }
+            std::stable_sort(into->references.begin(), into->references.end(),
+                             [](const FragmentRef& x, const FragmentRef& y) { return x.order < y.order; });
             b.references.clear();
             saved += int(into->width) * into->height * 2;
         }
@@ -342,9 +396,24 @@ void WriteBack(FragmentRef& e, const FragmentRef& d, uint32_t n, bool& animatedW
 }
 }  // namespace
 
+bool FilePixelFits(int version, uint32_t filePixel, uint16_t pixel) {
+    if (version != TrVersion4) return (filePixel >> 31) && uint16_t(filePixel) == pixel;
+    if (filePixel == 0) return false;
+    const bool opaque = (filePixel >> 24) >= 128;
+    if (opaque != ((pixel & 0x8000) != 0)) return false;
+    if (!opaque) return true;
+    for (int c = 0; c < 3; ++c) {
+        const int file = int((filePixel >> (8 * c)) & 0xFF) >> 3;
+        const int held = (pixel >> (5 * c)) & 31;
+        if (std::abs(file - held) > 1) return false;
+    }
+    return true;
+}
+
 uint32_t CFragment::dwBuildTextureFromFragments(std::vector<CFragment>& fragments,
                                                 std::vector<uint16_t>& pixelsOut, int* width,
-                                                int* height) {
+                                                int* height, const FilePixelPlanes* planes,
+                                                std::vector<uint32_t>* filePixelsOut) {
     const bool automatic = *width == 0;
     int w = automatic ? 256 : *width;
     std::vector<FreeRect> freeList;
@@ -368,6 +437,12 @@ uint32_t CFragment::dwBuildTextureFromFragments(std::vector<CFragment>& fragment
         w = 0;
     }
     pixelsOut.assign(size_t(w) * size_t(h), 0xFFFF);
+    if (filePixelsOut) {
+        if (planes)
+            filePixelsOut->assign(size_t(w) * size_t(h), 0);
+        else
+            filePixelsOut->clear();
+    }
 
     for (CFragment& f : fragments) {
         if (f.references.empty()) continue;
@@ -377,6 +452,13 @@ uint32_t CFragment::dwBuildTextureFromFragments(std::vector<CFragment>& fragment
             uint16_t* dst = pixelsOut.data() + size_t(f.placedY + r) * w + f.placedX;
             std::memcpy(dst, src, size_t(f.width) * 2);
         }
+        if (filePixelsOut && planes) {
+            auto plane = planes->find(f.pixels);
+            if (plane != planes->end() && plane->second)
+                for (int r = 0; r < f.height; ++r)
+                    std::memcpy(filePixelsOut->data() + size_t(f.placedY + r) * w + f.placedX,
+                                plane->second + size_t(f.y1 + r) * f.stride + f.x1, size_t(f.width) * 4);
+        }
         for (FragmentRef& ref : f.references) {
             ref.texture.setU16(2, uint16_t((ref.texture.page() & 0x8000) | (f.placedY / 256)));
             for (int k = 0; k < (ref.isQuad ? 4 : 3); ++k) {
@@ -384,6 +466,9 @@ uint32_t CFragment::dwBuildTextureFromFragments(std::vector<CFragment>& fragment
                 c[1] = uint8_t(c[1] + f.placedX - f.x1);
                 c[3] = uint8_t(c[3] + (f.placedY & 0xFF) - (f.y1 & 0xFF));
             }
+            // A triangle's group holds triangles only: a fourth corner, which nothing
+            // moved, would no longer fit the other three.
+            if (!ref.isQuad) std::memset(ref.texture.corner(3), 0, 4);
         }
     }
 
@@ -392,7 +477,7 @@ uint32_t CFragment::dwBuildTextureFromFragments(std::vector<CFragment>& fragment
     uint32_t n = 0;
     for (CFragment& f : fragments) {
         std::unordered_map<uint64_t, std::vector<size_t>> buckets;
-        std::vector<uint64_t> keys(f.references.size());
+        std::vector<uint32_t> keys(f.references.size());
         for (size_t i = 0; i < f.references.size(); ++i) {
             const TrObjectTextureRecord& t = f.references[i].texture;
             keys[i] = Fnv(Fnv(1469598103934665603ull, &t.b[0], 18), &t.b[22], 16);

@@ -30,6 +30,10 @@ struct FragmentRef {
     void* owner = nullptr;
     int32_t kind = 0;
     uint8_t done = 0;
+    // When the use was collected: a fragment keeps its references in this order, however
+    // they came to it (joined or merged), so the numbering does not depend on where the
+    // pixels were.
+    uint64_t order = 0;
 };
 
 struct FreeRect {
@@ -44,6 +48,20 @@ public:
 };
 
 class CFragment;
+
+// The pixels of a source image as the level file held them, by the source's first 16-bit
+// pixel: one a pixel, at the same places. Tomb Raider IV: the 32-bit B, G, R, A pixel (0:
+// none); Tomb Raider I to III: bit 31 set, the 8-bit index in bits 16 to 23 and the 16-bit
+// pixel it went with below. A file pixel counts only while the 16-bit pixel beside it is
+// still the one it went with (FilePixelFits).
+using FilePixelPlanes = std::unordered_map<const uint16_t*, const uint32_t*>;
+inline uint32_t IndexFilePixel(uint16_t pixel, uint8_t index) {
+    return 0x80000000u | uint32_t(index) << 16 | pixel;
+}
+// Tomb Raider IV pages hold 16-bit pixels rounded in more than one way from the 32-bit
+// ones: a 32-bit pixel fits when each colour is within one step of the 16-bit one and both
+// agree on transparency (the colour of a transparent pixel does not count).
+bool FilePixelFits(int version, uint32_t filePixel, uint16_t pixel);
 
 // Fragments by source image, in index order: the join search looks only at fragments of
 // the same source.
@@ -120,22 +138,30 @@ public:
     // sprite-list textures), its animated-texture entries and room faces, for the save.
     // sourcePages receives the objects' pages that the fragments are cut from: keep it
     // while the fragments are used.
+    // With planes, the file pixels of the objects' pages are added to it under their
+    // sources (sourcePlanes keeps the copies that need it).
     static std::vector<CFragment> CollectLevelFragments(
-        CTrLevel& level, std::vector<std::vector<uint16_t>>& sourcePages);
+        CTrLevel& level, std::vector<std::vector<uint16_t>>& sourcePages,
+        FilePixelPlanes* planes = nullptr, std::vector<std::vector<uint32_t>>* sourcePlanes = nullptr);
 
     // Height descending, then width descending.
     static void SortBySize(std::vector<CFragment>& fragments, int first, int last);
     // Merges fragments of equal size and pixels; returns the bytes saved.
-    static int MergeDuplicates(std::vector<CFragment>& fragments);
+    // With planes, fragments merge only when their file pixels are equal too.
+    static int MergeDuplicates(std::vector<CFragment>& fragments,
+                               const FilePixelPlanes* planes = nullptr);
     // Places every fragment with references; returns the number of pages opened.
     static int PackFragments(std::vector<CFragment>& fragments, std::vector<FreeRect>& freeList,
                              std::vector<int>& usedWidths, std::vector<int>& usedHeights,
                              int pageWidth);
     // Packs, builds the new page image (width 0: automatic) and writes every user back;
     // returns the number of new object textures (the representatives).
+    // With planes and filePixelsOut, the file pixels of every source that has a plane are
+    // placed with the 16-bit ones (0 elsewhere).
     static uint32_t dwBuildTextureFromFragments(std::vector<CFragment>& fragments,
                                                 std::vector<uint16_t>& pixelsOut, int* width,
-                                                int* height);
+                                                int* height, const FilePixelPlanes* planes = nullptr,
+                                                std::vector<uint32_t>* filePixelsOut = nullptr);
     // The representatives' texture copies, in fragment and list order: texture k of the
     // new numbering.
     static std::vector<TrObjectTextureRecord> Representatives(const std::vector<CFragment>& fragments);

@@ -3,6 +3,7 @@
 #include "level/Fragment.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "level/LevelLog.h"
 #include "level/TrLevel.h"
@@ -61,10 +62,51 @@ std::vector<uint16_t> PaddedPage(const CTrObjGfx& object, int* rows) {
     return page;
 }
 
+// An object's own 16-bit page when every texture's corners lie on it (no copy), else the
+// padded copy above, kept in sourcePages; its file pixels, when it has them, go into
+// planes under the same source (a padded copy's in sourcePlanes).
+struct ObjectSource {
+    const uint16_t* pixels;
+    int stride, rows;
+};
+ObjectSource SourceOf(const CTrObjGfx& object, std::vector<std::vector<uint16_t>>& sourcePages,
+                      FilePixelPlanes* planes, std::vector<std::vector<uint32_t>>* sourcePlanes) {
+    const int width = int(object.width), height = int(object.height);
+    const bool hasFilePixels = object.filePixels.size() == size_t(width) * size_t(height) && width > 0;
+    bool inside = object.bitsPerPixel == 16 && width > 0 && width <= 256 &&
+                  object.pixels.size() >= size_t(width) * size_t(height) * 2;
+    for (size_t i = 0; inside && i < object.textures.size(); ++i) {
+        const TrObjectTextureRecord& t = object.textures[i];
+        const int band = (t.page() & 0xFF) * 256;
+        for (int k = 0; k < 4 && inside; ++k) {
+            const uint8_t* c = t.corner(k);
+            if (k == 3 && FourthCornerEmpty(t)) break;
+            inside = c[1] < width && band + c[3] < height;
+        }
+    }
+    if (inside) {
+        const uint16_t* pixels = reinterpret_cast<const uint16_t*>(object.pixels.data());
+        if (planes && hasFilePixels) (*planes)[pixels] = object.filePixels.data();
+        return {pixels, width, height};
+    }
+    int rows = 0;
+    sourcePages.push_back(PaddedPage(object, &rows));
+    if (planes && sourcePlanes && hasFilePixels && width <= 256) {
+        std::vector<uint32_t> plane(sourcePages.back().size(), 0);
+        for (int y = 0; y < height && y < rows; ++y)
+            std::memcpy(&plane[size_t(y) * 256], &object.filePixels[size_t(y) * size_t(width)],
+                        size_t(width) * 4);
+        sourcePlanes->push_back(std::move(plane));
+        (*planes)[sourcePages.back().data()] = sourcePlanes->back().data();
+    }
+    return {sourcePages.back().data(), 256, rows};
+}
+
 }  // namespace
 
 std::vector<CFragment> CFragment::CollectLevelFragments(
-    CTrLevel& level, std::vector<std::vector<uint16_t>>& sourcePages) {
+    CTrLevel& level, std::vector<std::vector<uint16_t>>& sourcePages, FilePixelPlanes* planes,
+    std::vector<std::vector<uint32_t>>* sourcePlanes) {
     const bool tr4 = level.version == TrVersion4;
     std::vector<uint16_t*> members = AnimatedMembers(level.animatedTextures);
 
@@ -81,17 +123,20 @@ std::vector<CFragment> CFragment::CollectLevelFragments(
     std::vector<CFragment> fragments;
     fragments.reserve(slots);
     sourcePages.reserve(sourcePages.size() + objects);
+    if (sourcePlanes) sourcePlanes->reserve(sourcePlanes->size() + objects);
+    if (planes)
+        for (const auto& plane : level.FilePlanes()) planes->insert(plane);
 
     // Mesh faces of an object, last mesh first, dummies skipped.
     auto addMeshes = [&](CTrLstMsh& object) {
-        int rows = 0;
-        sourcePages.push_back(PaddedPage(object, &rows));
-        const uint16_t* page = sourcePages.back().data();
+        const ObjectSource page = SourceOf(object, sourcePages, planes, sourcePlanes);
         for (size_t i = object.meshes.size(); i-- > 0;) {
             TrMeshRecord& m = object.meshes[i];
             if (m.dummy) continue;
-            AddFaces(page, 256, rows, object.textures, m.texturedRectangles, 4, fragments, true);
-            AddFaces(page, 256, rows, object.textures, m.texturedTriangles, 3, fragments, true);
+            AddFaces(page.pixels, page.stride, page.rows, object.textures, m.texturedRectangles, 4,
+                     fragments, true);
+            AddFaces(page.pixels, page.stride, page.rows, object.textures, m.texturedTriangles, 3,
+                     fragments, true);
         }
     };
     for (auto& m : level.moveableList)
@@ -102,13 +147,11 @@ std::vector<CFragment> CFragment::CollectLevelFragments(
     // Sprite-list textures: the list's page is a stack of 256-row bands.
     for (auto& list : level.spriteList) {
         if (!list) continue;
-        int rows = 0;
-        sourcePages.push_back(PaddedPage(*list, &rows));
-        const std::vector<uint16_t>& source = sourcePages.back();
+        const ObjectSource source = SourceOf(*list, sourcePages, planes, sourcePlanes);
         FragmentSourceIndex index(fragments);
         for (TrObjectTextureRecord& t : list->textures)
-            AddIndexed(fragments, &index, t, 4, FragTextureRecord, &t, false, source.data(), 256,
-                       rows, true);
+            AddIndexed(fragments, &index, t, 4, FragTextureRecord, &t, false, source.pixels,
+                       source.stride, source.rows, true);
     }
 
     // Animated-texture entries: room textures of a Tomb Raider IV level (those on object

@@ -6,6 +6,8 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <exception>
+#include <thread>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -13,6 +15,7 @@
 #include <cstring>
 #include <exception>
 
+#include "level/Fragment.h"
 #include "level/LevelLog.h"
 #include "level/LevelProgress.h"
 #include "level/ObjectModel.h"
@@ -111,6 +114,7 @@ public:
             if (rollback_) rollback_->Restore();
             return;
         }
+        if (!level_.rebuildAfterSave) return;
         try {
             level_.BuildObjects(progress_, catalog_);
         } catch (const std::exception& e) {
@@ -153,7 +157,7 @@ void InflateChunk(const TrPackedChunk& chunk, std::vector<uint8_t>& out, const c
 }
 
 void DeflateChunk(const uint8_t* data, size_t size, TrPackedChunk& chunk, const char* what) {
-    const int status = CompressToChunk(data, size, chunk);
+    const int status = CompressToChunkParallel(data, size, chunk);
     if (status != Z_OK)
         throw LevelError(StrFormat("zlib could not compress the %s (error %d)", what, status));
 }
@@ -205,11 +209,13 @@ int CheckCreatable(const std::string& path) {
 // 16-bit pages as 8-bit ones with the mapping of BuildPage8Table, each colour's entry
 // worked out the first time a page uses it: the whole table costs more than converting a
 // level's pages. Opaque colours look among entries 1 to 255 (index 0 is transparent);
-// the first of equal distances wins. With exactColours (Tomb Raider I, whose 16-bit
-// pages are made from the palette at load), a colour that an entry gives exactly maps
-// back to the lowest such entry, so loading and saving again never changes a pixel.
+// the first of equal distances wins. Colours whose index the file gave (known) take it
+// back; with exactColours (Tomb Raider I, whose 16-bit pages are made from the palette at
+// load, every entry with a colour of its own) each entry's colour maps back to it, so
+// loading and saving again never changes a texel's index.
 void ConvertPagesTo8(const uint8_t palette[256][3], const std::vector<TrPage>& pages,
-                     uint8_t* out, bool exactColours) {
+                     uint8_t* out, bool exactColours, const std::vector<int16_t>& known,
+                     const std::vector<std::vector<uint32_t>>& filePixels, int version) {
     // The palette scaled to 8 bits, component by component (all distances at once).
     int16_t pr[256], pg[256], pb[256];
     for (int k = 0; k < 256; ++k) {
@@ -219,23 +225,25 @@ void ConvertPagesTo8(const uint8_t palette[256][3], const std::vector<TrPage>& p
     }
     std::vector<uint8_t> table(32768, 0);  // 0: not worked out yet (never an answer)
     if (exactColours) {
-        // Among the entries that give a colour exactly, the nearest (the first of equals).
-        std::vector<int16_t> best(32768, INT16_MAX);
-        for (int k = 1; k < 256; ++k) {
-            const int r = (palette[k][0] >> 1) & 31, g = (palette[k][1] >> 1) & 31,
-                      b = (palette[k][2] >> 1) & 31;
-            const int c = (r << 10) | (g << 5) | b;
-            const int16_t d = int16_t(std::abs(8 * r - pr[k]) + std::abs(8 * g - pg[k]) +
-                                      std::abs(8 * b - pb[k]));
-            if (d < best[size_t(c)]) {
-                best[size_t(c)] = d;
-                table[size_t(c)] = uint8_t(k);
-            }
-        }
+        // Tomb Raider I: each entry's own colour (the pages were made from them).
+        uint16_t colours[256];
+        Tr1EntryColours(palette, colours);
+        for (int k = 1; k < 256; ++k) table[colours[k] & 0x7FFF] = uint8_t(k);
     }
-    for (const TrPage& page : pages) {
+    // The index a colour had in the file wins over any other.
+    for (size_t c = 0; c < known.size() && c < table.size(); ++c)
+        if (known[c] > 0) table[c] = uint8_t(known[c]);
+    for (size_t p = 0; p < pages.size(); ++p) {
+        const TrPage& page = pages[p];
+        const uint32_t* plane = p < filePixels.size() && filePixels[p].size() == kPagePixels
+                                    ? filePixels[p].data() : nullptr;
         for (size_t i = 0; i < kPagePixels; ++i) {
             const uint16_t px = page[i];
+            // A texel nobody changed keeps the index it had.
+            if (plane && FilePixelFits(version, plane[i], px)) {
+                *out++ = uint8_t(plane[i] >> 16);
+                continue;
+            }
             if (!(px & 0x8000)) {
                 *out++ = 0;
                 continue;
@@ -423,15 +431,62 @@ void CTrLevel::ReadImageTr123(ByteReader& in, ILevelProgress* progress) {
     if (version == TrVersion1) {
         // Index 0 is transparent black; any other index is its palette colour, opaque.
         uint16_t colours[256];
+        Tr1EntryColours(palette, colours);
         colours[0] = 0;
-        for (int i = 1; i < 256; ++i)
-            colours[i] = uint16_t(0x8000 | (((palette[i][0] >> 1) & 31) << 10) |
-                                  (((palette[i][1] >> 1) & 31) << 5) | ((palette[i][2] >> 1) & 31));
         for (size_t p = 0; p < pages.size(); ++p) {
             pages[p].resize(kPagePixels);
             const uint8_t* src = pages8 + p * kPage8Bytes;
             for (size_t i = 0; i < kPagePixels; ++i) pages[p][i] = colours[src[i]];
         }
+    }
+    // Every texel's index beside its 16-bit pixel, for the save to give back.
+    pageFilePixels.assign(pages.size(), std::vector<uint32_t>());
+    for (size_t p = 0; p < pages.size(); ++p) {
+        const uint8_t* src = pages8 + p * kPage8Bytes;
+        std::vector<uint32_t>& plane = pageFilePixels[p];
+        plane.resize(kPagePixels);
+        for (size_t i = 0; i < kPagePixels; ++i) plane[i] = IndexFilePixel(pages[p][i], src[i]);
+    }
+    // The index each opaque colour had in the file; where the file gave one colour several
+    // indices, the nearest of them (the lowest of equals), so that no texel gets an entry
+    // further from its colour than the one it had.
+    colourIndices.assign(32768, -1);
+    std::vector<int16_t> distance(32768, INT16_MAX);
+    for (size_t p = 0; p < pages.size(); ++p) {
+        const uint8_t* src = pages8 + p * kPage8Bytes;
+        for (size_t i = 0; i < kPagePixels; ++i) {
+            const uint16_t px = pages[p][i];
+            const uint8_t k = src[i];
+            if (!(px & 0x8000) || k == 0) continue;
+            const size_t c = px & 0x7FFF;
+            if (colourIndices[c] == k) continue;
+            const int d = std::abs(int((px >> 10) & 31) * 8 - 4 * palette[k][0]) +
+                          std::abs(int((px >> 5) & 31) * 8 - 4 * palette[k][1]) +
+                          std::abs(int(px & 31) * 8 - 4 * palette[k][2]);
+            if (d < distance[c] || (d == distance[c] && k < colourIndices[c])) {
+                distance[c] = int16_t(d);
+                colourIndices[c] = k;
+            }
+        }
+    }
+}
+
+void Tr1EntryColours(const uint8_t palette[256][3], uint16_t out[256]) {
+    std::vector<bool> taken(32768, false);
+    for (int i = 0; i < 256; ++i) {
+        const int r = (palette[i][0] >> 1) & 31, g = (palette[i][1] >> 1) & 31, b = (palette[i][2] >> 1) & 31;
+        int colour = (r << 10) | (g << 5) | b;
+        // The halved colour, else the nearest free one a step away on one or more axes.
+        for (int step = 0; step < 27 && taken[size_t(colour)]; ++step) {
+            const int dr = step % 3 == 1 ? 1 : step % 3 == 2 ? -1 : 0;
+            const int dg = step / 3 % 3 == 1 ? 1 : step / 3 % 3 == 2 ? -1 : 0;
+            const int db = step / 9 == 1 ? 1 : step / 9 == 2 ? -1 : 0;
+            const int nr = r + dr, ng = g + dg, nb = b + db;
+            if (nr < 0 || ng < 0 || nb < 0 || nr > 31 || ng > 31 || nb > 31) continue;
+            if (!taken[size_t((nr << 10) | (ng << 5) | nb)]) colour = (nr << 10) | (ng << 5) | nb;
+        }
+        taken[size_t(colour)] = true;
+        out[i] = uint16_t(0x8000 | colour);
     }
 }
 
@@ -464,18 +519,65 @@ void CTrLevel::ReadImageTr4(ByteReader& in, size_t size, ILevelProgress* progres
         throw FormatError("32-bit pages chunk", 0, "unpacked size does not match the page counts");
     if (pages16Chunk.unpackedSize != count * kPage16Bytes)
         throw FormatError("16-bit pages chunk", 0, "unpacked size does not match the page counts");
+    // The level data inflates on a thread of its own while the pages do.
+    if (progress) progress->SetMainRange(levelChunk.unpackedSize);
+    std::vector<uint8_t> data;
+    std::exception_ptr levelFailure;
+    std::thread levelInflate([&]() {
+        try {
+            InflateChunk(levelChunk, data, "level-data chunk");
+        } catch (...) {
+            levelFailure = std::current_exception();
+        }
+    });
+    std::exception_ptr pages32Failure;
+    pageFilePixels.assign(size_t(count), std::vector<uint32_t>());
+    std::thread pages32Inflate([&]() {
+        try {
+            std::vector<uint8_t> block;
+            InflateChunk(pages32Chunk, block, "32-bit pages chunk");
+            for (size_t p = 0; p < pageFilePixels.size(); ++p) {
+                const uint8_t* src = block.data() + p * kPage32Bytes;
+                pageFilePixels[p].resize(kPagePixels);
+                for (size_t i = 0; i < kPagePixels; ++i) pageFilePixels[p][i] = GetU32(src + 4 * i);
+            }
+        } catch (...) {
+            pages32Failure = std::current_exception();
+        }
+    });
+    struct Join {  // a failure with the pages still waits for the threads
+        std::thread& a;
+        std::thread& b;
+        ~Join() {
+            if (a.joinable()) a.join();
+            if (b.joinable()) b.join();
+        }
+    } join{levelInflate, pages32Inflate};
     {
         std::vector<uint8_t> block;
         InflateChunk(pages16Chunk, block, "16-bit pages chunk");
         pages.assign(size_t(count), TrPage());
         for (size_t p = 0; p < pages.size(); ++p) GetPage16(pages[p], block.data() + p * kPage16Bytes);
     }
+    // The 32-bit pages, which the game shows: a save gives back each pixel whose 16-bit
+    // form nobody changed.
+    // The game's pages, not ours: damage there is repaired at the next save from the
+    // 16-bit pages, as before they were kept.
+    pages32Inflate.join();
+    if (pages32Failure) {
+        std::vector<std::vector<uint32_t>>().swap(pageFilePixels);
+        try {
+            std::rethrow_exception(pages32Failure);
+        } catch (const std::exception& e) {
+            AppendLogLine(std::string("ERROR: 32-bit pages not read (") + e.what() +
+                              "); they are made again from the 16-bit pages when saving.",
+                          true);
+        }
+    }
     pages32Chunk.data = std::vector<uint8_t>();
     pages16Chunk.data = std::vector<uint8_t>();
-
-    if (progress) progress->SetMainRange(levelChunk.unpackedSize);
-    std::vector<uint8_t> data;
-    InflateChunk(levelChunk, data, "level-data chunk");
+    levelInflate.join();
+    if (levelFailure) std::rethrow_exception(levelFailure);
     levelChunk.clear();
     ByteReader levelData(data, "level data");
     ParseLevelData(levelData, 0, progress);
@@ -576,7 +678,8 @@ std::vector<uint8_t> CTrLevel::BuildImageTr123(size_t* sizeOut, bool rebuild,
     const size_t pageBytes = pages.size() * (version == TrVersion1 ? kPage8Bytes
                                                                    : kPage8Bytes + kPage16Bytes);
     if (pageBytes > out.left()) throw LevelError("the pages don't fit the image");
-    ConvertPagesTo8(palette, pages, image.data() + pagesAt, version == TrVersion1);
+    ConvertPagesTo8(palette, pages, image.data() + pagesAt, version == TrVersion1, colourIndices,
+                    pageFilePixels, version);
     if (version != TrVersion1)
         PutPages16(image.data() + pagesAt + pages.size() * kPage8Bytes, pages);
     ByteWriter rest(image.data() + pagesAt + pageBytes, size - pagesAt - pageBytes);
@@ -627,15 +730,23 @@ std::vector<uint8_t> CTrLevel::BuildImageTr4(size_t* sizeOut, bool rebuild, int 
     } releaseChunks{*this};
     {
         const size_t n = pages.size();
-        std::vector<uint8_t> block16(n * kPage16Bytes);
-        PutPages16(block16.data(), pages);
-        DeflateChunk(block16.data(), block16.size(), pages16Chunk, "16-bit pages");
+        {
+            std::vector<uint8_t> block16(n * kPage16Bytes);
+            PutPages16(block16.data(), pages);
+            DeflateChunk(block16.data(), block16.size(), pages16Chunk, "16-bit pages");
+        }
         progress.pos(c + c / 2);
         // One block 256 pixels wide and n x 256 rows: page by page it is the same.
         std::vector<uint8_t> block32(n * kPage32Bytes);
-        for (size_t p = 0; p < n; ++p)
-            ConvertPageToBgra(pages[p].data(), kPageSide, kPageSide, 16, palette,
-                              block32.data() + p * kPage32Bytes, false);
+        for (size_t p = 0; p < n; ++p) {
+            uint8_t* to = block32.data() + p * kPage32Bytes;
+            ConvertPageToBgra(pages[p].data(), kPageSide, kPageSide, 16, palette, to, false);
+            // Pixels nobody changed as the file had them, with their full 8 bits.
+            if (p < pageFilePixels.size() && pageFilePixels[p].size() == kPagePixels)
+                for (size_t i = 0; i < kPagePixels; ++i)
+                    if (FilePixelFits(version, pageFilePixels[p][i], pages[p][i]))
+                        PutU32(to + 4 * i, pageFilePixels[p][i]);
+        }
         DeflateChunk(block32.data(), block32.size(), pages32Chunk, "32-bit pages");
     }
 

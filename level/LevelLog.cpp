@@ -7,6 +7,14 @@
 
 namespace lithoscope {
 
+LevelLogState::~LevelLogState() { Close(); }
+
+void LevelLogState::Close() {
+    if (file) std::fclose(file);
+    file = nullptr;
+    openPath.clear();
+}
+
 LevelLogState& LevelLog() {
     static LevelLogState state;
     return state;
@@ -23,6 +31,7 @@ std::string GetLogPath(const std::string& levelPath, const std::string& suffix) 
 
 void StartLevelLog(const std::string& levelPath) {
     LevelLogState& log = LevelLog();
+    log.Close();
     log.logPath = GetLogPath(levelPath, "_log.txt");
     if (log.logPath != levelPath) std::remove(log.logPath.c_str());
     log.errorCount = 0;
@@ -34,13 +43,18 @@ void AppendLogLine(const std::string& text, bool countAsError, bool withMemory) 
     if (countAsError) ++log.errorCount;
     if (withMemory) log.lastFreeMemory = AvailableMemoryBytes();
     if (log.logPath.empty()) return;
-    FILE* f = std::fopen(log.logPath.c_str(), "a+b");
-    if (!f) return;
+    if (!log.file || log.openPath != log.logPath) {
+        log.Close();
+        log.file = std::fopen(log.logPath.c_str(), "a+b");
+        if (!log.file) return;
+        log.openPath = log.logPath;
+    }
+    std::FILE* f = log.file;
     std::fprintf(f, "%s\r\n", text.c_str());
     if (withMemory)
         std::fprintf(f, "\tFree Memory (Now) = 0x%llX\r\n",
                      static_cast<unsigned long long>(log.lastFreeMemory));
-    std::fclose(f);
+    std::fflush(f);
 }
 
 }  // namespace lithoscope

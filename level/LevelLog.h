@@ -2,15 +2,27 @@
 // The level log: one text file beside the level most recently loaded, lines ended by
 // "\r\n", opened and closed for every line, and the count of errors found and fixed.
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 namespace lithoscope {
 
 struct LevelLogState {
+    LevelLogState() = default;
+    LevelLogState(const LevelLogState&) = delete;
+    LevelLogState& operator=(const LevelLogState&) = delete;
+    ~LevelLogState();
+
     std::string logPath;
     int32_t errorCount = 0;
     int32_t currentMoveable = -1;  // moveable being built, -1 outside the builder
     uint64_t lastFreeMemory = 0;
+
+    // The log stays open between lines (each line is flushed): opening it once a line
+    // cost more than the work the lines describe.
+    std::FILE* file = nullptr;
+    std::string openPath;
+    void Close();
 };
 
 // The one process-wide log state.

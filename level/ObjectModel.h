@@ -17,12 +17,22 @@ class ILevelProgress;
 // object textures, on the last page, in the tile's layout), or npos when the level has
 // none. They are never counted as unused.
 size_t PaletteTileTextureStart(const CTrLevel& level);
+// The palette tile's swatch colour of every entry (Tomb Raider I to III).
+void PaletteTileColours(const CTrLevel& level, uint16_t out[256]);
+// A palette tile texture carries its entry in the bytes after its corners (never written
+// to a Tomb Raider I to III file); -1 for any other texture.
+int PaletteTileEntry(const TrObjectTextureRecord& texture);
+// Tomb Raider I to III, before a save: every face that shows a palette tile swatch of this
+// level's palette becomes a coloured face again, with the colour word it was loaded with.
+void RestoreColouredFaces(CTrLevel& level);
 
 // What a save preparation changed, kept so that the level can be put back as it was, the
 // object model included. Dropping it frees the consumed objects.
 class LevelSaveRollback {
 public:
-    explicit LevelSaveRollback(CTrLevel& level);
+    // keepCopy false: nothing is copied and Restore puts nothing back (for a level that is
+    // dropped whatever the save gives).
+    explicit LevelSaveRollback(CTrLevel& level, bool keepCopy = true);
     ~LevelSaveRollback();
     LevelSaveRollback(const LevelSaveRollback&) = delete;
     LevelSaveRollback& operator=(const LevelSaveRollback&) = delete;
@@ -36,8 +46,11 @@ private:
     struct MeshFaces {
         std::vector<TrMeshRectangle> rectangles;
         std::vector<TrMeshTriangle> triangles;
+        std::vector<TrMeshRectangle> colouredRectangles;
+        std::vector<TrMeshTriangle> colouredTriangles;
     };
     CTrLevel& level_;
+    bool keepCopy_ = true;
     bool restored_ = false;
     bool retired_ = false;
 
@@ -62,6 +75,7 @@ private:
     std::vector<TrObjectTextureRecord> roomTextures_;
     std::vector<TrObjectTextureRecord> unusedObjectTextures_;
     std::vector<int16_t> soundMap_;
+    std::vector<std::vector<uint32_t>> pageFilePixels_;
     std::vector<TrSoundDetailRecord> soundDetails_;
     std::vector<uint32_t> sampleIndices_;
     uint16_t objectPageCount_ = 0;

@@ -8,6 +8,7 @@
 #include "level/LevelLog.h"
 #include "level/LevelProgress.h"
 #include "level/ObjectModel.h"
+#include "level/Pixels.h"
 #include "level/SoundList.h"
 #include "level/TrLevel.h"
 #include "level/TrLstMsh.h"
@@ -110,6 +111,14 @@ void CTrLevel::BuildObjects(ILevelProgress* progress, CGameCatalog* catalog) {
     const bool tr4 = version == TrVersion4;
     const unsigned textureCount = objectTextureCount();
 
+    // Corner bytes, normalised once here: every later cut of a texture is the same
+    // rectangle. Tomb Raider IV coordinate bytes of 0 are 1 in memory (0 again when saved).
+    for (TrObjectTextureRecord& t : objectTextures) {
+        if (tr4) ReplaceCoordinateBytes(t, 0, 1);
+        const bool triangle = tr4 ? (t.page() & 0x8000) != 0 : IsTriangle(t);
+        NormaliseTextureCorners(t, triangle ? 3 : 4);
+    }
+
     // Texture use: mesh faces, room faces, animated textures.
     std::vector<uint8_t> marks(textureCount, 0);
     for (size_t m = 0; m < meshes.size(); ++m) {
@@ -175,12 +184,7 @@ void CTrLevel::BuildObjects(ILevelProgress* progress, CGameCatalog* catalog) {
         std::vector<int32_t> map(textureCount, -1);
         std::vector<TrObjectTextureRecord> split;
         for (size_t i = 0; i < textureCount; ++i) {
-            TrObjectTextureRecord& t = objectTextures[i];
-            for (int k = 0; k < 4; ++k) {
-                uint8_t* c = t.corner(k);
-                if (c[0] == 0) c[0] = 1;
-                if (c[2] == 0) c[2] = 1;
-            }
+            const TrObjectTextureRecord& t = objectTextures[i];
             if (t.flags() & kRoomTextureFlag) {
                 map[i] = int32_t(split.size());
                 split.push_back(t);

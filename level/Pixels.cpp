@@ -3,6 +3,8 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 #include <cstdlib>
 #include <cstring>
 
@@ -170,6 +172,81 @@ int CompressToChunk(const uint8_t* data, size_t size, TrPackedChunk& chunk) {
     return Z_OK;
 }
 
+namespace {
+
+constexpr size_t kSegment = 256 * 1024;
+constexpr size_t kWindow = 32 * 1024;
+
+// One segment as raw deflate, primed with the window before it; ends on a byte boundary
+// (a sync flush), the last one with the final block.
+bool DeflateSegment(const uint8_t* data, size_t size, size_t begin, size_t end,
+                    std::vector<uint8_t>& out) {
+    z_stream z{};
+    if (deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        return false;
+    bool ok = true;
+    if (begin > 0) {
+        const size_t from = begin > kWindow ? begin - kWindow : 0;
+        ok = deflateSetDictionary(&z, data + from, uInt(begin - from)) == Z_OK;
+    }
+    out.resize(deflateBound(&z, uLong(end - begin)) + 16);
+    z.next_in = const_cast<Bytef*>(data + begin);
+    z.avail_in = uInt(end - begin);
+    z.next_out = out.data();
+    z.avail_out = uInt(out.size());
+    const int flush = end == size ? Z_FINISH : Z_SYNC_FLUSH;
+    const int status = ok ? deflate(&z, flush) : Z_STREAM_ERROR;
+    ok = ok && (flush == Z_FINISH ? status == Z_STREAM_END : status == Z_OK && z.avail_in == 0);
+    out.resize(out.size() - z.avail_out);
+    out.shrink_to_fit();  // a segment holds what it packed, not the bound
+    deflateEnd(&z);
+    return ok;
+}
+
+}  // namespace
+
+int CompressToChunkParallel(const uint8_t* data, size_t size, TrPackedChunk& chunk, int threadCount) {
+    const size_t segments = (size + kSegment - 1) / kSegment;
+    if (segments < 2 || size > 0xFFFFFFFFu) return CompressToChunk(data, size, chunk);
+    std::vector<std::vector<uint8_t>> parts(segments);
+    std::vector<uLong> sums(segments);
+    std::atomic<size_t> next{0};
+    std::atomic<bool> failed{false};
+    auto work = [&]() {
+        for (size_t i; (i = next++) < segments;) {
+            const size_t begin = i * kSegment, end = std::min(size, begin + kSegment);
+            if (!DeflateSegment(data, size, begin, end, parts[i])) failed = true;
+            sums[i] = adler32(adler32(0, nullptr, 0), data + begin, uInt(end - begin));
+        }
+    };
+    const size_t wanted = threadCount > 0 ? size_t(threadCount)
+                                          : std::max(1u, std::min(8u, std::thread::hardware_concurrency()));
+    const size_t threads = std::min(segments, wanted);
+    std::vector<std::thread> pool;
+    for (size_t t = 1; t < threads; ++t) pool.emplace_back(work);
+    work();
+    for (std::thread& t : pool) t.join();
+    if (failed) return CompressToChunk(data, size, chunk);
+
+    uLong sum = sums[0];
+    size_t packed = 2 + 4;
+    for (size_t i = 0; i < segments; ++i) {
+        if (i > 0) {
+            const size_t len = std::min(size, (i + 1) * kSegment) - i * kSegment;
+            sum = adler32_combine(sum, sums[i], z_off_t(len));
+        }
+        packed += parts[i].size();
+    }
+    chunk.clear();
+    chunk.unpackedSize = uint32_t(size);
+    chunk.data.reserve(packed);
+    chunk.data.push_back(0x78);  // deflate, 32 KB window
+    chunk.data.push_back(0x9C);  // default level, no dictionary
+    for (const std::vector<uint8_t>& part : parts) chunk.data.insert(chunk.data.end(), part.begin(), part.end());
+    for (int shift = 24; shift >= 0; shift -= 8) chunk.data.push_back(uint8_t(sum >> shift));
+    return Z_OK;
+}
+
 int DecompressChunk(const TrPackedChunk& chunk, bool is32Bit, std::vector<uint8_t>& out,
                     uint32_t* rowsOut) {
     std::vector<uint8_t>().swap(out);
@@ -269,6 +346,17 @@ void GetTextureBounds(TrObjectTextureRecord& texture, int cornerCount, int* left
     if (topOut) *topOut = top;
     if (rightOut) *rightOut = right;
     if (bottomOut) *bottomOut = bottom;
+}
+
+void NormaliseTextureCorners(TrObjectTextureRecord& texture, int cornerCount) {
+    // Triangles may use the first three corners of a quad texture: a quad is settled for
+    // both uses. Each pass settles at least the extreme corners of both axes.
+    for (int pass = 0; pass < 8; ++pass) {
+        const TrObjectTextureRecord before = texture;
+        if (cornerCount == 4) GetTextureBounds(texture, 4, nullptr, nullptr, nullptr, nullptr);
+        GetTextureBounds(texture, 3, nullptr, nullptr, nullptr, nullptr);
+        if (texture == before) return;
+    }
 }
 
 }  // namespace lithoscope

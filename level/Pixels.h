@@ -28,6 +28,11 @@ std::vector<uint8_t> CopyImageToCanvas(const uint8_t* pixels, int width, int hei
                                        int canvasWidth, int canvasHeight);
 // zlib: returns Z_OK or zlib's error.
 int CompressToChunk(const uint8_t* data, size_t size, TrPackedChunk& chunk);
+// The same as one zlib stream at the default level, compressed by several threads in
+// fixed 256 KB segments (each primed with the 32 KB before it): the bytes depend on the
+// data alone, never on the number of threads. Small data goes through CompressToChunk.
+// threads 0: as many as the machine has (at most 8).
+int CompressToChunkParallel(const uint8_t* data, size_t size, TrPackedChunk& chunk, int threads = 0);
 int DecompressChunk(const TrPackedChunk& chunk, bool is32Bit, std::vector<uint8_t>& out,
                     uint32_t* rowsOut);
 // Writes a 32-bit TGA through the safe writer; false (and error set) on failure.
@@ -36,5 +41,18 @@ bool WriteTga32(const std::string& path, const uint8_t* pixels, int width, int h
 // The pixel rectangle an object texture covers on its page; normalises its corner bytes.
 void GetTextureBounds(TrObjectTextureRecord& texture, int cornerCount, int* leftOut,
                       int* topOut, int* rightOut, int* bottomOut);
+// Applies the bounds rule to a texture's corner bytes until it changes nothing more: the
+// rectangle is then its corners' pixels, and the rule leaves the texture as it is however
+// often it is applied again (a save and the loads after it cut the same rectangle).
+void NormaliseTextureCorners(TrObjectTextureRecord& texture, int cornerCount);
+// Every corner's x and y coordinate byte that holds `from` becomes `to` (Tomb Raider IV
+// files hold 0 where memory holds 1).
+inline void ReplaceCoordinateBytes(TrObjectTextureRecord& texture, uint8_t from, uint8_t to) {
+    for (int k = 0; k < 4; ++k) {
+        uint8_t* c = texture.corner(k);
+        if (c[0] == from) c[0] = to;
+        if (c[2] == from) c[2] = to;
+    }
+}
 
 }  // namespace lithoscope

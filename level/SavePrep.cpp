@@ -9,6 +9,7 @@
 #include "level/LevelLog.h"
 #include "level/LevelProgress.h"
 #include "level/ObjectModel.h"
+#include "level/Pixels.h"
 #include "level/SavePrepInternal.h"
 #include "level/SoundList.h"
 #include "level/TrLstMsh.h"
@@ -110,9 +111,15 @@ void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSa
     if (progress) progress->SetRepackRange(repackRange);
     uint32_t repackPos = 0;
 
+    // Faces that were coloured in the file are so again; their swatches are not packed.
+    if (!tr4) RestoreColouredFaces(level);
+
     // Fragments of every texture use, the unused textures when they are kept.
     std::vector<std::vector<uint16_t>> sourcePages;
-    std::vector<CFragment> fragments = CFragment::CollectLevelFragments(level, sourcePages);
+    std::vector<std::vector<uint32_t>> sourcePlanes;
+    FilePixelPlanes planes;
+    std::vector<CFragment> fragments =
+        CFragment::CollectLevelFragments(level, sourcePages, &planes, &sourcePlanes);
     if (keepUnused) {
         for (const TrObjectTextureRecord& t : level.unusedObjectTextures) {
             const unsigned tile = t.page() & 0xFF;
@@ -129,10 +136,12 @@ void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSa
         }
     }
     if (fragments.size() > 1) CFragment::SortBySize(fragments, 0, int(fragments.size()) - 1);
-    CFragment::MergeDuplicates(fragments);
+    CFragment::MergeDuplicates(fragments, &planes);
     std::vector<uint16_t> packed;
+    std::vector<uint32_t> packedFile;
     int width = 256, height = 0;
-    const uint32_t made = CFragment::dwBuildTextureFromFragments(fragments, packed, &width, &height);
+    const uint32_t made =
+        CFragment::dwBuildTextureFromFragments(fragments, packed, &width, &height, &planes, &packedFile);
     const uint16_t oldObjectPages = level.objectPageCount;
     const uint32_t oldPageCount = level.pageCount();
     const uint32_t newObjectPages = height > 0 ? uint32_t((height - 1) >> 8) + 1 : 0;
@@ -145,28 +154,37 @@ void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSa
     for (TrObjectTextureRecord& t : textures)
         t.setU16(2, uint16_t(t.page() + level.roomPageCount));
     if (!level.roomTextures.empty()) {
-        for (TrObjectTextureRecord t : level.roomTextures) {
+        // Room textures on object pages were repacked with them and their users (marked
+        // 0x4000) now name the packed textures: the records go. The others follow the
+        // packed textures in their order.
+        const unsigned firstObjectPage = level.roomPageCount;
+        const unsigned endObjectPage = firstObjectPage + oldObjectPages;
+        std::vector<uint32_t> remap(level.roomTextures.size());
+        for (size_t i = 0; i < level.roomTextures.size(); ++i) {
+            TrObjectTextureRecord t = level.roomTextures[i];
+            const unsigned tile = t.page() & 0x7FFF;
+            remap[i] = m + uint32_t(textures.size() - m);
+            if (tile >= firstObjectPage && tile < endObjectPage) continue;
             if (t.page() & 0x4000)
                 t.setU16(2, uint16_t((t.page() & ~0x4000) + newObjectPages));
             textures.push_back(t);
         }
+        auto roomIndex = [&](uint16_t index) {
+            return index < remap.size() ? remap[index] : uint32_t(index) + m;
+        };
         ForEachRoomFaceWord(level, [&](uint8_t* word) {
             const uint16_t w = GetU16(word);
             PutU16(word, (w & 0x4000) ? uint16_t(w & ~0x4000)
-                                      : uint16_t((w & 0x8000) | ((w & 0x7FFF) + m)));
+                                      : uint16_t((w & 0x8000) | (roomIndex(w & 0x3FFF) & 0x7FFF)));
         });
         ForEachAnimatedMember(level.animatedTextures, [&](uint16_t& member) {
-            member = (member & 0x4000) ? uint16_t(member & ~0x4000) : uint16_t(member + m);
+            member = (member & 0x4000) ? uint16_t(member & ~0x4000) : uint16_t(roomIndex(member));
         });
         std::vector<TrObjectTextureRecord>().swap(level.roomTextures);
     }
     for (TrObjectTextureRecord& t : textures) {
         if (tr4) {
-            for (int k = 0; k < 4; ++k) {
-                uint8_t* c = t.corner(k);
-                if (c[0] == 1) c[0] = 0;
-                if (c[2] == 1) c[2] = 0;
-            }
+            ReplaceCoordinateBytes(t, 1, 0);
         } else {
             t.setU16(2, uint16_t(t.page() & 0x7FFF));
         }
@@ -175,25 +193,43 @@ void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSa
 
     // Pages: room pages, the new object pages, bump pages.
     {
+        // Each page moves with its file pixels; the new object pages take the packed ones.
         std::vector<TrPage> pages;
+        std::vector<std::vector<uint32_t>> filePixels;
+        auto keep = [&](size_t p) {
+            pages.push_back(std::move(level.pages[p]));
+            filePixels.push_back(p < level.pageFilePixels.size() ? std::move(level.pageFilePixels[p])
+                                                                 : std::vector<uint32_t>());
+        };
         const size_t roomPages = tr4 ? std::min<size_t>(level.roomPageCount, level.pages.size()) : 0;
         pages.reserve(roomPages + newObjectPages + (tr4 ? level.bumpPageCount : 0));
-        for (size_t p = 0; p < roomPages; ++p) pages.push_back(std::move(level.pages[p]));
+        for (size_t p = 0; p < roomPages; ++p) keep(p);
         for (uint32_t k = 0; k < newObjectPages; ++k) {
             TrPage page(kPagePixels, 0);
+            std::vector<uint32_t> plane(kPagePixels, 0);
             const size_t firstRow = size_t(k) * 256;
             const size_t rows = std::min<size_t>(256, size_t(height) - firstRow);
             std::memcpy(page.data(), packed.data() + firstRow * 256, rows * 256 * 2);
+            if (packedFile.size() == packed.size())
+                std::memcpy(plane.data(), packedFile.data() + firstRow * 256, rows * 256 * 4);
             pages.push_back(std::move(page));
+            filePixels.push_back(std::move(plane));
         }
         if (tr4) {
             const size_t bumpStart = size_t(level.roomPageCount) + oldObjectPages;
-            for (size_t p = bumpStart; p < level.pages.size(); ++p)
-                pages.push_back(std::move(level.pages[p]));
+            for (size_t p = bumpStart; p < level.pages.size(); ++p) keep(p);
         }
         level.pages = std::move(pages);
+        level.pageFilePixels = std::move(filePixels);
         level.objectPageCount = Fits16(newObjectPages, "number of object pages");
     }
+    // The packing is done with: its buffers go before the arrays are written.
+    std::vector<CFragment>().swap(fragments);
+    FilePixelPlanes().swap(planes);
+    std::vector<std::vector<uint16_t>>().swap(sourcePages);
+    std::vector<std::vector<uint32_t>>().swap(sourcePlanes);
+    std::vector<uint16_t>().swap(packed);
+    std::vector<uint32_t>().swap(packedFile);
     if (progress) {
         progress->SetTileCounts(oldPageCount, level.pageCount());
         progress->SetRepackPos(repackPos = 5);
@@ -243,7 +279,8 @@ void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSa
 
 std::unique_ptr<LevelSaveRollback> PrepareLevelForSave(CTrLevel& level, ILevelProgress* progress,
                                                        bool keepUnused) {
-    auto rollback = std::make_unique<LevelSaveRollback>(level);
+    // A level dropped after the save (the batch run) needs no copy to go back to.
+    auto rollback = std::make_unique<LevelSaveRollback>(level, level.rebuildAfterSave);
     // A level never built (loaded without its objects) is written as it stands.
     if (!level.soundList) return rollback;
     try {
@@ -261,8 +298,11 @@ void CTrLevel::PrepareForSave(ILevelProgress* progress, bool keepUnused) {
 
 // ---- Rollback -------------------------------------------------------------------------
 
-LevelSaveRollback::LevelSaveRollback(CTrLevel& level) : level_(level) {
+LevelSaveRollback::LevelSaveRollback(CTrLevel& level, bool keepCopy)
+    : level_(level), keepCopy_(keepCopy) {
+    if (!keepCopy) return;
     pages_ = level.pages;
+    pageFilePixels_ = level.pageFilePixels;
     rooms_ = level.rooms;
     meshes_.reserve(level.meshes.size());
     for (const auto& m : level.meshes) {
@@ -296,7 +336,9 @@ LevelSaveRollback::LevelSaveRollback(CTrLevel& level) : level_(level) {
     auto faces = [](const CTrLstMsh& object) {
         std::vector<MeshFaces> out;
         out.reserve(object.meshes.size());
-        for (const TrMeshRecord& m : object.meshes) out.push_back({m.texturedRectangles, m.texturedTriangles});
+        for (const TrMeshRecord& m : object.meshes)
+            out.push_back({m.texturedRectangles, m.texturedTriangles, m.colouredRectangles,
+                           m.colouredTriangles});
         return out;
     };
     for (const auto& mv : level.moveableList) moveableFaces_.push_back(mv ? faces(*mv) : std::vector<MeshFaces>());
@@ -326,10 +368,11 @@ void LevelSaveRollback::RetireObjectModel() {
 }
 
 void LevelSaveRollback::Restore() {
-    if (restored_) return;
+    if (restored_ || !keepCopy_) return;
     restored_ = true;
     CTrLevel& l = level_;
     l.pages = std::move(pages_);
+    l.pageFilePixels = std::move(pageFilePixels_);
     l.rooms = std::move(rooms_);
     l.meshes = std::move(meshes_);
     l.meshPointers = std::move(meshPointers_);
@@ -365,6 +408,8 @@ void LevelSaveRollback::Restore() {
         for (size_t i = 0; i < object.meshes.size() && i < saved.size(); ++i) {
             object.meshes[i].texturedRectangles = std::move(saved[i].rectangles);
             object.meshes[i].texturedTriangles = std::move(saved[i].triangles);
+            object.meshes[i].colouredRectangles = std::move(saved[i].colouredRectangles);
+            object.meshes[i].colouredTriangles = std::move(saved[i].colouredTriangles);
         }
     };
     for (size_t i = 0; i < l.moveableList.size() && i < moveableFaces_.size(); ++i)

@@ -53,6 +53,8 @@ struct SaveArrays {
     std::vector<TrAnimationRecord> animations;
     std::vector<TrStateChangeRecord> stateChanges;
     std::vector<TrAnimDispatchRecord> animDispatches;
+    // The first animation of the moveable of each animation and dispatch, for its links.
+    std::vector<uint32_t> linkFirst, dispatchFirst;
     std::vector<int16_t> animCommands;
     std::vector<int32_t> meshTrees;
     std::vector<int16_t> frames;

@@ -119,6 +119,7 @@ void SaveArrays::AddMoveable(const CTrMvb& moveable) {
                     d.setU16(4, uint16_t(firstAnim + uint32_t(r.nextAnim)));
                     d.setU16(6, uint16_t(r.nextFrame));
                     animDispatches.push_back(d);
+                    dispatchFirst.push_back(firstAnim);
                 }
             }
         }
@@ -147,28 +148,40 @@ void SaveArrays::AddMoveable(const CTrMvb& moveable) {
         a.setU16(36, Fits16(written, "commands of an animation"));
         a.setU16(38, uint16_t(firstCommand));
 
-        // Frames: box, root offset, (TR1: the rotation count), two words per mesh.
+        // Frames: box, root offset, (TR1: the rotation count), each mesh's rotation in one
+        // word or two. Frames of an animation are equally long: the longest, the others
+        // padded with zeros.
         if (track) {
+            std::vector<std::vector<int16_t>> keyWords;
+            size_t stride = tr1 ? frameSizeWords : 9;
             for (const CAnimKey& key : track->keys) {
+                std::vector<int16_t> w;
+                w.reserve(frameSizeWords);
                 const BoundingBox& b = key.box;
                 const float box[6] = {b.min.x, b.max.x, -b.max.y, -b.min.y, -b.max.z, -b.min.z};
-                for (float v : box) frames.push_back(TruncS16(v));
+                for (float v : box) w.push_back(TruncS16(v));
                 const CVector3 root = key.bones.empty() ? CVector3() : key.bones[0].offset;
-                frames.push_back(TruncS16(root.x));
-                frames.push_back(TruncS16(-root.y));
-                frames.push_back(TruncS16(-root.z));
-                if (tr1) frames.push_back(int16_t(meshCount));
+                w.push_back(TruncS16(root.x));
+                w.push_back(TruncS16(-root.y));
+                w.push_back(TruncS16(-root.z));
+                if (tr1) w.push_back(int16_t(meshCount));
                 for (size_t m = 0; m < meshCount; ++m) {
                     uint16_t words[2] = {0, 0};
-                    if (m < key.bones.size())
-                        TrRotationFileWords(version, key.bones[m].word0, key.bones[m].word1, words);
-                    frames.push_back(int16_t(words[0]));
-                    frames.push_back(int16_t(words[1]));
+                    const int n = m < key.bones.size() ? TrRotationFileForm(version, key.bones[m], words) : 2;
+                    for (int i = 0; i < n; ++i) w.push_back(int16_t(words[i]));
                 }
+                stride = std::max(stride, w.size());
+                keyWords.push_back(std::move(w));
+            }
+            if (!tr1) a.setU8(5, uint8_t(Fits(stride, 0xFF, "frame size of an animation")));
+            for (std::vector<int16_t>& w : keyWords) {
+                w.resize(stride, 0);
+                frames.insert(frames.end(), w.begin(), w.end());
             }
         }
         if (tr1) a.setU8(5, 0);
         animations.push_back(a);
+        linkFirst.push_back(firstAnim);
         frameBase += frameCount;
     }
 }
@@ -185,15 +198,16 @@ void SaveArrays::AddStaticMesh(const CTrStatMsh& staticMesh) {
 }
 
 void SaveArrays::FinishAnimations() {
-    for (TrAnimationRecord& a : animations) {
-        const uint16_t next = a.nextAnimation();
-        if (next < animations.size())
-            a.setU16(30, uint16_t(a.nextFrame() + animations[next].frameStart()));
+    const uint32_t count = uint32_t(animations.size());
+    for (size_t i = 0; i < animations.size(); ++i) {
+        TrAnimationRecord& a = animations[i];
+        const long base = LinkFrameBase(int32_t(a.nextAnimation()), linkFirst[i], count);
+        if (base >= 0) a.setU16(30, uint16_t(a.nextFrame() + animations[size_t(base)].frameStart()));
     }
-    for (TrAnimDispatchRecord& d : animDispatches) {
-        const uint16_t next = uint16_t(d.nextAnimation());
-        if (next < animations.size())
-            d.setU16(6, uint16_t(d.nextFrame() + animations[next].frameStart()));
+    for (size_t i = 0; i < animDispatches.size(); ++i) {
+        TrAnimDispatchRecord& d = animDispatches[i];
+        const long base = LinkFrameBase(d.nextAnimation(), dispatchFirst[i], count);
+        if (base >= 0) d.setU16(6, uint16_t(d.nextFrame() + animations[size_t(base)].frameStart()));
     }
 }
 

@@ -99,6 +99,17 @@ public:
     std::vector<TrAnimCommand> commands;            // in level order
 };
 
+// The animation whose first frame a link's frame (of a dispatch or a next animation) counts
+// from: the target when it is one of the count animations, else the target taken relative
+// to the moveable's first animation when that is one; -1 when neither is. The builder and
+// the save use it alike, so a link keeps its frame through any number of saves.
+inline long LinkFrameBase(int32_t target, uint32_t first, uint32_t count) {
+    if (target >= 0 && uint32_t(target) < count) return long(target);
+    const int64_t relative = int64_t(target) - int64_t(first);
+    if (relative >= 0 && relative < int64_t(count)) return long(relative);
+    return -1;
+}
+
 // Reads a command list of count commands from word first of the level's command array;
 // frame operands relative to firstFrame. An unknown code or a list that runs past the
 // array ends the reading with an error in the level log (the commands before stay).

@@ -29,8 +29,18 @@ CTrLevel::CTrLevel() = default;
 
 CTrLevel::~CTrLevel() { Free(); }
 
+std::unordered_map<const uint16_t*, const uint32_t*> CTrLevel::FilePlanes() const {
+    std::unordered_map<const uint16_t*, const uint32_t*> planes;
+    for (size_t p = 0; p < pages.size() && p < pageFilePixels.size(); ++p)
+        if (pageFilePixels[p].size() == kPagePixels && pages[p].size() == kPagePixels)
+            planes[pages[p].data()] = pageFilePixels[p].data();
+    return planes;
+}
+
 void CTrLevel::Free() {
     Release(pages);
+    Release(pageFilePixels);
+    Release(colourIndices);
     Release(rooms);
     Release(floorData);
     Release(meshes);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "level/MeshRecord.h"
@@ -150,6 +151,14 @@ public:
     uint8_t palette[256][3] = {};
     uint8_t palette16[256][4] = {};
     std::vector<TrPage> pages;
+    // Each page's pixels as the file held them (see FilePixelPlanes), 65536 a page, or none
+    // for a page that never came from the file.
+    std::vector<std::vector<uint32_t>> pageFilePixels;
+    // The file pixels of the pages, by page.
+    std::unordered_map<const uint16_t*, const uint32_t*> FilePlanes() const;
+    // Tomb Raider I to III: the 8-bit index that each opaque 15-bit colour of the pages had
+    // in the file (-1: none), so that a save gives every unchanged texel its index back.
+    std::vector<int16_t> colourIndices;
     std::vector<TrRoomRecord> rooms;
     std::vector<uint16_t> floorData;
     std::vector<std::unique_ptr<TrMeshRecord>> meshes;
@@ -200,7 +209,15 @@ public:
     std::string path;
     std::string name;
     uint8_t isTub = 0;
+    // A save builds the object model again afterwards; a caller that frees the level right
+    // after saving (the batch run) turns that off.
+    bool rebuildAfterSave = true;
 };
+
+// Tomb Raider I: the opaque 16-bit colour of each palette entry (entry 0 too, for the
+// palette tile): the 6-bit colour halved, moved to a free neighbouring colour where an
+// earlier entry has it already, so that every entry has a colour of its own.
+void Tr1EntryColours(const uint8_t palette[256][3], uint16_t out[256]);
 
 // The first word of a level file of that version (0 for none).
 uint32_t MagicForVersion(int version);

@@ -129,7 +129,8 @@ void CTrLstMsh::SetMeshesFromLevel(CTrLevel& level,
     std::vector<TrMeshRecord*> own;
     for (TrMeshRecord& m : meshes) own.push_back(&m);
     std::vector<CFragment> fragments = CFragment::CollectMeshFragments(level, own);
-    BuildFromFragments(fragments, pageWidth, pageHeight, true);
+    const FilePixelPlanes planes = level.FilePlanes();
+    BuildFromFragments(fragments, pageWidth, pageHeight, true, &planes);
     if (gameVersion < TrVersion3)
         for (TrMeshRecord& m : meshes)
             if (!m.hasNormals) m.InvertLights();
@@ -152,6 +153,7 @@ bool CTrLstMsh::ReplaceMesh(const CTrLstMsh& source, int sourceIndex, unsigned t
     // Only the page and textures change: the list keeps its header and id.
     textures = std::move(built.textures);
     pixels = std::move(built.pixels);
+    filePixels = std::move(built.filePixels);
     width = built.width;
     height = built.height;
     bitsPerPixel = built.bitsPerPixel;

@@ -77,7 +77,8 @@ CTrLstSpr::CTrLstSpr(const TrSpriteSequenceRecord& sequence, CTrLevel& level) {
         CFragment::Add(fragments, t, 4, FragSprite, &s, true, level.pages[tile].data(), 256, 256,
                        false);
     }
-    BuildFromFragments(fragments, 0, 0, false);
+    const FilePixelPlanes planes = level.FilePlanes();
+    BuildFromFragments(fragments, 0, 0, false, &planes);
 
     // Frame record g belongs to the sprite whose fragment became texture g.
     sprites.assign(textures.size(), TrSpriteFrameRecord());

@@ -91,9 +91,9 @@ bool DecodeFrames(const CTrLevel& level, const FrameLayout& layout, uint32_t fra
         key.bones.resize(meshCount);
         for (size_t m = 0; m < meshCount; ++m) {
             float x = 0, y = 0, z = 0;
-            uint16_t w0 = 0, w1 = 0;
+            uint16_t w0 = 0, w1 = 0, packed = 0;
             if (m < rotations) {
-                if (!DecodeTrRotation(level.version, &cursor, end, &x, &y, &z, &w0, &w1)) {
+                if (!DecodeTrRotation(level.version, &cursor, end, &x, &y, &z, &w0, &w1, &packed)) {
                     *badKey = k;
                     return false;
                 }
@@ -103,10 +103,12 @@ bool DecodeFrames(const CTrLevel& level, const FrameLayout& layout, uint32_t fra
             }
             BoneKeyFromEuler(key.bones[m], x, -y, -z, m == 0 ? root : CVector3(), int16_t(w0),
                              int16_t(w1));
+            key.bones[m].packed = packed;
         }
         keys.push_back(std::move(key));
     }
-    for (const CAnimKey& key : keys) track.AddKey(key);
+    track.keys.reserve(track.keys.size() + keys.size());
+    for (CAnimKey& key : keys) track.AddKey(std::move(key));
     return true;
 }
 
@@ -286,6 +288,24 @@ void CTrMvb::BuildAnimations(const TrMoveableRecord& record, CTrLevel& level, in
                 }
             }
         }
+        if (!track && sizeByte == 0 && !tr1 && frameRate != 0) {
+            // Frame size 0: the game shows the frame at the offset on every frame. The
+            // animation keeps its length, with that pose on each key it plays.
+            auto still = std::make_unique<CTRAnimTrack>(1, frameCount, frameRate, kTrackRate);
+            FrameLayout layout;
+            layout.offsetWords = frameOffset / 2;
+            layout.keyCount = 1;
+            uint64_t badKey = 0;
+            if (DecodeFrames(level, layout, frameRate, meshTotal, *still, &badKey)) {
+                const uint32_t keys = (frameCount - 1) / frameRate + 1 + ((frameCount - 1) % frameRate ? 1 : 0);
+                for (uint32_t k = 1; k < keys; ++k) {
+                    CAnimKey key = still->keys[0];
+                    key.frame = int32_t(k * frameRate);
+                    still->AddKey(std::move(key));
+                }
+                track = std::move(still);
+            }
+        }
         if (!track) track = OneKeyTrack(frameRate, meshTotal);
 
         track->stateId = a.stateId();
@@ -322,22 +342,21 @@ void CTrMvb::BuildAnimations(const TrMoveableRecord& record, CTrLevel& level, in
                 }
                 const TrAnimDispatchRecord& disp = level.animDispatches[di];
                 const int32_t target = disp.nextAnimation();
-                // An absolute target, or one already relative to the first animation.
-                const TrAnimationRecord* targetRecord = nullptr;
-                if (target >= 0 && uint32_t(target) < levelAnims)
-                    targetRecord = &level.animations[size_t(target)];
-                else if (target - int32_t(first) >= 0 && uint32_t(target - int32_t(first)) < levelAnims)
-                    targetRecord = &level.animations[size_t(target - int32_t(first))];
-                if (!targetRecord) {
-                    LogError(StrFormat("ERROR: Moveable[%d] Slot=%d Animation=%d (AbsAnimation=%d):"
-                                       "\r\n\t\tDispatch %u of state %u goes to animation %d, not "
-                                       "one of the %u animations. The dispatch is skipped.",
-                                       position, id, rel, int(g), di, unsigned(sc.stateId()),
-                                       int(target), levelAnims));
-                    continue;
-                }
+                // The frame counts from the first frame of the target's record; a target
+                // without one keeps the file's frame, and the save writes both back.
+                const long base = LinkFrameBase(target, first, levelAnims);
+                int32_t nextFrame = disp.nextFrame();
+                if (base >= 0)
+                    nextFrame -= level.animations[size_t(base)].frameStart();
+                else
+                    AppendLogLine(StrFormat("ATTENTION: Moveable[%d] Slot=%d Animation=%d "
+                                            "(AbsAnimation=%d):\r\n\t\tDispatch %u of state %u "
+                                            "goes to animation %d, not one of the %u animations. "
+                                            "It is kept as it stands.",
+                                            position, id, rel, int(g), di, unsigned(sc.stateId()),
+                                            int(target), levelAnims));
                 change.AddRange(disp.low() - a.frameStart(), disp.high() - a.frameStart() - 1,
-                                target - int32_t(first), disp.nextFrame() - targetRecord->frameStart());
+                                target - int32_t(first), nextFrame);
             }
             track->AddStateChange(change);
         }
@@ -351,12 +370,18 @@ void CTrMvb::BuildAnimations(const TrMoveableRecord& record, CTrLevel& level, in
                                   a.frameStart(), rel, track->commands);
 
         animations->AddTrack(std::move(track));
-        int nextAnim = 0, nextFrame = 0;
+        // The next animation as the game reads it, relative to the first animation.
         const uint32_t next = a.nextAnimation();
-        if (next < levelAnims) {
-            nextAnim = uint16_t(next - first);
-            nextFrame = int(a.nextFrame()) - int(level.animations[next].frameStart());
-        }
+        const int nextAnim = uint16_t(next - first);
+        int nextFrame = a.nextFrame();
+        const long nextBase = LinkFrameBase(int32_t(next), first, levelAnims);
+        if (nextBase >= 0)
+            nextFrame -= int(level.animations[size_t(nextBase)].frameStart());
+        else
+            AppendLogLine(StrFormat("ATTENTION: Moveable[%d] Slot=%d Animation=%d "
+                                    "(AbsAnimation=%d):\r\n\t\tNext animation %u is not one of "
+                                    "the %u animations. It is kept as it stands.",
+                                    position, id, rel, int(g), next, levelAnims));
         animations->SetNext(uint32_t(rel), nextAnim, nextFrame);
     }
 }

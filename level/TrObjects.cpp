@@ -100,17 +100,18 @@ void CTrObjGfx::Clear(bool chain) {
     objectId = 0;
     std::vector<TrObjectTextureRecord>().swap(textures);
     std::vector<uint8_t>().swap(pixels);
+    std::vector<uint32_t>().swap(filePixels);
     width = height = bitsPerPixel = 0;
     if (chain) CTrObjBase::Clear(true);
 }
 
 void CTrObjGfx::BuildFromFragments(std::vector<CFragment>& fragments, int pageWidth, int,
-                                   bool mergeDuplicates) {
+                                   bool mergeDuplicates, const FilePixelPlanes* planes) {
     if (fragments.size() > 1) CFragment::SortBySize(fragments, 0, int(fragments.size()) - 1);
-    if (mergeDuplicates) CFragment::MergeDuplicates(fragments);
+    if (mergeDuplicates) CFragment::MergeDuplicates(fragments, planes);
     std::vector<uint16_t> page;
     int w = pageWidth, h = 0;
-    CFragment::dwBuildTextureFromFragments(fragments, page, &w, &h);
+    CFragment::dwBuildTextureFromFragments(fragments, page, &w, &h, planes, &filePixels);
     textures = CFragment::Representatives(fragments);
     width = uint32_t(w);
     height = uint32_t(h);
@@ -127,6 +128,7 @@ void CTrObjGfx::CopyFrom(const CTrObjGfx& other) {
     height = other.height;
     bitsPerPixel = other.bitsPerPixel;
     pixels = other.pixels;
+    filePixels = other.filePixels;
 }
 
 void CTrObjGfx::TakeOverGfx(CTrObjGfx& donor) {
@@ -137,6 +139,8 @@ void CTrObjGfx::TakeOverGfx(CTrObjGfx& donor) {
     height = donor.height;
     bitsPerPixel = donor.bitsPerPixel;
     pixels = std::move(donor.pixels);
+    filePixels = std::move(donor.filePixels);
+    donor.filePixels.clear();
     donor.CTrObjBase::Clear(true);
     donor.objectId = 0;
     donor.textures.clear();
@@ -154,6 +158,7 @@ bool CTrObjGfx::ReplaceTexture(const std::string& path) {
     ConvertRgbaPixels(page.data(), w, h, false, rgba.data());
     pixels.resize(page.size() * 2);
     for (size_t i = 0; i < page.size(); ++i) PutU16(&pixels[2 * i], page[i]);
+    std::vector<uint32_t>().swap(filePixels);  // a picture of its own now
     bitsPerPixel = 16;
     return true;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "level/ByteIO.h"
@@ -72,8 +73,10 @@ public:
 
     // Sorts, optionally merges, packs the fragments into this object's page; the object
     // textures become the representatives. Throws FragmentPackError when packing fails.
+    // With planes, filePixels follow the pixels from the sources that have them.
     void BuildFromFragments(std::vector<CFragment>& fragments, int pageWidth, int pageHeight,
-                            bool mergeDuplicates);
+                            bool mergeDuplicates,
+                            const std::unordered_map<const uint16_t*, const uint32_t*>* planes = nullptr);
     void CopyFrom(const CTrObjGfx& other);
     // Takes the donor's header, id, textures and page; the donor is left empty.
     void TakeOverGfx(CTrObjGfx& donor);
@@ -92,6 +95,9 @@ public:
     uint32_t height = 0;
     uint32_t bitsPerPixel = 0;
     std::vector<uint8_t> pixels;  // width x height x bitsPerPixel / 8, rows top first
+    // The page's pixels as the level file held them (see FilePixelPlanes), width x height
+    // of them, or none. Not part of the object file.
+    std::vector<uint32_t> filePixels;
 
 protected:
     void SerializeParts(ByteWriter& out) const override;

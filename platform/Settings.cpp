@@ -16,6 +16,8 @@ namespace {
 
 struct Store {
     bool loaded = false;
+    int batches = 0;     // open SettingsWriteBatch scopes
+    bool dirty = false;  // written while a batch was open
     std::string path;
     // section -> name -> value, sections and names kept in their first spelling
     std::vector<std::pair<std::string, std::vector<std::pair<std::string, std::string>>>> data;
@@ -35,7 +37,9 @@ std::string Trim(const std::string& s) {
 
 void Load(Store& s) {
     if (s.loaded && s.path == SettingsFilePath()) return;
+    const int batches = s.batches;  // reading the file does not end a batch
     s = Store();
+    s.batches = batches;
     s.loaded = true;
     s.path = SettingsFilePath();
     std::vector<uint8_t> bytes;
@@ -98,17 +102,33 @@ bool Write(const std::string& section, const std::string& name, const std::strin
         s.data.emplace_back(section, decltype(s.data)::value_type::second_type());
         sec = &s.data.back();
     }
-    bool set = false;
+    bool set = false, changed = false;
     for (auto& kv : sec->second)
         if (EqualsNoCase(kv.first, name)) {
+            changed = changed || kv.second != value;
             kv.second = value;
             set = true;
         }
     if (!set) sec->second.emplace_back(name, value);
+    if (set && !changed) return true;
+    if (s.batches > 0) {
+        s.dirty = true;
+        return true;
+    }
     return Save(s);
 }
 
 }  // namespace
+
+SettingsWriteBatch::SettingsWriteBatch() { ++TheStore().batches; }
+
+SettingsWriteBatch::~SettingsWriteBatch() {
+    Store& s = TheStore();
+    if (--s.batches == 0 && s.dirty) {
+        s.dirty = false;
+        Save(s);  // as with a single write, an unwritable file is not fatal here
+    }
+}
 
 std::string SettingsFolder() {
     const char* over = std::getenv("LITHOSCOPE_CONFIG_DIR");
@@ -154,6 +174,10 @@ bool WriteProfileString(const std::string& section, const std::string& name,
     return Write(section, name, value);
 }
 
-void ReloadSettings() { TheStore() = Store(); }
+void ReloadSettings() {
+    const int batches = TheStore().batches;  // a reload inside a batch stays inside it
+    TheStore() = Store();
+    TheStore().batches = batches;
+}
 
 }  // namespace lithoscope

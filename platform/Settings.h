@@ -20,6 +20,17 @@ bool WriteProfileInt(const std::string& section, const std::string& name, int va
 bool WriteProfileString(const std::string& section, const std::string& name,
                         const std::string& value);
 
+// While one is alive, writes change the values at once but the file is written only once,
+// when the last one goes (start-up reads and writes back every setting). Writes of a value
+// the file holds already never write the file.
+class SettingsWriteBatch {
+public:
+    SettingsWriteBatch();
+    ~SettingsWriteBatch();
+    SettingsWriteBatch(const SettingsWriteBatch&) = delete;
+    SettingsWriteBatch& operator=(const SettingsWriteBatch&) = delete;
+};
+
 // Forgets what was read, so the next call reads the file again (tests switch folders).
 void ReloadSettings();
 

@@ -9,7 +9,8 @@
 using namespace lithoscope;
 
 namespace {
-// A texture on band `tile` covering pixels (x0, y0)-(x1, y1) with the usual corner bytes.
+// A texture on band `tile` covering pixels (x0, y0)-(x1, y1), its coordinate bytes 0: the
+// rectangle is its corners' pixels.
 TrObjectTextureRecord Texture(int tile, int x0, int y0, int x1, int y1, bool quad = true) {
     TrObjectTextureRecord t;
     t.setU16(2, uint16_t(tile));
@@ -76,9 +77,9 @@ TEST(Fragment, PacksIntoPagesAndBuildsTheImage) {
     Word w1, w2, w3;
     CFragment::Add(frags, Texture(0, 0, 0, 255, 255), 4, FragFace, w1.b, false, src.data(), 256,
                    768, true);
-    CFragment::Add(frags, Texture(1, 0, 0, 126, 126), 4, FragFace, w2.b, false, src.data(), 256,
+    CFragment::Add(frags, Texture(1, 0, 0, 127, 127), 4, FragFace, w2.b, false, src.data(), 256,
                    768, true);
-    CFragment::Add(frags, Texture(2, 0, 0, 126, 126), 4, FragFace, w3.b, false, src.data(), 256,
+    CFragment::Add(frags, Texture(2, 0, 0, 127, 127), 4, FragFace, w3.b, false, src.data(), 256,
                    768, true);
     ASSERT_EQ(frags.size(), 3u);
     EXPECT_EQ(frags[1].y1, 256);  // stacked: the band offsets the rows
@@ -104,9 +105,9 @@ TEST(Fragment, AutomaticWidthGrowsToTheWidestPageWithALogLine) {
     std::vector<CFragment> frags;
     Word w1, w2;
     // 64 wide on page 0; 200 wide does not fit beside it and opens page 1.
-    CFragment::Add(frags, Texture(0, 0, 0, 62, 255), 4, FragFace, w1.b, false, src.data(), 256,
+    CFragment::Add(frags, Texture(0, 0, 0, 63, 255), 4, FragFace, w1.b, false, src.data(), 256,
                    512, true);
-    CFragment::Add(frags, Texture(1, 0, 0, 198, 255), 4, FragFace, w2.b, false, src.data(), 256,
+    CFragment::Add(frags, Texture(1, 0, 0, 199, 255), 4, FragFace, w2.b, false, src.data(), 256,
                    512, true);
     int w = 0, h = 0;
     std::vector<uint16_t> page;
@@ -129,7 +130,7 @@ TEST(Fragment, InvalidFragmentsStopThePackingAsAWhole) {
     std::vector<CFragment> frags;
     Word w1;
     // 300 rows high: taller than a page.
-    CFragment::Add(frags, Texture(0, 0, 0, 8, 255), 4, FragFace, w1.b, false, src.data(), 512,
+    CFragment::Add(frags, Texture(0, 0, 0, 9, 255), 4, FragFace, w1.b, false, src.data(), 512,
                    512, false);
     frags[0].y2 = 299;
     frags[0].height = 300;
@@ -159,7 +160,6 @@ TEST(Fragment, ZeroFragmentsGiveAnEmptyPage) {
 TEST(Fragment, SortAndMergeDuplicatePixels) {
     // Two copies of the same 8x8 picture at different places of one source.
     std::vector<uint16_t> src(256 * 256, 0x8000);
-    // (the rectangles of the textures below reach one pixel past their corners)
     for (int y = 0; y < 10; ++y)
         for (int x = 0; x < 10; ++x) {
             src[size_t(9 + y) * 256 + 9 + x] = uint16_t(0x8000 | (y * 10 + x));
@@ -167,11 +167,11 @@ TEST(Fragment, SortAndMergeDuplicatePixels) {
         }
     std::vector<CFragment> frags;
     Word a, b, c;
-    CFragment::Add(frags, Texture(0, 50, 100, 57, 107), 4, FragFace, a.b, false, src.data(), 256,
+    CFragment::Add(frags, Texture(0, 49, 99, 58, 108), 4, FragFace, a.b, false, src.data(), 256,
                    256, false);
-    CFragment::Add(frags, Texture(0, 200, 200, 231, 203), 4, FragFace, c.b, false, src.data(), 256,
+    CFragment::Add(frags, Texture(0, 199, 199, 232, 204), 4, FragFace, c.b, false, src.data(), 256,
                    256, false);
-    CFragment::Add(frags, Texture(0, 10, 10, 17, 17), 4, FragFace, b.b, false, src.data(), 256, 256,
+    CFragment::Add(frags, Texture(0, 9, 9, 18, 18), 4, FragFace, b.b, false, src.data(), 256, 256,
                    false);
     CFragment::SortBySize(frags, 0, int(frags.size()) - 1);
     EXPECT_EQ(frags[0].height, 10);  // height descending first

@@ -633,6 +633,7 @@ TEST(LevelFile, EightBitPagesUseThePaletteTableMapping) {
         level.palette[i][2] = uint8_t((i / 2) % 64);
     }
     level.palette[0][0] = level.palette[0][1] = level.palette[0][2] = 0;
+    level.colourIndices.clear();  // new pages: no colour has an index from the file
     // Page 0: every opaque colour twice; page 1: transparent colours and a few opaque.
     for (size_t i = 0; i < kPagePixels; ++i) {
         level.pages[0][i] = uint16_t(0x8000 | (i & 0x7FFF));

@@ -343,7 +343,7 @@ TEST(MoveableBuild, Tr2MoveableHasTheHandWorkedParts) {
     EXPECT_EQ(t2->frameCount, 6u);
     EXPECT_EQ(t2->keyCount(), 1);
     m.animations->GetNext(&nextAnim, &nextFrame, 2);
-    EXPECT_EQ(nextAnim, 0);  // 50 is no animation of the level
+    EXPECT_EQ(nextAnim, 50);  // no animation of the level: kept as the file has it
     EXPECT_EQ(nextFrame, 0);
 
     // Sounds: id 0x400C & 0x3FFF = 12 -> detail 1 -> sample index 2 -> 20.
@@ -385,7 +385,7 @@ TEST(MoveableBuild, Tr2MoveableHasTheHandWorkedParts) {
 
     // Moveable 2: a dispatch to 5 with first animation 3 stores nextAnim 2, its frame
     // relative to animation 2 (first frame 5 since the repair); a target that is no
-    // animation either way is skipped with an error.
+    // animation either way is kept as it stands, with a note in the log.
     LevelLog().currentMoveable = 2;
     const int before = log.errors();
     CTrMvb third(level.moveables[2], level);
@@ -393,9 +393,10 @@ TEST(MoveableBuild, Tr2MoveableHasTheHandWorkedParts) {
     const CTRAnimTrack* t3 = third.GetTrack(0);
     EXPECT_EQ(t3->keyCount(), 1);  // the level's last: (112 - 84) / 28
     ASSERT_EQ(t3->stateCount(), 1);
-    ASSERT_EQ(t3->stateChanges[0].rangeCount(), 1);
+    ASSERT_EQ(t3->stateChanges[0].rangeCount(), 2);
     ExpectRange(t3->stateChanges[0].ranges[0], 0, 0, 2, 2, 0);
-    EXPECT_EQ(log.errors(), before + 1);
+    EXPECT_EQ(t3->stateChanges[0].ranges[1].nextAnim, 100 - 3);
+    EXPECT_EQ(log.errors(), before);
     EXPECT_NE(LogText().find("goes to animation 100"), std::string::npos);
 }
 
@@ -572,14 +573,14 @@ TEST(MoveableBuild, DamagedIndicesAreLoggedAndMadeSafe) {
         CTrMvb m(level.moveables[0], level);
         const CTRAnimTrack* t = m.GetTrack(0);
         ASSERT_NE(t, nullptr);
-        // State 7 (its dispatch fine); state 3: dispatch 4 goes to no animation (100),
-        // dispatch 5 is past the table; state 4: dispatches 3 (5: no animation 5 or 5 - 0)
-        // and 4 skipped; then the state-change table ends.
+        // State 7 (its dispatch fine); state 3: dispatch 4 goes to no animation (100) and
+        // is kept, dispatch 5 is past the table; state 4: dispatches 3 (5: no animation 5
+        // or 5 - 0) and 4 kept; then the state-change table ends.
         ASSERT_EQ(t->stateCount(), 3);
         EXPECT_EQ(t->stateChanges[0].stateId, 3);
-        EXPECT_EQ(t->stateChanges[0].rangeCount(), 0);
+        EXPECT_EQ(t->stateChanges[0].rangeCount(), 1);
         EXPECT_EQ(t->stateChanges[1].stateId, 4);
-        EXPECT_EQ(t->stateChanges[1].rangeCount(), 0);
+        EXPECT_EQ(t->stateChanges[1].rangeCount(), 2);
         EXPECT_EQ(t->stateChanges[2].stateId, 7);
         ASSERT_EQ(t->stateChanges[2].rangeCount(), 1);
         ExpectRange(t->stateChanges[2].ranges[0], 1, 2, 0, 1, 0);
@@ -600,9 +601,9 @@ TEST(MoveableBuild, DamagedIndicesAreLoggedAndMadeSafe) {
                   std::string::npos);
         EXPECT_NE(text.find("Animation commands run past the end of the command data"),
                   std::string::npos);
-        // 3 sounds; states past, dispatches past, 3 dispatch targets; animation 1's unknown
-        // code 14 and animation 2's commands past the words; the 2 frame repairs.
-        EXPECT_EQ(log.errors(), before + 3 + 5 + 2 + 2);
+        // 3 sounds; states past, dispatches past; animation 1's unknown code 14 and
+        // animation 2's commands past the words; the 2 frame repairs.
+        EXPECT_EQ(log.errors(), before + 3 + 2 + 2 + 2);
     }
 
     // No animations in the level, and a first animation past them.

@@ -160,6 +160,24 @@ TEST(Canvas, HoldsTheImageAtTheTopLeft) {
     EXPECT_TRUE(CopyImageToCanvas(image, 2, 1, -4, 4).empty());
 }
 
+TEST(Chunks, ParallelSegmentsGiveOneStreamWhateverTheThreads) {
+    // 1.3 MB: six segments, the last one short.
+    std::vector<uint8_t> data(1300 * 1000);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = uint8_t((i * 7) ^ (i >> 9) ^ (i % 251 == 0 ? 0x55 : 0));
+    TrPackedChunk one, four;
+    ASSERT_EQ(CompressToChunkParallel(data.data(), data.size(), one, 1), Z_OK);
+    ASSERT_EQ(CompressToChunkParallel(data.data(), data.size(), four, 4), Z_OK);
+    EXPECT_TRUE(one == four);
+    std::vector<uint8_t> out;
+    ASSERT_EQ(DecompressChunk(four, false, out, nullptr), Z_OK);
+    EXPECT_EQ(out, data);
+    // Small data is one plain stream.
+    TrPackedChunk small, plain;
+    ASSERT_EQ(CompressToChunkParallel(data.data(), 1000, small), Z_OK);
+    ASSERT_EQ(CompressToChunk(data.data(), 1000, plain), Z_OK);
+    EXPECT_TRUE(small == plain);
+}
+
 TEST(Chunks, RoundTripAndRefuseBadData) {
     std::vector<uint8_t> data(3 * 1024);
     for (size_t i = 0; i < data.size(); ++i) data[i] = uint8_t((i * 7) ^ (i >> 5));
@@ -352,12 +370,18 @@ TEST(PaletteTile, TombRaiderTwoLevel) {
     expectedTri.setU16(2, 2);
     const uint8_t triCorners[12] = {1, 126, 1, 0, 255, 128, 1, 0, 255, 128, 255, 2};
     std::memcpy(expectedTri.corner(0), triCorners, 12);
+    expectedTri.setU8(22, 'P');  // the palette tile's mark and the entry
+    expectedTri.setU8(23, 'T');
+    expectedTri.setU8(24, 42);
     EXPECT_TRUE(tri == expectedTri);
     const TrObjectTextureRecord& rect = level.objectTextures[300 + 256 + 85];
     TrObjectTextureRecord expectedRect;
     expectedRect.setU16(2, 2);
     const uint8_t rectCorners[16] = {1, 0, 1, 3, 255, 2, 1, 3, 255, 2, 255, 5, 1, 0, 255, 5};
     std::memcpy(expectedRect.corner(0), rectCorners, 16);
+    expectedRect.setU8(22, 'P');
+    expectedRect.setU8(23, 'T');
+    expectedRect.setU8(24, 85);
     EXPECT_TRUE(rect == expectedRect);
 
     const TrMeshRecord& m = *level.meshes[0];

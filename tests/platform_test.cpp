@@ -154,6 +154,24 @@ TEST(Settings, ValuesPersistInTheConfigFolderBySectionAndName) {
     EXPECT_EQ(GetProfileInt("Settings", "SaveUncompressedSounds", 3), 3);
 }
 
+TEST(Settings, StartUpWritesTheFileOnceAndUnchangedValuesNever) {
+    test::ScopedConfigDir config;
+    {
+        SettingsWriteBatch batch;
+        for (int i = 0; i < 12; ++i) EXPECT_TRUE(WriteProfileInt("Settings", "Value" + std::to_string(i), i));
+        EXPECT_FALSE(FileExists(SettingsFilePath()));  // not yet
+        EXPECT_EQ(GetProfileInt("Settings", "Value3", -1), 3);
+    }
+    ReloadSettings();
+    EXPECT_EQ(GetProfileInt("Settings", "Value11", -1), 11);
+    // The same value again leaves the file alone.
+    test::WriteFileBytes(SettingsFilePath(), {'[', 'S', 'e', 't', 't', 'i', 'n', 'g', 's', ']', '\n',
+                                              'V', 'a', 'l', 'u', 'e', '1', '=', '1', '\n'});
+    ReloadSettings();
+    EXPECT_TRUE(WriteProfileInt("Settings", "Value1", 1));
+    EXPECT_EQ(test::ReadFileBytes(SettingsFilePath()).size(), 20u);
+}
+
 TEST(Settings, NestedConfigFolderIsCreatedOnFirstWrite) {
     test::TempDir dir;
     std::string nested = dir.file("a/b/c");
