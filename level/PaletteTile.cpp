@@ -130,7 +130,8 @@ int SwatchOf(const CTrLstMsh& object, uint16_t word, int corners, const uint16_t
     if (index >= object.textures.size()) return -1;
     const TrObjectTextureRecord& t = object.textures[index];
     const int entry = PaletteTileEntry(t);
-    if (entry < 0) return -1;
+    // A coloured face can't hold a blending mode (intensity alpha): such a face stays textured.
+    if (entry < 0 || t.attributes() != 0) return -1;
     const int band = (t.page() & 0xFF) * 256;
     int x0 = 255, x1 = 0, y0 = 255, y1 = 0;
     for (int k = 0; k < corners; ++k) {
