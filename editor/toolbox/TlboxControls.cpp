@@ -67,6 +67,9 @@ void CTlboxEdit::ShowValue(const std::string& text) {
 
 void CTlboxEdit::Commit() {
     if (!commit_ || !IsModified()) return;
+    // A focus change while the window goes: the level may be gone already.
+    for (const wxWindow* w = this; w; w = w->GetParent())
+        if (w->IsBeingDeleted()) return;
     const std::string text = Text();
     DiscardEdits();
     RunDeferringMessages([&] { commit_(text); });

@@ -49,7 +49,7 @@ wxSizer* Row(std::initializer_list<wxWindow*> controls, wxWindow* stretch = null
 CTlboxMoveableMain::CTlboxMoveableMain(wxWindow* sheet, CToolboxBase* owner)
     : CToolboxItfBase(sheet, owner, "Main"), m_link(*owner) {
     m_logic.SetModifiedHandler([owner] { owner->MarkModified(); });
-    m_pName = ValueText(this, "Moveable #0000 (name of the moveable)");
+    m_pName = ValueText(this, "Lara shotgun animation #000");
     m_pNumMeshes = ValueText(this, "000 (00000 tris, 00000 quads)");
     m_pObjectId = new CTlboxEdit(this, kNumberWidth, [this](const std::string& text) {
         m_logic.SetObjectIdText(text);
@@ -92,6 +92,8 @@ void CTlboxMoveableMain::Update(bool force) {
     const bool pane = BoundMoveablePane(*m_pOwner) != nullptr;
     m_logic.Bind(node ? node->Moveable() : nullptr, node ? node->GetName() : "", pane ? &m_link : nullptr);
     m_logic.Update(force);
+    // The check box is kept from one moveable to the next: so is what the view shows.
+    if (pane) m_link.SetShowBoundingBoxes(m_logic.ShowBoundingBoxes());
     ShowValues();
 }
 
