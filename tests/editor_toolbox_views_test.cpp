@@ -151,6 +151,15 @@ protected:
             if (static_cast<CTrMvb*>(node->GetObject())->objectId == 0) return node;
         return nullptr;
     }
+    // Lara clicked in the tree, the moveable toolbox shown on a page.
+    CToolbox2Moveable* ShowLara(size_t page) {
+        lara_ = Lara();
+        if (!lara_) return nullptr;
+        Select(lara_, EditPaneMoveable);
+        auto* view = dynamic_cast<CToolbox2Moveable*>(frame_->GetToolboxView(EditPaneMoveable));
+        if (view) ShowPage(*view, page);
+        return view;
+    }
     // Shows the toolbox row and the page of a tab, clicked on its tab.
     void ShowPage(CToolboxBase& view, size_t page) {
         App().GetMainFrame()->ShowToolbox(true, true);
@@ -196,18 +205,16 @@ protected:
     CLithoscopeDoc* doc_ = nullptr;
     CChildFrame* frame_ = nullptr;
     CFileTree* tree_ = nullptr;
+    CHandleBase* lara_ = nullptr;
 };
 test::XSession* ToolboxViews::session_ = nullptr;
 std::string ToolboxViews::level_;
 
 TEST_F(ToolboxViews, AnimationPageListsStepsWithF5F6AndItsSliderMovesThePaneFrame) {
-    CHandleBase* lara = Lara();
-    ASSERT_NE(lara, nullptr);
-    Select(lara, EditPaneMoveable);
-    auto* view = dynamic_cast<CToolbox2Moveable*>(frame_->GetToolboxView(EditPaneMoveable));
+    CToolbox2Moveable* view = ShowLara(1);
     ASSERT_NE(view, nullptr);
+    CHandleBase* lara = lara_;
     EXPECT_EQ(view->GetNode(), lara);
-    ShowPage(*view, 1);
     CTlboxMoveableAnim& page = *view->GetAnimPage();
     CTrMvb& mvb = *static_cast<CTrMvb*>(lara->GetObject());
     wxChoice& list = *page.GetAnimationList();
@@ -265,12 +272,9 @@ TEST_F(ToolboxViews, AnimationPageListsStepsWithF5F6AndItsSliderMovesThePaneFram
 }
 
 TEST_F(ToolboxViews, StateChangeAddedWithThePageSurvivesSaveAndBadValuesAreRefused) {
-    CHandleBase* lara = Lara();
-    ASSERT_NE(lara, nullptr);
-    Select(lara, EditPaneMoveable);
-    auto* view = dynamic_cast<CToolbox2Moveable*>(frame_->GetToolboxView(EditPaneMoveable));
+    CToolbox2Moveable* view = ShowLara(2);
     ASSERT_NE(view, nullptr);
-    ShowPage(*view, 2);
+    CHandleBase* lara = lara_;
     CTlboxMoveableStCh& page = *view->GetStateChangesPage();
     wxChoice& animations = *view->GetAnimPage()->GetAnimationList();
     Xdo("key F6 sleep 0.3 key F6", [&] { return animations.GetSelection() == 2; });

@@ -124,8 +124,7 @@ int CTlboxTrackPage::CurrentAnim() const {
 // ---- State changes ----
 
 CTlboxMoveableStCh::CTlboxMoveableStCh(wxWindow* sheet, CToolboxBase* owner)
-    : CTlboxTrackPage(sheet, owner, "State changes") {
-    m_logic.SetModifiedHandler([owner] { owner->MarkModified(); });
+    : CTlboxTrackPageOf(sheet, owner, "State changes") {
     Build(CTlboxMoveableStChLogic::kColumns, 5,
           {{TlboxPicture::Add, "Add"}, {TlboxPicture::Delete, "Delete"}, {TlboxPicture::Modify, "Modify"}});
     ShowValues();
@@ -133,15 +132,7 @@ CTlboxMoveableStCh::CTlboxMoveableStCh(wxWindow* sheet, CToolboxBase* owner)
 
 void CTlboxMoveableStCh::Update(bool force) {
     m_logic.Bind(BoundMoveable());
-    m_logic.Update(force, CurrentAnim());
-    ShowValues();
-}
-
-void CTlboxMoveableStCh::ShowValues() { ShowList(m_logic.List(), m_logic.EditValues().data()); }
-
-void CTlboxMoveableStCh::OnRowClicked(int row) {
-    m_logic.ClickRow(row);
-    ShowValues();
+    Refresh(force);
 }
 
 void CTlboxMoveableStCh::OnButton(size_t index) {
@@ -156,8 +147,7 @@ void CTlboxMoveableStCh::OnButton(size_t index) {
 // ---- Anim commands ----
 
 CTlboxMoveableCmd::CTlboxMoveableCmd(wxWindow* sheet, CToolboxBase* owner)
-    : CTlboxTrackPage(sheet, owner, "Anim commands") {
-    m_logic.SetModifiedHandler([owner] { owner->MarkModified(); });
+    : CTlboxTrackPageOf(sheet, owner, "Anim commands") {
     Build(CTlboxMoveableCmdLogic::kColumns, 4,
           {{TlboxPicture::Add, "Add"},
            {TlboxPicture::Delete, "Delete"},
@@ -170,15 +160,7 @@ CTlboxMoveableCmd::CTlboxMoveableCmd(wxWindow* sheet, CToolboxBase* owner)
 void CTlboxMoveableCmd::Update(bool force) {
     auto* node = dynamic_cast<CHandleMoveable*>(m_pOwner->GetNode());
     m_logic.Bind(BoundMoveable(), node ? node->GetLevel() : nullptr);
-    m_logic.Update(force, CurrentAnim());
-    ShowValues();
-}
-
-void CTlboxMoveableCmd::ShowValues() { ShowList(m_logic.List(), m_logic.EditValues().data()); }
-
-void CTlboxMoveableCmd::OnRowClicked(int row) {
-    m_logic.ClickRow(row);
-    ShowValues();
+    Refresh(force);
 }
 
 void CTlboxMoveableCmd::OnButton(size_t index) {

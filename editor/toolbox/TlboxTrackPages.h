@@ -56,34 +56,48 @@ private:
     bool m_bFilling = false;
 };
 
-class CTlboxMoveableStCh : public CTlboxTrackPage, public ITlboxMoveableItfStateChanges {
+// The list page of one logic: the list, selection and edits follow it.
+template <class PageLogic>
+class CTlboxTrackPageOf : public CTlboxTrackPage {
+public:
+    const PageLogic& Logic() const { return m_logic; }
+
+protected:
+    CTlboxTrackPageOf(wxWindow* sheet, CToolboxBase* owner, const wxString& title)
+        : CTlboxTrackPage(sheet, owner, title) {
+        m_logic.SetModifiedHandler([owner] { owner->MarkModified(); });
+    }
+    void ShowValues() { ShowList(m_logic.List(), m_logic.EditValues().data()); }
+    // Refreshes the list for the playing animation.
+    void Refresh(bool force) {
+        m_logic.Update(force, CurrentAnim());
+        ShowValues();
+    }
+    void OnRowClicked(int row) override {
+        m_logic.ClickRow(row);
+        ShowValues();
+    }
+    int LogicSelection() const override { return m_logic.List().Selection(); }
+
+    PageLogic m_logic;
+};
+
+class CTlboxMoveableStCh : public CTlboxTrackPageOf<CTlboxMoveableStChLogic>, public ITlboxMoveableItfStateChanges {
 public:
     CTlboxMoveableStCh(wxWindow* sheet, CToolboxBase* owner);
     void Update(bool force) override;
-    const CTlboxMoveableStChLogic& Logic() const { return m_logic; }
 
 private:
     void OnButton(size_t index) override;
-    void OnRowClicked(int row) override;
-    int LogicSelection() const override { return m_logic.List().Selection(); }
-    void ShowValues();
-
-    CTlboxMoveableStChLogic m_logic;
 };
 
-class CTlboxMoveableCmd : public CTlboxTrackPage, public ITlboxMoveableItfAnimCommands {
+class CTlboxMoveableCmd : public CTlboxTrackPageOf<CTlboxMoveableCmdLogic>, public ITlboxMoveableItfAnimCommands {
 public:
     CTlboxMoveableCmd(wxWindow* sheet, CToolboxBase* owner);
     void Update(bool force) override;
-    const CTlboxMoveableCmdLogic& Logic() const { return m_logic; }
 
 private:
     void OnButton(size_t index) override;
-    void OnRowClicked(int row) override;
-    int LogicSelection() const override { return m_logic.List().Selection(); }
-    void ShowValues();
-
-    CTlboxMoveableCmdLogic m_logic;
 };
 
 }  // namespace lithoscope
