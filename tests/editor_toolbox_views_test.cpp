@@ -227,7 +227,9 @@ TEST_F(ToolboxViews, AnimationPageListsStepsWithF5F6AndItsSliderMovesThePaneFram
     gl.SetAutoCamera(false);
 
     // F6 twice plays the second animation; its values reach the page.
-    Xdo("key F6 sleep 0.3 key F6", [&] { return list.GetSelection() == 2 && gl.IsPlaying() && gl.CurrentAnimation() == 1; });
+    // (Each press is seen by the next idle tick: one press at a time.)
+    Xdo("key F6", [&] { return list.GetSelection() == 1; });
+    Xdo("key F6", [&] { return list.GetSelection() == 2 && gl.IsPlaying() && gl.CurrentAnimation() == 1; });
     EXPECT_EQ(gl.GetCaption(), "Animation #002");
     EXPECT_EQ(page.GetCurrentAnim(), 2);
     EXPECT_EQ(page.Logic().FrameCountText(), StrFormat("/ %u", mvb.GetTrack(1)->frameCount));
@@ -277,7 +279,8 @@ TEST_F(ToolboxViews, StateChangeAddedWithThePageSurvivesSaveAndBadValuesAreRefus
     CHandleBase* lara = lara_;
     CTlboxMoveableStCh& page = *view->GetStateChangesPage();
     wxChoice& animations = *view->GetAnimPage()->GetAnimationList();
-    Xdo("key F6 sleep 0.3 key F6", [&] { return animations.GetSelection() == 2; });
+    Xdo("key F6", [&] { return animations.GetSelection() == 1; });
+    Xdo("key F6", [&] { return animations.GetSelection() == 2; });
     CTrMvb& mvb = *static_cast<CTrMvb*>(lara->GetObject());
     CTRAnimTrack& track = *mvb.GetTrack(1);
     ASSERT_EQ(page.GetList()->GetItemCount(), track.GetTotalRangeCount());
