@@ -7,9 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <functional>
 
 #include <wx/button.h>
+#include <wx/checkbox.h>
 #include <wx/choice.h>
 #include <wx/listctrl.h>
 #include <wx/radiobut.h>
@@ -34,6 +36,7 @@
 #include "editor/tree/NodeHandlers.h"
 #include "editor/view3d/GlWindow.h"
 #include "level/TrAnimData.h"
+#include "level/SoundList.h"
 #include "level/TrLevel.h"
 #include "level/TrLstSpr.h"
 #include "level/TrMvb.h"
@@ -424,6 +427,101 @@ TEST_F(ToolboxViews, SpritePageSetsTheDisplayAndTheFixHidesTheRowButBinds) {
     Wait([&] { return shown.rowWidth == 64.0f; });
     EXPECT_EQ(shown.rowWidth, 64.0f);
     EXPECT_FALSE(doc_->IsModified());
+}
+
+}  // namespace
+
+namespace {
+
+// The windows of a class under a window, in the order they were made.
+template <class W>
+std::vector<W*> Controls(wxWindow* parent, const wxString& label = wxString()) {
+    std::vector<W*> out;
+    for (wxWindow* c : parent->GetChildren()) {
+        if (auto* w = dynamic_cast<W*>(c); w && (label.empty() || w->GetLabel() == label)) out.push_back(w);
+        for (W* w : Controls<W>(c, label)) out.push_back(w);
+    }
+    return out;
+}
+
+TEST_F(ToolboxViews, AnimCommandModifiedWithThePageAndTheDeletedMoveableLeavesThePagesEmpty) {
+    CToolbox2Moveable* view = ShowLara(3);
+    ASSERT_NE(view, nullptr);
+    CTlboxMoveableCmd& page = *view->GetCommandsPage();
+    CTrMvb& mvb = *static_cast<CTrMvb*>(lara_->GetObject());
+    Xdo("key F6", [&] { return view->GetCurrentAnim() == 1; });
+    CTRAnimTrack& track = *mvb.GetTrack(0);
+    const int before = track.commandTotal();
+    ASSERT_EQ(page.GetList()->GetItemCount(), before);
+    ASSERT_TRUE(doc_->m_level.soundList && !doc_->m_level.soundList->empty());
+    const int sound = doc_->m_level.soundList->begin()->first;
+
+    // Add, then a play-sound command typed into the edits: stored with its frame from 0,
+    // the sound copied to the moveable.
+    const std::vector<wxButton*>& buttons = page.GetButtons();
+    ASSERT_EQ(buttons.size(), 5u);
+    Click(buttons[0], [&] { return track.commandTotal() == before + 1; });
+    const std::vector<CTlboxEdit*>& edits = page.GetEdits();
+    Type(edits[0], "5");
+    Type(edits[1], "2");
+    Type(edits[2], std::to_string(sound));
+    Click(buttons[4], [&] { return track.commands.back().code == 5; });
+    EXPECT_EQ(StrFormat("%d %d", track.commands.back().operands[0], track.commands.back().operands[1]),
+              StrFormat("1 %d", sound));
+    EXPECT_EQ(page.GetList()->GetItemText(before, 2), std::to_string(sound));
+    ASSERT_TRUE(mvb.sounds);
+    EXPECT_TRUE(mvb.sounds->Contains(sound));
+    if (before > 0) {
+        Click(buttons[2], [&] { return track.commands[size_t(before) - 1].code == 5; });
+        EXPECT_EQ(page.GetList()->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED), before - 1);
+    }
+    EXPECT_TRUE(doc_->IsModified());
+
+    // The moveable goes: the view forgets it and its pages go empty.
+    g_messages.Answer(MsgAnswer::Yes);
+    dynamic_cast<CHandleMoveable&>(*lara_).DeleteMoveable();
+    Wait([&] { return view->GetNode() == nullptr; });
+    EXPECT_EQ(view->GetNode(), nullptr);
+    EXPECT_EQ(view->GetAnimPage()->GetAnimationList()->GetCount(), 1u);
+    EXPECT_EQ(page.GetList()->GetItemCount(), 0);
+    Xdo("key F6");
+    EXPECT_EQ(view->GetCurrentAnim(), 0);
+}
+
+TEST_F(ToolboxViews, StaticMeshBoxesSelectedMoveWithCtrlAndTakeTheTypedSize) {
+    std::vector<CHandleBase*> statics = Children(tree_->m_pStaticMeshesNode);
+    ASSERT_FALSE(statics.empty());
+    Select(statics[0], EditPaneMesh);
+    auto* view = dynamic_cast<CToolbox2Mesh*>(frame_->GetToolboxView(EditPaneMesh));
+    ASSERT_NE(view, nullptr);
+    ShowPage(*view, 0);
+    auto& mesh = *static_cast<CTrStatMsh*>(statics[0]->GetObject());
+    CTlboxMeshMain& page = *view->GetMeshPage();
+    // Every page fills the sheet.
+    for (CToolboxItfBase* p : view->GetSheet()->Pages()) EXPECT_EQ(p->GetSize(), page.GetSize());
+    doc_->Modify(false);
+
+    // Only the collision box is selected: Ctrl with Right moves it alone.
+    std::vector<wxCheckBox*> select = Controls<wxCheckBox>(&page, "Select");
+    ASSERT_EQ(select.size(), 2u);
+    Click(select[1], [&] { return view->IsCollisionBoxEditOn() == 1; });
+    EXPECT_EQ(view->IsVisibilityBoxEditOn(), 0);
+    const BoundingBox visibility = mesh.visibilityBox, collision = mesh.collisionBox;
+    Xdo("keydown ctrl keydown Right sleep 0.4 keyup Right keyup ctrl", [&] { return mesh.collisionBox.min.x > collision.min.x; });
+    EXPECT_GT(mesh.collisionBox.min.x, collision.min.x);
+    EXPECT_FLOAT_EQ(mesh.collisionBox.max.x - mesh.collisionBox.min.x, collision.max.x - collision.min.x);
+    EXPECT_FLOAT_EQ(mesh.visibilityBox.min.x, visibility.min.x);
+    EXPECT_TRUE(doc_->IsModified());
+
+    // X of the visibility box typed: the box keeps its centre (in whole units).
+    std::vector<CTlboxEdit*> edits = Controls<CTlboxEdit>(&page);
+    ASSERT_EQ(edits.size(), 8u);  // object id, radius, three sizes of each box
+    const float centre = std::trunc((visibility.min.x + visibility.max.x) * 0.5f);
+    Type(edits[2], "20");
+    Wait([&] { return mesh.visibilityBox.max.x - mesh.visibilityBox.min.x == 20.0f; });
+    EXPECT_FLOAT_EQ(mesh.visibilityBox.min.x, centre - 10.0f);
+    EXPECT_FLOAT_EQ(mesh.visibilityBox.max.x, centre + 10.0f);
+    EXPECT_EQ(page.Logic().BoxSize(TlboxVisibilityBox, 0), 20);
 }
 
 }  // namespace
