@@ -12,7 +12,6 @@
 #include <wx/textctrl.h>
 
 class wxSizer;
-class wxScrollEvent;
 
 namespace lithoscope {
 

@@ -245,7 +245,12 @@ bool CTlboxMoveableAnim::OnKeyTick() {
 }
 
 void CTlboxMoveableAnim::SetAnim(int index) {
+    const int before = m_logic.GetCurrentAnim();
     m_logic.SetAnim(index);
+    // Text typed for the animation that played before is dropped.
+    if (m_logic.GetCurrentAnim() != before)
+        for (CTlboxEdit* e : {m_pStateId, m_pNextAnim, m_pNextFrame, m_pSpeedLow, m_pSpeedHigh, m_pAcceleration})
+            e->DiscardEdits();
     ShowValues();
 }
 
