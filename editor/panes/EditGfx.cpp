@@ -406,12 +406,13 @@ void ForgetHandleInFrame(CChildFrame* frame, CHandleBase* node) {
 namespace {
 
 // Feeds the key-state service from every key event of the application, wherever the
-// focus is; keys held when the application loses the focus are let go.
+// focus is (the char hook comes first, also for keys an accelerator then takes); keys
+// held when the application loses the focus are let go.
 class CKeyStateFilter : public wxEventFilter {
 public:
     int FilterEvent(wxEvent& event) override {
         const wxEventType t = event.GetEventType();
-        if (t == wxEVT_KEY_DOWN)
+        if (t == wxEVT_KEY_DOWN || t == wxEVT_CHAR_HOOK)
             CKeyState::Instance().KeyDown(static_cast<wxKeyEvent&>(event).GetKeyCode());
         else if (t == wxEVT_KEY_UP)
             CKeyState::Instance().KeyUp(static_cast<wxKeyEvent&>(event).GetKeyCode());

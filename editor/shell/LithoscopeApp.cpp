@@ -18,6 +18,7 @@
 #include "editor/tree/LevelTree.h"
 #include "editor/tree/NodeHandlers.h"
 #include "editor/sound/SoundPane.h"
+#include "editor/toolbox/ToolboxViews.h"
 #include "editor/shell/LithoscopeDoc.h"
 #include "editor/shell/LithoscopeView.h"
 #include "editor/shell/MainFrame.h"
@@ -135,6 +136,7 @@ bool CLithoscopeApp::InitInstance() {
     RegisterNodeHandlers();
     RegisterSoundPane();
     RegisterEditPanes();
+    RegisterToolboxViews();
     wxInitAllImageHandlers();
 
     // 1. The program folder. 2-3. The picture component and OLE have no counterpart here.

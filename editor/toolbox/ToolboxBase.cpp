@@ -1,36 +1,148 @@
 #include "editor/toolbox/ToolboxBase.h"
 
+#include <wx/sizer.h>
+#include <wx/stattext.h>
+
 #include "batch/CmdLine.h"
 #include "editor/panes/EditGfx.h"
 #include "editor/shell/LithoscopeApp.h"
 #include "editor/shell/MainFrame.h"
 #include "editor/tree/HandleBase.h"
+#include "editor/view3d/GlWindow.h"
 
 namespace lithoscope {
+
+// ---- CToolboxItfBase ----
+
+CToolboxItfBase::CToolboxItfBase(wxWindow* sheet, CToolboxBase* owner, const wxString& title)
+    : wxScrolledWindow(sheet, wxID_ANY, wxDefaultPosition, wxDefaultSize,
+                       wxHSCROLL | wxVSCROLL | wxTAB_TRAVERSAL),
+      m_pOwner(owner),
+      m_strTitle(title) {
+    SetScrollRate(8, 8);
+}
+
+void CToolboxItfBase::OnSetActive() {
+    if (m_pOwner) m_pOwner->OnPageActivated(this);
+}
+
+void CToolboxItfBase::FinishLayout(wxSizer* sizer) {
+    auto* outer = new wxBoxSizer(wxVERTICAL);
+    outer->Add(sizer, 1, wxALL | wxEXPAND, 4);
+    SetSizer(outer);
+    FitInside();
+}
+
+wxSize CToolboxItfBase::DoGetBestSize() const {
+    // What the controls need; the page scrolls when it gets less.
+    return GetSizer() ? GetSizer()->GetMinSize() : wxScrolledWindow::DoGetBestSize();
+}
+
+// ---- CToolboxSheet ----
+
+CToolboxSheet::CToolboxSheet(CToolboxBase* owner) : m_pOwner(owner) {}
+
+bool CToolboxSheet::Create(wxWindow* parent) {
+    if (!wxNotebook::Create(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxNB_TOP)) return false;
+    Bind(wxEVT_NOTEBOOK_PAGE_CHANGED, &CToolboxSheet::OnPageChanged, this);
+    return true;
+}
+
+void CToolboxSheet::AddPages(int count, CToolboxItfBase** pages) {
+    for (int i = 0; i < count; ++i) {
+        if (!pages[i]) continue;
+        m_pages.push_back(pages[i]);
+        AddPage(pages[i], pages[i]->GetTitle(), GetPageCount() == 0);
+    }
+}
+
+CToolboxItfBase* CToolboxSheet::GetActiveToolboxPage() const {
+    const int sel = GetSelection();
+    return sel == wxNOT_FOUND ? nullptr : dynamic_cast<CToolboxItfBase*>(GetPage(size_t(sel)));
+}
+
+void CToolboxSheet::UpdatePages(bool changed) {
+    CEditGfxBase* pane = m_pOwner ? m_pOwner->GetPane() : nullptr;
+    for (CToolboxItfBase* page : m_pages) {
+        if (pane && pane->GetGlWindow()) pane->GetGlWindow()->SetCaption("");
+        page->Update(changed);
+    }
+}
+
+void CToolboxSheet::FitToParent() {
+    if (GetParent()) GetParent()->Layout();
+}
+
+void CToolboxSheet::OnPageChanged(wxBookCtrlEvent& event) {
+    event.Skip();
+    if (event.GetEventObject() != this) return;
+    const int sel = event.GetSelection();
+    if (sel >= 0 && size_t(sel) < GetPageCount())
+        if (auto* page = dynamic_cast<CToolboxItfBase*>(GetPage(size_t(sel)))) page->OnSetActive();
+}
+
+// ---- CToolboxBase ----
 
 CToolboxBase::CToolboxBase(wxWindow* parent, int kind)
     : wxPanel(parent, wxID_ANY, wxDefaultPosition, wxSize(1, 1)), kind_(kind) {}
 
 CToolboxBase::~CToolboxBase() = default;
 
+void CToolboxBase::OnInitialUpdate() {
+    if (m_pSheet) return;
+    auto* sizer = new wxBoxSizer(wxVERTICAL);
+    m_pSheet = new CToolboxSheet(this);
+    if (!m_pSheet->Create(this)) {
+        delete m_pSheet;
+        m_pSheet = nullptr;
+        sizer->Add(new wxStaticText(this, wxID_ANY, "No toolbox available"), 0, wxALL, 8);
+        SetSizer(sizer);
+        return;
+    }
+    CreatePages();
+    sizer->Add(m_pSheet, 1, wxEXPAND);
+    SetSizer(sizer);
+    m_pSheet->FitToParent();
+}
+
 bool CToolboxBase::BindObject(CHandleBase* node, CEditGfxBase* pane) {
     auto* app = dynamic_cast<CLithoscopeApp*>(wxTheApp);
     CMainFrame* main = app ? app->GetMainFrame() : nullptr;
-    if (main && main->m_bToolboxShown && g_bToolboxFix) {
+    const ToolboxBindResult result =
+        m_binding.Bind(node ? node->GetObject() : nullptr, main && main->m_bToolboxShown);
+    if (result.hideToolbox) {
         main->ShowToolbox(false, true);
         return false;
     }
-    const void* object = node ? node->GetObject() : nullptr;
-    m_bLastBindChanged = !m_bBound || object != m_pBoundObject;
     m_pNode = node;
     m_pPane = pane;
-    m_pBoundObject = object;
-    m_bBound = true;
+    m_bLastBindChanged = result.changed;
+    if (m_pSheet) {
+        CToolboxItfBase* active = m_pSheet->GetActiveToolboxPage();
+        m_pSheet->UpdatePages(result.changed);
+        if (active) m_pSheet->SetCurrentPage(active);
+    }
     return true;
 }
 
+void CToolboxBase::OnPageActivated(CToolboxItfBase* page) {
+    if (!page) return;
+    if (m_pSheet) m_pSheet->SetCurrentPage(page);
+    page->Update(false);
+}
+
 void CToolboxBase::ForgetNode(CHandleBase* node) {
-    if (node && node == m_pNode) m_pNode = nullptr;
+    if (!node || node != m_pNode) return;
+    // Its object may go with it: the pages let go of it too, and whatever comes next
+    // counts as another object.
+    m_pNode = nullptr;
+    m_pPane = nullptr;
+    m_binding = CToolboxBinding();
+    if (m_pSheet) m_pSheet->UpdatePages(true);
+}
+
+void CToolboxBase::MarkModified() {
+    if (m_pNode) m_pNode->OnModified(false);
 }
 
 CEditGfxBase* CToolboxBase::GetPane() const { return dynamic_cast<CEditGfxBase*>(m_pPane.get()); }

@@ -23,6 +23,14 @@ bool CKeyState::Poll(int keyCode) {
     return result;
 }
 
+bool CKeyState::PollPressed(int keyCode) {
+    auto it = keys_.find(keyCode);
+    if (it == keys_.end()) return false;
+    const bool result = it->second.pressed;
+    it->second.pressed = false;
+    return result;
+}
+
 bool CKeyState::IsDown(int keyCode) const {
     auto it = keys_.find(keyCode);
     return it != keys_.end() && it->second.down;

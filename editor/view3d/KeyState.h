@@ -14,6 +14,8 @@ public:
     void KeyUp(int keyCode);
     // Held now, or pressed since the last poll of this key; clears the pressed mark.
     bool Poll(int keyCode);
+    // Pressed since the last poll of this key (held alone does not count); clears the mark.
+    bool PollPressed(int keyCode);
     bool IsDown(int keyCode) const;
     void Clear();
 
