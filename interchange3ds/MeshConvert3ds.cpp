@@ -173,10 +173,24 @@ int Adjustment(uint8_t byte) {
     return v >= -1 && v <= 1 ? v : 0;
 }
 
-TexVert3ds TextureCoordinate(const TrObjectTextureRecord& t, int corner, uint32_t w, uint32_t h) {
+// A corner's pixel moved by its adjustment, kept within the pixels of the texture's corners
+// (the rectangle the packer cuts): on an axis only a pixel or two wide the settled bytes
+// point outward, at pixels of whatever lies beside the texture on its page.
+TexVert3ds TextureCoordinate(const TrObjectTextureRecord& t, int corner, int cornerCount,
+                             uint32_t w, uint32_t h) {
+    int low[2] = {255, 255}, high[2] = {0, 0};
+    for (int k = 0; k < cornerCount; ++k)
+        for (int axis = 0; axis < 2; ++axis) {
+            low[axis] = std::min<int>(low[axis], t.corner(k)[2 * axis + 1]);
+            high[axis] = std::max<int>(high[axis], t.corner(k)[2 * axis + 1]);
+        }
     const uint8_t* c = t.corner(corner);
-    const float x = float(int(c[1]) + Adjustment(c[0]));
-    const float y = float(int(c[3]) + Adjustment(c[2]) + 256 * int(t.page() & 0xFF));
+    auto at = [&](int axis) {
+        const int moved = int(c[2 * axis + 1]) + Adjustment(c[2 * axis]);
+        return std::min(std::max(moved, low[axis]), high[axis]);
+    };
+    const float x = float(at(0));
+    const float y = float(at(1) + 256 * int(t.page() & 0xFF));
     TexVert3ds out;
     out.u = w > 1 ? x / float(w - 1) : 0.0f;
     out.v = h > 1 ? 1.0f - y / float(h - 1) : 0.0f;
@@ -187,6 +201,7 @@ struct ExportFace {
     uint16_t corner[3];  // vertex indices of the mesh
     int texCorner[3];    // corners of the object texture
     uint16_t texture;
+    int texCorners;      // corners the face uses: 4 for a rectangle, 3 for a triangle
 };
 
 }  // namespace
@@ -210,14 +225,14 @@ bool WriteMeshObjectTo3ds(Database3ds* db, const char* name, const CTrObjGfx* pa
         const TrMeshRectangle& r = mesh->texturedRectangles[i];
         if (!valid(r, {0, 1, 2, 3})) continue;
         const uint16_t tex = uint16_t(r.texture() & 0x7FFF);
-        faces.push_back({{r.vertex(2), r.vertex(1), r.vertex(0)}, {2, 1, 0}, tex});
-        faces.push_back({{r.vertex(2), r.vertex(0), r.vertex(3)}, {2, 0, 3}, tex});
+        faces.push_back({{r.vertex(2), r.vertex(1), r.vertex(0)}, {2, 1, 0}, tex, 4});
+        faces.push_back({{r.vertex(2), r.vertex(0), r.vertex(3)}, {2, 0, 3}, tex, 4});
     }
     for (size_t i = mesh->texturedTriangles.size(); i-- > 0;) {
         const TrMeshTriangle& t = mesh->texturedTriangles[i];
         if (!valid(t, {0, 1, 2})) continue;
         faces.push_back({{t.vertex(2), t.vertex(1), t.vertex(0)}, {2, 1, 0},
-                         uint16_t(t.texture() & 0x7FFF)});
+                         uint16_t(t.texture() & 0x7FFF), 3});
     }
     if (faces.empty() || vertexCount == 0) return false;
     // Each face has vertices of its own: the counts are 16-bit in the file.
@@ -248,7 +263,8 @@ bool WriteMeshObjectTo3ds(Database3ds* db, const char* name, const CTrObjGfx* pa
             p.y = float(v.z) + oz;
             p.z = -(float(v.y) + oy);
             out->textureVertices[size_t(3 * i + k)] =
-                TextureCoordinate(texture, face.texCorner[k], page->width, page->height);
+                TextureCoordinate(texture, face.texCorner[k], face.texCorners, page->width,
+                                  page->height);
         }
         out->faces[i] = {uint16_t(3 * i), uint16_t(3 * i + 1), uint16_t(3 * i + 2), 7};
         out->materialGroups[0].faces.push_back(i);

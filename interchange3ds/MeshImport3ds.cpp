@@ -66,16 +66,19 @@ void FitPicture(ImportTextureRecord& record) {
     record.height = h;
 }
 
+// The whole repeats of the picture to take off the coordinates of a face that lies outside
+// it: none for a face on the picture, its edges (0 and 1) included.
+float RepeatShift(float a, float b, float c) {
+    const float low = std::min(std::min(a, b), c), high = std::max(std::max(a, b), c);
+    if (!std::isfinite(low) || (low >= 0.0f && high <= 1.0f)) return 0.0f;
+    return std::floor(low);
+}
+
 // Texture coordinates of one face: a face that lies wholly in another repeat of the picture
 // is brought back into it; what still lies outside is clamped to the picture.
 void FaceTexels(const TexVert3ds (&uv)[3], int width, int height, int (&x)[3], int (&y)[3]) {
-    float minU = uv[0].u, minV = uv[0].v;
-    for (const TexVert3ds& t : uv) {
-        minU = std::min(minU, t.u);
-        minV = std::min(minV, t.v);
-    }
-    const float shiftU = std::isfinite(minU) ? std::floor(minU) : 0.0f;
-    const float shiftV = std::isfinite(minV) ? std::floor(minV) : 0.0f;
+    const float shiftU = RepeatShift(uv[0].u, uv[1].u, uv[2].u);
+    const float shiftV = RepeatShift(uv[0].v, uv[1].v, uv[2].v);
     for (int k = 0; k < 3; ++k) {
         float u = uv[k].u - shiftU, v = uv[k].v - shiftV;
         u = std::isfinite(u) ? std::min(std::max(u, 0.0f), 1.0f) : 0.0f;

@@ -206,33 +206,10 @@ int CheckCreatable(const std::string& path) {
     return 0;
 }
 
-// 16-bit pages as 8-bit ones with the mapping of BuildPage8Table, each colour's entry
-// worked out the first time a page uses it: the whole table costs more than converting a
-// level's pages. Opaque colours look among entries 1 to 255 (index 0 is transparent);
-// the first of equal distances wins. Colours whose index the file gave (known) take it
-// back; with exactColours (Tomb Raider I, whose 16-bit pages are made from the palette at
-// load, every entry with a colour of its own) each entry's colour maps back to it, so
-// loading and saving again never changes a texel's index.
-void ConvertPagesTo8(const uint8_t palette[256][3], const std::vector<TrPage>& pages,
-                     uint8_t* out, bool exactColours, const std::vector<int16_t>& known,
+// 16-bit pages as 8-bit ones through the indexer; a texel whose file pixel still fits keeps
+// the index it had.
+void ConvertPagesTo8(CPage8Indexer& indexer, const std::vector<TrPage>& pages, uint8_t* out,
                      const std::vector<std::vector<uint32_t>>& filePixels, int version) {
-    // The palette scaled to 8 bits, component by component (all distances at once).
-    int16_t pr[256], pg[256], pb[256];
-    for (int k = 0; k < 256; ++k) {
-        pr[k] = int16_t(4 * palette[k][0]);
-        pg[k] = int16_t(4 * palette[k][1]);
-        pb[k] = int16_t(4 * palette[k][2]);
-    }
-    std::vector<uint8_t> table(32768, 0);  // 0: not worked out yet (never an answer)
-    if (exactColours) {
-        // Tomb Raider I: each entry's own colour (the pages were made from them).
-        uint16_t colours[256];
-        Tr1EntryColours(palette, colours);
-        for (int k = 1; k < 256; ++k) table[colours[k] & 0x7FFF] = uint8_t(k);
-    }
-    // The index a colour had in the file wins over any other.
-    for (size_t c = 0; c < known.size() && c < table.size(); ++c)
-        if (known[c] > 0) table[c] = uint8_t(known[c]);
     for (size_t p = 0; p < pages.size(); ++p) {
         const TrPage& page = pages[p];
         const uint32_t* plane = p < filePixels.size() && filePixels[p].size() == kPagePixels
@@ -244,24 +221,7 @@ void ConvertPagesTo8(const uint8_t palette[256][3], const std::vector<TrPage>& p
                 *out++ = uint8_t(plane[i] >> 16);
                 continue;
             }
-            if (!(px & 0x8000)) {
-                *out++ = 0;
-                continue;
-            }
-            uint8_t& entry = table[px & 0x7FFF];
-            if (entry == 0) {
-                const int16_t r = int16_t(((px >> 10) & 31) * 8), g = int16_t(((px >> 5) & 31) * 8),
-                              b = int16_t((px & 31) * 8);
-                int16_t d[256];
-                for (int k = 0; k < 256; ++k)
-                    d[k] = int16_t(std::abs(r - pr[k]) + std::abs(g - pg[k]) + std::abs(b - pb[k]));
-                // The first of the smallest distances among entries 1 to 255.
-                int bestIndex = 1;
-                for (int k = 2; k < 256; ++k)
-                    if (d[k] < d[bestIndex]) bestIndex = k;
-                entry = uint8_t(bestIndex);
-            }
-            *out++ = entry;
+            *out++ = indexer(px);
         }
     }
 }
@@ -471,6 +431,43 @@ void CTrLevel::ReadImageTr123(ByteReader& in, ILevelProgress* progress) {
     }
 }
 
+CPage8Indexer::CPage8Indexer(const uint8_t palette[256][3], bool exactColours,
+                             const std::vector<int16_t>& known)
+    : table_(32768, 0) {
+    for (int k = 0; k < 256; ++k) {
+        pr_[k] = int16_t(4 * palette[k][0]);
+        pg_[k] = int16_t(4 * palette[k][1]);
+        pb_[k] = int16_t(4 * palette[k][2]);
+    }
+    if (exactColours) {
+        // Tomb Raider I: each entry's own colour (the pages were made from them).
+        uint16_t colours[256];
+        Tr1EntryColours(palette, colours);
+        for (int k = 1; k < 256; ++k) table_[colours[k] & 0x7FFF] = uint8_t(k);
+    }
+    // The index a colour had in the file wins over any other.
+    for (size_t c = 0; c < known.size() && c < table_.size(); ++c)
+        if (known[c] > 0) table_[c] = uint8_t(known[c]);
+}
+
+uint8_t CPage8Indexer::operator()(uint16_t px) {
+    if (!(px & 0x8000)) return 0;
+    uint8_t& entry = table_[px & 0x7FFF];
+    if (entry == 0) {
+        const int16_t r = int16_t(((px >> 10) & 31) * 8), g = int16_t(((px >> 5) & 31) * 8),
+                      b = int16_t((px & 31) * 8);
+        int16_t d[256];
+        for (int k = 0; k < 256; ++k)
+            d[k] = int16_t(std::abs(r - pr_[k]) + std::abs(g - pg_[k]) + std::abs(b - pb_[k]));
+        // The first of the smallest distances among entries 1 to 255.
+        int bestIndex = 1;
+        for (int k = 2; k < 256; ++k)
+            if (d[k] < d[bestIndex]) bestIndex = k;
+        entry = uint8_t(bestIndex);
+    }
+    return entry;
+}
+
 void Tr1EntryColours(const uint8_t palette[256][3], uint16_t out[256]) {
     std::vector<bool> taken(32768, false);
     for (int i = 0; i < 256; ++i) {
@@ -678,8 +675,8 @@ std::vector<uint8_t> CTrLevel::BuildImageTr123(size_t* sizeOut, bool rebuild,
     const size_t pageBytes = pages.size() * (version == TrVersion1 ? kPage8Bytes
                                                                    : kPage8Bytes + kPage16Bytes);
     if (pageBytes > out.left()) throw LevelError("the pages don't fit the image");
-    ConvertPagesTo8(palette, pages, image.data() + pagesAt, version == TrVersion1, colourIndices,
-                    pageFilePixels, version);
+    CPage8Indexer indexer(palette, version == TrVersion1, colourIndices);
+    ConvertPagesTo8(indexer, pages, image.data() + pagesAt, pageFilePixels, version);
     if (version != TrVersion1)
         PutPages16(image.data() + pagesAt + pages.size() * kPage8Bytes, pages);
     ByteWriter rest(image.data() + pagesAt + pageBytes, size - pagesAt - pageBytes);

@@ -4,6 +4,7 @@
 // replace their arrays.
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 
 #include "level/Fragment.h"
 #include "level/LevelLog.h"
@@ -104,6 +105,72 @@ void WriteSprites(CTrLevel& level, ILevelProgress* progress, uint32_t& repackPos
     level.spriteTextures = std::move(sprites);
 }
 
+// Every texel of the fragments without a file pixel that fits gets the one the save writes
+// for it (Tomb Raider I: with the colour its index loads as), in copies of its source: merges
+// then compare what the file will hold, and the level loaded from it merges alike.
+void SettleFilePixels(CTrLevel& level, std::vector<CFragment>& fragments, FilePixelPlanes& planes,
+                      std::vector<std::vector<uint16_t>>& sourcePages,
+                      std::vector<std::vector<uint32_t>>& sourcePlanes) {
+    const int version = level.version;
+    std::unordered_map<const uint16_t*, std::vector<CFragment*>> bySource;
+    std::vector<const uint16_t*> sources;  // in fragment order
+    for (CFragment& f : fragments) {
+        if (f.references.empty() || !f.pixels || f.stride <= 0 || f.sourceRows <= 0) continue;
+        std::vector<CFragment*>& users = bySource[f.pixels];
+        if (users.empty()) sources.push_back(f.pixels);
+        users.push_back(&f);
+    }
+    CPage8Indexer indexer(level.palette, version == TrVersion1, level.colourIndices);
+    uint16_t colours[256];
+    Tr1EntryColours(level.palette, colours);
+    colours[0] = 0;
+    for (const uint16_t* source : sources) {
+        const std::vector<CFragment*>& users = bySource[source];
+        const size_t stride = size_t(users[0]->stride), n = stride * size_t(users[0]->sourceRows);
+        auto found = planes.find(source);
+        const uint32_t* plane = found == planes.end() ? nullptr : found->second;
+        // Calls f(i) for every texel of the users, while it returns true.
+        auto texels = [&](auto f) {
+            for (const CFragment* u : users)
+                for (int y = std::max<int>(u->y1, 0); y <= u->y2 && y < u->sourceRows; ++y)
+                    for (int x = std::max<int>(u->x1, 0); x <= u->x2 && size_t(x) < stride; ++x)
+                        if (!f(size_t(y) * stride + size_t(x))) return;
+        };
+        auto fits = [&](size_t i) { return plane && FilePixelFits(version, plane[i], source[i]); };
+        bool settled = true;
+        texels([&](size_t i) { return settled = fits(i); });
+        if (settled) continue;
+        std::vector<uint32_t> filled(n, 0);
+        if (plane) std::copy(plane, plane + n, filled.begin());
+        std::vector<uint16_t> pixels;
+        if (version == TrVersion1) pixels.assign(source, source + n);
+        texels([&](size_t i) {
+            if (fits(i)) return true;
+            const uint16_t px = source[i];
+            if (version == TrVersion4) {
+                // B, G, R, A as the 32-bit pages are made from the 16-bit ones.
+                filled[i] = uint32_t((px & 31) << 3) | uint32_t(((px >> 5) & 31) << 3) << 8 |
+                            uint32_t(((px >> 10) & 31) << 3) << 16 |
+                            ((px & 0x8000) ? 0xFF000000u : 0);
+            } else {
+                const uint8_t index = indexer(px);
+                const uint16_t loads = version == TrVersion1 ? colours[index] : px;
+                if (version == TrVersion1) pixels[i] = loads;
+                filled[i] = IndexFilePixel(loads, index);
+            }
+            return true;
+        });
+        const uint16_t* settledSource = source;
+        if (version == TrVersion1) {
+            sourcePages.push_back(std::move(pixels));
+            settledSource = sourcePages.back().data();
+        }
+        sourcePlanes.push_back(std::move(filled));
+        planes[settledSource] = sourcePlanes.back().data();
+        for (CFragment* u : users) u->pixels = settledSource;
+    }
+}
+
 void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSaveRollback& rollback) {
     const bool tr4 = level.version == TrVersion4;
     const uint32_t repackRange = uint32_t(level.staticMeshList.size() + 2 * level.moveableList.size() +
@@ -135,6 +202,13 @@ void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSa
                            level.pages[tile].data(), 256, 256, false);
         }
     }
+    SettleFilePixels(level, fragments, planes, sourcePages, sourcePlanes);
+    // Tomb Raider I to III records end before byte 22: what memory keeps there (the palette
+    // tile's marks, imported sizes) must not keep apart textures the file holds alike.
+    if (!tr4)
+        for (CFragment& f : fragments)
+            for (FragmentRef& ref : f.references)
+                std::fill(ref.texture.b.begin() + 22, ref.texture.b.end(), 0);
     if (fragments.size() > 1) CFragment::SortBySize(fragments, 0, int(fragments.size()) - 1);
     CFragment::MergeDuplicates(fragments, &planes);
     std::vector<uint16_t> packed;

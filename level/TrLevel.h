@@ -219,6 +219,22 @@ public:
 // earlier entry has it already, so that every entry has a colour of its own.
 void Tr1EntryColours(const uint8_t palette[256][3], uint16_t out[256]);
 
+// The 8-bit index a save gives a 16-bit pixel that has none of its own: 0 for a transparent
+// pixel; else the index the file gave its colour (known, -1: none), else with exactColours
+// (Tomb Raider I, whose 16-bit pages are made from the palette) the entry of that colour,
+// else the first nearest entry among 1 to 255. Worked out per colour the first time a pixel
+// asks: the whole table costs more than converting a level's pages.
+class CPage8Indexer {
+public:
+    CPage8Indexer(const uint8_t palette[256][3], bool exactColours,
+                  const std::vector<int16_t>& known);
+    uint8_t operator()(uint16_t pixel);
+
+private:
+    int16_t pr_[256], pg_[256], pb_[256];  // the palette scaled to 8 bits
+    std::vector<uint8_t> table_;           // 0: not worked out yet (never an answer)
+};
+
 // The first word of a level file of that version (0 for none).
 uint32_t MagicForVersion(int version);
 // A sample (a RIFF WAVE file) as a 16-bit PCM WAVE at 22050 Hz; empty when it can't be

@@ -17,6 +17,13 @@ void MakeDummy(TrMeshRecord& m) {
     m.dummy = 1;
 }
 
+// The list's file pixels under its page as 16-bit pixels, when it has them.
+void AddFilePlane(const CTrLstMsh& list, const std::vector<uint16_t>& page,
+                  FilePixelPlanes& planes) {
+    if (!page.empty() && list.filePixels.size() == page.size())
+        planes[page.data()] = list.filePixels.data();
+}
+
 std::vector<const TrMeshRecord*> PointersTo(const std::vector<TrMeshRecord>& meshes) {
     std::vector<const TrMeshRecord*> out;
     out.reserve(meshes.size());
@@ -66,7 +73,9 @@ CTrLstMsh::CTrLstMsh(const CTrLstMsh& source, int meshIndex, int pageWidth, int 
     std::vector<uint16_t> page = temp.Page16();
     std::vector<CFragment> fragments;
     CFragment::AddObjectMeshFaces(temp, page, fragments, meshIndex, false);
-    BuildFromFragments(fragments, pageWidth, pageHeight, true);
+    FilePixelPlanes planes;
+    AddFilePlane(temp, page, planes);
+    BuildFromFragments(fragments, pageWidth, pageHeight, true, planes.empty() ? nullptr : &planes);
     SetMeshes({&temp.meshes[size_t(meshIndex)]});
 }
 
@@ -148,8 +157,12 @@ bool CTrLstMsh::ReplaceMesh(const CTrLstMsh& source, int sourceIndex, unsigned t
     fragments.reserve(temp.textures.size() + textures.size());
     CFragment::AddObjectMeshFaces(temp, sourcePage, fragments, sourceIndex, false);
     CFragment::AddObjectMeshFaces(*this, ownPage, fragments, int(targetIndex), true);
+    // The pixels as the level file held them go with the texels of either page that has them.
+    FilePixelPlanes planes;
+    AddFilePlane(temp, sourcePage, planes);
+    AddFilePlane(*this, ownPage, planes);
     CTrObjGfx built;
-    built.BuildFromFragments(fragments, 0, 0, true);
+    built.BuildFromFragments(fragments, 0, 0, true, planes.empty() ? nullptr : &planes);
     // Only the page and textures change: the list keeps its header and id.
     textures = std::move(built.textures);
     pixels = std::move(built.pixels);

@@ -51,17 +51,28 @@ std::vector<Triangle> Triangles(const CTrLstMsh& owner, const TrMeshRecord& mesh
         return shade(page[size_t(y) * owner.width + size_t(x)]);
     };
     std::vector<Triangle> out;
-    auto add = [&](const auto& face, std::array<int, 3> k) {
+    // A corner shows the texel its adjustment points at, within the pixels of the face's
+    // corners: the texture holds no other pixel.
+    auto add = [&](const auto& face, int cornerCount, std::array<int, 3> k) {
         const size_t t = face.texture() & 0x7FFF;
         if (t >= owner.textures.size()) return;
         const TrObjectTextureRecord& tex = owner.textures[t];
+        std::array<int, 4> bounds = {255, 0, 255, 0};  // x low, x high, y low, y high
+        for (int j = 0; j < cornerCount; ++j)
+            for (int a = 0; a < 2; ++a) {
+                bounds[2 * a] = std::min<int>(bounds[2 * a], tex.corner(j)[2 * a + 1]);
+                bounds[2 * a + 1] = std::max<int>(bounds[2 * a + 1], tex.corner(j)[2 * a + 1]);
+            }
+        auto inside = [&](const uint8_t* c, int a) {
+            return std::clamp(c[2 * a + 1] + Adjust(c[2 * a]), bounds[2 * a], bounds[2 * a + 1]);
+        };
         std::array<std::array<int, 3>, 3> v;
         std::array<std::array<int, 2>, 3> uv;
         for (size_t i = 0; i < 3; ++i) {
             const TrMeshVertex& p = mesh.vertices[face.vertex(k[i])];
             v[i] = {p.x, p.y, p.z};
             const uint8_t* c = tex.corner(k[i]);
-            uv[i] = {c[1] + Adjust(c[0]), c[3] + Adjust(c[2]) + 256 * (tex.page() & 0xFF)};
+            uv[i] = {inside(c, 0), inside(c, 1) + 256 * (tex.page() & 0xFF)};
         }
         const uint16_t centre =
             texel((uv[0][0] + uv[1][0] + uv[2][0]) / 3, (uv[0][1] + uv[1][1] + uv[2][1]) / 3);
@@ -79,10 +90,10 @@ std::vector<Triangle> Triangles(const CTrLstMsh& owner, const TrMeshRecord& mesh
         out.push_back(best);
     };
     for (const TrMeshRectangle& r : mesh.texturedRectangles) {
-        add(r, {0, 1, 2});
-        add(r, {0, 2, 3});
+        add(r, 4, {0, 1, 2});
+        add(r, 4, {0, 2, 3});
     }
-    for (const TrMeshTriangle& t : mesh.texturedTriangles) add(t, {0, 1, 2});
+    for (const TrMeshTriangle& t : mesh.texturedTriangles) add(t, 3, {0, 1, 2});
     std::sort(out.begin(), out.end());
     return out;
 }
@@ -125,6 +136,29 @@ size_t MoveableDifferences(const CTrMvb& was, const CTrMvb& is, Shade shade) {
     return total;
 }
 
+// The pixels the level's file held (TR4: 32-bit, TR1-III: 8-bit indices) at the corners of
+// every textured face of the meshes but `skip`, in face order; empty when the page has none.
+std::vector<uint32_t> CornerFilePixels(const CTrLstMsh& owner, uint32_t skip) {
+    std::vector<uint32_t> out;
+    if (owner.filePixels.size() != size_t(owner.width) * owner.height) return out;
+    auto add = [&](const auto& face, int corners) {
+        const size_t t = face.texture() & 0x7FFF;
+        if (t >= owner.textures.size()) return;
+        const TrObjectTextureRecord& tex = owner.textures[t];
+        for (int k = 0; k < corners; ++k) {
+            const size_t x = tex.corner(k)[1], y = tex.corner(k)[3] + 256u * (tex.page() & 0xFF);
+            out.push_back(x < owner.width && y < owner.height ? owner.filePixels[y * owner.width + x]
+                                                             : kOutside);
+        }
+    };
+    for (uint32_t m = 0; m < owner.meshCount(); ++m) {
+        if (m == skip) continue;
+        for (const TrMeshRectangle& r : owner.meshes[m].texturedRectangles) add(r, 4);
+        for (const TrMeshTriangle& t : owner.meshes[m].texturedTriangles) add(t, 3);
+    }
+    return out;
+}
+
 // The colour a texel keeps in the level's file: a Tomb Raider I level holds palette indices.
 std::function<uint16_t(uint16_t)> ShadeOf(const CTrLevel& level) {
     if (level.version != TrVersion1) return [](uint16_t t) { return t; };
@@ -150,6 +184,14 @@ std::unique_ptr<CTrLevel> Load(const std::string& path) {
 std::unique_ptr<CTrLevel> SaveAndReload(CTrLevel& level, const std::string& path) {
     if (!level.Save(path, 1, false, false)) return nullptr;
     return Load(path);
+}
+
+// The level loaded from path saves to the same bytes.
+void ExpectSavedAgainSame(CTrLevel& loaded, const std::string& path) {
+    const std::string again = path + ".again" + path.substr(path.rfind('.'));
+    ASSERT_TRUE(loaded.Save(again, 1, false, false));
+    EXPECT_TRUE(test::ReadFileBytes(path) == test::ReadFileBytes(again))
+        << "the second save differs";
 }
 
 class Convert3dsLevels : public ::testing::Test {
@@ -221,7 +263,8 @@ TEST_F(Convert3dsLevels, MoveablesAndStaticMeshesComeBack) {
             EXPECT_EQ(mesh.objectId, id);
             EXPECT_EQ(mesh.flags, 2);
         }
-        auto back = SaveAndReload(*work, dir_->file("saved" + file.path.substr(file.path.rfind('.'))));
+        const std::string saved = dir_->file("saved" + file.path.substr(file.path.rfind('.')));
+        auto back = SaveAndReload(*work, saved);
         ASSERT_TRUE(back);
         ASSERT_EQ(back->moveableList.size(), reference->moveableList.size());
         ASSERT_EQ(back->staticMeshList.size(), reference->staticMeshList.size());
@@ -276,6 +319,7 @@ TEST_F(Convert3dsLevels, MoveablesAndStaticMeshesComeBack) {
         }
         EXPECT_EQ(faceErrors, 0u);
         EXPECT_EQ(keyErrors, 0u) << "worst turn " << worstTurn;
+        ExpectSavedAgainSame(*back, saved);
     }
 }
 
@@ -296,10 +340,15 @@ TEST_F(Convert3dsLevels, EveryMeshOfEveryMoveableComesBack) {
                     continue;  // nothing to bring back
                 CTrLstMsh list;
                 ASSERT_TRUE(ImportMeshFrom3ds(work.get(), &list, path.c_str(), false, tr4)) << Said();
+                // The other meshes keep the pixels as the file held them.
+                const std::vector<uint32_t> kept = CornerFilePixels(*mvb, m);
                 ASSERT_TRUE(ReplaceMeshFrom3ds(*mvb, int(m), list));
+                EXPECT_EQ(CornerFilePixels(*mvb, m), kept)
+                    << "moveable " << mvb->objectId << " mesh " << m;
             }
         }
-        auto back = SaveAndReload(*work, dir_->file("meshes" + file.path.substr(file.path.rfind('.'))));
+        const std::string saved = dir_->file("meshes" + file.path.substr(file.path.rfind('.')));
+        auto back = SaveAndReload(*work, saved);
         ASSERT_TRUE(back);
         ASSERT_EQ(back->moveableList.size(), reference->moveableList.size());
         const auto shade = ShadeOf(*reference);
@@ -310,6 +359,7 @@ TEST_F(Convert3dsLevels, EveryMeshOfEveryMoveableComesBack) {
             faceErrors += MoveableDifferences(was, is, shade);
         }
         EXPECT_EQ(faceErrors, 0u);
+        ExpectSavedAgainSame(*back, saved);
     }
 }
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -89,7 +90,7 @@ TEST(MeshConvert3ds, FailedSaveReturnsFalseWithErrorText) {
     ClearErrorList3ds();
 }
 
-// A mesh list of one mesh on a 64 x 768 page (three bands), every pixel showing its row.
+// A mesh list of one mesh on a 64 x 768 page (three bands), every pixel showing its place.
 CTrLstMsh ThreeBandList() {
     CTrLstMsh list;
     list.width = 64;
@@ -98,13 +99,18 @@ CTrLstMsh ThreeBandList() {
     list.pixels.resize(64 * 768 * 2);
     for (uint32_t y = 0; y < 768; ++y)
         for (uint32_t x = 0; x < 64; ++x)
-            PutU16(&list.pixels[2 * (y * 64 + x)], uint16_t(0x8000 | (y & 0x7FFF)));
+            PutU16(&list.pixels[2 * (y * 64 + x)], uint16_t(0x8000 | ((y * 64 + x) & 0x7FFF)));
     // Texture 0: tile 2, corners (10, 10) [adjustments 1, 255 -> -1], (20, 10), (20, 30), (10, 30).
     TrObjectTextureRecord t;
     t.setU16(2, 2);
     const uint8_t corners[4][4] = {{1, 10, 255, 10}, {255, 20, 1, 10}, {255, 20, 255, 30}, {1, 10, 255, 30}};
     for (int k = 0; k < 4; ++k) std::memcpy(t.corner(k), corners[k], 4);
     list.textures.push_back(t);
+    // Texture 1: the top right pixel of band 0, its settled bytes pointing off it.
+    TrObjectTextureRecord dot;
+    const std::array<uint8_t, 4> corner = {255, 63, 255, 0};
+    for (int k = 0; k < 3; ++k) std::memcpy(dot.corner(k), corner.data(), 4);
+    list.textures.push_back(dot);
     list.meshes.resize(1);
     TrMeshRecord& m = list.meshes[0];
     m.Init(5, 1, 2, false, true);
@@ -112,6 +118,7 @@ CTrLstMsh ThreeBandList() {
     for (int r = 0; r < 2; ++r)
         for (int k = 0; k < 4; ++k) m.texturedRectangles[size_t(r)].setVertex(k, uint16_t((k + r) % 5));
     for (int k = 0; k < 3; ++k) m.texturedTriangles[0].setVertex(k, uint16_t(k + 2));
+    m.texturedTriangles[0].setTexture(1);
     return list;
 }
 
@@ -139,6 +146,11 @@ TEST(MeshConvert3ds, MeshExportWritesFacesCornersAndPicture) {
     // Corner 2 of the texture: pixel (20 - 1, 30 - 1) of band 2 on the 64 x 768 page.
     EXPECT_FLOAT_EQ(mesh->textureVertices[0].u, 19.0f / 63.0f);
     EXPECT_FLOAT_EQ(mesh->textureVertices[0].v, 1.0f - (30.0f - 1.0f + 512.0f) / 767.0f);
+    // The triangle's one-pixel texture: its adjustments stay on its pixel, the page's corner.
+    for (size_t k = 12; k < 15; ++k) {
+        EXPECT_EQ(mesh->textureVertices[k].u, 1.0f);
+        EXPECT_EQ(mesh->textureVertices[k].v, 1.0f);
+    }
     ASSERT_EQ(mesh->materialGroupCount(), 1u);
     EXPECT_STREQ(mesh->materialGroups[0].name, "tile0");
     ReleaseMesh3ds(&mesh);
@@ -147,6 +159,20 @@ TEST(MeshConvert3ds, MeshExportWritesFacesCornersAndPicture) {
     ASSERT_NE(material, nullptr);
     EXPECT_STREQ(material->texture1().name, "pic.tga");
     ReleaseMaterial3ds(&material);
+
+    // Imported again, the triangle shows that pixel.
+    ScriptedMessageBackend messages;
+    ScopedMessageBackend scoped(&messages);
+    CTrLstMsh back;
+    ASSERT_TRUE(ImportMeshFrom3ds(nullptr, &back, path.c_str(), false, false));
+    ASSERT_EQ(back.meshes[0].texturedTriangles.size(), 5u);
+    const uint16_t word = back.meshes[0].texturedTriangles[4].texture();
+    const TrObjectTextureRecord& got = back.textures[word & 0x7FFF];
+    const std::vector<uint16_t> page = back.Page16();
+    for (int k = 0; k < 3; ++k) {
+        const size_t y = got.corner(k)[3] + 256u * (got.page() & 0xFF);
+        EXPECT_EQ(page[y * back.width + got.corner(k)[1]], 0x8000 | 63);
+    }
 
     // A mesh without faces: no object and no picture, the file all the same.
     list.ClearMesh(0);

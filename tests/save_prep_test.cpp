@@ -412,6 +412,43 @@ TEST(SavePrepRealLevels, LoadSaveLoadKeepsEveryObjectAndSavesStable) {
     EXPECT_GT(checked, 0);
 }
 
+// Half the meshes of every moveable get a picture of their page touched up in a paint
+// program (blue one step off, colours the palette lacks) through "Load & replace texture":
+// the save picks their file pixels, and the level loaded from it saves to the same bytes.
+TEST(SavePrepRealLevels, RepaintedMeshPagesSaveToAFixedPoint) {
+    const std::vector<RealLevel> files = RealLevelFiles();
+    if (files.empty()) GTEST_SKIP() << "no real levels";
+    Quiet quiet;
+    TempDir dir;
+    const std::string picture = dir.file("page.tga");
+    for (const RealLevel& file : files) {
+        if (file.unsupported) continue;
+        SCOPED_TRACE(file.path);
+        CTrLevel level;
+        ASSERT_TRUE(level.Load(file.path, false, false));
+        for (auto& mvb : level.moveableList) {
+            for (uint32_t m = 0; m < mvb->meshCount(); m += 2) {
+                CTrLstMsh one(*mvb, int(m), 0, 0);
+                if (mvb->meshes[m].dummy || one.width == 0) continue;
+                ASSERT_TRUE(one.ExportTga(picture, false));
+                std::vector<uint8_t> tga = ReadFileBytes(picture);
+                for (size_t i = 18; i + 3 < tga.size(); i += 4)
+                    if (tga[i + 3] == 255) tga[i] ^= 8;
+                WriteFileBytes(picture, tga);
+                ASSERT_TRUE(one.ReplaceTexture(picture));
+                ASSERT_TRUE(mvb->ReplaceMesh(one, 0, m));
+            }
+        }
+        const std::string ext = ExtensionOf(file.path);
+        const std::string a = dir.file("a" + ext), b = dir.file("b" + ext);
+        ASSERT_TRUE(level.Save(a, 1, false, false));
+        CTrLevel again;
+        ASSERT_TRUE(again.Load(a, false, false));
+        ASSERT_TRUE(again.Save(b, 1, false, false));
+        EXPECT_TRUE(ReadFileBytes(a) == ReadFileBytes(b)) << "saving the saved level changed it";
+    }
+}
+
 TEST(SavePrep, DummyMeshesSurviveASaveAndReload) {
     Quiet quiet;
     TempDir dir;
