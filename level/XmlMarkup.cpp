@@ -1,5 +1,7 @@
 #include "level/XmlMarkup.h"
 
+#include <strings.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -125,30 +127,53 @@ std::string CXmlMarkup::TagNameOf(int32_t element) const {
     return TokenText(t);
 }
 
-bool CXmlMarkup::NameMatches(int32_t element, const char* name) const {
-    if (!name || !*name) return true;
-    return EqualsNoCase(TagNameOf(element), name);
+bool CXmlMarkup::TokenIs(const Token& t, const char* name) const {
+    // As EqualsNoCase on the token's text, without cutting it out.
+    return std::strlen(name) == t.length &&
+           ::strncasecmp(document_.data() + t.start, name, t.length) == 0 &&
+           std::memchr(document_.data() + t.start, '\0', t.length) == nullptr;
 }
 
-std::string CXmlMarkup::AttributeOf(int32_t element, const char* name) const {
-    if (element <= 0 || element >= nextFree_ || !name || !*name) return std::string();
+bool CXmlMarkup::NameMatches(int32_t element, const char* name) const {
+    if (!name || !*name) return true;
+    if (element <= 0 || element >= nextFree_) return false;
+    const Token t = NextToken(size_t(elements_[element].startOpen) + 1);
+    return t.kind != TokenKind::None && TokenIs(t, name);
+}
+
+bool CXmlMarkup::FindAttribute(int32_t element, const char* name, Token* value) const {
+    if (element <= 0 || element >= nextFree_ || !name || !*name) return false;
     Token t = NextToken(size_t(elements_[element].startOpen) + 1);  // the tag name
-    if (t.kind == TokenKind::None) return std::string();
+    if (t.kind == TokenKind::None) return false;
     size_t pos = t.end;
     for (;;) {
         t = NextToken(pos);
-        if (t.kind == TokenKind::None || t.unterminated || t.Is('>') || t.Is('/'))
-            return std::string();
+        if (t.kind == TokenKind::None || t.unterminated || t.Is('>') || t.Is('/')) return false;
         pos = t.end;
         if (t.kind == TokenKind::Quoted || t.Is('=')) continue;
-        if (!EqualsNoCase(TokenText(t), name)) continue;
+        if (!TokenIs(t, name)) continue;
         // name = "value": anything else reads as missing.
         Token eq = NextToken(pos);
-        if (!eq.Is('=')) return std::string();
-        Token value = NextToken(eq.end);
-        if (value.kind != TokenKind::Quoted || value.unterminated) return std::string();
-        return DecodeEntities(TokenText(value));
+        if (!eq.Is('=')) return false;
+        *value = NextToken(eq.end);
+        return value->kind == TokenKind::Quoted && !value->unterminated;
     }
+}
+
+std::string CXmlMarkup::AttributeOf(int32_t element, const char* name) const {
+    Token value;
+    if (!FindAttribute(element, name, &value)) return std::string();
+    return DecodeEntities(TokenText(value));
+}
+
+bool CXmlMarkup::ChildAttributeIs(const char* name, const std::string& value) const {
+    Token t;
+    if (!FindAttribute(currentChild_, name, &t)) return value.empty();
+    const char* text = document_.data() + t.start;
+    if (std::memchr(text, '&', t.length))  // entities: compared decoded
+        return EqualsNoCase(DecodeEntities(TokenText(t)), value);
+    return value.size() == t.length && ::strncasecmp(text, value.c_str(), t.length) == 0 &&
+           std::memchr(text, '\0', t.length) == nullptr;
 }
 
 // --- parsing ------------------------------------------------------------------------------

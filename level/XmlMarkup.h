@@ -59,6 +59,8 @@ public:
     // Attribute of the current element / of the current child; "" when missing.
     std::string GetAttribute(const char* name) const;
     std::string GetChildAttribute(const char* name) const;
+    // Whether GetChildAttribute(name) equals value, ignoring case.
+    bool ChildAttributeIs(const char* name, const std::string& value) const;
     // Tag name of the current element / of the current child; "" when there is none.
     std::string GetTagName() const;
     std::string GetChildTagName() const;
@@ -82,8 +84,12 @@ private:
 
     Token NextToken(size_t pos) const;
     std::string TokenText(const Token& t) const { return document_.substr(t.start, t.length); }
+    // The token's text equals name, ignoring case.
+    bool TokenIs(const Token& t, const char* name) const;
     std::string TagNameOf(int32_t element) const;
     std::string AttributeOf(int32_t element, const char* name) const;
+    // The quoted value token of an attribute; false when it is missing.
+    bool FindAttribute(int32_t element, const char* name, Token* value) const;
     bool NameMatches(int32_t element, const char* name) const;
 
     bool Parse();
