@@ -152,6 +152,7 @@ void CFragment::AddObjectMeshFaces(CTrLstMsh& object, const std::vector<uint16_t
                                    bool allButIt) {
     const int stride = int(object.width);
     const int rows = int(std::min<size_t>(object.height, stride ? page.size() / size_t(stride) : 0));
+    FragmentSourceIndex index(fragments);
     for (size_t i = object.meshes.size(); i-- > 0;) {
         if (meshIndex != -1) {
             const bool it = int(i) == meshIndex;
@@ -160,9 +161,9 @@ void CFragment::AddObjectMeshFaces(CTrLstMsh& object, const std::vector<uint16_t
         TrMeshRecord& m = object.meshes[i];
         if (m.dummy) continue;
         AddFaces(page.data(), stride, rows, object.textures, m.texturedRectangles, 4, fragments,
-                 true);
+                 true, &index);
         AddFaces(page.data(), stride, rows, object.textures, m.texturedTriangles, 3, fragments,
-                 true);
+                 true, &index);
     }
 }
 
@@ -173,11 +174,12 @@ std::vector<CFragment> CFragment::CollectMeshFragments(CTrLevel& level,
     for (const TrMeshRecord* m : meshes)
         if (m) slots += m->texturedRectangles.size() + m->texturedTriangles.size();
     fragments.reserve(slots);
+    FragmentSourceIndex index(fragments);
     for (size_t i = meshes.size(); i-- > 0;) {
         TrMeshRecord* m = meshes[i];
         if (!m || m->dummy) continue;
-        AddLevelFaces(level, level.objectTextures, m->texturedRectangles, 4, fragments, false);
-        AddLevelFaces(level, level.objectTextures, m->texturedTriangles, 3, fragments, false);
+        AddLevelFaces(level, level.objectTextures, m->texturedRectangles, 4, fragments, false, &index);
+        AddLevelFaces(level, level.objectTextures, m->texturedTriangles, 3, fragments, false, &index);
     }
     return fragments;
 }

@@ -104,19 +104,22 @@ public:
                            int sourceRows, bool stackedPages);
 
     // Faces of a mesh or room against a texture table and one stacked source image.
-    // Faces whose texture index is out of range are skipped and logged.
+    // Faces whose texture index is out of range are skipped and logged. index: the source
+    // index of fragments, kept up to date (null: one is made for the call).
     template <class Face>
     static void AddFaces(const uint16_t* pixels, int stride, int sourceRows,
                          const std::vector<TrObjectTextureRecord>& textures,
                          std::vector<Face>& faces, int cornerCount,
-                         std::vector<CFragment>& fragments, bool stackedPages);
+                         std::vector<CFragment>& fragments, bool stackedPages,
+                         FragmentSourceIndex* index = nullptr);
 
     // Faces against the level's pages (source = the page of the texture's tile). In
     // tr4RoomMode only faces on object pages are added, and their words get 0x4000.
     template <class Face>
     static void AddLevelFaces(CTrLevel& level, const std::vector<TrObjectTextureRecord>& textures,
                               std::vector<Face>& faces, int cornerCount,
-                              std::vector<CFragment>& fragments, bool tr4RoomMode);
+                              std::vector<CFragment>& fragments, bool tr4RoomMode,
+                              FragmentSourceIndex* index = nullptr);
 
     // Faces of an object's meshes (last first, dummies skipped) against its textures and
     // its page given as 16-bit pixels; meshIndex -1: every mesh; else only that one, or
