@@ -10,6 +10,7 @@
 #include "level/TrLevel.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
+#include "platform/System.h"
 
 namespace lithoscope {
 
@@ -17,6 +18,7 @@ int RunBatch(const CCmdLine& cmdLine) {
     const std::string& input = cmdLine.m_szInputPath;
     const std::string output = cmdLine.m_szOutputPath.empty() ? input : cmdLine.m_szOutputPath;
     if (input.empty()) return kBatchSaved;
+    PrepareHeapForBatchRun();
 
     // Messages go to the console; progress windows become a line on standard error.
     ConsoleMessageBackend console;
