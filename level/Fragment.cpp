@@ -398,30 +398,16 @@ void WriteBack(FragmentRef& e, const FragmentRef& d, uint32_t n, bool& animatedW
 }
 }  // namespace
 
-bool FilePixelFits(int version, uint32_t filePixel, uint16_t pixel) {
-    if (version != TrVersion4) return (filePixel >> 31) && uint16_t(filePixel) == pixel;
-    if (filePixel == 0) return false;
-    const bool opaque = (filePixel >> 24) >= 128;
-    if (opaque != ((pixel & 0x8000) != 0)) return false;
-    if (!opaque) return true;
-    for (int c = 0; c < 3; ++c) {
-        const int file = int((filePixel >> (8 * c)) & 0xFF) >> 3;
-        const int held = (pixel >> (5 * c)) & 31;
-        if (std::abs(file - held) > 1) return false;
-    }
-    return true;
-}
+namespace {
 
-uint32_t CFragment::dwBuildTextureFromFragments(std::vector<CFragment>& fragments,
-                                                std::vector<uint16_t>& pixelsOut, int* width,
-                                                int* height, const FilePixelPlanes* planes,
-                                                std::vector<uint32_t>* filePixelsOut) {
+// Packs the fragments into pages w wide (0: as wide as they need); w and h become the
+// size of the image that holds them, pages stacked.
+void PackForImage(std::vector<CFragment>& fragments, int* width, int* height) {
     const bool automatic = *width == 0;
     int w = automatic ? 256 : *width;
     std::vector<FreeRect> freeList;
     std::vector<int> usedWidths, usedHeights;
-    const int pages = PackFragments(fragments, freeList, usedWidths, usedHeights, w);
-
+    const int pages = CFragment::PackFragments(fragments, freeList, usedWidths, usedHeights, w);
     int h = 0;
     if (pages > 0) {
         h = (pages - 1) * 256 + usedHeights.back();
@@ -438,28 +424,29 @@ uint32_t CFragment::dwBuildTextureFromFragments(std::vector<CFragment>& fragment
     } else if (automatic) {
         w = 0;
     }
-    pixelsOut.assign(size_t(w) * size_t(h), 0xFFFF);
-    if (filePixelsOut) {
-        if (planes)
-            filePixelsOut->assign(size_t(w) * size_t(h), 0);
-        else
-            filePixelsOut->clear();
-    }
+    *width = w;
+    *height = h;
+}
 
+// Copies each placed fragment's pixels (and, with planes and a file-pixel row, its file
+// pixels) to where it was placed, and moves its references' corners there. row16(y) and
+// row32(y) give the start of image row y.
+template <class Row16, class Row32>
+void PlaceFragments(std::vector<CFragment>& fragments, Row16 row16, Row32 row32,
+                    const FilePixelPlanes* planes) {
     for (CFragment& f : fragments) {
         if (f.references.empty()) continue;
         f.placedY = int16_t(f.page * 256 + f.placedY);
-        for (int r = 0; r < f.height; ++r) {
-            const uint16_t* src = f.pixels + size_t(f.y1 + r) * f.stride + f.x1;
-            uint16_t* dst = pixelsOut.data() + size_t(f.placedY + r) * w + f.placedX;
-            std::memcpy(dst, src, size_t(f.width) * 2);
-        }
-        if (filePixelsOut && planes) {
+        for (int r = 0; r < f.height; ++r)
+            std::memcpy(row16(size_t(f.placedY + r)) + size_t(f.placedX) * 2,
+                        f.pixels + size_t(f.y1 + r) * f.stride + f.x1, size_t(f.width) * 2);
+        if (planes) {
             auto plane = planes->find(f.pixels);
             if (plane != planes->end() && plane->second)
                 for (int r = 0; r < f.height; ++r)
-                    std::memcpy(filePixelsOut->data() + size_t(f.placedY + r) * w + f.placedX,
-                                plane->second + size_t(f.y1 + r) * f.stride + f.x1, size_t(f.width) * 4);
+                    if (uint32_t* row = row32(size_t(f.placedY + r)))
+                        std::memcpy(row + f.placedX, plane->second + size_t(f.y1 + r) * f.stride + f.x1,
+                                    size_t(f.width) * 4);
         }
         for (FragmentRef& ref : f.references) {
             ref.texture.setU16(2, uint16_t((ref.texture.page() & 0x8000) | (f.placedY / 256)));
@@ -473,19 +460,25 @@ uint32_t CFragment::dwBuildTextureFromFragments(std::vector<CFragment>& fragment
             if (!ref.isQuad) std::memset(ref.texture.corner(3), 0, 4);
         }
     }
+}
 
-    // Write-back and numbering. References are bucketed by the fields RefsDiffer always
-    // compares, so a group is looked for only among references that may belong to it.
+// Write-back and numbering: returns the number of groups (new textures). References are
+// sorted by a key of the fields RefsDiffer always compares, so a group is looked for only
+// among references that may belong to it.
+uint32_t NumberReferences(std::vector<CFragment>& fragments) {
     uint32_t n = 0;
+    std::vector<std::pair<uint64_t, size_t>> keyed;  // (key, reference), sorted
+    std::vector<FragmentRef*> representatives;
     for (CFragment& f : fragments) {
-        std::unordered_map<uint64_t, std::vector<size_t>> buckets;
-        std::vector<uint32_t> keys(f.references.size());
+        keyed.clear();
+        representatives.clear();
+        std::vector<uint64_t> keys(f.references.size());
         for (size_t i = 0; i < f.references.size(); ++i) {
             const TrObjectTextureRecord& t = f.references[i].texture;
-            keys[i] = Fnv(Fnv(1469598103934665603ull, &t.b[0], 18), &t.b[22], 16);
-            buckets[keys[i]].push_back(i);
+            keys[i] = uint32_t(Fnv(Fnv(1469598103934665603ull, &t.b[0], 18), &t.b[22], 16));
+            keyed.emplace_back(keys[i], i);
         }
-        std::vector<FragmentRef*> representatives;
+        std::sort(keyed.begin(), keyed.end());
         for (size_t di = 0; di < f.references.size(); ++di) {
             if (f.references[di].done) continue;
             if (n >= 0x4000)
@@ -495,12 +488,11 @@ uint32_t CFragment::dwBuildTextureFromFragments(std::vector<CFragment>& fragment
             // The group's representative: its first member that is not a texture record,
             // so faces never share a number with the next group.
             FragmentRef* representative = nullptr;
-            const std::vector<size_t>& bucket = buckets[keys[di]];
-            for (auto it = std::lower_bound(bucket.begin(), bucket.end(), di); it != bucket.end();
-                 ++it) {
-                FragmentRef& e = f.references[*it];
+            for (auto it = std::lower_bound(keyed.begin(), keyed.end(), std::make_pair(keys[di], di));
+                 it != keyed.end() && it->first == keys[di]; ++it) {
+                FragmentRef& e = f.references[it->second];
                 // d first: a quad never joins the group of a triangle with its corners.
-                if (e.done || RefsDiffer(d, e)) continue;
+                if (e.done || CFragment::RefsDiffer(d, e)) continue;
                 const bool wasAnimated = animatedWritten;
                 WriteBack(e, d, n, animatedWritten);
                 if (e.kind == FragAnimatedEntry && wasAnimated) continue;
@@ -514,9 +506,82 @@ uint32_t CFragment::dwBuildTextureFromFragments(std::vector<CFragment>& fragment
         // Afterwards done is 0 exactly on the representatives.
         for (FragmentRef* r : representatives) r->done = 0;
     }
+    return n;
+}
+
+}  // namespace
+
+uint32_t CFragment::dwBuildTextureFromFragments(std::vector<CFragment>& fragments,
+                                                std::vector<uint16_t>& pixelsOut, int* width,
+                                                int* height, const FilePixelPlanes* planes,
+                                                std::vector<uint32_t>* filePixelsOut) {
+    int w = *width, h = 0;
+    PackForImage(fragments, &w, &h);
+    pixelsOut.assign(size_t(w) * size_t(h), 0xFFFF);
+    if (filePixelsOut) {
+        if (planes)
+            filePixelsOut->assign(size_t(w) * size_t(h), 0);
+        else
+            filePixelsOut->clear();
+    }
+    PlaceFragments(
+        fragments,
+        [&](size_t y) { return reinterpret_cast<uint8_t*>(pixelsOut.data() + y * size_t(w)); },
+        [&](size_t y) { return filePixelsOut ? filePixelsOut->data() + y * size_t(w) : nullptr; },
+        filePixelsOut ? planes : nullptr);
+    const uint32_t n = NumberReferences(fragments);
     *width = w;
     *height = h;
     return n;
+}
+
+uint32_t CFragment::BuildBytesFromFragments(std::vector<CFragment>& fragments,
+                                            std::vector<uint8_t>& bytesOut, int* width, int* height,
+                                            const FilePixelPlanes* planes,
+                                            std::vector<uint32_t>* filePixelsOut) {
+    int w = *width, h = 0;
+    PackForImage(fragments, &w, &h);
+    bytesOut.assign(size_t(w) * size_t(h) * 2, 0xFF);
+    if (filePixelsOut) {
+        if (planes)
+            filePixelsOut->assign(size_t(w) * size_t(h), 0);
+        else
+            filePixelsOut->clear();
+    }
+    PlaceFragments(
+        fragments, [&](size_t y) { return bytesOut.data() + y * size_t(w) * 2; },
+        [&](size_t y) { return filePixelsOut ? filePixelsOut->data() + y * size_t(w) : nullptr; },
+        filePixelsOut ? planes : nullptr);
+#if __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
+    for (size_t i = 0; i + 1 < bytesOut.size(); i += 2) std::swap(bytesOut[i], bytesOut[i + 1]);
+#endif
+    const uint32_t n = NumberReferences(fragments);
+    *width = w;
+    *height = h;
+    return n;
+}
+
+uint32_t CFragment::BuildPagesFromFragments(std::vector<CFragment>& fragments,
+                                            std::vector<std::vector<uint16_t>>& pagesOut,
+                                            std::vector<std::vector<uint32_t>>& filePagesOut,
+                                            const FilePixelPlanes* planes) {
+    int w = 256, h = 0;
+    PackForImage(fragments, &w, &h);
+    const size_t pageCount = h > 0 ? size_t((h - 1) >> 8) + 1 : 0;
+    pagesOut.clear();
+    filePagesOut.clear();
+    for (size_t k = 0; k < pageCount; ++k) {
+        // Rows past the packed height are 0, free places inside it 0xFFFF.
+        const size_t rows = std::min<size_t>(256, size_t(h) - k * 256);
+        pagesOut.emplace_back(256 * 256, 0);
+        std::fill(pagesOut.back().begin(), pagesOut.back().begin() + ptrdiff_t(rows * 256), 0xFFFF);
+        filePagesOut.emplace_back(256 * 256, 0);
+    }
+    PlaceFragments(
+        fragments,
+        [&](size_t y) { return reinterpret_cast<uint8_t*>(pagesOut[y >> 8].data() + (y & 255) * 256); },
+        [&](size_t y) { return filePagesOut[y >> 8].data() + (y & 255) * 256; }, planes);
+    return NumberReferences(fragments);
 }
 
 std::vector<TrObjectTextureRecord> CFragment::Representatives(

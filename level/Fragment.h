@@ -61,7 +61,19 @@ inline uint32_t IndexFilePixel(uint16_t pixel, uint8_t index) {
 // Tomb Raider IV pages hold 16-bit pixels rounded in more than one way from the 32-bit
 // ones: a 32-bit pixel fits when each colour is within one step of the 16-bit one and both
 // agree on transparency (the colour of a transparent pixel does not count).
-bool FilePixelFits(int version, uint32_t filePixel, uint16_t pixel);
+inline bool FilePixelFits(int version, uint32_t filePixel, uint16_t pixel) {
+    if (version != 4) return (filePixel >> 31) && uint16_t(filePixel) == pixel;
+    if (filePixel == 0) return false;
+    const bool opaque = (filePixel >> 24) >= 128;
+    if (opaque != ((pixel & 0x8000) != 0)) return false;
+    if (!opaque) return true;
+    for (int c = 0; c < 3; ++c) {
+        const int file = int((filePixel >> (8 * c)) & 0xFF) >> 3;
+        const int held = (pixel >> (5 * c)) & 31;
+        if (file - held > 1 || held - file > 1) return false;
+    }
+    return true;
+}
 
 // Fragments by source image, in index order: the join search looks only at fragments of
 // the same source.
@@ -165,6 +177,16 @@ public:
                                                 std::vector<uint16_t>& pixelsOut, int* width,
                                                 int* height, const FilePixelPlanes* planes = nullptr,
                                                 std::vector<uint32_t>* filePixelsOut = nullptr);
+    // The same into an object page's bytes (little-endian pixels, bytesOut), and into
+    // 256 x 256 pages (the rows past the packed height 0) with one file-pixel plane each.
+    static uint32_t BuildBytesFromFragments(std::vector<CFragment>& fragments,
+                                            std::vector<uint8_t>& bytesOut, int* width, int* height,
+                                            const FilePixelPlanes* planes = nullptr,
+                                            std::vector<uint32_t>* filePixelsOut = nullptr);
+    static uint32_t BuildPagesFromFragments(std::vector<CFragment>& fragments,
+                                            std::vector<std::vector<uint16_t>>& pagesOut,
+                                            std::vector<std::vector<uint32_t>>& filePagesOut,
+                                            const FilePixelPlanes* planes);
     // The representatives' texture copies, in fragment and list order: texture k of the
     // new numbering.
     static std::vector<TrObjectTextureRecord> Representatives(const std::vector<CFragment>& fragments);

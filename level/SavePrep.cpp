@@ -137,14 +137,12 @@ void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSa
     }
     if (fragments.size() > 1) CFragment::SortBySize(fragments, 0, int(fragments.size()) - 1);
     CFragment::MergeDuplicates(fragments, &planes);
-    std::vector<uint16_t> packed;
-    std::vector<uint32_t> packedFile;
-    int width = 256, height = 0;
-    const uint32_t made =
-        CFragment::dwBuildTextureFromFragments(fragments, packed, &width, &height, &planes, &packedFile);
+    std::vector<TrPage> packed;
+    std::vector<std::vector<uint32_t>> packedFile;
+    const uint32_t made = CFragment::BuildPagesFromFragments(fragments, packed, packedFile, &planes);
     const uint16_t oldObjectPages = level.objectPageCount;
     const uint32_t oldPageCount = level.pageCount();
-    const uint32_t newObjectPages = height > 0 ? uint32_t((height - 1) >> 8) + 1 : 0;
+    const uint32_t newObjectPages = uint32_t(packed.size());
     if (progress) progress->SetRepackPos(++repackPos);
 
     // Object textures: the packed ones, then the Tomb Raider IV room textures.
@@ -205,15 +203,8 @@ void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSa
         pages.reserve(roomPages + newObjectPages + (tr4 ? level.bumpPageCount : 0));
         for (size_t p = 0; p < roomPages; ++p) keep(p);
         for (uint32_t k = 0; k < newObjectPages; ++k) {
-            TrPage page(kPagePixels, 0);
-            std::vector<uint32_t> plane(kPagePixels, 0);
-            const size_t firstRow = size_t(k) * 256;
-            const size_t rows = std::min<size_t>(256, size_t(height) - firstRow);
-            std::memcpy(page.data(), packed.data() + firstRow * 256, rows * 256 * 2);
-            if (packedFile.size() == packed.size())
-                std::memcpy(plane.data(), packedFile.data() + firstRow * 256, rows * 256 * 4);
-            pages.push_back(std::move(page));
-            filePixels.push_back(std::move(plane));
+            pages.push_back(std::move(packed[k]));
+            filePixels.push_back(std::move(packedFile[k]));
         }
         if (tr4) {
             const size_t bumpStart = size_t(level.roomPageCount) + oldObjectPages;
@@ -228,8 +219,8 @@ void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSa
     FilePixelPlanes().swap(planes);
     std::vector<std::vector<uint16_t>>().swap(sourcePages);
     std::vector<std::vector<uint32_t>>().swap(sourcePlanes);
-    std::vector<uint16_t>().swap(packed);
-    std::vector<uint32_t>().swap(packedFile);
+    std::vector<TrPage>().swap(packed);
+    std::vector<std::vector<uint32_t>>().swap(packedFile);
     if (progress) {
         progress->SetTileCounts(oldPageCount, level.pageCount());
         progress->SetRepackPos(repackPos = 5);
