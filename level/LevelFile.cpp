@@ -386,7 +386,7 @@ bool CTrLevel::Load(const std::string& filePath, bool noBuild, bool showMessages
     }
 
     const std::string levelPath = path;
-    if (!ReadFileImage(image.data(), image.size(), filePath, noBuild, showMessages, catalog)) {
+    if (!ReadFileImage(image, filePath, noBuild, showMessages, catalog)) {
         const int failedVersion = version;
         Free();
         if (showMessages)
@@ -407,6 +407,17 @@ bool CTrLevel::Load(const std::string& filePath, bool noBuild, bool showMessages
 
 bool CTrLevel::ReadFileImage(const uint8_t* image, size_t size, const std::string& filePath,
                              bool noBuild, bool showMessages, CGameCatalog* catalog) {
+    return ReadImage(image, size, filePath, noBuild, showMessages, catalog, nullptr);
+}
+
+bool CTrLevel::ReadFileImage(std::vector<uint8_t>& owner, const std::string& filePath,
+                             bool noBuild, bool showMessages, CGameCatalog* catalog) {
+    return ReadImage(owner.data(), owner.size(), filePath, noBuild, showMessages, catalog, &owner);
+}
+
+bool CTrLevel::ReadImage(const uint8_t* image, size_t size, const std::string& filePath,
+                         bool noBuild, bool showMessages, CGameCatalog* catalog,
+                         std::vector<uint8_t>* owner) {
     // Start from an empty level; path and name stay.
     {
         std::string keepPath = std::move(path);
@@ -439,6 +450,7 @@ bool CTrLevel::ReadFileImage(const uint8_t* image, size_t size, const std::strin
             ReadImageTr4(cursor, size, progress.get());
         else
             ReadImageTr123(cursor, progress.get());
+        if (owner) std::vector<uint8_t>().swap(*owner);  // everything read is copied
         if (!noBuild) {
             if (version != TrVersion4) AddPaletteTile(palette, palette16);
             BuildObjects(progress.get(), catalog);

@@ -221,6 +221,19 @@ void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSa
     std::vector<std::vector<uint32_t>>().swap(sourcePlanes);
     std::vector<TrPage>().swap(packed);
     std::vector<std::vector<uint32_t>>().swap(packedFile);
+    if (!rollback.KeepsCopy()) {
+        // Nothing goes back to the objects' own pages: what the save needs is packed.
+        auto dropPage = [](CTrObjGfx& object) {
+            std::vector<uint8_t>().swap(object.pixels);
+            std::vector<uint32_t>().swap(object.filePixels);
+        };
+        for (auto& m : level.moveableList)
+            if (m) dropPage(*m);
+        for (auto& s : level.staticMeshList)
+            if (s) dropPage(*s);
+        for (auto& s : level.spriteList)
+            if (s) dropPage(*s);
+    }
     if (progress) {
         progress->SetTileCounts(oldPageCount, level.pageCount());
         progress->SetRepackPos(repackPos = 5);
@@ -356,6 +369,13 @@ void LevelSaveRollback::RetireObjectModel() {
     level_.itemList.clear();
     std::vector<TrObjectTextureRecord>().swap(level_.unusedObjectTextures);
     retired_ = true;
+    if (!keepCopy_) {
+        std::vector<ObjPtr<CTrMvb>>().swap(moveableList_);
+        std::vector<ObjPtr<CTrStatMsh>>().swap(staticMeshList_);
+        std::vector<ObjPtr<CTrLstSpr>>().swap(spriteList_);
+        std::vector<TrItemRecord>().swap(itemList_);
+        soundList_.reset();
+    }
 }
 
 void LevelSaveRollback::Restore() {

@@ -160,14 +160,14 @@ void SaveArrays::AddMoveable(const CTrMvb& moveable) {
                 const BoundingBox& b = key.box;
                 const float box[6] = {b.min.x, b.max.x, -b.max.y, -b.min.y, -b.max.z, -b.min.z};
                 for (float v : box) w.push_back(TruncS16(v));
-                const CVector3 root = key.bones.empty() ? CVector3() : key.bones[0].offset;
+                const CVector3 root = key.bones.empty() ? CVector3() : key.bones.Offset(0);
                 w.push_back(TruncS16(root.x));
                 w.push_back(TruncS16(-root.y));
                 w.push_back(TruncS16(-root.z));
                 if (tr1) w.push_back(int16_t(meshCount));
                 for (size_t m = 0; m < meshCount; ++m) {
                     uint16_t words[2] = {0, 0};
-                    const int n = m < key.bones.size() ? TrRotationFileForm(version, key.bones[m], words) : 2;
+                    const int n = m < key.bones.size() ? TrRotationFileForm(version, key.bones.Words(m), words) : 2;
                     for (int i = 0; i < n; ++i) w.push_back(int16_t(words[i]));
                 }
                 stride = std::max(stride, w.size());
