@@ -50,7 +50,6 @@ void CFragment::AddLevelFaces(CTrLevel& level, const std::vector<TrObjectTexture
     tr4RoomMode = tr4RoomMode && level.version == TrVersion4;
     const unsigned firstObjectPage = level.roomPageCount;
     const unsigned endObjectPage = unsigned(level.roomPageCount) + level.objectPageCount;
-    FragmentSourceIndex sources(fragments);
     for (Face& face : faces) {
         uint8_t* word = FaceTextureWord(face, cornerCount);
         size_t textureIndex = GetU16(word) & 0x7FFF;

@@ -190,9 +190,8 @@ int32_t CGameCatalog::GetIconId(const std::string& name) {
 bool CGameCatalog::EnterChildWith(const std::string& tag, const std::string& id) {
     if (tag.empty()) return false;
     CXmlMarkup& x = *xml_;
-    while (x.FindChild(tag.c_str()))
-        if (id.empty() || x.ChildAttributeIs("id", id)) return x.EnterChild();
-    return false;
+    if (id.empty()) return x.FindChild(tag.c_str()) && x.EnterChild();
+    return x.FindChildWith(tag.c_str(), "id", id) && x.EnterChild();
 }
 
 bool CGameCatalog::FindEntry(int index, const std::string& levelId, const std::string& sectionTag,

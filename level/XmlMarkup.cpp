@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -68,6 +69,7 @@ bool CXmlMarkup::LoadFile(const char* path) {
 bool CXmlMarkup::SetDocument(const char* text) { return SetDocument(std::string(text ? text : "")); }
 
 bool CXmlMarkup::SetDocument(const std::string& text) {
+    childIndexes_.clear();
     nextFree_ = 1;
     ResetPosition();
     document_ = text.size() > kMaxDocument ? std::string() : text;
@@ -164,16 +166,6 @@ std::string CXmlMarkup::AttributeOf(int32_t element, const char* name) const {
     Token value;
     if (!FindAttribute(element, name, &value)) return std::string();
     return DecodeEntities(TokenText(value));
-}
-
-bool CXmlMarkup::ChildAttributeIs(const char* name, const std::string& value) const {
-    Token t;
-    if (!FindAttribute(currentChild_, name, &t)) return value.empty();
-    const char* text = document_.data() + t.start;
-    if (std::memchr(text, '&', t.length))  // entities: compared decoded
-        return EqualsNoCase(DecodeEntities(TokenText(t)), value);
-    return value.size() == t.length && ::strncasecmp(text, value.c_str(), t.length) == 0 &&
-           std::memchr(text, '\0', t.length) == nullptr;
 }
 
 // --- parsing ------------------------------------------------------------------------------
@@ -375,6 +367,54 @@ bool CXmlMarkup::FindChild(const char* name) {
             return true;
         }
     }
+    return false;
+}
+
+namespace {
+// As strcasecmp compares: each character through tolower.
+std::string Lower(const char* text, size_t n) {
+    std::string out(text, n);
+    for (char& c : out) c = char(::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+}  // namespace
+
+const CXmlMarkup::ChildIndex& CXmlMarkup::IndexOf(int32_t parent, const char* name,
+                                                  const char* attribute) {
+    const std::string key = std::to_string(parent) + '\0' + Lower(name, std::strlen(name)) + '\0' +
+                            Lower(attribute, std::strlen(attribute));
+    auto found = childIndexes_.find(key);
+    if (found != childIndexes_.end()) return found->second;
+    ChildIndex index;
+    for (int32_t e = elements_[parent].firstChild; e; e = elements_[e].nextSibling) {
+        if (!NameMatches(e, name)) continue;
+        index.lastWithName = e;
+        const std::string value = AttributeOf(e, attribute);
+        if (value.find('\0') != std::string::npos) index.usable = false;
+        index.byValue.emplace(Lower(value.data(), value.size()), e);  // the first one stays
+    }
+    return childIndexes_.emplace(key, std::move(index)).first->second;
+}
+
+bool CXmlMarkup::FindChildWith(const char* name, const char* attribute, const std::string& value) {
+    // Only a search from the first child of an element with children can use the index.
+    const bool fromStart = current_ && !currentChild_ && name && *name && attribute && *attribute &&
+                           elements_[current_].endClose != elements_[current_].startClose &&
+                           value.find('\0') == std::string::npos;
+    if (fromStart) {
+        const ChildIndex& index = IndexOf(current_, name, attribute);
+        if (index.usable) {
+            auto it = index.byValue.find(Lower(value.data(), value.size()));
+            if (it != index.byValue.end()) {
+                currentChild_ = it->second;
+                return true;
+            }
+            if (index.lastWithName) currentChild_ = index.lastWithName;
+            return false;
+        }
+    }
+    while (FindChild(name))
+        if (EqualsNoCase(GetChildAttribute(attribute), value)) return true;
     return false;
 }
 
