@@ -114,6 +114,16 @@ void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSa
     // Faces that were coloured in the file are so again; their swatches are not packed.
     if (!tr4) RestoreColouredFaces(level);
 
+    // The moveables' animations first: nothing in them moves with the textures, and a level
+    // that keeps no copy lets go of its keys before the pages are packed.
+    SaveArrays arrays(level.version);
+    for (const auto& mv : level.moveableList) {
+        if (!mv) continue;
+        arrays.AddMoveableAnimations(*mv);
+        if (!rollback.KeepsCopy()) mv->animations = std::make_unique<CAnimMgr>();
+    }
+    arrays.FinishAnimations();
+
     // Fragments of every texture use, the unused textures when they are kept.
     std::vector<std::vector<uint16_t>> sourcePages;
     std::vector<std::vector<uint32_t>> sourcePlanes;
@@ -243,7 +253,6 @@ void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSa
 
     // Meshes, moveables, static meshes. A dummy's pointer 0 must name a mesh that holds
     // nothing, so an empty one comes first when there are dummies.
-    SaveArrays arrays(level.version);
     bool dummies = false;
     for (const auto& mv : level.moveableList)
         if (mv) for (const TrMeshRecord& mesh : mv->meshes) dummies = dummies || mesh.dummy;
@@ -255,7 +264,6 @@ void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSa
         arrays.AddMoveable(*mv);
         if (progress) progress->SetRepackPos(repackPos += 2);
     }
-    arrays.FinishAnimations();
     for (const auto& s : level.staticMeshList) {
         if (!s) continue;
         arrays.AddStaticMesh(*s);

@@ -45,21 +45,17 @@ uint32_t SaveArrays::StoreMesh(const TrMeshRecord& mesh) {
 }
 
 void SaveArrays::AddMoveable(const CTrMvb& moveable) {
-    const bool tr1 = version == TrVersion1;
     const size_t meshCount = moveable.meshes.size();
-    const int trackCount = moveable.animationCount();
+    if (movablesPlaced >= animationPlaces.size()) AddMoveableAnimations(moveable);
+    const AnimationPlace place = animationPlaces[movablesPlaced++];
 
     TrMoveableRecord record;
     record.setS32(0, moveable.objectId);
     record.setU16(4, Fits16(meshCount, "mesh count of a moveable"));
     record.setU16(6, Fits16(meshPointers.size(), "first mesh pointer of a moveable"));
     record.setU32(8, Fits(meshTrees.size(), 0xFFFFFFFFu, "first mesh-tree word of a moveable"));
-    record.setU32(12, Fits(uint64_t(frames.size()) * 2, 0xFFFFFFFFu, "frame offset of a moveable"));
-    const uint32_t firstAnim = uint32_t(animations.size());
-    if (trackCount == 0 && moveable.noAnimations)
-        record.setU16(16, 0xFFFF);
-    else
-        record.setU16(16, uint16_t(Fits(firstAnim, 0xFFFE, "first animation of a moveable")));
+    record.setU32(12, place.frameOffset);
+    record.setU16(16, place.firstAnimation);
     moveables.push_back(record);
 
     // Mesh tree: entry i - 1 places mesh i.
@@ -75,6 +71,19 @@ void SaveArrays::AddMoveable(const CTrMvb& moveable) {
     }
 
     for (const TrMeshRecord& mesh : moveable.meshes) meshPointers.push_back(StoreMesh(mesh));
+}
+
+void SaveArrays::AddMoveableAnimations(const CTrMvb& moveable) {
+    const bool tr1 = version == TrVersion1;
+    const size_t meshCount = moveable.meshes.size();
+    const int trackCount = moveable.animationCount();
+    AnimationPlace place;
+    place.frameOffset = Fits(uint64_t(frames.size()) * 2, 0xFFFFFFFFu, "frame offset of a moveable");
+    const uint32_t firstAnim = uint32_t(animations.size());
+    place.firstAnimation = trackCount == 0 && moveable.noAnimations
+                               ? uint16_t(0xFFFF)
+                               : uint16_t(Fits(firstAnim, 0xFFFE, "first animation of a moveable"));
+    animationPlaces.push_back(place);
 
     const uint32_t frameSizeWords = uint32_t(2 * meshCount + 9 + (tr1 ? 1 : 0));
     uint32_t frameBase = 0;
