@@ -43,13 +43,46 @@ struct AllIndices {
 };
 }  // namespace
 
+// Appends refs to list, keeping the list in collection order. Both are normally in that
+// order already: then they only need merging.
+static void AppendInOrder(std::vector<FragmentRef>& list, const std::vector<FragmentRef>& refs) {
+    auto before = [](const FragmentRef& x, const FragmentRef& y) { return x.order < y.order; };
+    const auto middle = ptrdiff_t(list.size());
+    list.insert(list.end(), refs.begin(), refs.end());
+    if (std::is_sorted(list.begin(), list.begin() + middle, before) &&
+        std::is_sorted(list.begin() + middle, list.end(), before))
+        std::inplace_merge(list.begin(), list.begin() + middle, list.end(), before);
+    else
+        std::stable_sort(list.begin(), list.end(), before);
+}
+
 static uint64_t NextRefOrder() {
     static std::atomic<uint64_t> counter{0};
     return ++counter;
 }
 
-FragmentSourceIndex::FragmentSourceIndex(const std::vector<CFragment>& fragments) {
+FragmentSourceIndex::FragmentSourceIndex(const std::vector<CFragment>& fragments)
+    : exactKnown_(fragments.empty()) {
     for (size_t i = 0; i < fragments.size(); ++i) bySource_[fragments[i].pixels].push_back(i);
+}
+
+long FragmentSourceIndex::FindExact(const uint16_t* pixels, int left, int top, int right,
+                                    int bottom) const {
+    if (!exactKnown_) return -1;
+    auto it = exact_.find(Rect{pixels, int16_t(left), int16_t(top), int16_t(right), int16_t(bottom)});
+    return it == exact_.end() ? -1 : long(it->second);
+}
+
+void FragmentSourceIndex::SetExact(const uint16_t* pixels, int left, int top, int right, int bottom,
+                                   size_t index) {
+    if (exactKnown_)
+        exact_[Rect{pixels, int16_t(left), int16_t(top), int16_t(right), int16_t(bottom)}] = index;
+}
+
+void FragmentSourceIndex::EraseExact(const uint16_t* pixels, int left, int top, int right,
+                                     int bottom) {
+    if (exactKnown_)
+        exact_.erase(Rect{pixels, int16_t(left), int16_t(top), int16_t(right), int16_t(bottom)});
 }
 
 void CFragment::Add(std::vector<CFragment>& fragments, const TrObjectTextureRecord& texture,
@@ -89,10 +122,17 @@ void CFragment::AddIndexed(std::vector<CFragment>& fragments, FragmentSourceInde
     }
 
     long found = -1;
+    bool exact = false;  // the fragment has this very rectangle
     if (!noJoin) {
         if (index) {
-            const std::vector<size_t>* bucket = index->Find(pixels);
-            if (bucket) found = FindJoin(fragments, *bucket, pixels, left, top, right, bottom);
+            found = index->FindExact(pixels, left, top, right, bottom);
+            exact = found >= 0 && !fragments[size_t(found)].references.empty() &&
+                    fragments[size_t(found)].pixels == pixels;
+            if (!exact) {
+                found = -1;
+                const std::vector<size_t>* bucket = index->Find(pixels);
+                if (bucket) found = FindJoin(fragments, *bucket, pixels, left, top, right, bottom);
+            }
         } else {
             found = FindJoin(fragments, AllIndices{fragments.size()}, pixels, left, top, right,
                              bottom);
@@ -101,8 +141,9 @@ void CFragment::AddIndexed(std::vector<CFragment>& fragments, FragmentSourceInde
     CFragment* target;
     if (found >= 0) {
         target = &fragments[size_t(found)];
-        if (left <= target->x1 && top <= target->y1 && right >= target->x2 &&
+        if (!exact && left <= target->x1 && top <= target->y1 && right >= target->x2 &&
             bottom >= target->y2) {
+            if (index) index->EraseExact(pixels, target->x1, target->y1, target->x2, target->y2);
             target->x1 = int16_t(left);
             target->y1 = int16_t(top);
             target->x2 = int16_t(right);
@@ -117,20 +158,26 @@ void CFragment::AddIndexed(std::vector<CFragment>& fragments, FragmentSourceInde
                 if (&other == target || other.references.empty() || other.pixels != pixels ||
                     other.x1 < left || other.y1 < top || other.x2 > right || other.y2 > bottom)
                     return;
-                for (FragmentRef& r : other.references) target->references.push_back(r);
+                AppendInOrder(target->references, other.references);
                 other.references.clear();
-                std::stable_sort(target->references.begin(), target->references.end(),
-                                 [](const FragmentRef& x, const FragmentRef& y) { return x.order < y.order; });
+                if (index) index->EraseExact(pixels, other.x1, other.y1, other.x2, other.y2);
             };
             if (index) {
                 if (const std::vector<size_t>* bucket = index->Find(pixels))
                     for (size_t i : *bucket) absorb(i);
+                index->SetExact(pixels, left, top, right, bottom, size_t(found));
             } else {
                 for (size_t i = 0; i < fragments.size(); ++i) absorb(i);
             }
         }
     } else {
-        if (index) index->Note(pixels, fragments.size());
+        if (index) {
+            index->Note(pixels, fragments.size());
+            if (noJoin)
+                index->StopExact();
+            else
+                index->SetExact(pixels, left, top, right, bottom, fragments.size());
+        }
         fragments.emplace_back();
         target = &fragments.back();
         target->pixels = pixels;
@@ -291,10 +338,8 @@ int CFragment::MergeDuplicates(std::vector<CFragment>& fragments, const FilePixe
                     c[1] = uint8_t(c[1] + dx);
                     c[3] = uint8_t(c[3] + dy);
                 }
-                into->references.push_back(ref);
             }
-            std::stable_sort(into->references.begin(), into->references.end(),
-                             [](const FragmentRef& x, const FragmentRef& y) { return x.order < y.order; });
+            AppendInOrder(into->references, b.references);
             b.references.clear();
             saved += int(into->width) * into->height * 2;
         }

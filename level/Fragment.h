@@ -77,6 +77,11 @@ inline bool FilePixelFits(int version, uint32_t filePixel, uint16_t pixel) {
 
 // Fragments by source image, in index order: the join search looks only at fragments of
 // the same source.
+//
+// An index made on an empty list also knows each fragment's exact rectangle. While every
+// fragment is added through it with joins, no fragment of a source lies inside another
+// (a new one lies inside none and holds none, a grown one takes in those it holds): a
+// rectangle that equals a fragment's then joins that fragment and no other.
 class FragmentSourceIndex {
 public:
     explicit FragmentSourceIndex(const std::vector<CFragment>& fragments);
@@ -86,8 +91,37 @@ public:
     }
     void Note(const uint16_t* pixels, size_t index) { bySource_[pixels].push_back(index); }
 
+    // The fragment with exactly this rectangle, or -1 (always -1 once a fragment was added
+    // without joins).
+    long FindExact(const uint16_t* pixels, int left, int top, int right, int bottom) const;
+    void SetExact(const uint16_t* pixels, int left, int top, int right, int bottom, size_t index);
+    void EraseExact(const uint16_t* pixels, int left, int top, int right, int bottom);
+    void StopExact() {
+        exactKnown_ = false;
+        exact_.clear();
+    }
+
 private:
+    struct Rect {
+        const uint16_t* pixels;
+        int16_t left, top, right, bottom;
+        bool operator==(const Rect& o) const {
+            return pixels == o.pixels && left == o.left && top == o.top && right == o.right &&
+                   bottom == o.bottom;
+        }
+    };
+    struct RectHash {
+        size_t operator()(const Rect& r) const {
+            uint64_t h = uint64_t(reinterpret_cast<uintptr_t>(r.pixels)) * 0x9E3779B97F4A7C15ull;
+            h ^= (uint64_t(uint16_t(r.left)) | uint64_t(uint16_t(r.top)) << 16 |
+                  uint64_t(uint16_t(r.right)) << 32 | uint64_t(uint16_t(r.bottom)) << 48) *
+                 0xFF51AFD7ED558CCDull;
+            return size_t(h ^ (h >> 31));
+        }
+    };
     std::unordered_map<const uint16_t*, std::vector<size_t>> bySource_;
+    std::unordered_map<Rect, size_t, RectHash> exact_;
+    bool exactKnown_ = false;
 };
 
 class CFragment {

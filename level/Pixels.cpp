@@ -439,6 +439,40 @@ bool WriteTga32(const std::string& path, const uint8_t* pixels, int width, int h
     return WriteFileSafely(path, file.data(), file.size(), error);
 }
 
+namespace {
+
+// A corner's coordinate as the bounds rule counts it on one side: a coordinate byte of 1
+// adds 1, one of 255 subtracts 1, 0 nothing. Tomb Raider III and IV files hold 127 there:
+// such a corner counts as lying inside on either side, so its rectangle is its pixels' and
+// its bytes stay as they are.
+inline int EffectiveCoordinate(uint8_t code, int pixel, bool high) {
+    return pixel + (code == 1 ? 1 : code == 255 ? -1 : code == 0 ? 0 : high ? -1 : 1);
+}
+
+// One side of one axis (0: x, bytes 0 and 1 of a corner; 1: y, bytes 2 and 3). Low side:
+// smallest values, coordinate 1; high side: largest values, coordinate 255.
+int SettleSide(TrObjectTextureRecord& texture, int n, int axis, bool high) {
+    uint8_t* corner[4];
+    for (int k = 0; k < n; ++k) corner[k] = texture.corner(k);
+    const int code = 2 * axis, pixel = code + 1;
+    int bestPixel = corner[0][pixel];
+    int bestEffective = EffectiveCoordinate(corner[0][code], corner[0][pixel], high);
+    for (int k = 1; k < n; ++k) {
+        const int p = corner[k][pixel];
+        const int e = EffectiveCoordinate(corner[k][code], p, high);
+        bestPixel = high ? std::max(bestPixel, p) : std::min(bestPixel, p);
+        bestEffective = high ? std::max(bestEffective, e) : std::min(bestEffective, e);
+    }
+    const bool beyond = high ? bestEffective >= bestPixel : bestEffective <= bestPixel;
+    if (!beyond) return bestPixel;
+    for (int k = 0; k < n; ++k)
+        if (EffectiveCoordinate(corner[k][code], corner[k][pixel], high) == bestEffective)
+            corner[k][code] = high ? 255 : 1;
+    return high ? std::min(bestEffective + 1, 255) : std::max(bestEffective - 1, 0);
+}
+
+}  // namespace
+
 void GetTextureBounds(TrObjectTextureRecord& texture, int cornerCount, int* leftOut,
                       int* topOut, int* rightOut, int* bottomOut) {
     const int n = std::min(cornerCount, 4);
@@ -447,35 +481,10 @@ void GetTextureBounds(TrObjectTextureRecord& texture, int cornerCount, int* left
             if (p) *p = 0;
         return;
     }
-    // axis 0: x (bytes 0, 1 of a corner), axis 1: y (bytes 2, 3).
-    auto pixel = [&](int k, int axis) { return int(texture.corner(k)[2 * axis + 1]); };
-    // A coordinate byte of 1 adds 1, one of 255 subtracts 1, 0 nothing. Tomb Raider III and
-    // IV files hold 127 there: such a corner counts as lying inside on either side, so its
-    // rectangle is its pixels' and its bytes stay as they are.
-    auto effective = [&](int k, int axis, bool high) {
-        const uint8_t c = texture.corner(k)[2 * axis];
-        return pixel(k, axis) + (c == 1 ? 1 : c == 255 ? -1 : c == 0 ? 0 : high ? -1 : 1);
-    };
-    // low side: smallest values, coordinate 1; high side: largest values, coordinate 255.
-    auto settle = [&](int axis, bool high) {
-        int bestPixel = pixel(0, axis), bestEffective = effective(0, axis, high);
-        for (int k = 1; k < n; ++k) {
-            bestPixel = high ? std::max(bestPixel, pixel(k, axis))
-                             : std::min(bestPixel, pixel(k, axis));
-            bestEffective = high ? std::max(bestEffective, effective(k, axis, high))
-                                 : std::min(bestEffective, effective(k, axis, high));
-        }
-        bool beyond = high ? bestEffective >= bestPixel : bestEffective <= bestPixel;
-        if (!beyond) return bestPixel;
-        for (int k = 0; k < n; ++k)
-            if (effective(k, axis, high) == bestEffective)
-                texture.corner(k)[2 * axis] = high ? 255 : 1;
-        return high ? std::min(bestEffective + 1, 255) : std::max(bestEffective - 1, 0);
-    };
-    int left = settle(0, false);
-    int top = settle(1, false);
-    int right = settle(0, true);
-    int bottom = settle(1, true);
+    const int left = SettleSide(texture, n, 0, false);
+    const int top = SettleSide(texture, n, 1, false);
+    const int right = SettleSide(texture, n, 0, true);
+    const int bottom = SettleSide(texture, n, 1, true);
     if (leftOut) *leftOut = left;
     if (topOut) *topOut = top;
     if (rightOut) *rightOut = right;
@@ -483,14 +492,33 @@ void GetTextureBounds(TrObjectTextureRecord& texture, int cornerCount, int* left
 }
 
 void NormaliseTextureCorners(TrObjectTextureRecord& texture, int cornerCount) {
+    // The rule reads and writes the corner bytes only, and the same corners come again and
+    // again (every face of a texture): the last results are kept by their corners.
+    constexpr size_t kCornerBytes = 16;
+    struct Settled {
+        uint8_t from[kCornerBytes], to[kCornerBytes];
+        int corners = 0;
+    };
+    thread_local Settled recent[64];
+    uint64_t half[2];
+    std::memcpy(half, texture.corner(0), kCornerBytes);
+    const uint64_t h = (half[0] * 0x9E3779B97F4A7C15ull) ^ (half[1] * 0xFF51AFD7ED558CCDull) ^ uint64_t(cornerCount);
+    Settled& slot = recent[(h ^ (h >> 29)) & 63];
+    if (slot.corners == cornerCount && std::memcmp(slot.from, half, kCornerBytes) == 0) {
+        std::memcpy(texture.corner(0), slot.to, kCornerBytes);
+        return;
+    }
+    std::memcpy(slot.from, half, kCornerBytes);
     // Triangles may use the first three corners of a quad texture: a quad is settled for
     // both uses. Each pass settles at least the extreme corners of both axes.
     for (int pass = 0; pass < 8; ++pass) {
         const TrObjectTextureRecord before = texture;
         if (cornerCount == 4) GetTextureBounds(texture, 4, nullptr, nullptr, nullptr, nullptr);
         GetTextureBounds(texture, 3, nullptr, nullptr, nullptr, nullptr);
-        if (texture == before) return;
+        if (texture == before) break;
     }
+    std::memcpy(slot.to, texture.corner(0), kCornerBytes);
+    slot.corners = cornerCount;
 }
 
 }  // namespace lithoscope
