@@ -159,7 +159,7 @@ void CFragment::AddIndexed(std::vector<CFragment>& fragments, FragmentSourceInde
                     other.x1 < left || other.y1 < top || other.x2 > right || other.y2 > bottom)
                     return;
                 AppendInOrder(target->references, other.references);
-                other.references.clear();
+                std::vector<FragmentRef>().swap(other.references);  // an empty slot holds nothing
                 if (index) index->EraseExact(pixels, other.x1, other.y1, other.x2, other.y2);
             };
             if (index) {
@@ -340,7 +340,7 @@ int CFragment::MergeDuplicates(std::vector<CFragment>& fragments, const FilePixe
                 }
             }
             AppendInOrder(into->references, b.references);
-            b.references.clear();
+            std::vector<FragmentRef>().swap(b.references);
             saved += int(into->width) * into->height * 2;
         }
         runStart = runEnd;

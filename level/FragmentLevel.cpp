@@ -191,6 +191,7 @@ std::vector<CFragment> CFragment::CollectLevelFragments(
         AddLevelFaces(level, roomTable, room.rectangles, 4, fragments, tr4, &index);
         AddLevelFaces(level, roomTable, room.triangles, 3, fragments, tr4, &index);
     }
+    fragments.shrink_to_fit();  // room was made for one fragment a use
     return fragments;
 }
 

@@ -287,6 +287,7 @@ void ConvertPagesTo8(const uint8_t palette[256][3], const std::vector<TrPage>& p
     // The index a colour had in the file wins over any other.
     for (size_t c = 0; c < known.size() && c < table.size(); ++c)
         if (known[c] > 0) table[c] = uint8_t(known[c]);
+    const bool indexPlanes = version != TrVersion4;  // planes of 8-bit indices (FilePixelFits)
     for (size_t p = 0; p < pages.size(); ++p) {
         const TrPage& page = pages[p];
         const uint32_t* plane = p < filePixels.size() && filePixels[p].size() == kPagePixels
@@ -294,7 +295,8 @@ void ConvertPagesTo8(const uint8_t palette[256][3], const std::vector<TrPage>& p
         for (size_t i = 0; i < kPagePixels; ++i) {
             const uint16_t px = page[i];
             // A texel nobody changed keeps the index it had.
-            if (plane && FilePixelFits(version, plane[i], px)) {
+            if (plane && (indexPlanes ? (plane[i] >> 31) && uint16_t(plane[i]) == px
+                                      : FilePixelFits(version, plane[i], px))) {
                 *out++ = uint8_t(plane[i] >> 16);
                 continue;
             }
@@ -505,24 +507,27 @@ void CTrLevel::ReadImageTr123(ByteReader& in, ILevelProgress* progress) {
             for (size_t i = 0; i < kPagePixels; ++i) pages[p][i] = colours[src[i]];
         }
     }
-    // Every texel's index beside its 16-bit pixel, for the save to give back.
+    // Every texel's index beside its 16-bit pixel, for the save to give back; and the index
+    // each opaque colour had in the file: where the file gave one colour several indices,
+    // the nearest of them (the lowest of equals), so that no texel gets an entry further
+    // from its colour than the one it had.
     pageFilePixels.assign(pages.size(), std::vector<uint32_t>());
-    for (size_t p = 0; p < pages.size(); ++p) {
-        const uint8_t* src = pages8 + p * kPage8Bytes;
-        std::vector<uint32_t>& plane = pageFilePixels[p];
-        plane.resize(kPagePixels);
-        for (size_t i = 0; i < kPagePixels; ++i) plane[i] = IndexFilePixel(pages[p][i], src[i]);
-    }
-    // The index each opaque colour had in the file; where the file gave one colour several
-    // indices, the nearest of them (the lowest of equals), so that no texel gets an entry
-    // further from its colour than the one it had.
     colourIndices.assign(32768, -1);
     std::vector<int16_t> distance(32768, INT16_MAX);
     for (size_t p = 0; p < pages.size(); ++p) {
         const uint8_t* src = pages8 + p * kPage8Bytes;
+        const uint16_t* page = pages[p].data();
+        std::vector<uint32_t>& plane = pageFilePixels[p];
+        plane.resize(kPagePixels);
+        uint32_t last = 0;  // the texel before, as its file pixel (0: none)
         for (size_t i = 0; i < kPagePixels; ++i) {
-            const uint16_t px = pages[p][i];
+            const uint16_t px = page[i];
             const uint8_t k = src[i];
+            const uint32_t filePixel = IndexFilePixel(px, k);
+            plane[i] = filePixel;
+            // A texel like the one before changes nothing below.
+            if (filePixel == last) continue;
+            last = filePixel;
             if (!(px & 0x8000) || k == 0) continue;
             const size_t c = px & 0x7FFF;
             if (colourIndices[c] == k) continue;

@@ -66,6 +66,9 @@ struct SaveArrays {
     };
     std::vector<AnimationPlace> animationPlaces;
     size_t movablesPlaced = 0;
+    // Scratch of AddMoveableAnimations: one track's frame words, and where each key ends.
+    std::vector<int16_t> keyWords;
+    std::vector<size_t> keyEnds;
     std::vector<int16_t> animCommands;
     std::vector<int32_t> meshTrees;
     std::vector<int16_t> frames;

@@ -161,11 +161,14 @@ void SaveArrays::AddMoveableAnimations(const CTrMvb& moveable) {
         // word or two. Frames of an animation are equally long: the longest, the others
         // padded with zeros.
         if (track) {
-            std::vector<std::vector<int16_t>> keyWords;
+            // Every key's words one after another, then each padded to the stride.
+            std::vector<int16_t>& w = keyWords;
+            std::vector<size_t>& ends = keyEnds;
+            w.clear();
+            ends.clear();
             size_t stride = tr1 ? frameSizeWords : 9;
             for (const CAnimKey& key : track->keys) {
-                std::vector<int16_t> w;
-                w.reserve(frameSizeWords);
+                const size_t start = w.size();
                 const BoundingBox& b = key.box;
                 const float box[6] = {b.min.x, b.max.x, -b.max.y, -b.min.y, -b.max.z, -b.min.z};
                 for (float v : box) w.push_back(TruncS16(v));
@@ -179,13 +182,15 @@ void SaveArrays::AddMoveableAnimations(const CTrMvb& moveable) {
                     const int n = m < key.bones.size() ? TrRotationFileForm(version, key.bones.Words(m), words) : 2;
                     for (int i = 0; i < n; ++i) w.push_back(int16_t(words[i]));
                 }
-                stride = std::max(stride, w.size());
-                keyWords.push_back(std::move(w));
+                stride = std::max(stride, w.size() - start);
+                ends.push_back(w.size());
             }
             if (!tr1) a.setU8(5, uint8_t(Fits(stride, 0xFF, "frame size of an animation")));
-            for (std::vector<int16_t>& w : keyWords) {
-                w.resize(stride, 0);
-                frames.insert(frames.end(), w.begin(), w.end());
+            size_t start = 0;
+            for (size_t end : ends) {
+                frames.insert(frames.end(), w.begin() + ptrdiff_t(start), w.begin() + ptrdiff_t(end));
+                frames.insert(frames.end(), stride - (end - start), int16_t(0));
+                start = end;
             }
         }
         if (tr1) a.setU8(5, 0);
