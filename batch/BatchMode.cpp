@@ -39,7 +39,10 @@ int RunBatch(const CCmdLine& cmdLine) {
     try {
         if (level.Load(input, false, loadMessages, &catalog)) {
             code = kBatchSaveFailed;
-            if (level.Save(output, cmdLine.m_nSaveMode, false, saveMessages, &catalog)) code = kBatchSaved;
+            // The catalog names the objects of a build; the level is not built again after
+            // its save, so the catalog goes before the save needs the memory.
+            catalog.Clear();
+            if (level.Save(output, cmdLine.m_nSaveMode, false, saveMessages, nullptr)) code = kBatchSaved;
         }
     } catch (const std::exception& e) {
         // Nothing may escape the run; the code says which step failed.
