@@ -568,15 +568,15 @@ uint32_t NumberReferences(std::vector<CFragment>& fragments) {
     return n;
 }
 
-}  // namespace
-
-uint32_t CFragment::dwBuildTextureFromFragments(std::vector<CFragment>& fragments,
-                                                std::vector<uint16_t>& pixelsOut, int* width,
-                                                int* height, const FilePixelPlanes* planes,
-                                                std::vector<uint32_t>* filePixelsOut) {
+// Packs into one image (width 0: as wide as needed), made by make(pixel count), row y of
+// it at row(y, width); the file pixels follow into filePixelsOut.
+template <class Make, class Row>
+uint32_t BuildImage(std::vector<CFragment>& fragments, int* width, int* height,
+                    const FilePixelPlanes* planes, std::vector<uint32_t>* filePixelsOut, Make make,
+                    Row row) {
     int w = *width, h = 0;
     PackForImage(fragments, &w, &h);
-    pixelsOut.assign(size_t(w) * size_t(h), 0xFFFF);
+    make(size_t(w) * size_t(h));
     if (filePixelsOut) {
         if (planes)
             filePixelsOut->assign(size_t(w) * size_t(h), 0);
@@ -584,8 +584,7 @@ uint32_t CFragment::dwBuildTextureFromFragments(std::vector<CFragment>& fragment
             filePixelsOut->clear();
     }
     PlaceFragments(
-        fragments,
-        [&](size_t y) { return reinterpret_cast<uint8_t*>(pixelsOut.data() + y * size_t(w)); },
+        fragments, [&](size_t y) { return row(y, size_t(w)); },
         [&](size_t y) { return filePixelsOut ? filePixelsOut->data() + y * size_t(w) : nullptr; },
         filePixelsOut ? planes : nullptr);
     const uint32_t n = NumberReferences(fragments);
@@ -594,29 +593,29 @@ uint32_t CFragment::dwBuildTextureFromFragments(std::vector<CFragment>& fragment
     return n;
 }
 
+}  // namespace
+
+uint32_t CFragment::dwBuildTextureFromFragments(std::vector<CFragment>& fragments,
+                                                std::vector<uint16_t>& pixelsOut, int* width,
+                                                int* height, const FilePixelPlanes* planes,
+                                                std::vector<uint32_t>* filePixelsOut) {
+    return BuildImage(
+        fragments, width, height, planes, filePixelsOut,
+        [&](size_t n) { pixelsOut.assign(n, 0xFFFF); },
+        [&](size_t y, size_t w) { return reinterpret_cast<uint8_t*>(pixelsOut.data() + y * w); });
+}
+
 uint32_t CFragment::BuildBytesFromFragments(std::vector<CFragment>& fragments,
                                             std::vector<uint8_t>& bytesOut, int* width, int* height,
                                             const FilePixelPlanes* planes,
                                             std::vector<uint32_t>* filePixelsOut) {
-    int w = *width, h = 0;
-    PackForImage(fragments, &w, &h);
-    bytesOut.assign(size_t(w) * size_t(h) * 2, 0xFF);
-    if (filePixelsOut) {
-        if (planes)
-            filePixelsOut->assign(size_t(w) * size_t(h), 0);
-        else
-            filePixelsOut->clear();
-    }
-    PlaceFragments(
-        fragments, [&](size_t y) { return bytesOut.data() + y * size_t(w) * 2; },
-        [&](size_t y) { return filePixelsOut ? filePixelsOut->data() + y * size_t(w) : nullptr; },
-        filePixelsOut ? planes : nullptr);
+    const uint32_t n = BuildImage(
+        fragments, width, height, planes, filePixelsOut,
+        [&](size_t count) { bytesOut.assign(count * 2, 0xFF); },
+        [&](size_t y, size_t w) { return bytesOut.data() + y * w * 2; });
 #if __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
     for (size_t i = 0; i + 1 < bytesOut.size(); i += 2) std::swap(bytesOut[i], bytesOut[i + 1]);
 #endif
-    const uint32_t n = NumberReferences(fragments);
-    *width = w;
-    *height = h;
     return n;
 }
 
