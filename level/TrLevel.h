@@ -213,7 +213,8 @@ public:
     std::string name;
     uint8_t isTub = 0;
     // A save builds the object model again afterwards; a caller that frees the level right
-    // after saving (the batch run) turns that off.
+    // after saving (the batch run) turns that off, and the save then lets go of each part of
+    // the object model as soon as it is written: such a level is only good for freeing.
     bool rebuildAfterSave = true;
 
 private:
