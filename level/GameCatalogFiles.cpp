@@ -209,8 +209,12 @@ void CGameCatalog::ReadSoundFile(int index) {
             if (outOfOrder++ == 0) firstOutOfOrder = n + 1;
             continue;
         }
-        for (int32_t unused = previousId + 1; unused < id; ++unused)
-            sounds.push_back({StrFormat("! Not used (id #%.3d) !", unused), 0, 0});
+        for (int32_t unused = previousId + 1; unused < id; ++unused) {
+            // "! Not used (id #%.3d) !" without a formatter: ids here are never negative.
+            std::string digits = std::to_string(unused);
+            if (digits.size() < 3) digits.insert(0, 3 - digits.size(), '0');
+            sounds.push_back({"! Not used (id #" + digits + ") !", 0, 0});
+        }
         // Between the first "--" and the second (or the line end), less the separator
         // before it and the one after it (the line end is already gone).
         const size_t start = first + 2;

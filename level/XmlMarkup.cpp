@@ -17,7 +17,12 @@ constexpr size_t kMaxDocument = 0x7FFFFFF0;
 constexpr size_t kMaxErrorText = 299;
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-bool IsSpecial(char c) { return std::strchr("<>=\\/?!", c) != nullptr && c != '\0'; }
+bool IsSpecial(char c) {
+    switch (c) {
+        case '<': case '>': case '=': case '\\': case '/': case '?': case '!': return true;
+        default: return false;
+    }
+}
 
 // The five entity references; any other ampersand stays as it is.
 std::string DecodeEntities(const std::string& value) {
