@@ -10,6 +10,7 @@
 #include "level/TrLevel.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
+#include "platform/System.h"
 
 namespace lithoscope {
 
@@ -17,6 +18,7 @@ int RunBatch(const CCmdLine& cmdLine) {
     const std::string& input = cmdLine.m_szInputPath;
     const std::string output = cmdLine.m_szOutputPath.empty() ? input : cmdLine.m_szOutputPath;
     if (input.empty()) return kBatchSaved;
+    PrepareHeapForBatchRun();
 
     // Messages go to the console; progress windows become a line on standard error.
     ConsoleMessageBackend console;
@@ -37,7 +39,10 @@ int RunBatch(const CCmdLine& cmdLine) {
     try {
         if (level.Load(input, false, loadMessages, &catalog)) {
             code = kBatchSaveFailed;
-            if (level.Save(output, cmdLine.m_nSaveMode, false, saveMessages, &catalog)) code = kBatchSaved;
+            // The catalog names the objects of a build; the level is not built again after
+            // its save, so the catalog goes before the save needs the memory.
+            catalog.Clear();
+            if (level.Save(output, cmdLine.m_nSaveMode, false, saveMessages, nullptr)) code = kBatchSaved;
         }
     } catch (const std::exception& e) {
         // Nothing may escape the run; the code says which step failed.

@@ -33,12 +33,6 @@ uint32_t Le32(const std::vector<uint8_t>& b, size_t o) {
            (uint32_t(b[o + 3]) << 24);
 }
 
-long PeakKb() {
-    rusage u;
-    ::getrusage(RUSAGE_SELF, &u);
-    return u.ru_maxrss;
-}
-
 struct Chunk {
     uint32_t unpacked;
     const uint8_t* data;
@@ -129,6 +123,91 @@ double RunProcess(const std::vector<std::string>& args, long* peakKb) {
     return SecondsNow() - t0;
 }
 
+// A child's peak memory counts that of the process it was forked from, so the runs are
+// started by a launcher forked while the benchmark is still small. Requests are argument
+// lists (each argument ends with a 0 byte, an empty one ends the list); answers the time
+// and the peak memory.
+class Launcher {
+public:
+    Launcher() {
+        int down[2], up[2];
+        if (::pipe(down) != 0 || ::pipe(up) != 0) std::exit(1);
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::close(down[1]);
+            ::close(up[0]);
+            Serve(down[0], up[1]);
+            _exit(0);
+        }
+        ::close(down[0]);
+        ::close(up[1]);
+        to_ = down[1];
+        from_ = up[0];
+    }
+    ~Launcher() {
+        ::close(to_);
+        ::close(from_);
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+    }
+    double Run(const std::vector<std::string>& args, long* peakKb) {
+        std::string request;
+        for (const std::string& a : args) request.append(a.c_str(), a.size() + 1);
+        request.push_back('\0');
+        if (!WriteAll(to_, request.data(), request.size())) std::exit(1);
+        Answer a{};
+        if (!ReadAll(from_, &a, sizeof a)) std::exit(1);
+        if (peakKb) *peakKb = a.peakKb;
+        return a.seconds;
+    }
+
+private:
+    struct Answer {
+        double seconds;
+        long peakKb;
+    };
+    static bool WriteAll(int fd, const void* p, size_t n) {
+        for (const char* c = static_cast<const char*>(p); n > 0;) {
+            const ssize_t k = ::write(fd, c, n);
+            if (k <= 0) return false;
+            c += k;
+            n -= size_t(k);
+        }
+        return true;
+    }
+    static bool ReadAll(int fd, void* p, size_t n) {
+        for (char* c = static_cast<char*>(p); n > 0;) {
+            const ssize_t k = ::read(fd, c, n);
+            if (k <= 0) return false;
+            c += k;
+            n -= size_t(k);
+        }
+        return true;
+    }
+    static void Serve(int in, int out) {
+        std::vector<std::string> args;
+        std::string word;
+        char c;
+        while (::read(in, &c, 1) == 1) {
+            if (c != '\0') {
+                word.push_back(c);
+                continue;
+            }
+            if (!word.empty()) {
+                args.push_back(word);
+                word.clear();
+                continue;
+            }
+            Answer a{};
+            a.seconds = RunProcess(args, &a.peakKb);
+            args.clear();
+            if (!WriteAll(out, &a, sizeof a)) return;
+        }
+    }
+    pid_t pid_ = -1;
+    int to_ = -1, from_ = -1;
+};
+
 // The bytes a level holds once inflated: the file for Tomb Raider I-III; the unpacked
 // chunks and the rest of the file for Tomb Raider IV.
 size_t InflatedSize(const std::vector<uint8_t>& f, int v) {
@@ -170,6 +249,8 @@ int main(int argc, char** argv) {
     const std::string tmp = tmpl;
     ::setenv("LITHOSCOPE_CONFIG_DIR", tmp.c_str(), 1);  // default settings
     ReloadSettings();
+    Launcher launcher;  // before the benchmark grows
+    PrepareHeapForBatchRun();  // as the batch run does
     const std::string self = ExecutableFolder() + "bench_level_io";
     const std::string program = LITHOSCOPE_PROGRAM;
 
@@ -195,9 +276,9 @@ int main(int argc, char** argv) {
         for (int i = 0; i < kRuns; ++i) {
             bare = std::min(bare, v == 4 ? BareTr4(bytes) : BareTr123(in, out));
             ours = std::min(ours, Ours(in, out));
-            bareProcess = std::min(bareProcess, RunProcess({self, "--bare", in, out}, nullptr));
+            bareProcess = std::min(bareProcess, launcher.Run({self, "--bare", in, out}, nullptr));
             long kb = 0;
-            batch = std::min(batch, RunProcess({program, "s", "0", "1", in, out}, &kb));
+            batch = std::min(batch, launcher.Run({program, "s", "0", "1", in, out}, &kb));
             peak = std::max(peak, kb);
         }
         const double limit = 3.0 * double(InflatedSize(bytes, v)) / (1024 * 1024) + 20;

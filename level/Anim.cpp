@@ -15,9 +15,10 @@ constexpr float kMaxTime = 1.0e9f;
 
 uint32_t LastInterval(uint32_t frames, uint32_t interval) { return (frames - 1) % interval + 1; }
 
-const BoneKey* BoneAt(const CAnimKey& key, int bone) {
-    if (bone < 0 || size_t(bone) >= key.bones.size()) return nullptr;
-    return &key.bones[size_t(bone)];
+// The pose of one bone of a key; neutral when the key has no such bone.
+BoneKey BoneAt(const CAnimKey& key, int bone, const BoneKey& neutral) {
+    if (bone < 0 || size_t(bone) >= key.bones.size()) return neutral;
+    return key.bones[size_t(bone)];
 }
 
 }  // namespace
@@ -26,6 +27,75 @@ BoneKey NeutralBoneKey() {
     BoneKey k;
     k.rotation.Set(0, 0, 0, 1);
     return k;
+}
+
+// ---- BoneList ----
+
+BoneList& BoneList::operator=(std::initializer_list<BoneKey> bones) {
+    level_.clear();
+    full_ = bones;
+    return *this;
+}
+
+BoneKey BoneList::operator[](size_t i) const {
+    if (level_.empty()) return full_[i];
+    return TrBonePose(version_, level_[i], Offset(i));
+}
+
+BoneKey& BoneList::operator[](size_t i) {
+    MakeFull();
+    return full_[i];
+}
+
+void BoneList::push_back(const BoneKey& bone) {
+    MakeFull();
+    full_.push_back(bone);
+}
+
+void BoneList::resize(size_t n) {
+    MakeFull();
+    full_.resize(n);
+}
+
+void BoneList::reserve(size_t n) {
+    if (level_.empty()) full_.reserve(n);
+}
+
+void BoneList::clear() {
+    std::vector<BoneKey>().swap(full_);
+    std::vector<BoneWords>().swap(level_);
+}
+
+BoneWords BoneList::Words(size_t i) const {
+    if (!level_.empty()) return level_[i];
+    const BoneKey& b = full_[i];
+    BoneWords w;
+    w.word0 = b.word0;
+    w.word1 = b.word1;
+    w.packed = b.packed;
+    return w;
+}
+
+CVector3 BoneList::Offset(size_t i) const {
+    if (level_.empty()) return full_[i].offset;
+    return i == 0 ? root_ : CVector3();
+}
+
+void BoneList::SetLevelBones(int gameVersion, const CVector3& root, std::vector<BoneWords>&& words) {
+    std::vector<BoneKey>().swap(full_);
+    level_ = std::move(words);
+    level_.shrink_to_fit();
+    root_ = root;
+    version_ = int8_t(gameVersion);
+}
+
+void BoneList::MakeFull() {
+    if (level_.empty()) return;
+    std::vector<BoneKey> poses;
+    poses.reserve(level_.size());
+    for (size_t i = 0; i < level_.size(); ++i) poses.push_back(TrBonePose(version_, level_[i], Offset(i)));
+    std::vector<BoneWords>().swap(level_);
+    full_ = std::move(poses);
 }
 
 // ---- CAnimTrack ----
@@ -132,8 +202,7 @@ void CAnimTrack::GetBonePose(int bone, BoneKey* out, bool lastKeyOnly) const {
         *out = neutral;
         return;
     }
-    const BoneKey* a = BoneAt(*cur, bone);
-    if (!a) a = &neutral;
+    const BoneKey a = BoneAt(*cur, bone, neutral);
     bool viaNext;
     const CAnimKey* next = NextKey(lastKeyOnly, &viaNext);
     BoneKey nextPose;  // zero-filled
@@ -144,10 +213,9 @@ void CAnimTrack::GetBonePose(int bone, BoneKey* out, bool lastKeyOnly) const {
         nt->GetBonePose(bone, &nextPose, true);
         nt->Restore(saved);
     } else {
-        const BoneKey* b = BoneAt(*next, bone);
-        nextPose = b ? *b : neutral;
+        nextPose = BoneAt(*next, bone, neutral);
     }
-    InterpolateBoneKey(*a, nextPose, *out, fraction);
+    InterpolateBoneKey(a, nextPose, *out, fraction);
 }
 
 // ---- interpolation ----
@@ -366,6 +434,38 @@ void DecodeTrRotation(int gameVersion, const uint16_t** cursor, float* x, float*
 }
 
 int TrRotationFileForm(int gameVersion, const BoneKey& bone, uint16_t out[2]) {
+    BoneWords w;
+    w.word0 = bone.word0;
+    w.word1 = bone.word1;
+    w.packed = bone.packed;
+    return TrRotationFileForm(gameVersion, w, out);
+}
+
+BoneKey TrBonePose(int gameVersion, const BoneWords& bone, const CVector3& offset) {
+    // The words as the level held them, decoded as the builder decoded them.
+    uint16_t file[2];
+    const uint16_t* end = file + 1;
+    if (gameVersion != 1 && bone.packed) {
+        file[0] = bone.packed;
+        file[1] = 0;
+    } else {
+        TrRotationFileWords(gameVersion, bone.word0, bone.word1, file);
+        end = file + 2;
+    }
+    const uint16_t* cursor = file;
+    float x = 0, y = 0, z = 0;
+    uint16_t w0 = 0, w1 = 0, packed = 0;
+    DecodeTrRotation(gameVersion, &cursor, end, &x, &y, &z, &w0, &w1, &packed);
+    x *= kDegreesToRadians;
+    y *= kDegreesToRadians;
+    z *= kDegreesToRadians;
+    BoneKey pose;
+    BoneKeyFromEuler(pose, x, -y, -z, offset, bone.word0, bone.word1);
+    pose.packed = bone.packed;
+    return pose;
+}
+
+int TrRotationFileForm(int gameVersion, const BoneWords& bone, uint16_t out[2]) {
     if (gameVersion != 1 && bone.packed) {
         const uint16_t* cursor = &bone.packed;
         uint16_t w0 = 0, w1 = 0;

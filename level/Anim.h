@@ -4,7 +4,10 @@
 // (CAnimMgr). Times are frames (float), advanced by seconds x rate x speed.
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
+#include <iterator>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "level/Maths.h"
@@ -32,11 +35,86 @@ struct BoneKey {
 // Identity rotation, no offset: what a track without data samples.
 BoneKey NeutralBoneKey();
 
+// A bone's rotation as a level stores it: the words of the three-axis layout and the
+// one-word form it came in (0 for none), as in BoneKey.
+struct BoneWords {
+    int16_t word0 = 0;
+    int16_t word1 = 0;
+    uint16_t packed = 0;
+};
+
+// The bones of a key, one pose per mesh in mesh order, used like a vector of BoneKey. A
+// key read from a level keeps them as the level stores them (each bone's rotation words,
+// bone 0's offset) and makes a pose from them when one is read, the same pose the level's
+// words give; writing to a bone first turns them into full poses.
+class BoneList {
+public:
+    class const_iterator {
+    public:
+        using iterator_category = std::forward_iterator_tag;
+        using value_type = BoneKey;
+        using difference_type = std::ptrdiff_t;
+        using pointer = void;
+        using reference = BoneKey;
+        const_iterator(const BoneList* list, size_t i) : list_(list), i_(i) {}
+        BoneKey operator*() const { return (*list_)[i_]; }
+        const_iterator& operator++() {
+            ++i_;
+            return *this;
+        }
+        bool operator==(const const_iterator& o) const { return i_ == o.i_; }
+        bool operator!=(const const_iterator& o) const { return i_ != o.i_; }
+
+    private:
+        const BoneList* list_;
+        size_t i_;
+    };
+
+    BoneList() = default;
+    BoneList(std::initializer_list<BoneKey> bones) : full_(bones) {}
+    BoneList& operator=(std::initializer_list<BoneKey> bones);
+
+    size_t size() const { return level_.empty() ? full_.size() : level_.size(); }
+    bool empty() const { return size() == 0; }
+    // The pose of bone i; a reference for writing (full poses from then on).
+    BoneKey operator[](size_t i) const;
+    BoneKey& operator[](size_t i);
+    const_iterator begin() const { return const_iterator(this, 0); }
+    const_iterator end() const { return const_iterator(this, size()); }
+    void push_back(const BoneKey& bone);
+    template <class... A>
+    BoneKey& emplace_back(A&&... args) {
+        MakeFull();
+        return full_.emplace_back(std::forward<A>(args)...);
+    }
+    void resize(size_t n);
+    void reserve(size_t n);
+    void clear();
+
+    // Bone i's rotation words and offset, without making its pose.
+    BoneWords Words(size_t i) const;
+    CVector3 Offset(size_t i) const;
+    // The bones as a level of that version stores them: the rotation words of each, and the
+    // root offset that bone 0 carries.
+    void SetLevelBones(int gameVersion, const CVector3& root, std::vector<BoneWords>&& words);
+    // Whether the bones are held as the level stores them.
+    bool HeldAsLevelWords() const { return !level_.empty(); }
+
+private:
+    void MakeFull();
+    std::vector<BoneKey> full_;
+    std::vector<BoneWords> level_;
+    CVector3 root_;
+    int8_t version_ = 0;
+};
+
 class CAnimKey {
 public:
     CAnimKey() = default;  // box zero, no bones
     CAnimKey(const CAnimKey&) = default;
     CAnimKey& operator=(const CAnimKey&) = default;
+    CAnimKey(CAnimKey&&) = default;
+    CAnimKey& operator=(CAnimKey&&) = default;
     CAnimKey(int frameNumber, int bonesBuilt, BoundingBox b)
         : frame(frameNumber), boneCount(bonesBuilt), box(b) {}
     virtual ~CAnimKey() = default;
@@ -44,7 +122,7 @@ public:
     int32_t frame = 0;      // frame of the key within its animation
     int32_t boneCount = 0;  // bones the key was built for (the moveable's mesh count)
     BoundingBox box;
-    std::vector<BoneKey> bones;  // one per mesh, in mesh order
+    BoneList bones;  // one per mesh, in mesh order
 };
 
 class CAnimTrack {
@@ -173,6 +251,9 @@ void DecodeTrRotation(int gameVersion, const uint16_t** cursor, float* x, float*
 // has one that still gives its words, else two (Tomb Raider I stores them swapped).
 // Returns the number of words (1 or 2).
 int TrRotationFileForm(int gameVersion, const BoneKey& bone, uint16_t out[2]);
+int TrRotationFileForm(int gameVersion, const BoneWords& bone, uint16_t out[2]);
+// The pose a level's rotation words give (the builder's pose of a level bone).
+BoneKey TrBonePose(int gameVersion, const BoneWords& bone, const CVector3& offset);
 // The two words of a bone's rotation in the order the level file holds them (Tomb Raider I
 // stores them swapped).
 void TrRotationFileWords(int gameVersion, int16_t word0, int16_t word1, uint16_t out[2]);

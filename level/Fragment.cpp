@@ -43,13 +43,46 @@ struct AllIndices {
 };
 }  // namespace
 
+// Appends refs to list, keeping the list in collection order. Both are normally in that
+// order already: then they only need merging.
+static void AppendInOrder(std::vector<FragmentRef>& list, const std::vector<FragmentRef>& refs) {
+    auto before = [](const FragmentRef& x, const FragmentRef& y) { return x.order < y.order; };
+    const auto middle = ptrdiff_t(list.size());
+    list.insert(list.end(), refs.begin(), refs.end());
+    if (std::is_sorted(list.begin(), list.begin() + middle, before) &&
+        std::is_sorted(list.begin() + middle, list.end(), before))
+        std::inplace_merge(list.begin(), list.begin() + middle, list.end(), before);
+    else
+        std::stable_sort(list.begin(), list.end(), before);
+}
+
 static uint64_t NextRefOrder() {
     static std::atomic<uint64_t> counter{0};
     return ++counter;
 }
 
-FragmentSourceIndex::FragmentSourceIndex(const std::vector<CFragment>& fragments) {
+FragmentSourceIndex::FragmentSourceIndex(const std::vector<CFragment>& fragments)
+    : exactKnown_(fragments.empty()) {
     for (size_t i = 0; i < fragments.size(); ++i) bySource_[fragments[i].pixels].push_back(i);
+}
+
+long FragmentSourceIndex::FindExact(const uint16_t* pixels, int left, int top, int right,
+                                    int bottom) const {
+    if (!exactKnown_) return -1;
+    auto it = exact_.find(Rect{pixels, int16_t(left), int16_t(top), int16_t(right), int16_t(bottom)});
+    return it == exact_.end() ? -1 : long(it->second);
+}
+
+void FragmentSourceIndex::SetExact(const uint16_t* pixels, int left, int top, int right, int bottom,
+                                   size_t index) {
+    if (exactKnown_)
+        exact_[Rect{pixels, int16_t(left), int16_t(top), int16_t(right), int16_t(bottom)}] = index;
+}
+
+void FragmentSourceIndex::EraseExact(const uint16_t* pixels, int left, int top, int right,
+                                     int bottom) {
+    if (exactKnown_)
+        exact_.erase(Rect{pixels, int16_t(left), int16_t(top), int16_t(right), int16_t(bottom)});
 }
 
 void CFragment::Add(std::vector<CFragment>& fragments, const TrObjectTextureRecord& texture,
@@ -89,10 +122,17 @@ void CFragment::AddIndexed(std::vector<CFragment>& fragments, FragmentSourceInde
     }
 
     long found = -1;
+    bool exact = false;  // the fragment has this very rectangle
     if (!noJoin) {
         if (index) {
-            const std::vector<size_t>* bucket = index->Find(pixels);
-            if (bucket) found = FindJoin(fragments, *bucket, pixels, left, top, right, bottom);
+            found = index->FindExact(pixels, left, top, right, bottom);
+            exact = found >= 0 && !fragments[size_t(found)].references.empty() &&
+                    fragments[size_t(found)].pixels == pixels;
+            if (!exact) {
+                found = -1;
+                const std::vector<size_t>* bucket = index->Find(pixels);
+                if (bucket) found = FindJoin(fragments, *bucket, pixels, left, top, right, bottom);
+            }
         } else {
             found = FindJoin(fragments, AllIndices{fragments.size()}, pixels, left, top, right,
                              bottom);
@@ -101,8 +141,9 @@ void CFragment::AddIndexed(std::vector<CFragment>& fragments, FragmentSourceInde
     CFragment* target;
     if (found >= 0) {
         target = &fragments[size_t(found)];
-        if (left <= target->x1 && top <= target->y1 && right >= target->x2 &&
+        if (!exact && left <= target->x1 && top <= target->y1 && right >= target->x2 &&
             bottom >= target->y2) {
+            if (index) index->EraseExact(pixels, target->x1, target->y1, target->x2, target->y2);
             target->x1 = int16_t(left);
             target->y1 = int16_t(top);
             target->x2 = int16_t(right);
@@ -117,20 +158,26 @@ void CFragment::AddIndexed(std::vector<CFragment>& fragments, FragmentSourceInde
                 if (&other == target || other.references.empty() || other.pixels != pixels ||
                     other.x1 < left || other.y1 < top || other.x2 > right || other.y2 > bottom)
                     return;
-                for (FragmentRef& r : other.references) target->references.push_back(r);
-                other.references.clear();
-                std::stable_sort(target->references.begin(), target->references.end(),
-                                 [](const FragmentRef& x, const FragmentRef& y) { return x.order < y.order; });
+                AppendInOrder(target->references, other.references);
+                std::vector<FragmentRef>().swap(other.references);  // an empty slot holds nothing
+                if (index) index->EraseExact(pixels, other.x1, other.y1, other.x2, other.y2);
             };
             if (index) {
                 if (const std::vector<size_t>* bucket = index->Find(pixels))
                     for (size_t i : *bucket) absorb(i);
+                index->SetExact(pixels, left, top, right, bottom, size_t(found));
             } else {
                 for (size_t i = 0; i < fragments.size(); ++i) absorb(i);
             }
         }
     } else {
-        if (index) index->Note(pixels, fragments.size());
+        if (index) {
+            index->Note(pixels, fragments.size());
+            if (noJoin)
+                index->StopExact();
+            else
+                index->SetExact(pixels, left, top, right, bottom, fragments.size());
+        }
         fragments.emplace_back();
         target = &fragments.back();
         target->pixels = pixels;
@@ -152,6 +199,7 @@ void CFragment::AddObjectMeshFaces(CTrLstMsh& object, const std::vector<uint16_t
                                    bool allButIt) {
     const int stride = int(object.width);
     const int rows = int(std::min<size_t>(object.height, stride ? page.size() / size_t(stride) : 0));
+    FragmentSourceIndex index(fragments);
     for (size_t i = object.meshes.size(); i-- > 0;) {
         if (meshIndex != -1) {
             const bool it = int(i) == meshIndex;
@@ -160,9 +208,9 @@ void CFragment::AddObjectMeshFaces(CTrLstMsh& object, const std::vector<uint16_t
         TrMeshRecord& m = object.meshes[i];
         if (m.dummy) continue;
         AddFaces(page.data(), stride, rows, object.textures, m.texturedRectangles, 4, fragments,
-                 true);
+                 true, &index);
         AddFaces(page.data(), stride, rows, object.textures, m.texturedTriangles, 3, fragments,
-                 true);
+                 true, &index);
     }
 }
 
@@ -173,11 +221,12 @@ std::vector<CFragment> CFragment::CollectMeshFragments(CTrLevel& level,
     for (const TrMeshRecord* m : meshes)
         if (m) slots += m->texturedRectangles.size() + m->texturedTriangles.size();
     fragments.reserve(slots);
+    FragmentSourceIndex index(fragments);
     for (size_t i = meshes.size(); i-- > 0;) {
         TrMeshRecord* m = meshes[i];
         if (!m || m->dummy) continue;
-        AddLevelFaces(level, level.objectTextures, m->texturedRectangles, 4, fragments, false);
-        AddLevelFaces(level, level.objectTextures, m->texturedTriangles, 3, fragments, false);
+        AddLevelFaces(level, level.objectTextures, m->texturedRectangles, 4, fragments, false, &index);
+        AddLevelFaces(level, level.objectTextures, m->texturedTriangles, 3, fragments, false, &index);
     }
     return fragments;
 }
@@ -206,10 +255,24 @@ uint64_t Fnv(uint64_t h, const void* data, size_t n) {
     return h;
 }
 
+// Groups candidates only (equal pixels always hash alike): eight bytes at a time.
 uint64_t PixelHash(const CFragment& f) {
+    constexpr uint64_t kMix = 0xFF51AFD7ED558CCDull;
     uint64_t h = 1469598103934665603ull;
-    for (int r = 0; r < f.height; ++r)
-        h = Fnv(h, f.pixels + size_t(f.y1 + r) * f.stride + f.x1, size_t(f.width) * 2);
+    for (int r = 0; r < f.height; ++r) {
+        const uint8_t* p = reinterpret_cast<const uint8_t*>(f.pixels + size_t(f.y1 + r) * f.stride + f.x1);
+        size_t n = size_t(f.width) * 2;
+        for (; n >= 8; n -= 8, p += 8) {
+            uint64_t v;
+            std::memcpy(&v, p, 8);
+            h = (h ^ v) * kMix;
+            h ^= h >> 29;
+        }
+        uint64_t tail = 0;
+        std::memcpy(&tail, p, n);
+        h = (h ^ tail ^ (uint64_t(n) << 56)) * kMix;
+        h ^= h >> 29;
+    }
     return h;
 }
 
@@ -275,11 +338,9 @@ int CFragment::MergeDuplicates(std::vector<CFragment>& fragments, const FilePixe
                     c[1] = uint8_t(c[1] + dx);
                     c[3] = uint8_t(c[3] + dy);
                 }
-                into->references.push_back(ref);
             }
-            std::stable_sort(into->references.begin(), into->references.end(),
-                             [](const FragmentRef& x, const FragmentRef& y) { return x.order < y.order; });
-            b.references.clear();
+            AppendInOrder(into->references, b.references);
+            std::vector<FragmentRef>().swap(b.references);
             saved += int(into->width) * into->height * 2;
         }
         runStart = runEnd;
@@ -396,30 +457,16 @@ void WriteBack(FragmentRef& e, const FragmentRef& d, uint32_t n, bool& animatedW
 }
 }  // namespace
 
-bool FilePixelFits(int version, uint32_t filePixel, uint16_t pixel) {
-    if (version != TrVersion4) return (filePixel >> 31) && uint16_t(filePixel) == pixel;
-    if (filePixel == 0) return false;
-    const bool opaque = (filePixel >> 24) >= 128;
-    if (opaque != ((pixel & 0x8000) != 0)) return false;
-    if (!opaque) return true;
-    for (int c = 0; c < 3; ++c) {
-        const int file = int((filePixel >> (8 * c)) & 0xFF) >> 3;
-        const int held = (pixel >> (5 * c)) & 31;
-        if (std::abs(file - held) > 1) return false;
-    }
-    return true;
-}
+namespace {
 
-uint32_t CFragment::dwBuildTextureFromFragments(std::vector<CFragment>& fragments,
-                                                std::vector<uint16_t>& pixelsOut, int* width,
-                                                int* height, const FilePixelPlanes* planes,
-                                                std::vector<uint32_t>* filePixelsOut) {
+// Packs the fragments into pages w wide (0: as wide as they need); w and h become the
+// size of the image that holds them, pages stacked.
+void PackForImage(std::vector<CFragment>& fragments, int* width, int* height) {
     const bool automatic = *width == 0;
     int w = automatic ? 256 : *width;
     std::vector<FreeRect> freeList;
     std::vector<int> usedWidths, usedHeights;
-    const int pages = PackFragments(fragments, freeList, usedWidths, usedHeights, w);
-
+    const int pages = CFragment::PackFragments(fragments, freeList, usedWidths, usedHeights, w);
     int h = 0;
     if (pages > 0) {
         h = (pages - 1) * 256 + usedHeights.back();
@@ -436,28 +483,29 @@ uint32_t CFragment::dwBuildTextureFromFragments(std::vector<CFragment>& fragment
     } else if (automatic) {
         w = 0;
     }
-    pixelsOut.assign(size_t(w) * size_t(h), 0xFFFF);
-    if (filePixelsOut) {
-        if (planes)
-            filePixelsOut->assign(size_t(w) * size_t(h), 0);
-        else
-            filePixelsOut->clear();
-    }
+    *width = w;
+    *height = h;
+}
 
+// Copies each placed fragment's pixels (and, with planes and a file-pixel row, its file
+// pixels) to where it was placed, and moves its references' corners there. row16(y) and
+// row32(y) give the start of image row y.
+template <class Row16, class Row32>
+void PlaceFragments(std::vector<CFragment>& fragments, Row16 row16, Row32 row32,
+                    const FilePixelPlanes* planes) {
     for (CFragment& f : fragments) {
         if (f.references.empty()) continue;
         f.placedY = int16_t(f.page * 256 + f.placedY);
-        for (int r = 0; r < f.height; ++r) {
-            const uint16_t* src = f.pixels + size_t(f.y1 + r) * f.stride + f.x1;
-            uint16_t* dst = pixelsOut.data() + size_t(f.placedY + r) * w + f.placedX;
-            std::memcpy(dst, src, size_t(f.width) * 2);
-        }
-        if (filePixelsOut && planes) {
+        for (int r = 0; r < f.height; ++r)
+            std::memcpy(row16(size_t(f.placedY + r)) + size_t(f.placedX) * 2,
+                        f.pixels + size_t(f.y1 + r) * f.stride + f.x1, size_t(f.width) * 2);
+        if (planes) {
             auto plane = planes->find(f.pixels);
             if (plane != planes->end() && plane->second)
                 for (int r = 0; r < f.height; ++r)
-                    std::memcpy(filePixelsOut->data() + size_t(f.placedY + r) * w + f.placedX,
-                                plane->second + size_t(f.y1 + r) * f.stride + f.x1, size_t(f.width) * 4);
+                    if (uint32_t* row = row32(size_t(f.placedY + r)))
+                        std::memcpy(row + f.placedX, plane->second + size_t(f.y1 + r) * f.stride + f.x1,
+                                    size_t(f.width) * 4);
         }
         for (FragmentRef& ref : f.references) {
             ref.texture.setU16(2, uint16_t((ref.texture.page() & 0x8000) | (f.placedY / 256)));
@@ -471,19 +519,25 @@ uint32_t CFragment::dwBuildTextureFromFragments(std::vector<CFragment>& fragment
             if (!ref.isQuad) std::memset(ref.texture.corner(3), 0, 4);
         }
     }
+}
 
-    // Write-back and numbering. References are bucketed by the fields RefsDiffer always
-    // compares, so a group is looked for only among references that may belong to it.
+// Write-back and numbering: returns the number of groups (new textures). References are
+// sorted by a key of the fields RefsDiffer always compares, so a group is looked for only
+// among references that may belong to it.
+uint32_t NumberReferences(std::vector<CFragment>& fragments) {
     uint32_t n = 0;
+    std::vector<std::pair<uint64_t, size_t>> keyed;  // (key, reference), sorted
+    std::vector<FragmentRef*> representatives;
     for (CFragment& f : fragments) {
-        std::unordered_map<uint64_t, std::vector<size_t>> buckets;
-        std::vector<uint32_t> keys(f.references.size());
+        keyed.clear();
+        representatives.clear();
+        std::vector<uint64_t> keys(f.references.size());
         for (size_t i = 0; i < f.references.size(); ++i) {
             const TrObjectTextureRecord& t = f.references[i].texture;
-            keys[i] = Fnv(Fnv(1469598103934665603ull, &t.b[0], 18), &t.b[22], 16);
-            buckets[keys[i]].push_back(i);
+            keys[i] = uint32_t(Fnv(Fnv(1469598103934665603ull, &t.b[0], 18), &t.b[22], 16));
+            keyed.emplace_back(keys[i], i);
         }
-        std::vector<FragmentRef*> representatives;
+        std::sort(keyed.begin(), keyed.end());
         for (size_t di = 0; di < f.references.size(); ++di) {
             if (f.references[di].done) continue;
             if (n >= 0x4000)
@@ -493,12 +547,11 @@ uint32_t CFragment::dwBuildTextureFromFragments(std::vector<CFragment>& fragment
             // The group's representative: its first member that is not a texture record,
             // so faces never share a number with the next group.
             FragmentRef* representative = nullptr;
-            const std::vector<size_t>& bucket = buckets[keys[di]];
-            for (auto it = std::lower_bound(bucket.begin(), bucket.end(), di); it != bucket.end();
-                 ++it) {
-                FragmentRef& e = f.references[*it];
+            for (auto it = std::lower_bound(keyed.begin(), keyed.end(), std::make_pair(keys[di], di));
+                 it != keyed.end() && it->first == keys[di]; ++it) {
+                FragmentRef& e = f.references[it->second];
                 // d first: a quad never joins the group of a triangle with its corners.
-                if (e.done || RefsDiffer(d, e)) continue;
+                if (e.done || CFragment::RefsDiffer(d, e)) continue;
                 const bool wasAnimated = animatedWritten;
                 WriteBack(e, d, n, animatedWritten);
                 if (e.kind == FragAnimatedEntry && wasAnimated) continue;
@@ -512,9 +565,81 @@ uint32_t CFragment::dwBuildTextureFromFragments(std::vector<CFragment>& fragment
         // Afterwards done is 0 exactly on the representatives.
         for (FragmentRef* r : representatives) r->done = 0;
     }
+    return n;
+}
+
+// Packs into one image (width 0: as wide as needed), made by make(pixel count), row y of
+// it at row(y, width); the file pixels follow into filePixelsOut.
+template <class Make, class Row>
+uint32_t BuildImage(std::vector<CFragment>& fragments, int* width, int* height,
+                    const FilePixelPlanes* planes, std::vector<uint32_t>* filePixelsOut, Make make,
+                    Row row) {
+    int w = *width, h = 0;
+    PackForImage(fragments, &w, &h);
+    make(size_t(w) * size_t(h));
+    if (filePixelsOut) {
+        if (planes)
+            filePixelsOut->assign(size_t(w) * size_t(h), 0);
+        else
+            filePixelsOut->clear();
+    }
+    PlaceFragments(
+        fragments, [&](size_t y) { return row(y, size_t(w)); },
+        [&](size_t y) { return filePixelsOut ? filePixelsOut->data() + y * size_t(w) : nullptr; },
+        filePixelsOut ? planes : nullptr);
+    const uint32_t n = NumberReferences(fragments);
     *width = w;
     *height = h;
     return n;
+}
+
+}  // namespace
+
+uint32_t CFragment::dwBuildTextureFromFragments(std::vector<CFragment>& fragments,
+                                                std::vector<uint16_t>& pixelsOut, int* width,
+                                                int* height, const FilePixelPlanes* planes,
+                                                std::vector<uint32_t>* filePixelsOut) {
+    return BuildImage(
+        fragments, width, height, planes, filePixelsOut,
+        [&](size_t n) { pixelsOut.assign(n, 0xFFFF); },
+        [&](size_t y, size_t w) { return reinterpret_cast<uint8_t*>(pixelsOut.data() + y * w); });
+}
+
+uint32_t CFragment::BuildBytesFromFragments(std::vector<CFragment>& fragments,
+                                            std::vector<uint8_t>& bytesOut, int* width, int* height,
+                                            const FilePixelPlanes* planes,
+                                            std::vector<uint32_t>* filePixelsOut) {
+    const uint32_t n = BuildImage(
+        fragments, width, height, planes, filePixelsOut,
+        [&](size_t count) { bytesOut.assign(count * 2, 0xFF); },
+        [&](size_t y, size_t w) { return bytesOut.data() + y * w * 2; });
+#if __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
+    for (size_t i = 0; i + 1 < bytesOut.size(); i += 2) std::swap(bytesOut[i], bytesOut[i + 1]);
+#endif
+    return n;
+}
+
+uint32_t CFragment::BuildPagesFromFragments(std::vector<CFragment>& fragments,
+                                            std::vector<std::vector<uint16_t>>& pagesOut,
+                                            std::vector<std::vector<uint32_t>>& filePagesOut,
+                                            const FilePixelPlanes* planes) {
+    int w = 256, h = 0;
+    PackForImage(fragments, &w, &h);
+    const size_t pageCount = h > 0 ? size_t((h - 1) >> 8) + 1 : 0;
+    pagesOut.clear();
+    filePagesOut.clear();
+    for (size_t k = 0; k < pageCount; ++k) {
+        // Rows past the packed height are 0, free places inside it 0xFFFF.
+        const size_t rows = std::min<size_t>(256, size_t(h) - k * 256);
+        pagesOut.emplace_back(256 * 256, 0);
+        std::fill(pagesOut.back().begin(), pagesOut.back().begin() + ptrdiff_t(rows * 256), 0xFFFF);
+        filePagesOut.emplace_back(256 * 256, 0);
+    }
+    PlaceFragments(
+        fragments,
+        [&](size_t y) { return reinterpret_cast<uint8_t*>(pagesOut[y >> 8].data() + (y & 255) * 256); },
+        [&](size_t y) { return filePagesOut[y >> 8].data() + (y & 255) * 256; }, planes);
+    return NumberReferences(fragments);
 }
 
 std::vector<TrObjectTextureRecord> CFragment::Representatives(

@@ -61,10 +61,27 @@ inline uint32_t IndexFilePixel(uint16_t pixel, uint8_t index) {
 // Tomb Raider IV pages hold 16-bit pixels rounded in more than one way from the 32-bit
 // ones: a 32-bit pixel fits when each colour is within one step of the 16-bit one and both
 // agree on transparency (the colour of a transparent pixel does not count).
-bool FilePixelFits(int version, uint32_t filePixel, uint16_t pixel);
+inline bool FilePixelFits(int version, uint32_t filePixel, uint16_t pixel) {
+    if (version != 4) return (filePixel >> 31) && uint16_t(filePixel) == pixel;
+    if (filePixel == 0) return false;
+    const bool opaque = (filePixel >> 24) >= 128;
+    if (opaque != ((pixel & 0x8000) != 0)) return false;
+    if (!opaque) return true;
+    for (int c = 0; c < 3; ++c) {
+        const int file = int((filePixel >> (8 * c)) & 0xFF) >> 3;
+        const int held = (pixel >> (5 * c)) & 31;
+        if (file - held > 1 || held - file > 1) return false;
+    }
+    return true;
+}
 
 // Fragments by source image, in index order: the join search looks only at fragments of
 // the same source.
+//
+// An index made on an empty list also knows each fragment's exact rectangle. While every
+// fragment is added through it with joins, no fragment of a source lies inside another
+// (a new one lies inside none and holds none, a grown one takes in those it holds): a
+// rectangle that equals a fragment's then joins that fragment and no other.
 class FragmentSourceIndex {
 public:
     explicit FragmentSourceIndex(const std::vector<CFragment>& fragments);
@@ -74,8 +91,37 @@ public:
     }
     void Note(const uint16_t* pixels, size_t index) { bySource_[pixels].push_back(index); }
 
+    // The fragment with exactly this rectangle, or -1 (always -1 once a fragment was added
+    // without joins).
+    long FindExact(const uint16_t* pixels, int left, int top, int right, int bottom) const;
+    void SetExact(const uint16_t* pixels, int left, int top, int right, int bottom, size_t index);
+    void EraseExact(const uint16_t* pixels, int left, int top, int right, int bottom);
+    void StopExact() {
+        exactKnown_ = false;
+        exact_.clear();
+    }
+
 private:
+    struct Rect {
+        const uint16_t* pixels;
+        int16_t left, top, right, bottom;
+        bool operator==(const Rect& o) const {
+            return pixels == o.pixels && left == o.left && top == o.top && right == o.right &&
+                   bottom == o.bottom;
+        }
+    };
+    struct RectHash {
+        size_t operator()(const Rect& r) const {
+            uint64_t h = uint64_t(reinterpret_cast<uintptr_t>(r.pixels)) * 0x9E3779B97F4A7C15ull;
+            h ^= (uint64_t(uint16_t(r.left)) | uint64_t(uint16_t(r.top)) << 16 |
+                  uint64_t(uint16_t(r.right)) << 32 | uint64_t(uint16_t(r.bottom)) << 48) *
+                 0xFF51AFD7ED558CCDull;
+            return size_t(h ^ (h >> 31));
+        }
+    };
     std::unordered_map<const uint16_t*, std::vector<size_t>> bySource_;
+    std::unordered_map<Rect, size_t, RectHash> exact_;
+    bool exactKnown_ = false;
 };
 
 class CFragment {
@@ -104,19 +150,22 @@ public:
                            int sourceRows, bool stackedPages);
 
     // Faces of a mesh or room against a texture table and one stacked source image.
-    // Faces whose texture index is out of range are skipped and logged.
+    // Faces whose texture index is out of range are skipped and logged. index: the source
+    // index of fragments, kept up to date (null: one is made for the call).
     template <class Face>
     static void AddFaces(const uint16_t* pixels, int stride, int sourceRows,
                          const std::vector<TrObjectTextureRecord>& textures,
                          std::vector<Face>& faces, int cornerCount,
-                         std::vector<CFragment>& fragments, bool stackedPages);
+                         std::vector<CFragment>& fragments, bool stackedPages,
+                         FragmentSourceIndex* index = nullptr);
 
     // Faces against the level's pages (source = the page of the texture's tile). In
     // tr4RoomMode only faces on object pages are added, and their words get 0x4000.
     template <class Face>
     static void AddLevelFaces(CTrLevel& level, const std::vector<TrObjectTextureRecord>& textures,
                               std::vector<Face>& faces, int cornerCount,
-                              std::vector<CFragment>& fragments, bool tr4RoomMode);
+                              std::vector<CFragment>& fragments, bool tr4RoomMode,
+                              FragmentSourceIndex* index = nullptr);
 
     // Faces of an object's meshes (last first, dummies skipped) against its textures and
     // its page given as 16-bit pixels; meshIndex -1: every mesh; else only that one, or
@@ -162,6 +211,16 @@ public:
                                                 std::vector<uint16_t>& pixelsOut, int* width,
                                                 int* height, const FilePixelPlanes* planes = nullptr,
                                                 std::vector<uint32_t>* filePixelsOut = nullptr);
+    // The same into an object page's bytes (little-endian pixels, bytesOut), and into
+    // 256 x 256 pages (the rows past the packed height 0) with one file-pixel plane each.
+    static uint32_t BuildBytesFromFragments(std::vector<CFragment>& fragments,
+                                            std::vector<uint8_t>& bytesOut, int* width, int* height,
+                                            const FilePixelPlanes* planes = nullptr,
+                                            std::vector<uint32_t>* filePixelsOut = nullptr);
+    static uint32_t BuildPagesFromFragments(std::vector<CFragment>& fragments,
+                                            std::vector<std::vector<uint16_t>>& pagesOut,
+                                            std::vector<std::vector<uint32_t>>& filePagesOut,
+                                            const FilePixelPlanes* planes);
     // The representatives' texture copies, in fragment and list order: texture k of the
     // new numbering.
     static std::vector<TrObjectTextureRecord> Representatives(const std::vector<CFragment>& fragments);

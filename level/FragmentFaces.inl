@@ -16,18 +16,23 @@ template <class Face>
 void CFragment::AddFaces(const uint16_t* pixels, int stride, int sourceRows,
                          const std::vector<TrObjectTextureRecord>& textures,
                          std::vector<Face>& faces, int cornerCount,
-                         std::vector<CFragment>& fragments, bool stackedPages) {
-    FragmentSourceIndex sources(fragments);
+                         std::vector<CFragment>& fragments, bool stackedPages,
+                         FragmentSourceIndex* index) {
+    if (!index) {
+        FragmentSourceIndex own(fragments);
+        AddFaces(pixels, stride, sourceRows, textures, faces, cornerCount, fragments, stackedPages, &own);
+        return;
+    }
     for (Face& face : faces) {
         uint8_t* word = FaceTextureWord(face, cornerCount);
-        size_t index = GetU16(word) & 0x7FFF;
-        if (index >= textures.size()) {
+        size_t textureIndex = GetU16(word) & 0x7FFF;
+        if (textureIndex >= textures.size()) {
             AppendLogLine(StrFormat("ERROR: face texture %u past the %u object textures, skipped",
-                                    unsigned(index), unsigned(textures.size())),
+                                    unsigned(textureIndex), unsigned(textures.size())),
                           true);
             continue;
         }
-        AddIndexed(fragments, &sources, textures[index], cornerCount, FragFace, word, false,
+        AddIndexed(fragments, index, textures[textureIndex], cornerCount, FragFace, word, false,
                    pixels, stride, sourceRows, stackedPages);
     }
 }
@@ -35,30 +40,35 @@ void CFragment::AddFaces(const uint16_t* pixels, int stride, int sourceRows,
 template <class Face>
 void CFragment::AddLevelFaces(CTrLevel& level, const std::vector<TrObjectTextureRecord>& textures,
                               std::vector<Face>& faces, int cornerCount,
-                              std::vector<CFragment>& fragments, bool tr4RoomMode) {
+                              std::vector<CFragment>& fragments, bool tr4RoomMode,
+                              FragmentSourceIndex* index) {
+    if (!index) {
+        FragmentSourceIndex own(fragments);
+        AddLevelFaces(level, textures, faces, cornerCount, fragments, tr4RoomMode, &own);
+        return;
+    }
     tr4RoomMode = tr4RoomMode && level.version == TrVersion4;
     const unsigned firstObjectPage = level.roomPageCount;
     const unsigned endObjectPage = unsigned(level.roomPageCount) + level.objectPageCount;
-    FragmentSourceIndex sources(fragments);
     for (Face& face : faces) {
         uint8_t* word = FaceTextureWord(face, cornerCount);
-        size_t index = GetU16(word) & 0x7FFF;
-        if (index >= textures.size()) {
+        size_t textureIndex = GetU16(word) & 0x7FFF;
+        if (textureIndex >= textures.size()) {
             AppendLogLine(StrFormat("ERROR: face texture %u past the %u object textures, skipped",
-                                    unsigned(index), unsigned(textures.size())),
+                                    unsigned(textureIndex), unsigned(textures.size())),
                           true);
             continue;
         }
-        const TrObjectTextureRecord& texture = textures[index];
+        const TrObjectTextureRecord& texture = textures[textureIndex];
         unsigned tile = texture.page() & 0x7FFF;
         if (tr4RoomMode && (tile < firstObjectPage || tile >= endObjectPage)) continue;
         if (tile >= level.pages.size()) {
             AppendLogLine(StrFormat("ERROR: texture %u on page %u past the %u pages, skipped",
-                                    unsigned(index), tile, unsigned(level.pages.size())),
+                                    unsigned(textureIndex), tile, unsigned(level.pages.size())),
                           true);
             continue;
         }
-        AddIndexed(fragments, &sources, texture, cornerCount, FragFace, word, false,
+        AddIndexed(fragments, index, texture, cornerCount, FragFace, word, false,
                    level.pages[tile].data(), 256, 256, false);
         if (tr4RoomMode) PutU16(word, uint16_t(GetU16(word) | 0x4000));
     }

@@ -126,6 +126,7 @@ std::vector<CFragment> CFragment::CollectLevelFragments(
     if (sourcePlanes) sourcePlanes->reserve(sourcePlanes->size() + objects);
     if (planes)
         for (const auto& plane : level.FilePlanes()) planes->insert(plane);
+    FragmentSourceIndex index(fragments);  // every addition below keeps it up to date
 
     // Mesh faces of an object, last mesh first, dummies skipped.
     auto addMeshes = [&](CTrLstMsh& object) {
@@ -134,9 +135,9 @@ std::vector<CFragment> CFragment::CollectLevelFragments(
             TrMeshRecord& m = object.meshes[i];
             if (m.dummy) continue;
             AddFaces(page.pixels, page.stride, page.rows, object.textures, m.texturedRectangles, 4,
-                     fragments, true);
+                     fragments, true, &index);
             AddFaces(page.pixels, page.stride, page.rows, object.textures, m.texturedTriangles, 3,
-                     fragments, true);
+                     fragments, true, &index);
         }
     };
     for (auto& m : level.moveableList)
@@ -148,7 +149,6 @@ std::vector<CFragment> CFragment::CollectLevelFragments(
     for (auto& list : level.spriteList) {
         if (!list) continue;
         const ObjectSource source = SourceOf(*list, sourcePages, planes, sourcePlanes);
-        FragmentSourceIndex index(fragments);
         for (TrObjectTextureRecord& t : list->textures)
             AddIndexed(fragments, &index, t, 4, FragTextureRecord, &t, false, source.pixels,
                        source.stride, source.rows, true);
@@ -160,7 +160,6 @@ std::vector<CFragment> CFragment::CollectLevelFragments(
         const std::vector<TrObjectTextureRecord>& table = tr4 ? level.roomTextures : level.objectTextures;
         const unsigned firstObjectPage = level.roomPageCount;
         const unsigned endObjectPage = unsigned(level.roomPageCount) + level.objectPageCount;
-        FragmentSourceIndex index(fragments);
         for (uint16_t* entry : members) {
             const unsigned i = *entry & 0x3FFF;
             if (i >= table.size()) {
@@ -189,9 +188,10 @@ std::vector<CFragment> CFragment::CollectLevelFragments(
     // Room faces.
     const std::vector<TrObjectTextureRecord>& roomTable = tr4 ? level.roomTextures : level.objectTextures;
     for (TrRoomRecord& room : level.rooms) {
-        AddLevelFaces(level, roomTable, room.rectangles, 4, fragments, tr4);
-        AddLevelFaces(level, roomTable, room.triangles, 3, fragments, tr4);
+        AddLevelFaces(level, roomTable, room.rectangles, 4, fragments, tr4, &index);
+        AddLevelFaces(level, roomTable, room.triangles, 3, fragments, tr4, &index);
     }
+    fragments.shrink_to_fit();  // room was made for one fragment a use
     return fragments;
 }
 

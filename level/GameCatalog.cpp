@@ -74,9 +74,13 @@ void CGameCatalog::ReadDataPaths(const std::string& defaultPath) {
 // --- load and clear -----------------------------------------------------------------------
 
 void CGameCatalog::Clear() {
+    for (Menus& m : menus_) {
+        m.items.clear();
+        m.popup.reset();
+    }
+    menuText_.clear();
+    menusPending_ = false;
     for (Edition& e : editions_) {
-        e.items.clear();
-        e.popup.reset();
         e.sounds.clear();
         e.gamePosition.reset();
         e.levelsPosition.reset();
@@ -93,21 +97,29 @@ void CGameCatalog::Load(const char* folder) {
     Clear();
     if (folder) folder_ = folder;
 
-    std::vector<std::string> menuLines;
+    std::vector<uint8_t> menuFile;
     const std::string menuPath = PathOf(kMenuFile);
-    if (!menuPath.empty()) catalog_detail::ReadTextLines(menuPath, menuLines);
+    if (!menuPath.empty() && ReadWholeFile(menuPath, menuFile)) menuText_.assign(menuFile.begin(), menuFile.end());
+    menusPending_ = true;
+    for (int i = 0; i < kCatalogGameCount; ++i) ReadSoundFile(i);
+    ReadIconStrip();
+    ReadCatalogXml();
+}
+
+void CGameCatalog::TakeApartMenus() const {
+    if (!menusPending_) return;
+    menusPending_ = false;
+    const std::vector<std::string> lines = catalog_detail::SplitLines(menuText_);
+    std::string().swap(menuText_);
     for (int i = 0; i < kCatalogGameCount; ++i) {
-        Edition& e = editions_[i];
-        e.popup = std::make_unique<CatalogMenu>();
+        Menus& m = menus_[i];
+        m.popup = std::make_unique<CatalogMenu>();
         CatalogMenuEntry addResource;
         addResource.caption = "Add resource";
         addResource.submenu = std::make_unique<CatalogMenu>();
-        e.popup->entries.push_back(std::move(addResource));
-        ReadMenuFile(i, menuLines);
-        ReadSoundFile(i);
+        m.popup->entries.push_back(std::move(addResource));
+        ReadMenuFile(m, i, lines);
     }
-    ReadIconStrip();
-    ReadCatalogXml();
 }
 
 void CGameCatalog::ReadCatalogXml() {
@@ -178,9 +190,8 @@ int32_t CGameCatalog::GetIconId(const std::string& name) {
 bool CGameCatalog::EnterChildWith(const std::string& tag, const std::string& id) {
     if (tag.empty()) return false;
     CXmlMarkup& x = *xml_;
-    while (x.FindChild(tag.c_str()))
-        if (id.empty() || EqualsNoCase(x.GetChildAttribute("id"), id)) return x.EnterChild();
-    return false;
+    if (id.empty()) return x.FindChild(tag.c_str()) && x.EnterChild();
+    return x.FindChildWith(tag.c_str(), "id", id) && x.EnterChild();
 }
 
 bool CGameCatalog::FindEntry(int index, const std::string& levelId, const std::string& sectionTag,
@@ -310,12 +321,16 @@ int32_t CGameCatalog::GetSoundSampleCount(int index, int internalIndex) const {
 }
 
 const CatalogMenu* CGameCatalog::PopupMenu(int index) const {
-    return ValidIndex(index) ? editions_[index].popup.get() : nullptr;
+    if (!ValidIndex(index)) return nullptr;
+    TakeApartMenus();
+    return menus_[index].popup.get();
 }
 
 const std::vector<ResourceMenuItem>& CGameCatalog::ResourceItems(int index) const {
     static const std::vector<ResourceMenuItem> kNone;
-    return ValidIndex(index) ? editions_[index].items : kNone;
+    if (!ValidIndex(index)) return kNone;
+    TakeApartMenus();
+    return menus_[index].items;
 }
 
 const ResourceMenuItem* CGameCatalog::FindResourceItem(int index, int command) const {

@@ -163,7 +163,8 @@ public:
     const std::vector<SoundNameEntry>& SoundNames(int index) const;
 
     // "Add resource": the edition's popup (one entry "Add resource" holding the submenus;
-    // null before a load or for no edition) and its items by command id.
+    // null before a load or for no edition) and its items by command id. The menu file is
+    // read at the load and taken apart at the first of these calls.
     const CatalogMenu* PopupMenu(int index) const;
     const std::vector<ResourceMenuItem>& ResourceItems(int index) const;
     const ResourceMenuItem* FindResourceItem(int index, int command) const;
@@ -187,9 +188,11 @@ public:
     bool HasCatalog() const { return catalogLoaded_; }
 
 private:
-    struct Edition {
+    struct Menus {
         std::vector<ResourceMenuItem> items;
         std::unique_ptr<CatalogMenu> popup;
+    };
+    struct Edition {
         std::vector<SoundNameEntry> sounds;
         std::string dataPath;
         std::unique_ptr<MarkupPosition> gamePosition;
@@ -198,7 +201,9 @@ private:
 
     static bool ValidIndex(int index) { return index >= 0 && index < kCatalogGameCount; }
     std::string PathOf(const char* name) const;
-    void ReadMenuFile(int index, const std::vector<std::string>& lines);
+    void ReadMenuFile(Menus& menus, int index, const std::vector<std::string>& lines) const;
+    // The menus of every edition from the menu file, once after each load.
+    void TakeApartMenus() const;
     void ReadSoundFile(int index);
     void ReadIconStrip();
     void ReadCatalogXml();
@@ -207,6 +212,9 @@ private:
     std::string FriendlyName(const std::string& catalogued, const std::string& fallback) const;
 
     Edition editions_[kCatalogGameCount];
+    mutable Menus menus_[kCatalogGameCount];
+    mutable std::string menuText_;  // the menu file, not yet taken apart
+    mutable bool menusPending_ = false;
     std::string folder_ = "./";
     std::unique_ptr<CatalogIconStrip> iconStrip_;
     std::unique_ptr<CXmlMarkup> xml_;  // a fresh reader for each load

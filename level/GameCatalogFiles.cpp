@@ -1,4 +1,7 @@
 // The catalog's text files ("MenuResource.txt", "SFX_<edition>.txt") and its icon strip.
+#include <strings.h>
+
+#include <algorithm>
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -18,7 +21,8 @@ constexpr size_t kMaxLine = 1023;
 
 bool StartsNoCase(const std::string& line, const char* prefix) {
     const size_t n = std::strlen(prefix);
-    return line.size() >= n && EqualsNoCase(line.substr(0, n), prefix);
+    return line.size() >= n && ::strncasecmp(line.c_str(), prefix, n) == 0 &&
+           std::memchr(line.data(), '\0', n) == nullptr;
 }
 
 std::vector<std::string> SplitAt(const std::string& text, char separator) {
@@ -43,21 +47,16 @@ std::string Cut(const std::string& text, size_t max) {
 std::vector<std::string> SplitLines(const std::string& text) {
     // "\n", "\r\n" and a lone "\r" all end a line, so no carriage return reaches a name.
     std::vector<std::string> lines;
-    std::string line;
-    bool open = false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\r' || c == '\n') {
-            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-            lines.push_back(line);
-            line.clear();
-            open = false;
-            continue;
-        }
-        if (line.size() < kMaxLine) line += c;  // the rest of an overlong line is dropped
-        open = true;
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    while (p < end) {
+        const char* e = p;
+        while (e < end && *e != '\r' && *e != '\n') ++e;
+        // The rest of an overlong line is dropped.
+        lines.emplace_back(p, std::min<size_t>(size_t(e - p), kMaxLine));
+        if (e == end) break;
+        p = e + (*e == '\r' && e + 1 < end && e[1] == '\n' ? 2 : 1);
     }
-    if (open) lines.push_back(line);
     return lines;
 }
 
@@ -129,9 +128,8 @@ CatalogResource ParseResource(const std::string& piece) {
 }
 }  // namespace
 
-void CGameCatalog::ReadMenuFile(int index, const std::vector<std::string>& lines) {
+void CGameCatalog::ReadMenuFile(Menus& e, int index, const std::vector<std::string>& lines) const {
     const char* section = MenuSectionOf(index);
-    Edition& e = editions_[index];
     if (!section || !e.popup || e.popup->entries.empty()) return;
     constexpr int kMaxDepth = 9;
     // open[d]: the submenu that takes submenus of depth d + 1; 0 is "Add resource".
@@ -211,8 +209,12 @@ void CGameCatalog::ReadSoundFile(int index) {
             if (outOfOrder++ == 0) firstOutOfOrder = n + 1;
             continue;
         }
-        for (int32_t unused = previousId + 1; unused < id; ++unused)
-            sounds.push_back({StrFormat("! Not used (id #%.3d) !", unused), 0, 0});
+        for (int32_t unused = previousId + 1; unused < id; ++unused) {
+            // "! Not used (id #%.3d) !" without a formatter: ids here are never negative.
+            std::string digits = std::to_string(unused);
+            if (digits.size() < 3) digits.insert(0, 3 - digits.size(), '0');
+            sounds.push_back({"! Not used (id #" + digits + ") !", 0, 0});
+        }
         // Between the first "--" and the second (or the line end), less the separator
         // before it and the one after it (the line end is already gone).
         const size_t start = first + 2;

@@ -144,22 +144,39 @@ void WriteChunk(ByteWriter& out, const TrPackedChunk& chunk) {
     out.bytes(chunk.data.data(), chunk.data.size());
 }
 
-// Inflates a chunk that must give exactly its unpacked size, after checking that size
-// against what its packed bytes could hold.
-void InflateChunk(const TrPackedChunk& chunk, std::vector<uint8_t>& out, const char* what) {
-    if (chunk.unpackedSize > kMaxUnpacked ||
-        chunk.unpackedSize > uint64_t(chunk.packedSize()) * kMaxInflateRatio + 64)
-        throw FormatError(what, 0, "unpacked size out of bounds");
-    uint32_t rows = 0;
-    const int status = DecompressChunk(chunk, false, out, &rows);
-    if (status != Z_OK || out.size() != chunk.unpackedSize)
-        throw FormatError(what, 0, StrFormat("does not inflate to its size (zlib %d)", status));
+// A chunk's sizes with its packed bytes where they stand in the image.
+struct PackedSpan {
+    uint32_t unpackedSize = 0;
+    const uint8_t* data = nullptr;
+    uint32_t packedSize = 0;
+};
+
+// Reads a chunk's sizes and steps over its packed bytes; chunk gets the unpacked size only.
+PackedSpan ReadSpan(ByteReader& in, TrPackedChunk& chunk, const char* what) {
+    in.setSection(what);
+    chunk.clear();
+    PackedSpan span;
+    span.unpackedSize = chunk.unpackedSize = in.u32();
+    span.packedSize = in.u32();
+    span.data = in.cursor();
+    in.skip(span.packedSize);
+    return span;
 }
 
-void DeflateChunk(const uint8_t* data, size_t size, TrPackedChunk& chunk, const char* what) {
-    const int status = CompressToChunkParallel(data, size, chunk);
+// The unpacked size checked against what the packed bytes could hold, before anything is
+// allocated for it.
+void CheckInflatedSize(const PackedSpan& span, const char* what) {
+    if (span.unpackedSize > kMaxUnpacked ||
+        span.unpackedSize > uint64_t(span.packedSize) * kMaxInflateRatio + 64)
+        throw FormatError(what, 0, "unpacked size out of bounds");
+}
+
+// Inflates a chunk that must give exactly its unpacked size (count blocks of blockSize).
+void InflateSpan(const PackedSpan& span, uint8_t* const* blocks, size_t count, size_t blockSize,
+                 const char* what) {
+    const int status = DecompressToBlocks(span.data, span.packedSize, blocks, count, blockSize);
     if (status != Z_OK)
-        throw LevelError(StrFormat("zlib could not compress the %s (error %d)", what, status));
+        throw FormatError(what, 0, StrFormat("does not inflate to its size (zlib %d)", status));
 }
 
 // 16-bit pages as little-endian bytes, one after the other.
@@ -171,6 +188,43 @@ void PutPages16(uint8_t* out, const std::vector<TrPage>& pages) {
 #else
         for (size_t i = 0; i < kPagePixels; ++i, out += 2) PutU16(out, page[i]);
 #endif
+    }
+}
+
+// Bytes [offset, offset + size) of the 16-bit pages as one little-endian block.
+void CopyPages16(const std::vector<TrPage>& pages, size_t offset, size_t size, uint8_t* out) {
+    while (size > 0) {
+        const size_t p = offset / kPage16Bytes, at = offset % kPage16Bytes;
+        const size_t n = std::min(size, kPage16Bytes - at);
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        std::memcpy(out, reinterpret_cast<const uint8_t*>(pages[p].data()) + at, n);
+#else
+        for (size_t i = 0; i < n; ++i) {
+            const uint16_t px = pages[p][(at + i) / 2];
+            out[i] = uint8_t((at + i) % 2 ? px >> 8 : px);
+        }
+#endif
+        out += n;
+        offset += n;
+        size -= n;
+    }
+}
+
+// Bytes [offset, offset + size) of the 32-bit B, G, R, A pages that a save writes: each
+// pixel as the file had it while nobody changed its 16-bit form, else made from that.
+void MakePages32(int version, const std::vector<TrPage>& pages,
+                 const std::vector<std::vector<uint32_t>>& filePixels, size_t offset, size_t size,
+                 uint8_t* out) {
+    // Whole pixels only: the segments the compressor asks for start and end on them.
+    for (size_t end = offset + size; offset < end; offset += 4, out += 4) {
+        const size_t p = offset / kPage32Bytes, i = offset % kPage32Bytes / 4;
+        const uint16_t px = pages[p][i];
+        uint32_t v = uint32_t((px & 31) << 3) | uint32_t(((px >> 5) & 31) << 3) << 8 |
+                     uint32_t(((px >> 10) & 31) << 3) << 16 | (px & 0x8000 ? 0xFF000000u : 0);
+        if (p < filePixels.size() && filePixels[p].size() == kPagePixels &&
+            FilePixelFits(version, filePixels[p][i], px))
+            v = filePixels[p][i];
+        PutU32(out, v);
     }
 }
 
@@ -292,7 +346,7 @@ bool CTrLevel::Load(const std::string& filePath, bool noBuild, bool showMessages
     }
 
     const std::string levelPath = path;
-    if (!ReadFileImage(image.data(), image.size(), filePath, noBuild, showMessages, catalog)) {
+    if (!ReadFileImage(image, filePath, noBuild, showMessages, catalog)) {
         const int failedVersion = version;
         Free();
         if (showMessages)
@@ -313,6 +367,17 @@ bool CTrLevel::Load(const std::string& filePath, bool noBuild, bool showMessages
 
 bool CTrLevel::ReadFileImage(const uint8_t* image, size_t size, const std::string& filePath,
                              bool noBuild, bool showMessages, CGameCatalog* catalog) {
+    return ReadImage(image, size, filePath, noBuild, showMessages, catalog, nullptr);
+}
+
+bool CTrLevel::ReadFileImage(std::vector<uint8_t>& owner, const std::string& filePath,
+                             bool noBuild, bool showMessages, CGameCatalog* catalog) {
+    return ReadImage(owner.data(), owner.size(), filePath, noBuild, showMessages, catalog, &owner);
+}
+
+bool CTrLevel::ReadImage(const uint8_t* image, size_t size, const std::string& filePath,
+                         bool noBuild, bool showMessages, CGameCatalog* catalog,
+                         std::vector<uint8_t>* owner) {
     // Start from an empty level; path and name stay.
     {
         std::string keepPath = std::move(path);
@@ -345,6 +410,7 @@ bool CTrLevel::ReadFileImage(const uint8_t* image, size_t size, const std::strin
             ReadImageTr4(cursor, size, progress.get());
         else
             ReadImageTr123(cursor, progress.get());
+        if (owner) std::vector<uint8_t>().swap(*owner);  // everything read is copied
         if (!noBuild) {
             if (version != TrVersion4) AddPaletteTile(palette, palette16);
             BuildObjects(progress.get(), catalog);
@@ -399,24 +465,27 @@ void CTrLevel::ReadImageTr123(ByteReader& in, ILevelProgress* progress) {
             for (size_t i = 0; i < kPagePixels; ++i) pages[p][i] = colours[src[i]];
         }
     }
-    // Every texel's index beside its 16-bit pixel, for the save to give back.
+    // Every texel's index beside its 16-bit pixel, for the save to give back; and the index
+    // each opaque colour had in the file: where the file gave one colour several indices,
+    // the nearest of them (the lowest of equals), so that no texel gets an entry further
+    // from its colour than the one it had.
     pageFilePixels.assign(pages.size(), std::vector<uint32_t>());
-    for (size_t p = 0; p < pages.size(); ++p) {
-        const uint8_t* src = pages8 + p * kPage8Bytes;
-        std::vector<uint32_t>& plane = pageFilePixels[p];
-        plane.resize(kPagePixels);
-        for (size_t i = 0; i < kPagePixels; ++i) plane[i] = IndexFilePixel(pages[p][i], src[i]);
-    }
-    // The index each opaque colour had in the file; where the file gave one colour several
-    // indices, the nearest of them (the lowest of equals), so that no texel gets an entry
-    // further from its colour than the one it had.
     colourIndices.assign(32768, -1);
     std::vector<int16_t> distance(32768, INT16_MAX);
     for (size_t p = 0; p < pages.size(); ++p) {
         const uint8_t* src = pages8 + p * kPage8Bytes;
+        const uint16_t* page = pages[p].data();
+        std::vector<uint32_t>& plane = pageFilePixels[p];
+        plane.resize(kPagePixels);
+        uint32_t last = 0;  // the texel before, as its file pixel (0: none)
         for (size_t i = 0; i < kPagePixels; ++i) {
-            const uint16_t px = pages[p][i];
+            const uint16_t px = page[i];
             const uint8_t k = src[i];
+            const uint32_t filePixel = IndexFilePixel(px, k);
+            plane[i] = filePixel;
+            // A texel like the one before changes nothing below.
+            if (filePixel == last) continue;
+            last = filePixel;
             if (!(px & 0x8000) || k == 0) continue;
             const size_t c = px & 0x7FFF;
             if (colourIndices[c] == k) continue;
@@ -494,11 +563,13 @@ void CTrLevel::ReadImageTr4(ByteReader& in, size_t size, ILevelProgress* progres
     objectPageCount = in.u16();
     bumpPageCount = in.u16();
     const uint64_t count = uint64_t(roomPageCount) + objectPageCount + bumpPageCount;
-    ReadChunk(in, pages32Chunk, "32-bit pages chunk");
-    ReadChunk(in, pages16Chunk, "16-bit pages chunk");
+    // The page and level-data chunks are inflated from the image itself; only what the
+    // save writes back as it stands is kept packed.
+    const PackedSpan packed32 = ReadSpan(in, pages32Chunk, "32-bit pages chunk");
+    const PackedSpan packed16 = ReadSpan(in, pages16Chunk, "16-bit pages chunk");
     ReadChunk(in, miscChunk, "third texture chunk");
     TrPackedChunk levelChunk;
-    ReadChunk(in, levelChunk, "level-data chunk");
+    const PackedSpan packedLevel = ReadSpan(in, levelChunk, "level-data chunk");
 
     in.setSection("samples");
     const uint32_t sampleCount = in.u32();
@@ -522,22 +593,32 @@ void CTrLevel::ReadImageTr4(ByteReader& in, size_t size, ILevelProgress* progres
     std::exception_ptr levelFailure;
     std::thread levelInflate([&]() {
         try {
-            InflateChunk(levelChunk, data, "level-data chunk");
+            CheckInflatedSize(packedLevel, "level-data chunk");
+            data.resize(packedLevel.unpackedSize);
+            uint8_t* block = data.data();
+            InflateSpan(packedLevel, &block, 1, data.size(), "level-data chunk");
         } catch (...) {
             levelFailure = std::current_exception();
         }
     });
+    // The 32-bit pages, which the game shows: a save gives back each pixel whose 16-bit
+    // form nobody changed. They go straight into the page planes (B, G, R, A bytes are the
+    // little-endian words).
     std::exception_ptr pages32Failure;
     pageFilePixels.assign(size_t(count), std::vector<uint32_t>());
     std::thread pages32Inflate([&]() {
         try {
-            std::vector<uint8_t> block;
-            InflateChunk(pages32Chunk, block, "32-bit pages chunk");
-            for (size_t p = 0; p < pageFilePixels.size(); ++p) {
-                const uint8_t* src = block.data() + p * kPage32Bytes;
-                pageFilePixels[p].resize(kPagePixels);
-                for (size_t i = 0; i < kPagePixels; ++i) pageFilePixels[p][i] = GetU32(src + 4 * i);
+            CheckInflatedSize(packed32, "32-bit pages chunk");
+            std::vector<uint8_t*> blocks;
+            for (std::vector<uint32_t>& plane : pageFilePixels) {
+                plane.resize(kPagePixels);
+                blocks.push_back(reinterpret_cast<uint8_t*>(plane.data()));
             }
+            InflateSpan(packed32, blocks.data(), blocks.size(), kPage32Bytes, "32-bit pages chunk");
+#if __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
+            for (std::vector<uint32_t>& plane : pageFilePixels)
+                for (uint32_t& v : plane) v = GetU32(reinterpret_cast<const uint8_t*>(&v));
+#endif
         } catch (...) {
             pages32Failure = std::current_exception();
         }
@@ -551,13 +632,19 @@ void CTrLevel::ReadImageTr4(ByteReader& in, size_t size, ILevelProgress* progres
         }
     } join{levelInflate, pages32Inflate};
     {
-        std::vector<uint8_t> block;
-        InflateChunk(pages16Chunk, block, "16-bit pages chunk");
+        CheckInflatedSize(packed16, "16-bit pages chunk");
         pages.assign(size_t(count), TrPage());
-        for (size_t p = 0; p < pages.size(); ++p) GetPage16(pages[p], block.data() + p * kPage16Bytes);
+        std::vector<uint8_t*> blocks;
+        for (TrPage& page : pages) {
+            page.resize(kPagePixels);
+            blocks.push_back(reinterpret_cast<uint8_t*>(page.data()));
+        }
+        InflateSpan(packed16, blocks.data(), blocks.size(), kPage16Bytes, "16-bit pages chunk");
+#if __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
+        for (TrPage& page : pages)
+            for (uint16_t& v : page) v = GetU16(reinterpret_cast<const uint8_t*>(&v));
+#endif
     }
-    // The 32-bit pages, which the game shows: a save gives back each pixel whose 16-bit
-    // form nobody changed.
     // The game's pages, not ours: damage there is repaired at the next save from the
     // 16-bit pages, as before they were kept.
     pages32Inflate.join();
@@ -571,11 +658,8 @@ void CTrLevel::ReadImageTr4(ByteReader& in, size_t size, ILevelProgress* progres
                           true);
         }
     }
-    pages32Chunk.data = std::vector<uint8_t>();
-    pages16Chunk.data = std::vector<uint8_t>();
     levelInflate.join();
     if (levelFailure) std::rethrow_exception(levelFailure);
-    levelChunk.clear();
     ByteReader levelData(data, "level data");
     ParseLevelData(levelData, 0, progress);
 }
@@ -702,20 +786,11 @@ std::vector<uint8_t> CTrLevel::BuildImageTr4(size_t* sizeOut, bool rebuild, int 
                                    unsigned(roomPageCount), unsigned(objectPageCount),
                                    unsigned(bumpPageCount)));
 
-    // Level data, compressed first.
+    // Level data, 16-bit pages as held and 32-bit B, G, R, A pages made from them,
+    // compressed together; the pages are read or made segment by segment, never whole.
     const size_t c = GetLevelDataSize();
     progress.range(2 * c);
     TrPackedChunk levelChunk;
-    {
-        std::vector<uint8_t> data(c);
-        ByteWriter w(data);
-        WriteLevelData(w, progress.get(), 0);
-        if (w.pos() != c)
-            throw LevelError(StrFormat("the level data holds %zu bytes instead of %zu", w.pos(), c));
-        DeflateChunk(data.data(), data.size(), levelChunk, "level data");
-    }
-
-    // The pages: 16-bit as held, 32-bit B, G, R, A made from them.
     pages32Chunk.clear();
     pages16Chunk.clear();
     struct ChunkRelease {
@@ -726,26 +801,30 @@ std::vector<uint8_t> CTrLevel::BuildImageTr4(size_t* sizeOut, bool rebuild, int 
         }
     } releaseChunks{*this};
     {
-        const size_t n = pages.size();
-        {
-            std::vector<uint8_t> block16(n * kPage16Bytes);
-            PutPages16(block16.data(), pages);
-            DeflateChunk(block16.data(), block16.size(), pages16Chunk, "16-bit pages");
-        }
-        progress.pos(c + c / 2);
-        // One block 256 pixels wide and n x 256 rows: page by page it is the same.
-        std::vector<uint8_t> block32(n * kPage32Bytes);
-        for (size_t p = 0; p < n; ++p) {
-            uint8_t* to = block32.data() + p * kPage32Bytes;
-            ConvertPageToBgra(pages[p].data(), kPageSide, kPageSide, 16, palette, to, false);
-            // Pixels nobody changed as the file had them, with their full 8 bits.
-            if (p < pageFilePixels.size() && pageFilePixels[p].size() == kPagePixels)
-                for (size_t i = 0; i < kPagePixels; ++i)
-                    if (FilePixelFits(version, pageFilePixels[p][i], pages[p][i]))
-                        PutU32(to + 4 * i, pageFilePixels[p][i]);
-        }
-        DeflateChunk(block32.data(), block32.size(), pages32Chunk, "32-bit pages");
+        std::vector<uint8_t> data(c);
+        ByteWriter w(data);
+        WriteLevelData(w, progress.get(), 0);
+        if (w.pos() != c)
+            throw LevelError(StrFormat("the level data holds %zu bytes instead of %zu", w.pos(), c));
+        ChunkToCompress jobs[3];
+        jobs[0].data = data.data();
+        jobs[0].size = data.size();
+        jobs[1].size = pages.size() * kPage16Bytes;
+        jobs[1].make = [this](size_t offset, size_t size, uint8_t* out) {
+            CopyPages16(pages, offset, size, out);
+        };
+        jobs[2].size = pages.size() * kPage32Bytes;
+        jobs[2].make = [this](size_t offset, size_t size, uint8_t* out) {
+            MakePages32(version, pages, pageFilePixels, offset, size, out);
+        };
+        TrPackedChunk* const outs[3] = {&levelChunk, &pages16Chunk, &pages32Chunk};
+        const char* const what[3] = {"level data", "16-bit pages", "32-bit pages"};
+        size_t failed = 0;
+        const int status = CompressChunksParallel(jobs, outs, 3, 0, &failed);
+        if (status != Z_OK)
+            throw LevelError(StrFormat("zlib could not compress the %s (error %d)", what[failed], status));
     }
+    progress.pos(c + c / 2);
 
     // Samples as held, or as 16-bit PCM when the setting asks and the conversion works.
     const bool pcm = SaveUncompressedSounds();

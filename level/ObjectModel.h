@@ -37,8 +37,10 @@ public:
     LevelSaveRollback(const LevelSaveRollback&) = delete;
     LevelSaveRollback& operator=(const LevelSaveRollback&) = delete;
 
-    // Moves the object model out of the level (the preparation's end).
+    // Moves the object model out of the level (the preparation's end); without a copy to
+    // go back to, it is freed at once.
     void RetireObjectModel();
+    bool KeepsCopy() const { return keepCopy_; }
     // The level as it was when this was made; does nothing a second time.
     void Restore();
 

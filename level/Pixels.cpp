@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <thread>
 #include <cstdlib>
 #include <cstring>
@@ -177,74 +178,161 @@ namespace {
 constexpr size_t kSegment = 256 * 1024;
 constexpr size_t kWindow = 32 * 1024;
 
-// One segment as raw deflate, primed with the window before it; ends on a byte boundary
-// (a sync flush), the last one with the final block.
-bool DeflateSegment(const uint8_t* data, size_t size, size_t begin, size_t end,
-                    std::vector<uint8_t>& out) {
-    z_stream z{};
-    if (deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-        return false;
-    bool ok = true;
-    if (begin > 0) {
-        const size_t from = begin > kWindow ? begin - kWindow : 0;
-        ok = deflateSetDictionary(&z, data + from, uInt(begin - from)) == Z_OK;
+// A worker's deflate stream, made once and reset for each segment (the same as a new one).
+class SegmentDeflater {
+public:
+    SegmentDeflater() {
+        ok_ = deflateInit2(&z_, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) == Z_OK;
     }
-    out.resize(deflateBound(&z, uLong(end - begin)) + 16);
-    z.next_in = const_cast<Bytef*>(data + begin);
-    z.avail_in = uInt(end - begin);
-    z.next_out = out.data();
-    z.avail_out = uInt(out.size());
-    const int flush = end == size ? Z_FINISH : Z_SYNC_FLUSH;
-    const int status = ok ? deflate(&z, flush) : Z_STREAM_ERROR;
-    ok = ok && (flush == Z_FINISH ? status == Z_STREAM_END : status == Z_OK && z.avail_in == 0);
-    out.resize(out.size() - z.avail_out);
-    out.shrink_to_fit();  // a segment holds what it packed, not the bound
-    deflateEnd(&z);
-    return ok;
+    ~SegmentDeflater() {
+        if (ok_) deflateEnd(&z_);
+    }
+    SegmentDeflater(const SegmentDeflater&) = delete;
+    SegmentDeflater& operator=(const SegmentDeflater&) = delete;
+
+    // One segment as raw deflate, primed with the window before it (window bytes before
+    // in): ends on a byte boundary (a sync flush), the last one with the final block.
+    bool Deflate(const uint8_t* in, size_t window, size_t size, bool last, std::vector<uint8_t>& out) {
+        if (!ok_ || deflateReset(&z_) != Z_OK) return false;
+        if (window > 0 && deflateSetDictionary(&z_, in - window, uInt(window)) != Z_OK) return false;
+        out.resize(deflateBound(&z_, uLong(size)) + 16);
+        z_.next_in = const_cast<Bytef*>(in);
+        z_.avail_in = uInt(size);
+        z_.next_out = out.data();
+        z_.avail_out = uInt(out.size());
+        const int flush = last ? Z_FINISH : Z_SYNC_FLUSH;
+        const int status = deflate(&z_, flush);
+        const bool done = last ? status == Z_STREAM_END : status == Z_OK && z_.avail_in == 0;
+        out.resize(out.size() - z_.avail_out);
+        out.shrink_to_fit();  // a segment holds what it packed, not the bound
+        return done;
+    }
+
+private:
+    z_stream z_{};
+    bool ok_ = false;
+};
+
+// The bytes [from, from + n) of a chunk: in place, or made into scratch.
+const uint8_t* ChunkRange(const ChunkToCompress& c, size_t from, size_t n, std::vector<uint8_t>& scratch) {
+    if (c.data) return c.data + from;
+    scratch.resize(n);
+    c.make(from, n, scratch.data());
+    return scratch.data();
+}
+
+// A chunk's bytes in one piece, for the one-stream fallbacks.
+int CompressWhole(const ChunkToCompress& c, TrPackedChunk& chunk) {
+    if (c.data || c.size == 0) return CompressToChunk(c.data, c.size, chunk);
+    std::vector<uint8_t> bytes(c.size);
+    c.make(0, c.size, bytes.data());
+    return CompressToChunk(bytes.data(), bytes.size(), chunk);
 }
 
 }  // namespace
 
 int CompressToChunkParallel(const uint8_t* data, size_t size, TrPackedChunk& chunk, int threadCount) {
-    const size_t segments = (size + kSegment - 1) / kSegment;
-    if (segments < 2 || size > 0xFFFFFFFFu) return CompressToChunk(data, size, chunk);
-    std::vector<std::vector<uint8_t>> parts(segments);
-    std::vector<uLong> sums(segments);
+    ChunkToCompress one;
+    one.data = data;
+    one.size = size;
+    TrPackedChunk* out = &chunk;
+    return CompressChunksParallel(&one, &out, 1, threadCount);
+}
+
+int CompressChunksParallel(const ChunkToCompress* chunks, TrPackedChunk* const* out, size_t count,
+                           int threadCount, size_t* failedChunk) {
+    // Work items: every segment of every chunk that is large enough to be cut; the others
+    // are one plain stream each (one item).
+    struct Item {
+        size_t chunk, segment;
+    };
+    std::vector<Item> items;
+    std::vector<size_t> segmentCount(count, 0);
+    for (size_t c = 0; c < count; ++c) {
+        const size_t size = chunks[c].size;
+        const size_t segments = (size + kSegment - 1) / kSegment;
+        if (segments < 2 || size > 0xFFFFFFFFu) {
+            items.push_back({c, 0});
+            continue;
+        }
+        segmentCount[c] = segments;
+        for (size_t i = 0; i < segments; ++i) items.push_back({c, i});
+    }
+    std::vector<std::vector<std::vector<uint8_t>>> parts(count);
+    std::vector<std::vector<uLong>> sums(count);
+    std::vector<int> plainStatus(count, Z_OK);
+    std::vector<char> failed(count, 0);
+    for (size_t c = 0; c < count; ++c) {
+        parts[c].resize(segmentCount[c]);
+        sums[c].resize(segmentCount[c]);
+    }
     std::atomic<size_t> next{0};
-    std::atomic<bool> failed{false};
     auto work = [&]() {
-        for (size_t i; (i = next++) < segments;) {
-            const size_t begin = i * kSegment, end = std::min(size, begin + kSegment);
-            if (!DeflateSegment(data, size, begin, end, parts[i])) failed = true;
-            sums[i] = adler32(adler32(0, nullptr, 0), data + begin, uInt(end - begin));
+        SegmentDeflater deflater;
+        std::vector<uint8_t> scratch;
+        for (size_t k; (k = next++) < items.size();) {
+            const Item& it = items[k];
+            const ChunkToCompress& c = chunks[it.chunk];
+            if (segmentCount[it.chunk] == 0) {
+                plainStatus[it.chunk] = CompressWhole(c, *out[it.chunk]);
+                continue;
+            }
+            const size_t begin = it.segment * kSegment, end = std::min(c.size, begin + kSegment);
+            const size_t from = begin > kWindow ? begin - kWindow : 0;
+            const uint8_t* bytes = ChunkRange(c, from, end - from, scratch) + (begin - from);
+            if (!deflater.Deflate(bytes, begin - from, end - begin, end == c.size,
+                                  parts[it.chunk][it.segment]))
+                failed[it.chunk] = 1;
+            sums[it.chunk][it.segment] = adler32(adler32(0, nullptr, 0), bytes, uInt(end - begin));
         }
     };
     const size_t wanted = threadCount > 0 ? size_t(threadCount)
                                           : std::max(1u, std::min(8u, std::thread::hardware_concurrency()));
-    const size_t threads = std::min(segments, wanted);
+    const size_t threads = std::min(items.size(), wanted);
     std::vector<std::thread> pool;
     for (size_t t = 1; t < threads; ++t) pool.emplace_back(work);
     work();
     for (std::thread& t : pool) t.join();
-    if (failed) return CompressToChunk(data, size, chunk);
 
-    uLong sum = sums[0];
-    size_t packed = 2 + 4;
-    for (size_t i = 0; i < segments; ++i) {
-        if (i > 0) {
-            const size_t len = std::min(size, (i + 1) * kSegment) - i * kSegment;
-            sum = adler32_combine(sum, sums[i], z_off_t(len));
+    int status = Z_OK;
+    auto fail = [&](size_t c, int s) {
+        if (s == Z_OK || status != Z_OK) return;
+        status = s;
+        if (failedChunk) *failedChunk = c;
+    };
+    for (size_t c = 0; c < count; ++c) {
+        TrPackedChunk& chunk = *out[c];
+        if (segmentCount[c] == 0) {
+            fail(c, plainStatus[c]);
+            continue;
         }
-        packed += parts[i].size();
+        if (failed[c]) {
+            std::vector<std::vector<uint8_t>>().swap(parts[c]);
+            fail(c, CompressWhole(chunks[c], chunk));
+            continue;
+        }
+        const size_t size = chunks[c].size;
+        uLong sum = sums[c][0];
+        size_t packed = 2 + 4;
+        for (size_t i = 0; i < segmentCount[c]; ++i) {
+            if (i > 0) {
+                const size_t len = std::min(size, (i + 1) * kSegment) - i * kSegment;
+                sum = adler32_combine(sum, sums[c][i], z_off_t(len));
+            }
+            packed += parts[c][i].size();
+        }
+        chunk.clear();
+        chunk.unpackedSize = uint32_t(size);
+        chunk.data.reserve(packed);
+        chunk.data.push_back(0x78);  // deflate, 32 KB window
+        chunk.data.push_back(0x9C);  // default level, no dictionary
+        for (std::vector<uint8_t>& part : parts[c]) {
+            chunk.data.insert(chunk.data.end(), part.begin(), part.end());
+            std::vector<uint8_t>().swap(part);
+        }
+        for (int shift = 24; shift >= 0; shift -= 8) chunk.data.push_back(uint8_t(sum >> shift));
     }
-    chunk.clear();
-    chunk.unpackedSize = uint32_t(size);
-    chunk.data.reserve(packed);
-    chunk.data.push_back(0x78);  // deflate, 32 KB window
-    chunk.data.push_back(0x9C);  // default level, no dictionary
-    for (const std::vector<uint8_t>& part : parts) chunk.data.insert(chunk.data.end(), part.begin(), part.end());
-    for (int shift = 24; shift >= 0; shift -= 8) chunk.data.push_back(uint8_t(sum >> shift));
-    return Z_OK;
+    return status;
 }
 
 int DecompressChunk(const TrPackedChunk& chunk, bool is32Bit, std::vector<uint8_t>& out,
@@ -270,6 +358,52 @@ int DecompressChunk(const TrPackedChunk& chunk, bool is32Bit, std::vector<uint8_
     }
     if (rowsOut) *rowsOut = chunk.unpackedSize / (is32Bit ? 1024u : 512u);
     return Z_OK;
+}
+
+int DecompressToBlocks(const uint8_t* packed, size_t packedSize, uint8_t* const* blocks,
+                       size_t count, size_t blockSize) {
+    // The loop and the results of zlib's uncompress, with the output moving from one block
+    // to the next.
+    const uint64_t total = uint64_t(count) * blockSize;
+    if (total == 0 || total > kMaxUnpackedChunk || blockSize > 0xFFFFFFFFu) {
+        TrPackedChunk chunk;
+        chunk.unpackedSize = uint32_t(std::min<uint64_t>(total, 0xFFFFFFFFu));
+        chunk.data.assign(packed, packed + packedSize);
+        std::vector<uint8_t> out;
+        const int status = DecompressChunk(chunk, false, out, nullptr);
+        if (status == Z_OK && blockSize > 0)
+            for (size_t b = 0; b < count; ++b) std::memcpy(blocks[b], out.data() + b * blockSize, blockSize);
+        return status;
+    }
+    z_stream z{};
+    static const uint8_t kNothing = 0;
+    z.next_in = const_cast<Bytef*>(packedSize ? packed : &kNothing);
+    z.avail_in = 0;
+    int err = inflateInit(&z);
+    if (err != Z_OK) return err;
+    size_t next = 0;  // the block the output goes to next
+    uLong left = uLong(total), inputLeft = uLong(packedSize);
+    do {
+        if (z.avail_out == 0 && next < count) {
+            z.next_out = blocks[next++];
+            z.avail_out = uInt(blockSize);
+            left -= blockSize;
+        }
+        if (z.avail_in == 0) {
+            z.avail_in = uInt(std::min<uLong>(inputLeft, 0xFFFFFFFFu));
+            inputLeft -= z.avail_in;
+        }
+        err = inflate(&z, Z_NO_FLUSH);
+    } while (err == Z_OK);
+    const uLong produced = z.total_out;
+    const uInt room = z.avail_out;
+    inflateEnd(&z);
+    const int status = err == Z_STREAM_END ? Z_OK
+                       : err == Z_NEED_DICT ? Z_DATA_ERROR
+                       : err == Z_BUF_ERROR && left + room ? Z_DATA_ERROR
+                       : err;
+    if (status == Z_OK && produced != total) return Z_DATA_ERROR;
+    return status;
 }
 
 bool WriteTga32(const std::string& path, const uint8_t* pixels, int width, int height,
@@ -305,6 +439,40 @@ bool WriteTga32(const std::string& path, const uint8_t* pixels, int width, int h
     return WriteFileSafely(path, file.data(), file.size(), error);
 }
 
+namespace {
+
+// A corner's coordinate as the bounds rule counts it on one side: a coordinate byte of 1
+// adds 1, one of 255 subtracts 1, 0 nothing. Tomb Raider III and IV files hold 127 there:
+// such a corner counts as lying inside on either side, so its rectangle is its pixels' and
+// its bytes stay as they are.
+inline int EffectiveCoordinate(uint8_t code, int pixel, bool high) {
+    return pixel + (code == 1 ? 1 : code == 255 ? -1 : code == 0 ? 0 : high ? -1 : 1);
+}
+
+// One side of one axis (0: x, bytes 0 and 1 of a corner; 1: y, bytes 2 and 3). Low side:
+// smallest values, coordinate 1; high side: largest values, coordinate 255.
+int SettleSide(TrObjectTextureRecord& texture, int n, int axis, bool high) {
+    uint8_t* corner[4];
+    for (int k = 0; k < n; ++k) corner[k] = texture.corner(k);
+    const int code = 2 * axis, pixel = code + 1;
+    int bestPixel = corner[0][pixel];
+    int bestEffective = EffectiveCoordinate(corner[0][code], corner[0][pixel], high);
+    for (int k = 1; k < n; ++k) {
+        const int p = corner[k][pixel];
+        const int e = EffectiveCoordinate(corner[k][code], p, high);
+        bestPixel = high ? std::max(bestPixel, p) : std::min(bestPixel, p);
+        bestEffective = high ? std::max(bestEffective, e) : std::min(bestEffective, e);
+    }
+    const bool beyond = high ? bestEffective >= bestPixel : bestEffective <= bestPixel;
+    if (!beyond) return bestPixel;
+    for (int k = 0; k < n; ++k)
+        if (EffectiveCoordinate(corner[k][code], corner[k][pixel], high) == bestEffective)
+            corner[k][code] = high ? 255 : 1;
+    return high ? std::min(bestEffective + 1, 255) : std::max(bestEffective - 1, 0);
+}
+
+}  // namespace
+
 void GetTextureBounds(TrObjectTextureRecord& texture, int cornerCount, int* leftOut,
                       int* topOut, int* rightOut, int* bottomOut) {
     const int n = std::min(cornerCount, 4);
@@ -313,35 +481,10 @@ void GetTextureBounds(TrObjectTextureRecord& texture, int cornerCount, int* left
             if (p) *p = 0;
         return;
     }
-    // axis 0: x (bytes 0, 1 of a corner), axis 1: y (bytes 2, 3).
-    auto pixel = [&](int k, int axis) { return int(texture.corner(k)[2 * axis + 1]); };
-    // A coordinate byte of 1 adds 1, one of 255 subtracts 1, 0 nothing. Tomb Raider III and
-    // IV files hold 127 there: such a corner counts as lying inside on either side, so its
-    // rectangle is its pixels' and its bytes stay as they are.
-    auto effective = [&](int k, int axis, bool high) {
-        const uint8_t c = texture.corner(k)[2 * axis];
-        return pixel(k, axis) + (c == 1 ? 1 : c == 255 ? -1 : c == 0 ? 0 : high ? -1 : 1);
-    };
-    // low side: smallest values, coordinate 1; high side: largest values, coordinate 255.
-    auto settle = [&](int axis, bool high) {
-        int bestPixel = pixel(0, axis), bestEffective = effective(0, axis, high);
-        for (int k = 1; k < n; ++k) {
-            bestPixel = high ? std::max(bestPixel, pixel(k, axis))
-                             : std::min(bestPixel, pixel(k, axis));
-            bestEffective = high ? std::max(bestEffective, effective(k, axis, high))
-                                 : std::min(bestEffective, effective(k, axis, high));
-        }
-        bool beyond = high ? bestEffective >= bestPixel : bestEffective <= bestPixel;
-        if (!beyond) return bestPixel;
-        for (int k = 0; k < n; ++k)
-            if (effective(k, axis, high) == bestEffective)
-                texture.corner(k)[2 * axis] = high ? 255 : 1;
-        return high ? std::min(bestEffective + 1, 255) : std::max(bestEffective - 1, 0);
-    };
-    int left = settle(0, false);
-    int top = settle(1, false);
-    int right = settle(0, true);
-    int bottom = settle(1, true);
+    const int left = SettleSide(texture, n, 0, false);
+    const int top = SettleSide(texture, n, 1, false);
+    const int right = SettleSide(texture, n, 0, true);
+    const int bottom = SettleSide(texture, n, 1, true);
     if (leftOut) *leftOut = left;
     if (topOut) *topOut = top;
     if (rightOut) *rightOut = right;
@@ -349,14 +492,33 @@ void GetTextureBounds(TrObjectTextureRecord& texture, int cornerCount, int* left
 }
 
 void NormaliseTextureCorners(TrObjectTextureRecord& texture, int cornerCount) {
+    // The rule reads and writes the corner bytes only, and the same corners come again and
+    // again (every face of a texture): the last results are kept by their corners.
+    constexpr size_t kCornerBytes = 16;
+    struct Settled {
+        uint8_t from[kCornerBytes], to[kCornerBytes];
+        int corners = 0;
+    };
+    thread_local Settled recent[64];
+    uint64_t half[2];
+    std::memcpy(half, texture.corner(0), kCornerBytes);
+    const uint64_t h = (half[0] * 0x9E3779B97F4A7C15ull) ^ (half[1] * 0xFF51AFD7ED558CCDull) ^ uint64_t(cornerCount);
+    Settled& slot = recent[(h ^ (h >> 29)) & 63];
+    if (slot.corners == cornerCount && std::memcmp(slot.from, half, kCornerBytes) == 0) {
+        std::memcpy(texture.corner(0), slot.to, kCornerBytes);
+        return;
+    }
+    std::memcpy(slot.from, half, kCornerBytes);
     // Triangles may use the first three corners of a quad texture: a quad is settled for
     // both uses. Each pass settles at least the extreme corners of both axes.
     for (int pass = 0; pass < 8; ++pass) {
         const TrObjectTextureRecord before = texture;
         if (cornerCount == 4) GetTextureBounds(texture, 4, nullptr, nullptr, nullptr, nullptr);
         GetTextureBounds(texture, 3, nullptr, nullptr, nullptr, nullptr);
-        if (texture == before) return;
+        if (texture == before) break;
     }
+    std::memcpy(slot.to, texture.corner(0), kCornerBytes);
+    slot.corners = cornerCount;
 }
 
 }  // namespace lithoscope

@@ -3,6 +3,7 @@
 // B, G, R, A pixels; zlib chunks; 32-bit TGA pictures; the palette tile.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,8 +34,25 @@ int CompressToChunk(const uint8_t* data, size_t size, TrPackedChunk& chunk);
 // data alone, never on the number of threads. Small data goes through CompressToChunk.
 // threads 0: as many as the machine has (at most 8).
 int CompressToChunkParallel(const uint8_t* data, size_t size, TrPackedChunk& chunk, int threads = 0);
+// The bytes of a chunk to compress: in place (data), or made on demand (make fills out with
+// the bytes from offset on), so that a large chunk need not exist in one piece.
+struct ChunkToCompress {
+    const uint8_t* data = nullptr;
+    std::function<void(size_t offset, size_t size, uint8_t* out)> make;
+    size_t size = 0;
+};
+// Several chunks on one pool of threads, each exactly as CompressToChunkParallel makes it,
+// into *out[i]. Returns Z_OK or the error of the first chunk that failed (its index in
+// failedChunk).
+int CompressChunksParallel(const ChunkToCompress* chunks, TrPackedChunk* const* out, size_t count,
+                           int threads = 0, size_t* failedChunk = nullptr);
 int DecompressChunk(const TrPackedChunk& chunk, bool is32Bit, std::vector<uint8_t>& out,
                     uint32_t* rowsOut);
+// Inflates a zlib stream of packed bytes into count blocks of blockSize bytes, one after
+// the other, with DecompressChunk's results: Z_OK only when the stream ends having filled
+// every block exactly.
+int DecompressToBlocks(const uint8_t* packed, size_t packedSize, uint8_t* const* blocks,
+                       size_t count, size_t blockSize);
 // Writes a 32-bit TGA through the safe writer; false (and error set) on failure.
 bool WriteTga32(const std::string& path, const uint8_t* pixels, int width, int height,
                 int bytesPerPixel, bool bottomRowFirst, std::string* error = nullptr);

@@ -181,6 +181,16 @@ void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSa
     // Faces that were coloured in the file are so again; their swatches are not packed.
     if (!tr4) RestoreColouredFaces(level);
 
+    // The moveables' animations first: nothing in them moves with the textures, and a level
+    // that keeps no copy lets go of its keys before the pages are packed.
+    SaveArrays arrays(level.version);
+    for (const auto& mv : level.moveableList) {
+        if (!mv) continue;
+        arrays.AddMoveableAnimations(*mv);
+        if (!rollback.KeepsCopy()) mv->animations = std::make_unique<CAnimMgr>();
+    }
+    arrays.FinishAnimations();
+
     // Fragments of every texture use, the unused textures when they are kept.
     std::vector<std::vector<uint16_t>> sourcePages;
     std::vector<std::vector<uint32_t>> sourcePlanes;
@@ -211,14 +221,12 @@ void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSa
                 std::fill(ref.texture.b.begin() + 22, ref.texture.b.end(), 0);
     if (fragments.size() > 1) CFragment::SortBySize(fragments, 0, int(fragments.size()) - 1);
     CFragment::MergeDuplicates(fragments, &planes);
-    std::vector<uint16_t> packed;
-    std::vector<uint32_t> packedFile;
-    int width = 256, height = 0;
-    const uint32_t made =
-        CFragment::dwBuildTextureFromFragments(fragments, packed, &width, &height, &planes, &packedFile);
+    std::vector<TrPage> packed;
+    std::vector<std::vector<uint32_t>> packedFile;
+    const uint32_t made = CFragment::BuildPagesFromFragments(fragments, packed, packedFile, &planes);
     const uint16_t oldObjectPages = level.objectPageCount;
     const uint32_t oldPageCount = level.pageCount();
-    const uint32_t newObjectPages = height > 0 ? uint32_t((height - 1) >> 8) + 1 : 0;
+    const uint32_t newObjectPages = uint32_t(packed.size());
     if (progress) progress->SetRepackPos(++repackPos);
 
     // Object textures: the packed ones, then the Tomb Raider IV room textures.
@@ -279,15 +287,8 @@ void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSa
         pages.reserve(roomPages + newObjectPages + (tr4 ? level.bumpPageCount : 0));
         for (size_t p = 0; p < roomPages; ++p) keep(p);
         for (uint32_t k = 0; k < newObjectPages; ++k) {
-            TrPage page(kPagePixels, 0);
-            std::vector<uint32_t> plane(kPagePixels, 0);
-            const size_t firstRow = size_t(k) * 256;
-            const size_t rows = std::min<size_t>(256, size_t(height) - firstRow);
-            std::memcpy(page.data(), packed.data() + firstRow * 256, rows * 256 * 2);
-            if (packedFile.size() == packed.size())
-                std::memcpy(plane.data(), packedFile.data() + firstRow * 256, rows * 256 * 4);
-            pages.push_back(std::move(page));
-            filePixels.push_back(std::move(plane));
+            pages.push_back(std::move(packed[k]));
+            filePixels.push_back(std::move(packedFile[k]));
         }
         if (tr4) {
             const size_t bumpStart = size_t(level.roomPageCount) + oldObjectPages;
@@ -302,8 +303,21 @@ void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSa
     FilePixelPlanes().swap(planes);
     std::vector<std::vector<uint16_t>>().swap(sourcePages);
     std::vector<std::vector<uint32_t>>().swap(sourcePlanes);
-    std::vector<uint16_t>().swap(packed);
-    std::vector<uint32_t>().swap(packedFile);
+    std::vector<TrPage>().swap(packed);
+    std::vector<std::vector<uint32_t>>().swap(packedFile);
+    if (!rollback.KeepsCopy()) {
+        // Nothing goes back to the objects' own pages: what the save needs is packed.
+        auto dropPage = [](CTrObjGfx& object) {
+            std::vector<uint8_t>().swap(object.pixels);
+            std::vector<uint32_t>().swap(object.filePixels);
+        };
+        for (auto& m : level.moveableList)
+            if (m) dropPage(*m);
+        for (auto& s : level.staticMeshList)
+            if (s) dropPage(*s);
+        for (auto& s : level.spriteList)
+            if (s) dropPage(*s);
+    }
     if (progress) {
         progress->SetTileCounts(oldPageCount, level.pageCount());
         progress->SetRepackPos(repackPos = 5);
@@ -313,7 +327,6 @@ void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSa
 
     // Meshes, moveables, static meshes. A dummy's pointer 0 must name a mesh that holds
     // nothing, so an empty one comes first when there are dummies.
-    SaveArrays arrays(level.version);
     bool dummies = false;
     for (const auto& mv : level.moveableList)
         if (mv) for (const TrMeshRecord& mesh : mv->meshes) dummies = dummies || mesh.dummy;
@@ -325,7 +338,6 @@ void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSa
         arrays.AddMoveable(*mv);
         if (progress) progress->SetRepackPos(repackPos += 2);
     }
-    arrays.FinishAnimations();
     for (const auto& s : level.staticMeshList) {
         if (!s) continue;
         arrays.AddStaticMesh(*s);
@@ -439,6 +451,13 @@ void LevelSaveRollback::RetireObjectModel() {
     level_.itemList.clear();
     std::vector<TrObjectTextureRecord>().swap(level_.unusedObjectTextures);
     retired_ = true;
+    if (!keepCopy_) {
+        std::vector<ObjPtr<CTrMvb>>().swap(moveableList_);
+        std::vector<ObjPtr<CTrStatMsh>>().swap(staticMeshList_);
+        std::vector<ObjPtr<CTrLstSpr>>().swap(spriteList_);
+        std::vector<TrItemRecord>().swap(itemList_);
+        soundList_.reset();
+    }
 }
 
 void LevelSaveRollback::Restore() {

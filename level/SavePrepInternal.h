@@ -39,8 +39,11 @@ struct SaveArrays {
     // copy (Tomb Raider I and II lights inverted back) at the next index. Returns the
     // pointer value.
     uint32_t StoreMesh(const TrMeshRecord& mesh);
-    // One moveable: its record, mesh tree, meshes, animations, state changes, dispatches,
-    // commands and frames.
+    // One moveable: its animations, state changes, dispatches, commands and frames
+    // (AddMoveableAnimations), then, in the same order of moveables, its record, mesh tree
+    // and meshes (AddMoveable). Each part fills arrays of its own, so the animations of
+    // every moveable can be written before any mesh.
+    void AddMoveableAnimations(const CTrMvb& moveable);
     void AddMoveable(const CTrMvb& moveable);
     // One static mesh: its mesh and record.
     void AddStaticMesh(const CTrStatMsh& staticMesh);
@@ -55,6 +58,17 @@ struct SaveArrays {
     std::vector<TrAnimDispatchRecord> animDispatches;
     // The first animation of the moveable of each animation and dispatch, for its links.
     std::vector<uint32_t> linkFirst, dispatchFirst;
+    // Where each moveable's animations went, in the order they were added: the record's
+    // frame offset and first animation word.
+    struct AnimationPlace {
+        uint32_t frameOffset;
+        uint16_t firstAnimation;
+    };
+    std::vector<AnimationPlace> animationPlaces;
+    size_t movablesPlaced = 0;
+    // Scratch of AddMoveableAnimations: one track's frame words, and where each key ends.
+    std::vector<int16_t> keyWords;
+    std::vector<size_t> keyEnds;
     std::vector<int16_t> animCommands;
     std::vector<int32_t> meshTrees;
     std::vector<int16_t> frames;

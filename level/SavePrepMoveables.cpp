@@ -45,21 +45,17 @@ uint32_t SaveArrays::StoreMesh(const TrMeshRecord& mesh) {
 }
 
 void SaveArrays::AddMoveable(const CTrMvb& moveable) {
-    const bool tr1 = version == TrVersion1;
     const size_t meshCount = moveable.meshes.size();
-    const int trackCount = moveable.animationCount();
+    if (movablesPlaced >= animationPlaces.size()) AddMoveableAnimations(moveable);
+    const AnimationPlace place = animationPlaces[movablesPlaced++];
 
     TrMoveableRecord record;
     record.setS32(0, moveable.objectId);
     record.setU16(4, Fits16(meshCount, "mesh count of a moveable"));
     record.setU16(6, Fits16(meshPointers.size(), "first mesh pointer of a moveable"));
     record.setU32(8, Fits(meshTrees.size(), 0xFFFFFFFFu, "first mesh-tree word of a moveable"));
-    record.setU32(12, Fits(uint64_t(frames.size()) * 2, 0xFFFFFFFFu, "frame offset of a moveable"));
-    const uint32_t firstAnim = uint32_t(animations.size());
-    if (trackCount == 0 && moveable.noAnimations)
-        record.setU16(16, 0xFFFF);
-    else
-        record.setU16(16, uint16_t(Fits(firstAnim, 0xFFFE, "first animation of a moveable")));
+    record.setU32(12, place.frameOffset);
+    record.setU16(16, place.firstAnimation);
     moveables.push_back(record);
 
     // Mesh tree: entry i - 1 places mesh i.
@@ -75,6 +71,19 @@ void SaveArrays::AddMoveable(const CTrMvb& moveable) {
     }
 
     for (const TrMeshRecord& mesh : moveable.meshes) meshPointers.push_back(StoreMesh(mesh));
+}
+
+void SaveArrays::AddMoveableAnimations(const CTrMvb& moveable) {
+    const bool tr1 = version == TrVersion1;
+    const size_t meshCount = moveable.meshes.size();
+    const int trackCount = moveable.animationCount();
+    AnimationPlace place;
+    place.frameOffset = Fits(uint64_t(frames.size()) * 2, 0xFFFFFFFFu, "frame offset of a moveable");
+    const uint32_t firstAnim = uint32_t(animations.size());
+    place.firstAnimation = trackCount == 0 && moveable.noAnimations
+                               ? uint16_t(0xFFFF)
+                               : uint16_t(Fits(firstAnim, 0xFFFE, "first animation of a moveable"));
+    animationPlaces.push_back(place);
 
     const uint32_t frameSizeWords = uint32_t(2 * meshCount + 9 + (tr1 ? 1 : 0));
     uint32_t frameBase = 0;
@@ -152,31 +161,36 @@ void SaveArrays::AddMoveable(const CTrMvb& moveable) {
         // word or two. Frames of an animation are equally long: the longest, the others
         // padded with zeros.
         if (track) {
-            std::vector<std::vector<int16_t>> keyWords;
+            // Every key's words one after another, then each padded to the stride.
+            std::vector<int16_t>& w = keyWords;
+            std::vector<size_t>& ends = keyEnds;
+            w.clear();
+            ends.clear();
             size_t stride = tr1 ? frameSizeWords : 9;
             for (const CAnimKey& key : track->keys) {
-                std::vector<int16_t> w;
-                w.reserve(frameSizeWords);
+                const size_t start = w.size();
                 const BoundingBox& b = key.box;
                 const float box[6] = {b.min.x, b.max.x, -b.max.y, -b.min.y, -b.max.z, -b.min.z};
                 for (float v : box) w.push_back(TruncS16(v));
-                const CVector3 root = key.bones.empty() ? CVector3() : key.bones[0].offset;
+                const CVector3 root = key.bones.empty() ? CVector3() : key.bones.Offset(0);
                 w.push_back(TruncS16(root.x));
                 w.push_back(TruncS16(-root.y));
                 w.push_back(TruncS16(-root.z));
                 if (tr1) w.push_back(int16_t(meshCount));
                 for (size_t m = 0; m < meshCount; ++m) {
                     uint16_t words[2] = {0, 0};
-                    const int n = m < key.bones.size() ? TrRotationFileForm(version, key.bones[m], words) : 2;
+                    const int n = m < key.bones.size() ? TrRotationFileForm(version, key.bones.Words(m), words) : 2;
                     for (int i = 0; i < n; ++i) w.push_back(int16_t(words[i]));
                 }
-                stride = std::max(stride, w.size());
-                keyWords.push_back(std::move(w));
+                stride = std::max(stride, w.size() - start);
+                ends.push_back(w.size());
             }
             if (!tr1) a.setU8(5, uint8_t(Fits(stride, 0xFF, "frame size of an animation")));
-            for (std::vector<int16_t>& w : keyWords) {
-                w.resize(stride, 0);
-                frames.insert(frames.end(), w.begin(), w.end());
+            size_t start = 0;
+            for (size_t end : ends) {
+                frames.insert(frames.end(), w.begin() + ptrdiff_t(start), w.begin() + ptrdiff_t(end));
+                frames.insert(frames.end(), stride - (end - start), int16_t(0));
+                start = end;
             }
         }
         if (tr1) a.setU8(5, 0);

@@ -87,6 +87,9 @@ public:
               CGameCatalog* catalog = nullptr);
     bool ReadFileImage(const uint8_t* image, size_t size, const std::string& path,
                        bool noBuild, bool showMessages, CGameCatalog* catalog = nullptr);
+    // The same; the image (*owner's bytes) is freed once read, before the objects are built.
+    bool ReadFileImage(std::vector<uint8_t>& owner, const std::string& path, bool noBuild,
+                       bool showMessages, CGameCatalog* catalog = nullptr);
     // The containers; the cursor stands after the magic. Throw LevelError on bad data.
     void ReadImageTr123(ByteReader& cursor, ILevelProgress* progress);
     void ReadImageTr4(ByteReader& cursor, size_t size, ILevelProgress* progress);
@@ -210,8 +213,14 @@ public:
     std::string name;
     uint8_t isTub = 0;
     // A save builds the object model again afterwards; a caller that frees the level right
-    // after saving (the batch run) turns that off.
+    // after saving (the batch run) turns that off, and the save then lets go of each part of
+    // the object model as soon as it is written: such a level is only good for freeing.
     bool rebuildAfterSave = true;
+
+private:
+    // ReadFileImage; a given owner of the image is emptied once the image is read.
+    bool ReadImage(const uint8_t* image, size_t size, const std::string& path, bool noBuild,
+                   bool showMessages, CGameCatalog* catalog, std::vector<uint8_t>* owner);
 };
 
 // Tomb Raider I: the opaque 16-bit colour of each palette entry (entry 0 too, for the

@@ -234,7 +234,7 @@ void CTrMvb::SerializeParts(ByteWriter& out) const {
             if (t) {
                 for (const CAnimKey& key : t->keys) {
                     WriteBox(out, key.box);
-                    const CVector3 root = key.bones.empty() ? CVector3() : key.bones[0].offset;
+                    const CVector3 root = key.bones.empty() ? CVector3() : key.bones.Offset(0);
                     out.f32(root.x);
                     out.f32(root.y);
                     out.f32(root.z);

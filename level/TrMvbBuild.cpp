@@ -52,8 +52,8 @@ std::unique_ptr<CTRAnimTrack> OneKeyTrack(uint32_t frameRate, size_t meshCount) 
     auto track = std::make_unique<CTRAnimTrack>(1, 1, frameRate ? frameRate : 1, kTrackRate);
     CAnimKey key(0, int(meshCount), BoundingBox());
     key.bones.resize(meshCount);
-    for (BoneKey& b : key.bones) BoneKeyFromEuler(b, 0, 0, 0, CVector3(), 0, 0);
-    track->AddKey(key);
+    for (size_t m = 0; m < meshCount; ++m) BoneKeyFromEuler(key.bones[m], 0, 0, 0, CVector3(), 0, 0);
+    track->AddKey(std::move(key));
     return track;
 }
 
@@ -88,23 +88,20 @@ bool DecodeFrames(const CTrLevel& level, const FrameLayout& layout, uint32_t fra
         const uint32_t rotations = tr1 ? uint16_t(w[9]) : uint32_t(meshCount);
         const uint16_t* cursor = words + start + head;
         CAnimKey key(int(uint64_t(frameRate) * k), int(meshCount), FrameBox(w));
-        key.bones.resize(meshCount);
-        for (size_t m = 0; m < meshCount; ++m) {
-            float x = 0, y = 0, z = 0;
+        // The bones stay in the level's words; their poses are made when read.
+        std::vector<BoneWords> bones(meshCount);
+        for (size_t m = 0; m < meshCount && m < rotations; ++m) {
             uint16_t w0 = 0, w1 = 0, packed = 0;
-            if (m < rotations) {
-                if (!DecodeTrRotation(level.version, &cursor, end, &x, &y, &z, &w0, &w1, &packed)) {
-                    *badKey = k;
-                    return false;
-                }
-                x *= kDegreesToRadians;
-                y *= kDegreesToRadians;
-                z *= kDegreesToRadians;
+            if (!DecodeTrRotation(level.version, &cursor, end, nullptr, nullptr, nullptr, &w0, &w1,
+                                  &packed)) {
+                *badKey = k;
+                return false;
             }
-            BoneKeyFromEuler(key.bones[m], x, -y, -z, m == 0 ? root : CVector3(), int16_t(w0),
-                             int16_t(w1));
-            key.bones[m].packed = packed;
+            bones[m].word0 = int16_t(w0);
+            bones[m].word1 = int16_t(w1);
+            bones[m].packed = packed;
         }
+        key.bones.SetLevelBones(level.version, root, std::move(bones));
         keys.push_back(std::move(key));
     }
     track.keys.reserve(track.keys.size() + keys.size());

@@ -109,15 +109,12 @@ void CTrObjGfx::BuildFromFragments(std::vector<CFragment>& fragments, int pageWi
                                    bool mergeDuplicates, const FilePixelPlanes* planes) {
     if (fragments.size() > 1) CFragment::SortBySize(fragments, 0, int(fragments.size()) - 1);
     if (mergeDuplicates) CFragment::MergeDuplicates(fragments, planes);
-    std::vector<uint16_t> page;
     int w = pageWidth, h = 0;
-    CFragment::dwBuildTextureFromFragments(fragments, page, &w, &h, planes, &filePixels);
+    CFragment::BuildBytesFromFragments(fragments, pixels, &w, &h, planes, &filePixels);
     textures = CFragment::Representatives(fragments);
     width = uint32_t(w);
     height = uint32_t(h);
     bitsPerPixel = 16;
-    pixels.resize(page.size() * 2);
-    for (size_t i = 0; i < page.size(); ++i) PutU16(&pixels[2 * i], page[i]);
 }
 
 void CTrObjGfx::CopyFrom(const CTrObjGfx& other) {

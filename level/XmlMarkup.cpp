@@ -1,5 +1,8 @@
 #include "level/XmlMarkup.h"
 
+#include <strings.h>
+
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -14,7 +17,12 @@ constexpr size_t kMaxDocument = 0x7FFFFFF0;
 constexpr size_t kMaxErrorText = 299;
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-bool IsSpecial(char c) { return std::strchr("<>=\\/?!", c) != nullptr && c != '\0'; }
+bool IsSpecial(char c) {
+    switch (c) {
+        case '<': case '>': case '=': case '\\': case '/': case '?': case '!': return true;
+        default: return false;
+    }
+}
 
 // The five entity references; any other ampersand stays as it is.
 std::string DecodeEntities(const std::string& value) {
@@ -66,6 +74,7 @@ bool CXmlMarkup::LoadFile(const char* path) {
 bool CXmlMarkup::SetDocument(const char* text) { return SetDocument(std::string(text ? text : "")); }
 
 bool CXmlMarkup::SetDocument(const std::string& text) {
+    childIndexes_.clear();
     nextFree_ = 1;
     ResetPosition();
     document_ = text.size() > kMaxDocument ? std::string() : text;
@@ -125,30 +134,43 @@ std::string CXmlMarkup::TagNameOf(int32_t element) const {
     return TokenText(t);
 }
 
-bool CXmlMarkup::NameMatches(int32_t element, const char* name) const {
-    if (!name || !*name) return true;
-    return EqualsNoCase(TagNameOf(element), name);
+bool CXmlMarkup::TokenIs(const Token& t, const char* name) const {
+    // As EqualsNoCase on the token's text, without cutting it out.
+    return std::strlen(name) == t.length &&
+           ::strncasecmp(document_.data() + t.start, name, t.length) == 0 &&
+           std::memchr(document_.data() + t.start, '\0', t.length) == nullptr;
 }
 
-std::string CXmlMarkup::AttributeOf(int32_t element, const char* name) const {
-    if (element <= 0 || element >= nextFree_ || !name || !*name) return std::string();
+bool CXmlMarkup::NameMatches(int32_t element, const char* name) const {
+    if (!name || !*name) return true;
+    if (element <= 0 || element >= nextFree_) return false;
+    const Token t = NextToken(size_t(elements_[element].startOpen) + 1);
+    return t.kind != TokenKind::None && TokenIs(t, name);
+}
+
+bool CXmlMarkup::FindAttribute(int32_t element, const char* name, Token* value) const {
+    if (element <= 0 || element >= nextFree_ || !name || !*name) return false;
     Token t = NextToken(size_t(elements_[element].startOpen) + 1);  // the tag name
-    if (t.kind == TokenKind::None) return std::string();
+    if (t.kind == TokenKind::None) return false;
     size_t pos = t.end;
     for (;;) {
         t = NextToken(pos);
-        if (t.kind == TokenKind::None || t.unterminated || t.Is('>') || t.Is('/'))
-            return std::string();
+        if (t.kind == TokenKind::None || t.unterminated || t.Is('>') || t.Is('/')) return false;
         pos = t.end;
         if (t.kind == TokenKind::Quoted || t.Is('=')) continue;
-        if (!EqualsNoCase(TokenText(t), name)) continue;
+        if (!TokenIs(t, name)) continue;
         // name = "value": anything else reads as missing.
         Token eq = NextToken(pos);
-        if (!eq.Is('=')) return std::string();
-        Token value = NextToken(eq.end);
-        if (value.kind != TokenKind::Quoted || value.unterminated) return std::string();
-        return DecodeEntities(TokenText(value));
+        if (!eq.Is('=')) return false;
+        *value = NextToken(eq.end);
+        return value->kind == TokenKind::Quoted && !value->unterminated;
     }
+}
+
+std::string CXmlMarkup::AttributeOf(int32_t element, const char* name) const {
+    Token value;
+    if (!FindAttribute(element, name, &value)) return std::string();
+    return DecodeEntities(TokenText(value));
 }
 
 // --- parsing ------------------------------------------------------------------------------
@@ -350,6 +372,54 @@ bool CXmlMarkup::FindChild(const char* name) {
             return true;
         }
     }
+    return false;
+}
+
+namespace {
+// As strcasecmp compares: each character through tolower.
+std::string Lower(const char* text, size_t n) {
+    std::string out(text, n);
+    for (char& c : out) c = char(::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+}  // namespace
+
+const CXmlMarkup::ChildIndex& CXmlMarkup::IndexOf(int32_t parent, const char* name,
+                                                  const char* attribute) {
+    const std::string key = std::to_string(parent) + '\0' + Lower(name, std::strlen(name)) + '\0' +
+                            Lower(attribute, std::strlen(attribute));
+    auto found = childIndexes_.find(key);
+    if (found != childIndexes_.end()) return found->second;
+    ChildIndex index;
+    for (int32_t e = elements_[parent].firstChild; e; e = elements_[e].nextSibling) {
+        if (!NameMatches(e, name)) continue;
+        index.lastWithName = e;
+        const std::string value = AttributeOf(e, attribute);
+        if (value.find('\0') != std::string::npos) index.usable = false;
+        index.byValue.emplace(Lower(value.data(), value.size()), e);  // the first one stays
+    }
+    return childIndexes_.emplace(key, std::move(index)).first->second;
+}
+
+bool CXmlMarkup::FindChildWith(const char* name, const char* attribute, const std::string& value) {
+    // Only a search from the first child of an element with children can use the index.
+    const bool fromStart = current_ && !currentChild_ && name && *name && attribute && *attribute &&
+                           elements_[current_].endClose != elements_[current_].startClose &&
+                           value.find('\0') == std::string::npos;
+    if (fromStart) {
+        const ChildIndex& index = IndexOf(current_, name, attribute);
+        if (index.usable) {
+            auto it = index.byValue.find(Lower(value.data(), value.size()));
+            if (it != index.byValue.end()) {
+                currentChild_ = it->second;
+                return true;
+            }
+            if (index.lastWithName) currentChild_ = index.lastWithName;
+            return false;
+        }
+    }
+    while (FindChild(name))
+        if (EqualsNoCase(GetChildAttribute(attribute), value)) return true;
     return false;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace lithoscope {
@@ -47,6 +48,10 @@ public:
     // Cursor moves. A null or empty name matches any element; names ignore case.
     bool FindSibling(const char* name = nullptr);
     bool FindChild(const char* name = nullptr);
+    // FindChild(name) repeated until the child's attribute equals value (ignoring case);
+    // false when no child does. Children looked up from the first one are found through an
+    // index made at the first such lookup.
+    bool FindChildWith(const char* name, const char* attribute, const std::string& value);
     bool EnterChild();
     bool LeaveToParent();
     void ResetPosition();
@@ -82,8 +87,12 @@ private:
 
     Token NextToken(size_t pos) const;
     std::string TokenText(const Token& t) const { return document_.substr(t.start, t.length); }
+    // The token's text equals name, ignoring case.
+    bool TokenIs(const Token& t, const char* name) const;
     std::string TagNameOf(int32_t element) const;
     std::string AttributeOf(int32_t element, const char* name) const;
+    // The quoted value token of an attribute; false when it is missing.
+    bool FindAttribute(int32_t element, const char* name, Token* value) const;
     bool NameMatches(int32_t element, const char* name) const;
 
     bool Parse();
@@ -97,8 +106,18 @@ private:
     void SetNext(int32_t element);
     void SetError(const char* format, const std::string& tag);
 
+    // The children of one element with one tag, by one attribute's value in lower case: the
+    // first child with each value, and the last child with the tag.
+    struct ChildIndex {
+        std::unordered_map<std::string, int32_t> byValue;
+        int32_t lastWithName = 0;
+        bool usable = true;  // false: a value the index can't tell apart (a 0 byte)
+    };
+    const ChildIndex& IndexOf(int32_t parent, const char* name, const char* attribute);
+
     std::string document_;
     std::string error_;
+    std::unordered_map<std::string, ChildIndex> childIndexes_;
     std::vector<MarkupElement> elements_;
     int32_t depth_ = 0;
     int32_t current_ = 0;

@@ -1,5 +1,6 @@
 #include "platform/SampleConvert.h"
 
+#include <dlfcn.h>
 #include <samplerate.h>
 #include <sndfile.h>
 
@@ -9,6 +10,40 @@
 namespace lithoscope {
 
 namespace {
+
+// libsndfile and libsamplerate, loaded at the first sample that is decoded: a run that
+// decodes none (a batch run, most editing) never maps them and their dependencies.
+struct SoundLibraries {
+    decltype(&::sf_open_virtual) open = nullptr;
+    decltype(&::sf_close) close = nullptr;
+    decltype(&::sf_readf_float) readFloat = nullptr;
+    decltype(&::sf_error) error = nullptr;
+    decltype(&::src_is_valid_ratio) validRatio = nullptr;
+    decltype(&::src_simple) resample = nullptr;
+    bool ok = false;
+};
+
+template <class F>
+void Bind(void* library, const char* name, F& out) {
+    out = library ? reinterpret_cast<F>(::dlsym(library, name)) : nullptr;
+}
+
+const SoundLibraries& Sound() {
+    static const SoundLibraries libraries = [] {
+        SoundLibraries l;
+        void* sndfile = ::dlopen("libsndfile.so.1", RTLD_NOW | RTLD_LOCAL);
+        void* samplerate = ::dlopen("libsamplerate.so.0", RTLD_NOW | RTLD_LOCAL);
+        Bind(sndfile, "sf_open_virtual", l.open);
+        Bind(sndfile, "sf_close", l.close);
+        Bind(sndfile, "sf_readf_float", l.readFloat);
+        Bind(sndfile, "sf_error", l.error);
+        Bind(samplerate, "src_is_valid_ratio", l.validRatio);
+        Bind(samplerate, "src_simple", l.resample);
+        l.ok = l.open && l.close && l.readFloat && l.error && l.validRatio && l.resample;
+        return l;  // the libraries stay loaded
+    }();
+    return libraries;
+}
 
 // Failure codes of AcmConvert.
 enum : int {
@@ -91,10 +126,10 @@ public:
     SoundFile(const uint8_t* wave, size_t size) : file_{wave, sf_count_t(size), 0} {
         SF_VIRTUAL_IO io{MemLength, MemSeek, MemRead, MemWrite, MemTell};
         std::memset(&info_, 0, sizeof info_);
-        handle_ = sf_open_virtual(&io, SFM_READ, &info_, &file_);
+        if (Sound().ok) handle_ = Sound().open(&io, SFM_READ, &info_, &file_);
     }
     ~SoundFile() {
-        if (handle_) sf_close(handle_);
+        if (handle_) Sound().close(handle_);
     }
     SoundFile(const SoundFile&) = delete;
     SoundFile& operator=(const SoundFile&) = delete;
@@ -165,19 +200,19 @@ int AcmConvert(const uint8_t* wave, size_t waveSize, std::vector<uint8_t>& pcmOu
     std::vector<float> decoded(size_t(info.frames) * size_t(channels));
     sf_count_t got = 0;
     while (got < info.frames) {
-        sf_count_t n = sf_readf_float(sf.handle(), decoded.data() + size_t(got) * size_t(channels),
-                                      info.frames - got);
+        sf_count_t n = Sound().readFloat(sf.handle(), decoded.data() + size_t(got) * size_t(channels),
+                                         info.frames - got);
         if (n <= 0) break;
         got += n;
     }
-    if (got != info.frames || sf_error(sf.handle()) != SF_ERR_NO_ERROR) return kDecodeFailed;
+    if (got != info.frames || Sound().error(sf.handle()) != SF_ERR_NO_ERROR) return kDecodeFailed;
 
     std::vector<float> resampled;
     size_t outFrames = size_t(got);
     if (info.samplerate == kPcmTargetRate) {
         resampled.swap(decoded);
     } else {
-        if (!src_is_valid_ratio(ratio)) return kUnsupported;
+        if (!Sound().validRatio(ratio)) return kUnsupported;
         resampled.resize(size_t(outFramesMax) * size_t(channels));
         SRC_DATA data;
         std::memset(&data, 0, sizeof data);
@@ -186,7 +221,7 @@ int AcmConvert(const uint8_t* wave, size_t waveSize, std::vector<uint8_t>& pcmOu
         data.data_out = resampled.data();
         data.output_frames = long(outFramesMax);
         data.src_ratio = ratio;
-        if (src_simple(&data, SRC_SINC_MEDIUM_QUALITY, channels) != 0) return kResampleFailed;
+        if (Sound().resample(&data, SRC_SINC_MEDIUM_QUALITY, channels) != 0) return kResampleFailed;
         outFrames = size_t(data.output_frames_gen);
     }
 

@@ -578,3 +578,47 @@ TEST(TrRotation, WordsRunningOutAreRefused) {
     const uint16_t* none = nullptr;
     EXPECT_FALSE(DecodeTrRotation(2, &none, nullptr, &x, &y, &z, &w0, &w1));
 }
+
+TEST(BoneList, LevelWordsReadAsPosesAndBecomePosesWhenWritten) {
+    // Two bones as a Tomb Raider IV level stores them: a three-axis rotation and a 12-bit
+    // one-axis one; the root offset on bone 0 only.
+    std::vector<BoneWords> words(2);
+    words[0].word0 = 0x0010;
+    words[0].word1 = 0x0400;
+    words[1].word0 = 0x3FF0;  // x: the top ten bits of the packed angle
+    words[1].packed = 0x4FFF;
+    CAnimKey key(0, 2, BoundingBox());
+    key.bones.SetLevelBones(4, CVector3().Set(1, -2, -3), std::move(words));
+    EXPECT_TRUE(key.bones.HeldAsLevelWords());
+    ASSERT_EQ(key.bones.size(), 2u);
+    const CAnimKey& held = key;
+    // Each pose is the builder's pose of the same words.
+    const BoneKey root = held.bones[0];
+    BoneKey expected;
+    BoneKeyFromEuler(expected, 1 * kTrAngleUnitDegrees * kDegreesToRadians,
+                     -(1 * kTrAngleUnitDegrees) * kDegreesToRadians, -0.0f * kDegreesToRadians,
+                     CVector3().Set(1, -2, -3), 0x0010, 0x0400);
+    EXPECT_EQ(root.rotation.x, expected.rotation.x);
+    EXPECT_EQ(root.rotation.w, expected.rotation.w);
+    EXPECT_EQ(root.offset.y, -2);
+    const BoneKey arm = held.bones[1];
+    EXPECT_FLOAT_EQ(arm.rotation.x, std::sin(0xFFF * kTrAngleUnitDegrees / 4 * kDegreesToRadians / 2));
+    EXPECT_EQ(arm.offset.x, 0);
+    EXPECT_EQ(arm.packed, 0x4FFF);
+    EXPECT_EQ(held.bones.Words(1).packed, 0x4FFF);
+    uint16_t file[2];
+    EXPECT_EQ(TrRotationFileForm(4, held.bones.Words(1), file), 1);
+    EXPECT_EQ(file[0], 0x4FFF);
+    // Iterating gives the same poses; writing a bone makes full poses of them all.
+    size_t n = 0;
+    for (const BoneKey& b : held.bones) EXPECT_EQ(b.rotation.z, held.bones[n++].rotation.z);
+    key.bones[1].offset.Set(5, 0, 0);
+    EXPECT_FALSE(key.bones.HeldAsLevelWords());
+    EXPECT_EQ(held.bones[0].rotation.x, root.rotation.x);
+    EXPECT_EQ(held.bones.Offset(1).x, 5);
+    EXPECT_EQ(held.bones.Words(0).word1, 0x0400);
+    key.bones.push_back(NeutralBoneKey());
+    EXPECT_EQ(key.bones.size(), 3u);
+    key.bones = {NeutralBoneKey()};
+    EXPECT_EQ(key.bones.size(), 1u);
+}

@@ -538,6 +538,18 @@ TEST(BatchMode, RealLevels) {
             EXPECT_FALSE(FileExists(ws.file("out" + ExtensionOf(level.path)))) << level.path;
         } else {
             EXPECT_EQ(r.status, 0) << level.path << ": " << r.output;
+            // The batch run lets go of the object model as it writes it; the editor's save
+            // keeps it to build it again. Both write the same file.
+            ScriptedMessageBackend messages;
+            ScopedMessageBackend scoped(&messages);
+            test::ScopedConfigDir config;
+            CTrLevel editor;
+            ASSERT_TRUE(editor.Load(copy, false, false)) << level.path;
+            const std::string saved = ws.file("editor" + ExtensionOf(level.path));
+            ASSERT_TRUE(editor.Save(saved, 1, false, false)) << level.path;
+            EXPECT_TRUE(ReadFileBytes(saved) == ReadFileBytes(ws.file("out" + ExtensionOf(level.path))))
+                << level.path;
+            EXPECT_FALSE(editor.moveableList.empty() && !editor.moveables.empty()) << level.path;
         }
     }
 }

@@ -313,12 +313,14 @@ TEST(Fragment, IndexedSearchesGiveTheResultsOfPlainOnes) {
     for (TrMeshRectangle& f : facesA) f.setTexture(uint16_t(rnd(200)));
     facesB = facesA;
 
-    // Indexed collector against the plain Add over every fragment.
+    // Indexed collector (one index over both pages, its exact rectangles in use) against
+    // the plain Add over every fragment.
     std::vector<CFragment> indexed, plain;
+    FragmentSourceIndex index(indexed);
     for (int p = 0; p < 2; ++p) {
         std::vector<TrObjectTextureRecord> onPage;
         for (const auto& t : textures) onPage.push_back(t);
-        CFragment::AddFaces(pages[p].data(), 256, 256, onPage, facesA, 4, indexed, false);
+        CFragment::AddFaces(pages[p].data(), 256, 256, onPage, facesA, 4, indexed, false, &index);
         for (TrMeshRectangle& f : facesB)
             CFragment::Add(plain, onPage[f.texture() & 0x7FFF], 4, FragFace, &f.b[8], false,
                            pages[p].data(), 256, 256, false);
@@ -342,3 +344,4 @@ TEST(Fragment, IndexedSearchesGiveTheResultsOfPlainOnes) {
         ASSERT_LT(t, reps.size());
     }
 }
+

@@ -6,7 +6,7 @@ if(NOT rc EQUAL 0)
   message(FATAL_ERROR "install failed: ${rc}")
 endif()
 set(root "${STAGE}/usr")
-foreach(f lib/lithoscope/lithoscope lib/lithoscope/Resources/TRCatalog.xml
+foreach(f lib/lithoscope/lithoscope lib/lithoscope/lithoscope-editor.so lib/lithoscope/Resources/TRCatalog.xml
           lib/lithoscope/Resources/MenuResource.txt bin/lithoscope
           share/applications/lithoscope.desktop share/mime/packages/lithoscope.xml
           share/icons/hicolor/scalable/apps/lithoscope.svg share/icons/hicolor/48x48/apps/lithoscope.png)
@@ -18,6 +18,12 @@ endforeach()
 execute_process(COMMAND "${root}/bin/lithoscope" s 0 0 "" RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "installed program failed: ${rc}")
+endif()
+# Without a display the editor, loaded from its module beside the program, says so.
+execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=DISPLAY "${root}/bin/lithoscope"
+                RESULT_VARIABLE rc ERROR_VARIABLE said)
+if(NOT said MATCHES "no display")
+  message(FATAL_ERROR "installed editor module not started: ${said}")
 endif()
 # The desktop entry opens a file given to it, for every level type the MIME file declares.
 file(READ "${root}/share/applications/lithoscope.desktop" entry)

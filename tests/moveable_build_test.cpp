@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <iostream>
 
 #include "TestSupport.h"
@@ -699,7 +700,26 @@ TEST(MoveableBuild, RealLevels) {
             EXPECT_EQ(m.meshCount(), level.moveables[i].meshCount());
             for (int a = 0; a < m.animationCount(); ++a) {
                 ++tracks;
-                if (m.GetTrack(a)->keyCount() > 1) ++multiKey;
+                const CTRAnimTrack* t = m.GetTrack(a);
+                if (t->keyCount() > 1) {
+                    ++multiKey;
+                    // Keys read from frames keep the level's words; their poses, made when
+                    // read, are those the key holds once a bone is written.
+                    for (const CAnimKey& key : t->keys) {
+                        ASSERT_TRUE(key.bones.HeldAsLevelWords());
+                        CAnimKey full = key;
+                        if (!full.bones.empty()) full.bones[0] = full.bones[0];
+                        EXPECT_FALSE(full.bones.HeldAsLevelWords());
+                        const CAnimKey& held = full;
+                        for (size_t b = 0; b < key.bones.size(); ++b) {
+                            const BoneKey x = key.bones[b], y = held.bones[b];
+                            ASSERT_EQ(std::memcmp(&x.rotation, &y.rotation, sizeof x.rotation), 0);
+                            ASSERT_EQ(std::memcmp(&x.offset, &y.offset, sizeof x.offset), 0);
+                            ASSERT_EQ(x.word0, key.bones.Words(b).word0);
+                            ASSERT_EQ(y.packed, key.bones.Words(b).packed);
+                        }
+                    }
+                }
             }
             const std::vector<uint8_t> image = m.Serialize();
             ASSERT_EQ(image.size(), size_t(m.GetSize()));

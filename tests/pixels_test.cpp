@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <memory>
 
@@ -176,6 +178,70 @@ TEST(Chunks, ParallelSegmentsGiveOneStreamWhateverTheThreads) {
     ASSERT_EQ(CompressToChunkParallel(data.data(), 1000, small), Z_OK);
     ASSERT_EQ(CompressToChunk(data.data(), 1000, plain), Z_OK);
     EXPECT_TRUE(small == plain);
+}
+
+TEST(Chunks, ChunksCompressedTogetherAndMadeOnDemandAreTheSame) {
+    // A small chunk, one in place and one whose bytes are made segment by segment, on one
+    // pool: each is the chunk CompressToChunkParallel makes of its bytes.
+    std::vector<uint8_t> data(1100 * 1000);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = uint8_t((i * 13) ^ (i >> 7) ^ (i % 97 == 0 ? 0xA5 : 0));
+    ChunkToCompress jobs[3];
+    jobs[0].data = data.data();
+    jobs[0].size = 5000;
+    jobs[1].data = data.data();
+    jobs[1].size = data.size();
+    jobs[2].size = data.size() - 3;
+    std::atomic<size_t> largest{0};
+    jobs[2].make = [&](size_t offset, size_t size, uint8_t* out) {
+        std::memcpy(out, data.data() + 3 + offset, size);
+        for (size_t was = largest; size > was && !largest.compare_exchange_weak(was, size);) {
+        }
+    };
+    for (int threads : {1, 3}) {
+        SCOPED_TRACE(threads);
+        TrPackedChunk a, b, c;
+        TrPackedChunk* const outs[3] = {&a, &b, &c};
+        ASSERT_EQ(CompressChunksParallel(jobs, outs, 3, threads), Z_OK);
+        TrPackedChunk expected;
+        ASSERT_EQ(CompressToChunkParallel(data.data(), 5000, expected), Z_OK);
+        EXPECT_TRUE(a == expected);
+        ASSERT_EQ(CompressToChunkParallel(data.data(), data.size(), expected), Z_OK);
+        EXPECT_TRUE(b == expected);
+        ASSERT_EQ(CompressToChunkParallel(data.data() + 3, data.size() - 3, expected), Z_OK);
+        EXPECT_TRUE(c == expected);
+    }
+    // A segment and the window before it at a time, never the whole chunk.
+    EXPECT_EQ(largest, size_t(256 + 32) * 1024);
+}
+
+TEST(Chunks, InflatingIntoBlocksGivesWhatOneBufferGets) {
+    std::vector<uint8_t> data(4 * 3000);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = uint8_t((i * 7) ^ (i >> 5));
+    TrPackedChunk chunk;
+    ASSERT_EQ(CompressToChunk(data.data(), data.size(), chunk), Z_OK);
+    std::vector<uint8_t> blocks[4];
+    uint8_t* to[4];
+    for (int b = 0; b < 4; ++b) to[b] = (blocks[b] = std::vector<uint8_t>(4000)).data();
+    ASSERT_EQ(DecompressToBlocks(chunk.data.data(), chunk.data.size(), to, 4, 3000), Z_OK);
+    for (int b = 0; b < 4; ++b)
+        EXPECT_TRUE(std::equal(blocks[b].begin(), blocks[b].begin() + 3000, data.begin() + b * 3000));
+    // Damage gives the status of the one-buffer inflate: fewer or more bytes than the
+    // blocks hold, a cut stream, corrupted bytes.
+    auto same = [&](const std::vector<uint8_t>& packed, size_t count, size_t size) {
+        TrPackedChunk c;
+        c.data = packed;
+        c.unpackedSize = uint32_t(count * size);
+        std::vector<uint8_t> out;
+        const int one = DecompressChunk(c, false, out, nullptr);
+        EXPECT_NE(one, Z_OK);
+        EXPECT_EQ(DecompressToBlocks(packed.data(), packed.size(), to, count, size), one);
+    };
+    same(chunk.data, 4, 2000);
+    same(chunk.data, 4, 3001);
+    same(std::vector<uint8_t>(chunk.data.begin(), chunk.data.end() - 20), 4, 3000);
+    std::vector<uint8_t> bad = chunk.data;
+    for (size_t i = 2; i < bad.size(); i += 3) bad[i] ^= 0x5A;
+    same(bad, 4, 3000);
 }
 
 TEST(Chunks, RoundTripAndRefuseBadData) {

@@ -296,3 +296,40 @@ TEST(XmlMarkup, LoadFile) {
     EXPECT_EQ(x.GetErrorText(), "End tag of r element not found");
     EXPECT_FALSE(x.FindSibling());
 }
+
+TEST(XmlMarkup, ChildrenByAttributeAsACursorWalkFindsThem) {
+    CXmlMarkup x;
+    ASSERT_TRUE(x.SetDocument("<s><m id=\"1\"/><m id=\"B\"/><x id=\"b\"/><m id=\"b\"/><m id=\"&amp;1\"/>"
+                              "<m/><x id=\"9\"/></s>"));
+    ASSERT_TRUE(x.FindSibling("s"));
+    // The first child with the name whose value equals, ignoring case; entities decoded.
+    EXPECT_TRUE(x.FindChildWith("M", "ID", "b"));
+    EXPECT_EQ(x.GetChildAttribute("id"), "B");
+    x.ResetPosition();
+    ASSERT_TRUE(x.FindSibling("s"));
+    EXPECT_TRUE(x.FindChildWith("m", "id", "&1"));
+    EXPECT_EQ(x.GetChildAttribute("id"), "&1");
+    // None: false, the cursor on the last child with the name, as a walk leaves it.
+    x.ResetPosition();
+    ASSERT_TRUE(x.FindSibling("s"));
+    EXPECT_FALSE(x.FindChildWith("m", "id", "9"));
+    EXPECT_EQ(x.GetChildTagName(), "m");
+    EXPECT_EQ(x.GetChildAttribute("id"), "");
+    // A missing attribute reads as empty; a search from a later child looks further on only.
+    x.ResetPosition();
+    ASSERT_TRUE(x.FindSibling("s"));
+    EXPECT_TRUE(x.FindChildWith("m", "id", ""));
+    EXPECT_FALSE(x.FindChildWith("m", "id", "1"));
+    x.ResetPosition();
+    ASSERT_TRUE(x.FindSibling("s"));
+    ASSERT_TRUE(x.FindChild("x"));
+    EXPECT_TRUE(x.FindChildWith("x", "id", "9"));
+    EXPECT_FALSE(x.FindChildWith("x", "id", "b"));
+    // A new document forgets the old one's children.
+    ASSERT_TRUE(x.SetDocument("<s><m id=\"2\"/></s>"));
+    ASSERT_TRUE(x.FindSibling("s"));
+    EXPECT_TRUE(x.FindChildWith("m", "id", "2"));
+    x.ResetPosition();
+    ASSERT_TRUE(x.FindSibling("s"));
+    EXPECT_FALSE(x.FindChildWith("m", "id", "b"));
+}

@@ -50,12 +50,10 @@ void StopEditorInProcess() {
 
 }  // namespace lithoscope
 
+// The module's entry (kEditorEntryName).
+extern "C" int LithoscopeRunEditor(int argc, char** argv) { return lithoscope::RunEditor(argc, argv); }
+
 #if defined(__SANITIZE_ADDRESS__)
 // The desktop libraries under wx keep caches for the whole process; only our own leaks count.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig\nleak:libdbus\nleak:libglib\nleak:libgobject\nleak:libgio\n"
-           "leak:libgtk\nleak:libgdk\nleak:libpango\nleak:libcairo\nleak:libX11\n"
-           "leak:libharfbuzz\nleak:libatk\nleak:libatspi\nleak:libEGL\nleak:libGLX\n"
-           "leak:libGL\nleak:libgallium\nleak:swrast\nleak:libLLVM\n";
-}
+extern "C" const char* __lsan_default_suppressions() { return lithoscope::kDesktopLeakSuppressions; }
 #endif
