@@ -10,6 +10,7 @@
 #include <thread>
 
 #include <wx/uiaction.h>
+#include <wx/textctrl.h>
 
 #include "EditorTestSupport.h"
 #include "TestSupport.h"
@@ -304,6 +305,24 @@ TEST_F(PanesTest, RealLevelsOfEveryVersionShowTheirObjects) {
             EXPECT_FALSE(CKeyState::Instance().IsDown(WXK_SHIFT));
             Pump(100);
             EXPECT_EQ(mesh.vertices[0].x, x1) << "released";
+
+            // The same keys typed into a text field are text: the mesh stays, the level too.
+            auto* field = new wxTextCtrl(frame, wxID_ANY);
+            field->SetFocus();
+            Pump(50);
+            doc->Modify(false);
+            sim.KeyDown(WXK_SHIFT);
+            sim.KeyDown(WXK_RIGHT);
+            sim.Char(WXK_NUMPAD_SUBTRACT);
+            Pump(300);
+            sim.KeyUp(WXK_RIGHT);
+            sim.KeyUp(WXK_SHIFT);
+            Pump(100);
+            EXPECT_EQ(mesh.vertices[0].x, x1) << "typed into a field";
+            EXPECT_FALSE(doc->IsModified());
+            field->Destroy();
+            tree->SetFocus();
+            Pump(50);
 
             // The static meshes repopulate: the shown node is gone, so the frame shows the
             // empty pane and the toolbox forgets the node.

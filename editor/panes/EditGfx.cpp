@@ -1,6 +1,8 @@
 #include "editor/panes/EditGfx.h"
 
+#include <wx/app.h>
 #include <wx/eventfilter.h>
+#include <wx/textentry.h>
 
 #include "editor/panes/EditTile.h"
 #include "editor/shell/ChildFrame.h"
@@ -261,8 +263,7 @@ void CEditMesh::Animate(float framesPerSecond) {
     const bool minus = keys.Poll(WXK_NUMPAD_SUBTRACT);
     const bool plus = keys.Poll(WXK_NUMPAD_ADD);
     const int d = minus ? -1 : (plus ? 1 : 0);
-    if (d) {
-        m_pGlWnd->ChangeSelectedVertexShade(d * step * 50);
+    if (d && m_pGlWnd->ChangeSelectedVertexShade(d * step * 50)) {
         node->OnModified(false);
         if (m_pNode != node) return;  // the notification may have replaced the node
     }
@@ -278,8 +279,16 @@ void CEditMesh::Animate(float framesPerSecond) {
     if (x == 0 && y == 0 && z == 0) return;
     const int index = node->m_nMeshIndex;
     const bool validMesh = index >= 0 && size_t(index) < list->meshes.size();
+    auto moveCentre = [&] {
+        int16_t* c = list->meshes[size_t(index)].centre;
+        c[0] = int16_t(c[0] + step * x);
+        c[1] = int16_t(c[1] + step * y);
+        c[2] = int16_t(c[2] + step * z);
+    };
+    bool changed = false;
     if (shift) {
         if (validMesh) list->meshes[size_t(index)].Translate(step * x, step * y, step * z, true, node->GetLevel());
+        changed = validMesh;
     } else if (node->m_bStatic) {
         CTrStatMsh* stat = node->StaticMesh();
         auto* boxes = dynamic_cast<ITlboxMeshItfMain*>(GetToolbox());
@@ -288,24 +297,23 @@ void CEditMesh::Animate(float framesPerSecond) {
             if (boxes->IsVisibilityBoxEditOn()) {
                 stat->visibilityBox.min.AddInPlace(offset);
                 stat->visibilityBox.max.AddInPlace(offset);
+                changed = true;
             }
             if (boxes->IsCollisionBoxEditOn()) {
                 stat->collisionBox.min.AddInPlace(offset);
                 stat->collisionBox.max.AddInPlace(offset);
+                changed = true;
             }
         } else if (validMesh) {
-            int16_t* c = list->meshes[size_t(index)].centre;
-            c[0] = int16_t(c[0] + step * x);
-            c[1] = int16_t(c[1] + step * y);
-            c[2] = int16_t(c[2] + step * z);
+            moveCentre();
+            changed = true;
         }
     } else if (validMesh) {
-        int16_t* c = list->meshes[size_t(index)].centre;
-        c[0] = int16_t(c[0] + step * x);
-        c[1] = int16_t(c[1] + step * y);
-        c[2] = int16_t(c[2] + step * z);
+        moveCentre();
+        changed = true;
     }
-    node->OnModified(false);
+    // Keys that moved nothing (no box selected for moving) leave the level unmodified.
+    if (changed) node->OnModified(false);
 }
 
 // ---- CEditMoveable ----
@@ -405,14 +413,25 @@ void ForgetHandleInFrame(CChildFrame* frame, CHandleBase* node) {
 
 namespace {
 
-// Feeds the key-state service from every key event of the application, wherever the
-// focus is (the char hook comes first, also for keys an accelerator then takes); keys
-// held when the application loses the focus are let go.
+// Keys typed into a text field or into another window (a dialog, a file chooser) are
+// text, not edit keys: they never reach the panes.
+bool FeedsKeyState(const wxEvent& event) {
+    const wxWindow* focus = wxWindow::FindFocus();
+    if (focus && dynamic_cast<const wxTextEntry*>(focus)) return false;
+    if (!focus) focus = dynamic_cast<const wxWindow*>(event.GetEventObject());
+    if (!focus) return true;
+    const wxWindow* top = wxGetTopLevelParent(const_cast<wxWindow*>(focus));
+    return !top || !wxTheApp || top == wxTheApp->GetTopWindow();
+}
+
+// Feeds the key-state service from the key events of the main window, wherever its focus
+// is (the char hook comes first, also for keys an accelerator then takes); keys held when
+// the application loses the focus are let go.
 class CKeyStateFilter : public wxEventFilter {
 public:
     int FilterEvent(wxEvent& event) override {
         const wxEventType t = event.GetEventType();
-        if (t == wxEVT_KEY_DOWN || t == wxEVT_CHAR_HOOK)
+        if ((t == wxEVT_KEY_DOWN || t == wxEVT_CHAR_HOOK) && FeedsKeyState(event))
             CKeyState::Instance().KeyDown(static_cast<wxKeyEvent&>(event).GetKeyCode());
         else if (t == wxEVT_KEY_UP)
             CKeyState::Instance().KeyUp(static_cast<wxKeyEvent&>(event).GetKeyCode());

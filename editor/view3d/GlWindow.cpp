@@ -438,14 +438,16 @@ int COpenGLWnd::PickVertex(int x, int y) {
     return selectedVertex_;
 }
 
-void COpenGLWnd::ChangeSelectedVertexShade(int delta) {
-    if (delta == 0 || selectedVertex_ == -1 || itemCount_ == 0 || subIndex_ == -1) return;
+bool COpenGLWnd::ChangeSelectedVertexShade(int delta) {
+    if (delta == 0 || selectedVertex_ == -1 || itemCount_ == 0 || subIndex_ == -1) return false;
     CTrLstMsh* list = items_[0].main.MeshList();
-    if (!list || subIndex_ < 0 || size_t(subIndex_) >= list->meshes.size()) return;
+    if (!list || subIndex_ < 0 || size_t(subIndex_) >= list->meshes.size()) return false;
     TrMeshRecord& mesh = list->meshes[size_t(subIndex_)];
-    if (mesh.hasNormals || size_t(selectedVertex_) >= mesh.lights.size()) return;
+    if (mesh.hasNormals || size_t(selectedVertex_) >= mesh.lights.size()) return false;
     int16_t& light = mesh.lights[size_t(selectedVertex_)];
+    const int16_t before = light;
     light = std::min<int16_t>(int16_t(uint16_t(light) + uint16_t(delta)), kFullLight);
+    return light != before;
 }
 
 }  // namespace lithoscope

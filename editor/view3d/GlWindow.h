@@ -166,7 +166,8 @@ public:
     int SelectedVertex() const { return selectedVertex_; }
     void ClearSelectedVertex() { selectedVertex_ = -1; }
     // Adds delta to the selected vertex's light (at most 8192); meshes with normals keep theirs.
-    void ChangeSelectedVertexShade(int delta);
+    // True when the selected vertex's light changed.
+    bool ChangeSelectedVertexShade(int delta);
 
 private:
     bool MakeCurrent();
