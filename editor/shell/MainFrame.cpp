@@ -1,5 +1,7 @@
 #include "editor/shell/MainFrame.h"
 
+#include <algorithm>
+
 #include <wx/accel.h>
 #include <wx/app.h>
 #include <wx/artprov.h>
@@ -120,6 +122,9 @@ bool CMainFrame::Create(wxDocManager* manager, const wxString& title) {
     if (!wxDocMDIParentFrame::Create(manager, nullptr, wxID_ANY, title, wxDefaultPosition,
                                      wxSize(1024, 768)))
         return false;
+    // On a small screen the window fits it.
+    const wxRect screen = wxGetClientDisplayRect();
+    SetSize(std::min(1024, screen.width), std::min(768, screen.height));
     SetMenuBar(CreateMenu128(manager));
 
     // Toolbar 128, buttons 16 by 15, by position.
