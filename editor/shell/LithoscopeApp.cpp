@@ -19,6 +19,7 @@
 #include "editor/tree/NodeHandlers.h"
 #include "editor/sound/SoundPane.h"
 #include "editor/toolbox/ToolboxViews.h"
+#include "editor/view3d/GlWindow.h"
 #include "editor/shell/LithoscopeDoc.h"
 #include "editor/shell/LithoscopeView.h"
 #include "editor/shell/MainFrame.h"
@@ -170,6 +171,7 @@ bool CLithoscopeApp::InitInstance() {
     CCmdLine cmdLine;
     ParseCommandLine(argc, argv, cmdLine);
     m_pMainFrame->Show(true);  // 12, before the documents so their windows have a parent shown
+    WarmUpOpenGL(m_pMainFrame->GetStatusBar());
     if (!ApplyCommandLine(cmdLine, argc, argv)) return false;
     return true;
 }

@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include <wx/dcclient.h>
+#include <wx/timer.h>
 
 #include "editor/shell/ChildFrame.h"
 #include "editor/shell/LithoscopeApp.h"
@@ -91,6 +92,119 @@ CTrMvb* GlObjectRef::Moveable() const {
 }
 CTrLstSpr* GlObjectRef::Sprites() const {
     return kind == GlKindSprites ? dynamic_cast<CTrLstSpr*>(object) : nullptr;
+}
+
+// ---- warm-up ----
+
+namespace {
+
+// Draws once what a frame draws (a page uploaded as the views do, a face in each of the three
+// passes, the caption font), as soon as it is on screen, then goes.
+class CGlWarmUp : public wxGLCanvas {
+public:
+    explicit CGlWarmUp(wxWindow* parent)
+        : wxGLCanvas(parent, wxID_ANY, kGlAttributes, wxPoint(0, 0), wxSize(1, 1)) {
+        SetBackgroundStyle(wxBG_STYLE_PAINT);
+        Bind(wxEVT_PAINT, [this](wxPaintEvent&) { wxPaintDC dc(this); });
+        Bind(wxEVT_TIMER, &CGlWarmUp::OnTimer, this);
+        timer_.SetOwner(this);
+        timer_.Start(50);
+    }
+
+private:
+    void OnTimer(wxTimerEvent&) {
+        if (!IsShownOnScreen() && ++waits_ < 100) return;
+        timer_.Stop();
+        if (IsShownOnScreen() && !g_sharedContext) Draw();
+        CallAfter([this] { Destroy(); });
+    }
+
+    void Draw() {
+        wxGLContext* context = SharedContext(this);
+        if (!context || !SetCurrent(*context)) return;
+        glViewport(0, 0, 1, 1);
+        glClearColor(0, 0, 0, 0);
+        glClearDepth(1.0);
+        glShadeModel(GL_SMOOTH);
+        glEnable(GL_DEPTH_TEST);
+        glDepthFunc(GL_LESS);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        glEnable(GL_CULL_FACE);
+        glEnable(GL_TEXTURE_2D);
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+        glAlphaFunc(GL_GREATER, 0.5f);
+
+        std::vector<uint8_t> page(256 * 256 * 4, 0xFF);
+        GLuint name = 0;
+        glGenTextures(1, &name);
+        glBindTexture(GL_TEXTURE_2D, name);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 256, 256, 0, GL_BGRA_EXT, GL_UNSIGNED_BYTE, page.data());
+
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        gluPerspective(60.0, 1.0, 0.1, 10.0);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        auto face = [] {
+            for (GLenum kind : {GL_TRIANGLES, GL_QUADS}) {
+                glBegin(kind);
+                glColor3f(1, 1, 1);
+                glTexCoord2f(0, 0);
+                glVertex3f(-1, -1, -2);
+                glTexCoord2f(1, 0);
+                glVertex3f(1, -1, -2);
+                glTexCoord2f(1, 1);
+                glVertex3f(1, 1, -2);
+                if (kind == GL_QUADS) {
+                    glTexCoord2f(0, 1);
+                    glVertex3f(-1, 1, -2);
+                }
+                glEnd();
+            }
+        };
+        face();
+        glEnable(GL_ALPHA_TEST);
+        face();
+        glDisable(GL_ALPHA_TEST);
+        glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_COLOR);
+        glDepthMask(GL_FALSE);
+        face();
+        glDepthMask(GL_TRUE);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        glDisable(GL_TEXTURE_2D);
+        if (!g_fontListsMade) MakeFontLists();
+        g_fontListsMade = true;
+        // The caption's bitmaps.
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glOrtho(0, 1, 1, 0, 0, -1);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glDisable(GL_DEPTH_TEST);
+        glColor3f(0, 0, 0);
+        glListBase(kFontListBase - kFontFirstChar);
+        glRasterPos2i(0, 0);
+        glCallLists(1, GL_UNSIGNED_BYTE, "A");
+        glEnable(GL_DEPTH_TEST);
+        glFinish();
+        glDeleteTextures(1, &name);
+    }
+
+    wxTimer timer_;
+    int waits_ = 0;
+};
+
+}  // namespace
+
+void WarmUpOpenGL(wxWindow* parent) {
+    if (!parent || g_sharedContext || !wxGLCanvas::IsDisplaySupported(kGlAttributes)) return;
+    new CGlWarmUp(parent);
 }
 
 // ---- creation ----

@@ -235,4 +235,9 @@ private:
     std::vector<CMatrix4> meshMatrices_;  // scratch of DrawMoveable
 };
 
+// Has the GL driver build the shared context and its drawing state in a one-pixel window of
+// parent that goes again, so the first view shows at once. Does nothing when the display has
+// no suitable GL (the first view then says so) or the context exists already.
+void WarmUpOpenGL(wxWindow* parent);
+
 }  // namespace lithoscope
