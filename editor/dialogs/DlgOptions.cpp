@@ -56,7 +56,7 @@ CDiagLevelPath::CDiagLevelPath(wxWindow* parent)
         grid->Add(new wxStaticText(this, wxID_ANY, kFieldLabel[f]), 0, wxALIGN_CENTER_VERTICAL);
         fields_[size_t(f)] = new wxTextCtrl(this, wxID_ANY, "", wxDefaultPosition, wxSize(320, -1));
         grid->Add(fields_[size_t(f)], 1, wxEXPAND);
-        auto* browse = new wxButton(this, wxID_ANY, "...", wxDefaultPosition, wxSize(32, -1));
+        auto* browse = new wxButton(this, wxID_ANY, "...", wxDefaultPosition, wxDefaultSize, wxBU_EXACTFIT);
         browse->Bind(wxEVT_BUTTON, [this, f](wxCommandEvent&) { OnBrowse(f); });
         grid->Add(browse);
     }
