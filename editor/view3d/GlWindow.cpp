@@ -63,6 +63,38 @@ wxGLContext* SharedContext(wxGLCanvas* canvas) {
     return g_sharedContext;
 }
 
+// What every frame starts with: the background cleared and the drawing state of the faces.
+void BeginFrame(uint32_t background) {
+    glClearColor((background & 0xFF) / 255.0f, ((background >> 8) & 0xFF) / 255.0f,
+                 ((background >> 16) & 0xFF) / 255.0f, 0.0f);
+    glClearDepth(1.0);
+    glShadeModel(GL_SMOOTH);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LESS);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glEnable(GL_CULL_FACE);
+    glEnable(GL_TEXTURE_2D);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    glAlphaFunc(GL_GREATER, 0.5f);
+}
+
+// The caption font's lists live in the shared context with the views' textures.
+void EnsureFontLists() {
+    if (!g_fontListsMade) MakeFontLists();
+    g_fontListsMade = true;
+}
+
+// A 256 x 256 BGRA page into the bound texture, filtered and repeated as the views draw it.
+void LoadPage(const uint8_t* bgra) {
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 256, 256, 0, GL_BGRA_EXT, GL_UNSIGNED_BYTE, bgra);
+}
+
 int64_t NowNs() {
     using namespace std::chrono;
     return duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count();
@@ -123,28 +155,13 @@ private:
         wxGLContext* context = SharedContext(this);
         if (!context || !SetCurrent(*context)) return;
         glViewport(0, 0, 1, 1);
-        glClearColor(0, 0, 0, 0);
-        glClearDepth(1.0);
-        glShadeModel(GL_SMOOTH);
-        glEnable(GL_DEPTH_TEST);
-        glDepthFunc(GL_LESS);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        glEnable(GL_BLEND);
-        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-        glEnable(GL_CULL_FACE);
-        glEnable(GL_TEXTURE_2D);
-        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-        glAlphaFunc(GL_GREATER, 0.5f);
+        BeginFrame(0);
 
         std::vector<uint8_t> page(256 * 256 * 4, 0xFF);
         GLuint name = 0;
         glGenTextures(1, &name);
         glBindTexture(GL_TEXTURE_2D, name);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 256, 256, 0, GL_BGRA_EXT, GL_UNSIGNED_BYTE, page.data());
+        LoadPage(page.data());
 
         glMatrixMode(GL_PROJECTION);
         glLoadIdentity();
@@ -178,8 +195,7 @@ private:
         glDepthMask(GL_TRUE);
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
         glDisable(GL_TEXTURE_2D);
-        if (!g_fontListsMade) MakeFontLists();
-        g_fontListsMade = true;
+        EnsureFontLists();
         // The caption's bitmaps.
         glMatrixMode(GL_PROJECTION);
         glLoadIdentity();
@@ -389,12 +405,7 @@ void COpenGLWnd::UploadTextures(GlObjectRef& ref) {
     glGenTextures(GLsizei(count), ref.textureNames.data());
     for (size_t p = 0; p < count; ++p) {
         glBindTexture(GL_TEXTURE_2D, ref.textureNames[p]);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 256, 256, 0, GL_BGRA_EXT, GL_UNSIGNED_BYTE,
-                     buffer.data() + p * 256 * stride * 4);
+        LoadPage(buffer.data() + p * 256 * stride * 4);
     }
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
 }
@@ -405,9 +416,7 @@ void COpenGLWnd::UploadItemTextures(GlDisplayItem& item) {
     if (item.associated.object) UploadTextures(item.associated);
     lastTexture_ = 0;
     ResetFrameClock();
-    // The caption font's lists live in the shared context with the views' textures.
-    if (!g_fontListsMade) MakeFontLists();
-    g_fontListsMade = true;
+    EnsureFontLists();
 }
 
 void COpenGLWnd::LoadView(bool picking, int pickX, int pickY) {
@@ -450,19 +459,7 @@ bool COpenGLWnd::RenderFrame(bool swap) {
     MeasureFrame();
     if (autoStep) CameraAutoStep(camera_, framesPerSecond_);
 
-    glClearColor((background_ & 0xFF) / 255.0f, ((background_ >> 8) & 0xFF) / 255.0f,
-                 ((background_ >> 16) & 0xFF) / 255.0f, 0.0f);
-    glClearDepth(1.0);
-    glShadeModel(GL_SMOOTH);
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LESS);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glEnable(GL_CULL_FACE);
-    glEnable(GL_TEXTURE_2D);
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-    glAlphaFunc(GL_GREATER, 0.5f);
+    BeginFrame(background_);
 
     for (uint32_t i = 0; i < itemCount_; ++i) UploadItemTextures(items_[i]);
     LoadView(false, 0, 0);
