@@ -2,11 +2,9 @@
 // its reader and its writer side by side; the size of each is counted in GetLevelDataSize
 // in the same order.
 #include <algorithm>
-#include <climits>
 #include <cstring>
 
 #include "level/LevelProgress.h"
-#include "level/Pixels.h"
 #include "level/TrLevel.h"
 #include "platform/Messages.h"
 
@@ -30,7 +28,6 @@ constexpr int32_t kLongSoundMapMode = 130;
 constexpr size_t kLightMapBytes = 8192;
 constexpr size_t kPaletteBytes = 768;
 constexpr size_t kTr4Padding = 6;
-constexpr int32_t kTr3BlackTriangleObject = 355;
 
 bool LongSoundMap(const CTrLevel& level) {
     return level.version == TrVersion4 && level.soundMapMode == kLongSoundMapMode;
@@ -413,33 +410,6 @@ void WriteDemoAndSoundMap(ByteWriter& out, const CTrLevel& level, const MainBar&
 
 void WriteMarker(ByteWriter& out, const char* text) { out.bytes(text, 3); }
 
-// ---- Tomb Raider III: moveable 355 -------------------------------------------------------
-
-// The coloured triangles of moveable 355's first mesh from the seventeenth on take the
-// colour nearest to black.
-void FixTr3BlackTriangles(CTrLevel& level) {
-    int best16 = 0;
-    int bestDistance = INT_MAX;
-    for (int i = 0; i < 256; ++i) {
-        const int d = level.palette16[i][0] + level.palette16[i][1] + level.palette16[i][2];
-        if (d < bestDistance) {
-            bestDistance = d;
-            best16 = i;
-        }
-    }
-    const int best8 = FindNearestPaletteEntry(level.palette, 0, 0, 0);
-    const uint16_t colour = uint16_t(((best16 & 0xFF) << 8) | (best8 & 0xFF));
-    for (const TrMoveableRecord& m : level.moveables) {
-        if (m.objectId() != kTr3BlackTriangleObject) continue;
-        const size_t pointer = m.firstMesh();
-        if (pointer >= level.meshPointers.size()) continue;
-        const size_t index = level.meshPointers[pointer];
-        if (index >= level.meshes.size() || !level.meshes[index]) continue;
-        auto& triangles = level.meshes[index]->colouredTriangles;
-        for (size_t k = 16; k < triangles.size(); ++k) triangles[k].setTexture(colour);
-    }
-}
-
 }  // namespace
 
 // ---- Whole level data --------------------------------------------------------------------
@@ -541,8 +511,6 @@ void CTrLevel::ParseLevelData(ByteReader& in, size_t progressBase, ILevelProgres
     ReadValues(in, sampleIndices);
     // V4: six bytes of padding follow; not read.
     bar.at(in.pos());
-
-    if (v == TrVersion3) FixTr3BlackTriangles(*this);
 }
 
 void CTrLevel::WriteLevelData(ByteWriter& out, ILevelProgress* progress,
