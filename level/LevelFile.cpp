@@ -151,6 +151,31 @@ struct PackedSpan {
     uint32_t packedSize = 0;
 };
 
+// What is wrong with a chunk kept packed as read, "" when its bytes inflate to exactly its
+// unpacked size. The output passes through a small window: nothing is kept.
+std::string ChunkDamage(const TrPackedChunk& chunk) {
+    if (chunk.unpackedSize == 0 && chunk.data.empty()) return "";
+    z_stream z{};
+    if (inflateInit(&z) != Z_OK) return "zlib not started";
+    std::vector<uint8_t> window(1 << 16);
+    z.next_in = const_cast<Bytef*>(chunk.data.data());
+    z.avail_in = uInt(chunk.data.size());
+    int err;
+    do {
+        z.next_out = window.data();
+        z.avail_out = uInt(window.size());
+        err = inflate(&z, Z_NO_FLUSH);
+    } while (err == Z_OK && z.total_out <= chunk.unpackedSize);
+    const uLong produced = z.total_out;
+    inflateEnd(&z);
+    if (err == Z_STREAM_END && produced == chunk.unpackedSize) return "";
+    if (err == Z_STREAM_END || produced > chunk.unpackedSize)
+        return StrFormat("inflates to %s%lu bytes, not the %u it declares",
+                         err == Z_STREAM_END ? "" : "more than ", produced, unsigned(chunk.unpackedSize));
+    return StrFormat("does not inflate past byte %lu of %u (zlib %d)", produced,
+                     unsigned(chunk.unpackedSize), err);
+}
+
 // Reads a chunk's sizes and steps over its packed bytes; chunk gets the unpacked size only.
 PackedSpan ReadSpan(ByteReader& in, TrPackedChunk& chunk, const char* what) {
     in.setSection(what);
@@ -645,6 +670,11 @@ void CTrLevel::ReadImageTr4(ByteReader& in, size_t size, ILevelProgress* progres
             for (uint16_t& v : page) v = GetU16(reinterpret_cast<const uint8_t*>(&v));
 #endif
     }
+    // Kept and written back as read: damage there can only be reported.
+    const std::string miscDamage = ChunkDamage(miscChunk);
+    if (!miscDamage.empty())
+        AppendLogLine("ERROR: third texture chunk damaged (" + miscDamage + "); it is kept as read.",
+                      true);
     // The game's pages, not ours: damage there is repaired at the next save from the
     // 16-bit pages, as before they were kept.
     pages32Inflate.join();

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <fstream>
+#include <iterator>
 #include <memory>
 
 #include "TestSupport.h"
@@ -575,7 +577,7 @@ TEST(LevelFile, Tr4LiesInSizesAndCountsFail) {
     for (int c = 1; c <= 4; ++c) {
         const size_t chunk = at[c];
         const uint32_t un = Le32(f.file, chunk), pk = Le32(f.file, chunk + 4);
-        if (c != 3) {  // the third chunk is never inflated
+        if (c != 3) {  // a damaged third chunk is reported, not refused
             expectFails(patched32(chunk, un + 1), "unpacked + 1");
             expectFails(patched32(chunk, un - 1), "unpacked - 1");
             expectFails(patched32(chunk, 0xFFFFFFFF), "unpacked huge");
@@ -605,6 +607,61 @@ TEST(LevelFile, Tr4LiesInSizesAndCountsFail) {
         std::vector<uint8_t> b = f.file;
         SetLe32(b, at[4], 0x40000000);
         expectFails(b, "bomb");
+    }
+}
+
+// A damaged third chunk (wrong declared size, cut short, bits flipped) loads, is reported
+// under "Detected Errors" like a damaged 32-bit pages chunk, and is written back as read.
+TEST(LevelFile, DamagedThirdChunkIsReportedAndKeptAsRead) {
+    Env env;
+    std::vector<std::vector<uint8_t>> sources{BuildFixtureLevel(Opts(4)).file};
+    for (const RealLevel& real : RealLevelFiles()) {
+        std::vector<uint8_t> bytes = ReadFileBytes(real.path);
+        if (!real.unsupported && bytes.size() > 4 && Le32(bytes, 0) == 0x00345254) {
+            sources.push_back(std::move(bytes));
+            break;
+        }
+    }
+    // Offset of the n-th chunk (0 the 32-bit pages) of a file.
+    auto chunkAt = [](const std::vector<uint8_t>& file, int n) {
+        size_t at = 10;
+        for (int i = 0; i < n; ++i) at += 8 + Le32(file, at + 4);
+        return at;
+    };
+    auto thirdChunk = [&](const std::vector<uint8_t>& file) {
+        const size_t at = chunkAt(file, 2);
+        return std::vector<uint8_t>(file.begin() + ptrdiff_t(at),
+                                    file.begin() + ptrdiff_t(at + 8 + Le32(file, at + 4)));
+    };
+    for (const std::vector<uint8_t>& file : sources) {
+        const size_t at = chunkAt(file, 2);
+        const uint32_t unpacked = Le32(file, at), packed = Le32(file, at + 4);
+        std::vector<std::pair<std::string, std::vector<uint8_t>>> variants;
+        variants.emplace_back("intact", file);
+        variants.emplace_back("declared + 1", file);
+        SetLe32(variants.back().second, at, unpacked + 1);
+        variants.emplace_back("declared - 1", file);
+        SetLe32(variants.back().second, at, unpacked - 1);
+        variants.emplace_back("bits flipped", file);
+        variants.back().second[at + 8 + packed / 2] ^= 0x55;
+        std::vector<uint8_t> cut(file.begin(), file.begin() + ptrdiff_t(at + 8 + packed / 2));
+        SetLe32(cut, at + 4, packed / 2);
+        cut.insert(cut.end(), file.begin() + ptrdiff_t(at + 8 + packed), file.end());
+        variants.emplace_back("cut short", cut);
+        for (const auto& [what, bytes] : variants) {
+            SCOPED_TRACE(what);
+            env.messages.clear();
+            CTrLevel level;
+            const std::string path = env.Write("damaged.tr4", bytes);
+            ASSERT_TRUE(level.Load(path, true, true));
+            const bool intact = what == "intact";
+            EXPECT_EQ(LevelLog().errorCount, intact ? 0 : 1);
+            EXPECT_EQ(env.messages.Saw("Warning: found 1 errors parsing file " + path), !intact);
+            std::ifstream logFile(env.dir.file("damaged_log.txt"), std::ios::binary);
+            const std::string log((std::istreambuf_iterator<char>(logFile)), {});
+            EXPECT_EQ(log.find("ERROR: third texture chunk damaged") != std::string::npos, !intact);
+            EXPECT_EQ(thirdChunk(Saved(level, env, "saved.tr4")), thirdChunk(bytes));
+        }
     }
 }
 
