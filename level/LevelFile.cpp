@@ -29,8 +29,8 @@
 namespace lithoscope {
 
 // ---- Object model ---------------------------------------------------------------------
-// CTrLevel::BuildObjects after a load; around a save, the save preparation first and the
-// build again afterwards (see RebuildScope).
+// CTrLevel::BuildObjectModel after a load; around a save, the save preparation first and
+// the same build again afterwards (see RebuildScope).
 // ------------------------------------------------------------------------------------------
 
 namespace {
@@ -116,7 +116,7 @@ public:
         }
         if (!level_.rebuildAfterSave) return;
         try {
-            level_.BuildObjects(progress_, catalog_);
+            level_.BuildObjectModel(progress_, catalog_);
         } catch (const std::exception& e) {
             AppendLogLine(std::string("Object model not rebuilt after saving: ") + e.what(), true);
         }
@@ -436,10 +436,7 @@ bool CTrLevel::ReadImage(const uint8_t* image, size_t size, const std::string& f
         else
             ReadImageTr123(cursor, progress.get());
         if (owner) std::vector<uint8_t>().swap(*owner);  // everything read is copied
-        if (!noBuild) {
-            if (version != TrVersion4) AddPaletteTile(palette, palette16);
-            BuildObjects(progress.get(), catalog);
-        }
+        if (!noBuild) BuildObjectModel(progress.get(), catalog);
     } catch (const std::exception& e) {
         AppendLogLine(std::string("Level not read: ") + e.what());
         Free();

@@ -104,6 +104,11 @@ size_t PaletteTileTextureStart(const CTrLevel& level) {
     return base;
 }
 
+void CTrLevel::BuildObjectModel(ILevelProgress* progress, CGameCatalog* catalog) {
+    if (version != TrVersion4) AddPaletteTile(palette, palette16);
+    BuildObjects(progress, catalog);
+}
+
 void CTrLevel::BuildObjects(ILevelProgress* progress, CGameCatalog* catalog) {
     const uint32_t buildRange = staticMeshCount() + moveableCount() + meshCount() +
                                 spriteSequenceCount() + itemCount();

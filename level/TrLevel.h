@@ -75,6 +75,10 @@ public:
     // before a save, consuming them. A failed preparation leaves the level as it was.
     // The catalog (may be null) gives each moveable its catalog entry.
     void BuildObjects(ILevelProgress* progress, CGameCatalog* catalog = nullptr);
+    // The object model of the arrays as a load makes it (Tomb Raider I to III: the palette
+    // tile first, then BuildObjects): a load and a save with rebuilding both end here, so
+    // the objects after a save are those a load of the saved file gives.
+    void BuildObjectModel(ILevelProgress* progress, CGameCatalog* catalog = nullptr);
     void PrepareForSave(ILevelProgress* progress, bool keepUnused);
     // Sets or clears intensity alpha on every textured face of the mesh.
     void ApplyIntensityAlpha(TrMeshRecord& mesh, std::vector<TrObjectTextureRecord>& textures,
