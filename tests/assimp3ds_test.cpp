@@ -79,10 +79,16 @@ void ExpectMeshesAndTexture(const aiScene* scene, unsigned meshes, const std::st
     }
 }
 
-TEST(Assimp3ds, ReadsEveryExportOfTheRealLevels) {
+// The real levels the program opens.
+std::vector<test::RealLevel> SupportedLevels() {
     std::vector<test::RealLevel> levels = test::RealLevelFiles();
     levels.erase(std::remove_if(levels.begin(), levels.end(), [](auto& l) { return l.unsupported; }),
                  levels.end());
+    return levels;
+}
+
+TEST(Assimp3ds, ReadsEveryExportOfTheRealLevels) {
+    const std::vector<test::RealLevel> levels = SupportedLevels();
     if (levels.empty()) GTEST_SKIP() << "no real levels";
     if (IsDirectory("/dev/shm")) setenv("TMPDIR", "/dev/shm", 0);
     test::TempDir dir;
@@ -219,9 +225,7 @@ BoundingBox RestBox(const CTrMvb& mvb) {
 // comes back, as from an export without animation); through .obj, which has no hierarchy,
 // the meshes come back in their places, all hanging from the first.
 TEST(Assimp3ds, MoveablesThroughOtherToolsKeepTheirTreeAndKeys) {
-    std::vector<test::RealLevel> levels = test::RealLevelFiles();
-    levels.erase(std::remove_if(levels.begin(), levels.end(), [](auto& l) { return l.unsupported; }),
-                 levels.end());
+    const std::vector<test::RealLevel> levels = SupportedLevels();
     if (levels.empty()) GTEST_SKIP() << "no real levels";
     test::TempDir dir;
     ScriptedMessageBackend messages;
