@@ -152,21 +152,24 @@ TEST(Assimp3ds, ReadsEveryExportOfTheRealLevels) {
     }
 }
 
-// The chunks of a file without its node ids (0xB030), lengths mended: what other tools write.
-std::vector<uint8_t> WithoutNodeIds(const std::vector<uint8_t>& b, size_t at, size_t end) {
+// The chunks of a file less those of one tag (in the top chunk, the keyframer and its
+// nodes), lengths mended.
+std::vector<uint8_t> WithoutChunks(const std::vector<uint8_t>& b, size_t at, size_t end, unsigned drop) {
     std::vector<uint8_t> out;
     while (at + 6 <= end) {
         const unsigned tag = b[at] | unsigned(b[at + 1]) << 8;
         uint32_t length;
         std::memcpy(&length, &b[at + 2], 4);
         if (length < 6 || at + length > end) break;
-        if (tag == 0x4D4D || tag == 0xB000 || tag == 0xB002) {
-            const std::vector<uint8_t> inner = WithoutNodeIds(b, at + 6, at + length);
+        if (tag == drop) {
+            // left out
+        } else if (tag == 0x4D4D || tag == 0xB000 || tag == 0xB002) {
+            const std::vector<uint8_t> inner = WithoutChunks(b, at + 6, at + length, drop);
             const uint32_t n = uint32_t(inner.size() + 6);
             out.insert(out.end(), {uint8_t(tag), uint8_t(tag >> 8), uint8_t(n), uint8_t(n >> 8),
                                    uint8_t(n >> 16), uint8_t(n >> 24)});
             out.insert(out.end(), inner.begin(), inner.end());
-        } else if (tag != 0xB030) {
+        } else {
             out.insert(out.end(), b.begin() + long(at), b.begin() + long(at + length));
         }
         at += length;
@@ -251,7 +254,8 @@ TEST(Assimp3ds, MoveablesThroughOtherToolsKeepTheirTreeAndKeys) {
         ASSERT_GT(KeyCount(direct), 1);
 
         const std::vector<uint8_t> bytes = test::ReadFileBytes(animated);
-        const std::vector<uint8_t> noIds = WithoutNodeIds(bytes, 0, bytes.size());
+        // Without node ids, as other tools write.
+        const std::vector<uint8_t> noIds = WithoutChunks(bytes, 0, bytes.size(), 0xB030);
         ASSERT_LT(noIds.size(), bytes.size());
         test::WriteFileBytes(dir.file("noids.3ds"), noIds);
         CTrMvb withoutIds;
@@ -393,6 +397,17 @@ TEST(Assimp3ds, FileWrittenByAssimpImports) {
     const TrMeshTreeEntry placed = mvb.meshTree[0];
     for (const TrMeshVertex& v : mvb.meshes[1].vertices) EXPECT_EQ(v.y + placed.dy, -50);
     EXPECT_TRUE(messages.shown().empty());
+
+    // Without a keyframer: the meshes side by side, all hanging from the first, at rest.
+    const std::vector<uint8_t> bytes = test::ReadFileBytes(path);
+    test::WriteFileBytes(path, WithoutChunks(bytes, 0, bytes.size(), 0xB000));
+    CTrMvb flat;
+    ASSERT_TRUE(ImportMoveableFrom3ds(&flat, path.c_str(), false, false));
+    ASSERT_EQ(flat.meshCount(), 2u);
+    ASSERT_EQ(flat.meshTree.size(), 1u);
+    EXPECT_EQ(flat.meshTree[0].flags, 0);
+    EXPECT_EQ(flat.animations->GetTrack(0)->keyCount(), 1);
+    EXPECT_TRUE(messages.Saw("no node hierarchy"));
     LevelLog().logPath.clear();
 }
 

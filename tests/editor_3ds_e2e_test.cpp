@@ -183,6 +183,8 @@ TEST_F(Editor3dsEndToEnd, MoveableDialogsOpenOnTheAnimationTheToolboxPlays) {
         auto* picker = dynamic_cast<CExportMvbl*>(&d);
         if (!picker) return;
         listed = picker->List()->GetStringSelection().utf8_str().data();
+        if (const char* shots = std::getenv("LITHOSCOPE_SHOTS"))
+            session_->Screenshot(std::string(shots) + "/export-picker.png");
         session_->XdoAsync(At(Mark(picker->WithAnimationBox())) + " sleep 0.2 click 1 sleep 0.4 " +
                            At(Centre(d.FindWindow(wxID_OK))) + " sleep 0.2 click 1");
     };
