@@ -14,7 +14,7 @@
 #include <wx/radiobut.h>
 #include <wx/timer.h>
 
-#include "E2eSession.h"
+#include "E2eEditor.h"
 #include "EditorTestSupport.h"
 #include "TestSupport.h"
 #include "editor/dialogs/DlgImport3ds.h"
@@ -42,17 +42,11 @@ using lithoscope::test::g_messages;
 
 namespace {
 
-class Editor3dsEndToEnd : public ::testing::Test {
+class Editor3dsEndToEnd : public test::EditorEndToEnd {
 protected:
-    static void SetUpTestSuite() { session_ = new test::XSession; }
-    static void TearDownTestSuite() {
-        delete session_;
-        session_ = nullptr;
-    }
     void SetUp() override {
-        if (!session_->Usable()) GTEST_SKIP() << session_->Problem();
-        g_messages.clear();
-        App().m_catalog.Load(std::string(LITHOSCOPE_SOURCE_DIR) + "/resources/catalog");
+        EditorEndToEnd::SetUp();
+        if (IsSkipped()) return;
         // Dialogs run modally for real; once shown, the test's hand works on them.
         previousRunner_ = SetModalDialogRunner([this](wxDialog& d) {
             auto* timer = new wxTimer;
@@ -66,86 +60,49 @@ protected:
             delete timer;
             return code;
         });
-        CMainFrame* main = App().GetMainFrame();
-        main->SetSize(0, 0, 1024, 768);
-        main->Raise();
-        Pump(300);
         const std::string path = dir_.file("sample.tr2");
         test::WriteFileBytes(path, test::BuildSampleLevelTr2());
-        doc_ = dynamic_cast<CLithoscopeDoc*>(App().GetDocManager()->CreateDocument(path, wxDOC_SILENT));
+        doc_ = Open(path);
         ASSERT_NE(doc_, nullptr);
-        tree_ = dynamic_cast<CFileTree*>(doc_->GetLevelView()->GetTree());
+        tree_ = TreeOf(doc_);
         ASSERT_NE(tree_, nullptr);
-        Pump(300);
     }
     void TearDown() override {
         if (!session_->Usable()) return;
         SetModalDialogRunner(previousRunner_);
-        SetOpenFileChooser(OpenFileChooser());
         SetSaveFileChooser(SaveFileChooser());
-        App().GetDocManager()->CloseDocuments(true);
-        App().ProcessIdle();
-        g_messages.clear();
+        EditorEndToEnd::TearDown();
     }
 
-    static bool PumpUntil(const std::function<bool()>& done, int ms) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        while (std::chrono::steady_clock::now() < end) {
-            wxTheApp->Yield(true);
-            wxTheApp->ProcessIdle();
-            if (done()) return true;
-            wxMilliSleep(20);
-        }
-        return done();
-    }
-    static void Pump(int ms) { PumpUntil([] { return false; }, ms); }
-    static std::string At(const wxPoint& p) {
-        return "mousemove " + std::to_string(p.x) + " " + std::to_string(p.y);
-    }
     static wxPoint Centre(wxWindow* w) {
         return w->ClientToScreen(wxPoint(w->GetClientSize().x / 2, w->GetClientSize().y / 2));
     }
     // The left edge of a check box or radio button, where its mark is.
     static wxPoint Mark(wxWindow* w) { return w->ClientToScreen(wxPoint(8, w->GetClientSize().y / 2)); }
-    static wxPoint ItemPoint(CFileTree& tree, CHandleBase* node) {
-        tree.EnsureVisible(node->GetItem());
-        Pump(200);
-        wxRect rect;
-        tree.GetBoundingRect(node->GetItem(), rect, true);
-        return tree.ClientToScreen(wxPoint(rect.GetLeft() + std::min(12, rect.GetWidth() / 2),
-                                           rect.GetTop() + rect.GetHeight() / 2));
-    }
-    // Runs xdotool while the editor goes on handling its events, until it is done and
-    // done() holds.
-    static bool Drive(const std::string& words, const std::function<bool()>& done, int ms = 20000) {
-        const pid_t pid = session_->XdoAsync(words);
-        EXPECT_GT(pid, 0);
-        const bool ok = PumpUntil([&] { return test::XSession::Finished(pid) && done(); }, ms);
-        if (!test::XSession::Finished(pid)) PumpUntil([&] { return test::XSession::Finished(pid); }, 5000);
-        return ok;
-    }
     CHandleBase* FirstChild(CHandleBase* node) {
-        wxTreeItemIdValue cookie;
-        wxTreeItemId c = tree_->GetFirstChild(node->GetItem(), cookie);
+        const wxTreeItemId c = FirstChildItem(*tree_, node);
         return c.IsOk() ? tree_->GetNode(c) : nullptr;
     }
     CChildFrame* Frame() { return doc_->GetLevelView()->GetChildFrame(); }
+    // A left click on the node selects it.
+    bool Click(CHandleBase* node) {
+        return Drive(At(ScreenPoint(*tree_, node->GetItem())) + " sleep 0.2 click 1",
+                     [&] { return tree_->GetNode(tree_->GetSelection()) == node; });
+    }
     // Right click on the node, then the menu entry at that place (1 = first).
     bool RunMenuEntry(CHandleBase* node, int entry, const std::function<bool()>& done) {
         std::string keys;
         for (int i = 0; i < entry; ++i) keys += " key Down sleep 0.15";
-        return Drive(At(ItemPoint(*tree_, node)) + " sleep 0.3 click 3 sleep 1" + keys + " key Return",
-                     done);
+        return Drive(At(ScreenPoint(*tree_, node->GetItem())) + " sleep 0.3 click 3 sleep 1" + keys +
+                         " key Return",
+                     done, 20000);
     }
 
-    static test::XSession* session_;
-    test::TempDir dir_;
     CLithoscopeDoc* doc_ = nullptr;
     CFileTree* tree_ = nullptr;
     ModalDialogRunner previousRunner_;
     std::function<void(wxDialog&)> onShown_;
 };
-test::XSession* Editor3dsEndToEnd::session_ = nullptr;
 
 TEST_F(Editor3dsEndToEnd, MoveableDialogsOpenOnTheAnimationTheToolboxPlays) {
     // The push block gets two more animations, of 9 and 17 frames.
@@ -162,8 +119,7 @@ TEST_F(Editor3dsEndToEnd, MoveableDialogsOpenOnTheAnimationTheToolboxPlays) {
     ASSERT_NE(moveable, nullptr);
 
     // A click on the node shows it; its toolbox plays animation #002 as chosen in its list.
-    ASSERT_TRUE(Drive(At(ItemPoint(*tree_, moveable)) + " sleep 0.2 click 1",
-                      [&] { return tree_->GetNode(tree_->GetSelection()) == moveable; }));
+    ASSERT_TRUE(Click(moveable));
     auto* toolbox = dynamic_cast<CToolbox2Moveable*>(Frame()->GetToolboxView(EditPaneMoveable));
     ASSERT_NE(toolbox, nullptr);
     ASSERT_TRUE(PumpUntil([&] { return toolbox->GetAnimPage() != nullptr; }, 5000));
@@ -243,8 +199,7 @@ void LitPixels(COpenGLWnd& gl, int* count, double* brightness) {
 TEST_F(Editor3dsEndToEnd, StaticMeshImportedFrom3dsIsDrawnLit) {
     CHandleBase* node = FirstChild(tree_->m_pStaticMeshesNode);
     ASSERT_NE(node, nullptr);
-    ASSERT_TRUE(Drive(At(ItemPoint(*tree_, node)) + " sleep 0.2 click 1",
-                      [&] { return tree_->GetNode(tree_->GetSelection()) == node; }));
+    ASSERT_TRUE(Click(node));
     CEditPaneBase* pane = nullptr;
     Frame()->GetEditPane(&pane);
     auto* meshPane = dynamic_cast<CEditMesh*>(pane);
