@@ -25,8 +25,13 @@ using SaveFileChooser = std::function<std::string(const SaveFileRequest&)>;
 SaveFileChooser SetSaveFileChooser(SaveFileChooser chooser);
 
 // The open-file chooser of the commands: the chosen path, "" for Cancel. The filter is in
-// either form ("Text|*.a;*.b" or the same ended by "||").
+// either form ("Text|*.a;*.b" or the same ended by "||"). A named pipe, a device or a
+// socket chosen is refused with a message (reading one could wait forever): "".
 std::string ChooseOpenFile(const std::string& filter);
+
+// Whether path opens for reading as a regular file; when not, says "Unable to open the
+// file ..." with what stands there instead, and gives false.
+bool ConfirmReadableFile(const std::string& path);
 using OpenFileChooser = std::function<std::string(const std::string& filter)>;
 OpenFileChooser SetOpenFileChooser(OpenFileChooser chooser);
 
