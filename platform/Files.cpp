@@ -124,7 +124,7 @@ bool WriteFileSafely(const std::string& path, const void* data, size_t size,
     if (!exists && errno != ENOENT) return Fail(error, "can't write " + path, errno);
     if (exists && S_ISDIR(st.st_mode)) return Fail(error, "can't write " + path, EISDIR);
     if (exists && !S_ISREG(st.st_mode)) {
-        if (error) *error = "can't write " + NotRegularFileText(path, NotRegularKind(st.st_mode));
+        if (error) *error = NotRegularFileText(path, NotRegularKind(st.st_mode));
         errno = EINVAL;
         return false;
     }

