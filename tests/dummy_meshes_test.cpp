@@ -69,7 +69,7 @@ void BuildPlainLevel(CTrLevel& level) {
 
 // Every slot whose pointer holds 0 is a dummy but Lara's before Tomb Raider III and mesh 1
 // of object 1 after; Lara of Tomb Raider III and IV is dummies only, with a whole skin to
-// show instead. A save writes pointer 0 for exactly the same slots (what it names there is
+// show instead, and keeps them in a moveable file. A save writes pointer 0 for exactly the same slots (what it names there is
 // checked with every face of the level by the load / save / load suite).
 TEST(DummyMeshesRealLevels, PointerZeroSlotsAreDummiesAndTheSaveKeepsTheirMesh) {
     const std::vector<RealLevel> files = RealLevelFiles();
@@ -120,6 +120,13 @@ TEST(DummyMeshesRealLevels, PointerZeroSlotsAreDummiesAndTheSaveKeepsTheirMesh) 
                 ASSERT_NE(skin, nullptr) << "Lara's body " << lara->catalogEntry->useBodyFrom;
                 ASSERT_GE(skin->meshes.size(), lara->meshes.size());
                 for (const TrMeshRecord& m : skin->meshes) EXPECT_GT(m.vertexCount(), 0);
+                // A moveable file keeps her dummies.
+                const std::string trmvb = dir.file("lara.trmvb");
+                ASSERT_TRUE(lara->SaveFile(trmvb));
+                std::unique_ptr<CTrMvb> loaded = CTrMvb::LoadFile(trmvb);
+                ASSERT_NE(loaded, nullptr);
+                ASSERT_EQ(loaded->meshes.size(), lara->meshes.size());
+                for (const TrMeshRecord& m : loaded->meshes) EXPECT_EQ(m.dummy, 1);
                 ++laras;
             } else {
                 EXPECT_EQ(laraDummies, 0u);

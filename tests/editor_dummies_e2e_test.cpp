@@ -4,8 +4,6 @@
 // it into the dummies' markers and back.
 #include <gtest/gtest.h>
 
-#include <GL/gl.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -17,6 +15,7 @@
 
 #include "E2eSession.h"
 #include "EditorTestSupport.h"
+#include "GlReadback.h"
 #include "TestSupport.h"
 #include "editor/panes/EditGfx.h"
 #include "editor/panes/EditPane.h"
@@ -46,14 +45,7 @@ struct Silhouette {
 
 Silhouette Grab(COpenGLWnd& gl) {
     Silhouette s;
-    EXPECT_TRUE(gl.RenderFrame(false));
-    const wxSize size = gl.GetClientSize() * gl.GetContentScaleFactor();
-    s.width = size.x;
-    s.height = size.y;
-    std::vector<uint8_t> rgb(size_t(s.width) * size_t(s.height) * 3);
-    glReadBuffer(GL_BACK);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, s.width, s.height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    const std::vector<uint8_t> rgb = test::RenderAndRead(gl, &s.width, &s.height);
     const uint8_t* bg = rgb.data();  // a corner shows the background
     s.covered.resize(rgb.size() / 3);
     for (size_t i = 0; i < s.covered.size(); ++i) {
@@ -141,29 +133,9 @@ protected:
         g_messages.clear();
     }
 
-    static bool PumpUntil(const std::function<bool()>& done, int ms) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        while (std::chrono::steady_clock::now() < end) {
-            wxTheApp->Yield(true);
-            wxTheApp->ProcessIdle();
-            if (done()) return true;
-            wxMilliSleep(20);
-        }
-        return done();
-    }
-    static void Pump(int ms) { PumpUntil([] { return false; }, ms); }
-    // xdotool in the background while the editor goes on handling its events. A run is
-    // reaped once: its end is remembered.
+    static void Pump(int ms) { test::Pump(ms); }
     static bool Drive(const std::string& words, const std::function<bool()>& done) {
-        const pid_t pid = session_->XdoAsync(words);
-        EXPECT_GT(pid, 0);
-        bool finished = false;
-        const bool ok = PumpUntil([&] {
-            finished = finished || test::XSession::Finished(pid);
-            return finished && done();
-        }, 15000);
-        if (!finished) PumpUntil([&] { return test::XSession::Finished(pid); }, 5000);
-        return ok;
+        return test::Drive(*session_, words, done);
     }
     static std::string ClickAt(const wxPoint& p) {
         return "mousemove " + std::to_string(p.x) + " " + std::to_string(p.y) + " sleep 0.2 click 1";

@@ -50,25 +50,10 @@ protected:
         g_messages.clear();
     }
 
-    // Runs the editor's events until done() holds or the time is up.
-    static bool PumpUntil(const std::function<bool()>& done, int ms) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        while (std::chrono::steady_clock::now() < end) {
-            wxTheApp->Yield(true);
-            wxTheApp->ProcessIdle();
-            if (done()) return true;
-            wxMilliSleep(20);
-        }
-        return done();
-    }
-    static void Pump(int ms) { PumpUntil([] { return false; }, ms); }
-    // Runs xdotool in the background while the editor goes on handling what it does.
+    static bool PumpUntil(const std::function<bool()>& done, int ms) { return test::PumpUntil(done, ms); }
+    static void Pump(int ms) { test::Pump(ms); }
     static bool Drive(const std::string& words, const std::function<bool()>& done, int ms = 15000) {
-        const pid_t pid = session_->XdoAsync(words);
-        EXPECT_GT(pid, 0);
-        const bool ok = PumpUntil([&] { return test::XSession::Finished(pid) && done(); }, ms);
-        if (!test::XSession::Finished(pid)) PumpUntil([&] { return test::XSession::Finished(pid); }, 5000);
-        return ok;
+        return test::Drive(*session_, words, done, ms);
     }
 
     CLithoscopeDoc* Open(const std::string& path) {
