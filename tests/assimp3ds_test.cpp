@@ -111,12 +111,14 @@ TEST(Assimp3ds, ReadsEveryExportOfTheRealLevels) {
             const std::string path = dir.file("mvb.3ds");
             std::string error;
             ASSERT_TRUE(ExportMoveableTo3ds(&mvb, path.c_str(), "mvb", &level, anim, &error)) << error;
-            Assimp::Importer importer;
-            const aiScene* scene = importer.ReadFile(path, 0);
-            ASSERT_NE(scene, nullptr) << importer.GetErrorString();
             SCOPED_TRACE(StrFormat("moveable %d", mvb.objectId));
             unsigned withFaces = 0;
             for (const TrMeshRecord& m : mvb.meshes) withFaces += HasFaces(m) && !m.dummy;
+            // Dummies only (a placeholder of Lara's): no mesh object, which assimp refuses.
+            if (withFaces == 0) continue;
+            Assimp::Importer importer;
+            const aiScene* scene = importer.ReadFile(path, 0);
+            ASSERT_NE(scene, nullptr) << importer.GetErrorString();
             ExpectMeshesAndTexture(scene, withFaces, "mvb.tga");
 
             const std::vector<int> parents = TreeParents(mvb);

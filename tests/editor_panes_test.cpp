@@ -15,6 +15,7 @@
 #include <wx/textctrl.h>
 
 #include "EditorTestSupport.h"
+#include "GlReadback.h"
 #include "TestSupport.h"
 #include "editor/panes/EditGfx.h"
 #include "editor/panes/EditTile.h"
@@ -78,14 +79,7 @@ struct Picture {
 
 Picture Grab(COpenGLWnd& gl) {
     Picture p;
-    EXPECT_TRUE(gl.RenderFrame(false));
-    const wxSize size = gl.GetClientSize() * gl.GetContentScaleFactor();
-    p.width = size.x;
-    p.height = size.y;
-    p.rgb.resize(size_t(p.width) * size_t(p.height) * 3);
-    glReadBuffer(GL_BACK);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, p.width, p.height, GL_RGB, GL_UNSIGNED_BYTE, p.rgb.data());
+    p.rgb = test::RenderAndRead(gl, &p.width, &p.height);
     return p;
 }
 
