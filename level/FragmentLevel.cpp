@@ -116,6 +116,7 @@ std::vector<CFragment> CFragment::CollectLevelFragments(
         if (m) slots += m->textures.size(), ++objects;
     for (const auto& s : level.staticMeshList)
         if (s) slots += s->textures.size(), ++objects;
+    if (level.zeroMesh) slots += level.zeroMesh->textures.size(), ++objects;
     for (const auto& s : level.spriteList)
         if (s) slots += s->textures.size(), ++objects;
     for (const TrRoomRecord& room : level.rooms)
@@ -144,6 +145,7 @@ std::vector<CFragment> CFragment::CollectLevelFragments(
         if (m) addMeshes(*m);
     for (auto& s : level.staticMeshList)
         if (s) addMeshes(*s);
+    if (level.zeroMesh) addMeshes(*level.zeroMesh);
 
     // Sprite-list textures: the list's page is a stack of 256-row bands.
     for (auto& list : level.spriteList) {

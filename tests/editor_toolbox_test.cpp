@@ -361,6 +361,20 @@ TEST(ToolboxMesh, StaticAndMoveableMeshesShowButtonsAndRefusals) {
     EXPECT_TRUE(window.Called("sphere 1") && window.Called("sphere 0") &&
                 window.Called("vertices 1"));
 
+    // A dummy (a slot whose pointer holds 0) shows no faces and no extent.
+    bool dummySeen = false;
+    for (const auto& other : level->moveableList) {
+        for (size_t i = 0; i < other->meshes.size() && !dummySeen; ++i) {
+            if (!other->meshes[i].dummy) continue;
+            dummySeen = true;
+            page.Bind(other.get(), int(i), false, level.get(), "Dummy", &window);
+            page.Update(true);
+            EXPECT_TRUE(page.Dummy());
+            EXPECT_EQ(page.QuadrilateralsText() + " " + page.VerticesText() + " " + page.ExtentsText(), "0 0 0,0,0");
+        }
+    }
+    EXPECT_TRUE(dummySeen);
+
     // The static mesh: sizes truncated; a new size keeps the centre truncated to units.
     CTrStatMsh& st = *level->staticMeshList[0];
     st.visibilityBox.min.x = -3;

@@ -66,8 +66,9 @@ void BuildMoveableLevel(CTrLevel& level, int version) {
     level.objectTextures.push_back(TestTexture(0, 0, 0, 16, 16, false));
     level.meshes.push_back(std::make_unique<TrMeshRecord>(TestMesh({0}, {})));
     level.meshes.push_back(std::make_unique<TrMeshRecord>(TestMesh({0}, {})));
-    level.meshes.push_back(std::make_unique<TrMeshRecord>());  // nothing in it: a dummy
+    level.meshes.push_back(std::make_unique<TrMeshRecord>());
     level.meshPointers = {0, 1, 2};
+    level.zeroMeshEntry = 2;  // pointer 2 holds 0: its slot is a dummy
     level.moveables.push_back(MoveableRecord(5, 2, 1));
     level.meshTrees = {2, 100, 0, 0};
     level.BuildObjects(nullptr);

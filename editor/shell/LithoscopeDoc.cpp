@@ -47,13 +47,7 @@ bool CLithoscopeDoc::OnNewDocument() {
 bool CLithoscopeDoc::OnOpenDocument(const wxString& wxPath) {
     const std::string path = FromWx(wxPath);
     // The framework's step: the file must open for reading; the document is emptied.
-    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
-        std::fclose(f);
-    } else {
-        ShowMessage(StrFormat("Unable to open the file \"%s\".", path.c_str()), kCaption,
-                    MsgButtons::Ok, MsgIcon::Error);
-        return false;
-    }
+    if (!ConfirmReadableFile(path)) return false;
     m_level.Free();
     Modify(false);
     try {
