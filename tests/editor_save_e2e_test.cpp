@@ -4,24 +4,15 @@
 // drawn through the palette tile).
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <functional>
+#include <cstdlib>
 #include <set>
 
-#include <wx/app.h>
-
-#include "E2eSession.h"
-#include "EditorTestSupport.h"
-#include "TestSupport.h"
-#include "fixtures/LevelBuilder.h"
+#include "E2eEditor.h"
 #include "editor/panes/EditGfx.h"
 #include "editor/shell/ChildFrame.h"
-#include "editor/shell/LithoscopeDoc.h"
-#include "editor/shell/LithoscopeView.h"
-#include "editor/shell/MainFrame.h"
 #include "editor/shell/ModalHook.h"
-#include "editor/tree/LevelTree.h"
 #include "editor/view3d/GlWindow.h"
+#include "fixtures/LevelBuilder.h"
 #include "level/ObjectModel.h"
 #include "level/TrLevel.h"
 #include "level/TrMvb.h"
@@ -32,56 +23,23 @@ using lithoscope::test::g_messages;
 
 namespace {
 
-test::XSession* g_session = nullptr;
-
-class SaveEndToEnd : public ::testing::Test {
+class SaveEndToEnd : public test::EditorEndToEnd {
 protected:
-    static void SetUpTestSuite() { g_session = new test::XSession; }
-    static void TearDownTestSuite() {
-        delete g_session;
-        g_session = nullptr;
-    }
     void SetUp() override {
-        if (!g_session->Usable()) GTEST_SKIP() << g_session->Problem();
-        App().m_catalog.Load(std::string(LITHOSCOPE_SOURCE_DIR) + "/resources/catalog");
-        App().GetMainFrame()->SetSize(0, 0, 1024, 768);
-        App().GetMainFrame()->Raise();
+        EditorEndToEnd::SetUp();
         // A camera that stays where it starts: pictures taken at other times compare.
         App().GetMainFrame()->SetManualCamera(true);
-        Wait([] { return false; }, 300);
     }
     void TearDown() override {
         SetSaveFileChooser(SaveFileChooser());
         App().GetMainFrame()->SetManualCamera(false);
-        App().GetDocManager()->CloseDocuments(true);
-        App().ProcessIdle();
-        g_messages.clear();
-    }
-
-    // Runs the editor's events until done() holds or the time is up.
-    static bool Wait(const std::function<bool()>& done, int ms) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        while (std::chrono::steady_clock::now() < end) {
-            wxTheApp->Yield(true);
-            wxTheApp->ProcessIdle();
-            if (done()) return true;
-            wxMilliSleep(20);
-        }
-        return done();
-    }
-    // xdotool in the background while the editor handles what it sends.
-    static bool Send(const std::string& words, const std::function<bool()>& done) {
-        const pid_t pid = g_session->XdoAsync(words);
-        EXPECT_GT(pid, 0);
-        const bool ok = Wait([&] { return test::XSession::Finished(pid) && done(); }, 20000);
-        Wait([&] { return test::XSession::Finished(pid); }, 5000);
-        return ok;
+        EditorEndToEnd::TearDown();
     }
 
     // The node of moveable `id` in the tree, clicked: its pane's GL window.
     static COpenGLWnd* ClickMoveable(CFileTree& tree, CChildFrame& frame, int32_t id) {
         tree.Expand(tree.m_pMoveablesNode->GetItem());
-        Wait([] { return false; }, 200);
+        Pump(200);
         wxTreeItemIdValue cookie;
         wxTreeItemId item;
         for (wxTreeItemId c = tree.GetFirstChild(tree.m_pMoveablesNode->GetItem(), cookie); c.IsOk();
@@ -90,29 +48,21 @@ protected:
             if (node && static_cast<CTrMvb*>(node->GetObject())->objectId == id) item = c;
         }
         if (!item.IsOk()) return nullptr;
-        tree.EnsureVisible(item);
-        Wait([] { return false; }, 200);
-        wxRect rect;
-        tree.GetBoundingRect(item, rect, true);
-        const wxPoint at = tree.ClientToScreen(wxPoint(rect.GetLeft() + std::min(12, rect.GetWidth() / 2),
-                                                       rect.GetTop() + rect.GetHeight() / 2));
         COpenGLWnd* gl = nullptr;
-        Send("mousemove " + std::to_string(at.x) + " " + std::to_string(at.y) + " click 1", [&] {
+        Drive(At(ScreenPoint(tree, item)) + " click 1", [&] {
             CEditPaneBase* pane = nullptr;
             frame.GetEditPane(&pane);
             auto* gfx = dynamic_cast<CEditGfxBase*>(pane);
             gl = gfx ? gfx->GetGlWindow() : nullptr;
             return gl && tree.GetSelection() == item;
-        });
-        Wait([] { return false; }, 800);  // drawn by the idle ticks
+        }, 20000);
+        Pump(800);  // drawn by the idle ticks
         return gl;
     }
 
     // The GL view as the screen shows it, and a copy of the screen for a look.
     test::ScreenImage View(COpenGLWnd& gl, const std::string& shot) {
-        const std::string path = dir_.file(shot);
-        EXPECT_TRUE(g_session->Screenshot(path));
-        const test::ScreenImage screen = test::XSession::ReadPng(path);
+        const test::ScreenImage screen = test::XSession::ReadPng(Shot(shot));
         const wxPoint origin = gl.ClientToScreen(wxPoint(0, 0));
         const wxSize size = gl.GetClientSize();
         test::ScreenImage view;
@@ -125,8 +75,6 @@ protected:
             }
         return view;
     }
-
-    test::TempDir dir_;
 };
 
 // Faces of a moveable drawn through the palette tile (coloured in the file).
@@ -185,8 +133,7 @@ TEST_F(SaveEndToEnd, ColouredFacesStayDrawnThroughFileSaveAs) {
                                                  : (magic & 0xFFFF) == 0x38 ? 3 : 0;
         if (version == 0 || versions.count(version)) continue;  // one level of each version
         SCOPED_TRACE(real.path);
-        auto* doc = dynamic_cast<CLithoscopeDoc*>(
-            App().GetDocManager()->CreateDocument(real.path, wxDOC_SILENT));
+        CLithoscopeDoc* doc = Open(real.path);
         ASSERT_NE(doc, nullptr);
         // The moveable with the most faces coloured in the file.
         int32_t id = 0;
@@ -201,8 +148,8 @@ TEST_F(SaveEndToEnd, ColouredFacesStayDrawnThroughFileSaveAs) {
             continue;
         }
         versions.insert(version);
-        Wait([] { return false; }, 300);
-        CFileTree* tree = dynamic_cast<CFileTree*>(doc->GetLevelView()->GetTree());
+        Pump(300);
+        CFileTree* tree = TreeOf(doc);
         CChildFrame* frame = doc->GetLevelView()->GetChildFrame();
         ASSERT_TRUE(tree && frame);
         const std::string name = "v" + std::to_string(version);
@@ -220,8 +167,8 @@ TEST_F(SaveEndToEnd, ColouredFacesStayDrawnThroughFileSaveAs) {
             return saved;
         });
         g_messages.clear();
-        ASSERT_TRUE(Send("key alt+f sleep 0.6 key a",
-                         [&] { return std::string(doc->GetFilename().utf8_str()) == saved; }));
+        ASSERT_TRUE(Drive("key alt+f sleep 0.6 key a",
+                          [&] { return std::string(doc->GetFilename().utf8_str()) == saved; }, 20000));
         EXPECT_EQ(offered, real.path);
         EXPECT_FALSE(doc->IsModified());
         EXPECT_EQ(frame->GetEditPane(), EditPaneEmpty);
@@ -235,16 +182,16 @@ TEST_F(SaveEndToEnd, ColouredFacesStayDrawnThroughFileSaveAs) {
 
         // The saved file opened again shows the same picture.
         App().GetDocManager()->CloseDocuments(true);
-        doc = dynamic_cast<CLithoscopeDoc*>(App().GetDocManager()->CreateDocument(saved, wxDOC_SILENT));
+        doc = Open(saved);
         ASSERT_NE(doc, nullptr);
-        Wait([] { return false; }, 300);
-        tree = dynamic_cast<CFileTree*>(doc->GetLevelView()->GetTree());
+        Pump(300);
+        tree = TreeOf(doc);
         frame = doc->GetLevelView()->GetChildFrame();
         gl = ClickMoveable(*tree, *frame, id);
         ASSERT_NE(gl, nullptr);
         EXPECT_EQ(Changed(after, View(*gl, name + "-reopened.png")), 0);
         App().GetDocManager()->CloseDocuments(true);
-        Wait([] { return false; }, 200);
+        Pump(200);
     }
     if (versions.empty()) GTEST_SKIP() << "no real Tomb Raider I to III level with coloured faces";
 }
