@@ -446,7 +446,15 @@ bool BuildPlannedMoveable(Database3ds* db, CTrMvb* target, const std::vector<Fil
             if (om->position.keyCount() == 0 && hasMatrix[o]) {
                 int above = parent;
                 while (above >= 0 && !hasMatrix[size_t(above)]) above = parentOf[size_t(above)];
-                if (above >= 0) local = RelativeOrigin(matrices[o].data(), matrices[size_t(above)].data(), p);
+                if (above >= 0) {
+                    local = RelativeOrigin(matrices[o].data(), matrices[size_t(above)].data(), p);
+                } else {
+                    // Only meshless nodes above (a dummy root): they stand at the file's
+                    // origin, turned as this mesh is.
+                    std::array<float, 12> axes = matrices[o];
+                    axes[9] = axes[10] = axes[11] = 0;
+                    local = RelativeOrigin(matrices[o].data(), axes.data(), p);
+                }
                 if (!local) p = Point3ds{0, 0, 0};
             }
             e.dx = TreeOffset(p.x, local);

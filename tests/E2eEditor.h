@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <string>
 
@@ -44,25 +45,10 @@ protected:
         g_messages.clear();
     }
 
-    // Runs the editor's events until done() holds or the time is up.
-    static bool PumpUntil(const std::function<bool()>& done, int ms) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        while (std::chrono::steady_clock::now() < end) {
-            wxTheApp->Yield(true);
-            wxTheApp->ProcessIdle();
-            if (done()) return true;
-            wxMilliSleep(20);
-        }
-        return done();
-    }
-    static void Pump(int ms) { PumpUntil([] { return false; }, ms); }
-    // Runs xdotool in the background while the editor goes on handling what it does.
+    static bool PumpUntil(const std::function<bool()>& done, int ms) { return test::PumpUntil(done, ms); }
+    static void Pump(int ms) { test::Pump(ms); }
     static bool Drive(const std::string& words, const std::function<bool()>& done, int ms = 15000) {
-        const pid_t pid = session_->XdoAsync(words);
-        EXPECT_GT(pid, 0);
-        const bool ok = PumpUntil([&] { return XSession::Finished(pid) && done(); }, ms);
-        if (!XSession::Finished(pid)) PumpUntil([&] { return XSession::Finished(pid); }, 5000);
-        return ok;
+        return test::Drive(*session_, words, done, ms);
     }
 
     CLithoscopeDoc* Open(const std::string& path) {
@@ -90,8 +76,11 @@ protected:
     static std::string At(const wxPoint& p) {
         return "mousemove " + std::to_string(p.x) + " " + std::to_string(p.y);
     }
+    // A picture of the screen: in $LITHOSCOPE_SHOTS when it is set (to look at by eye), else
+    // in the test's folder.
     std::string Shot(const std::string& name) {
-        const std::string path = dir_.file(name);
+        const char* shots = std::getenv("LITHOSCOPE_SHOTS");
+        const std::string path = shots ? std::string(shots) + "/" + name : dir_.file(name);
         EXPECT_TRUE(session_->Screenshot(path));
         return path;
     }

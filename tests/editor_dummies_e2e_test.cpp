@@ -13,6 +13,7 @@
 #include <wx/app.h>
 #include <wx/checkbox.h>
 
+#include "E2eEditor.h"
 #include "E2eSession.h"
 #include "EditorTestSupport.h"
 #include "GlReadback.h"
@@ -106,40 +107,21 @@ bool Tr3OrTr4(const std::string& path) {
     return (w & 0xFF00FFFFu) == 0xFF000038u || (w & 0xFF00FFFFu) == 0xFF000034u || w == 0x00345254;
 }
 
-class DummiesEndToEnd : public ::testing::Test {
+class DummiesEndToEnd : public test::EditorEndToEnd {
 protected:
-    static void SetUpTestSuite() { session_ = new test::XSession; }
-    static void TearDownTestSuite() {
-        delete session_;
-        session_ = nullptr;
-    }
     void SetUp() override {
-        if (!session_->Usable()) GTEST_SKIP() << session_->Problem();
         if (test::RealLevelsDir().empty()) GTEST_SKIP() << "no real levels";
-        g_messages.clear();
-        App().m_catalog.Load(std::string(LITHOSCOPE_SOURCE_DIR) + "/resources/catalog");
         // Lara and her skin each without the moveable shown with them (her hair, its
         // joints), as the display options can ask: each view then shows one body.
         App().SetShowAssociatedMoveable(false);
-        CMainFrame* main = App().GetMainFrame();
-        main->SetSize(0, 0, 1024, 768);
-        main->Raise();
-        Pump(300);
+        EditorEndToEnd::SetUp();
     }
     void TearDown() override {
         App().SetShowAssociatedMoveable(true);
-        App().GetDocManager()->CloseDocuments(true);
-        App().ProcessIdle();
-        g_messages.clear();
+        EditorEndToEnd::TearDown();
     }
 
-    static void Pump(int ms) { test::Pump(ms); }
-    static bool Drive(const std::string& words, const std::function<bool()>& done) {
-        return test::Drive(*session_, words, done);
-    }
-    static std::string ClickAt(const wxPoint& p) {
-        return "mousemove " + std::to_string(p.x) + " " + std::to_string(p.y) + " sleep 0.2 click 1";
-    }
+    static std::string ClickAt(const wxPoint& p) { return At(p) + " sleep 0.2 click 1"; }
 
     // The moveable node of that object id under the tree's moveables.
     static CHandleMoveable* MoveableNode(CFileTree& tree, int32_t id) {
@@ -154,12 +136,7 @@ protected:
     }
     // Clicks the node's text and waits for its moveable pane.
     static CEditGfxBase* ClickNode(CFileTree& tree, CHandleBase* node, CChildFrame& frame) {
-        tree.EnsureVisible(node->GetItem());
-        Pump(200);
-        wxRect rect;
-        tree.GetBoundingRect(node->GetItem(), rect, true);
-        const wxPoint p = tree.ClientToScreen(wxPoint(rect.GetLeft() + std::min(12, rect.GetWidth() / 2),
-                                                      rect.GetTop() + rect.GetHeight() / 2));
+        const wxPoint p = ScreenPoint(tree, node->GetItem());
         CEditGfxBase* shown = nullptr;
         EXPECT_TRUE(Drive(ClickAt(p), [&] {
             CEditPaneBase* pane = nullptr;
@@ -171,18 +148,7 @@ protected:
         Pump(300);
         return shown;
     }
-
-    // A picture of the screen in $LITHOSCOPE_SHOTS, when it is set (to look at by eye).
-    static void Shot(const std::string& name) {
-        const char* shots = std::getenv("LITHOSCOPE_SHOTS");
-        if (shots) {
-            EXPECT_TRUE(session_->Screenshot(std::string(shots) + "/" + name));
-        }
-    }
-
-    static test::XSession* session_;
 };
-test::XSession* DummiesEndToEnd::session_ = nullptr;
 
 // Every Tomb Raider III and IV level: "Lara skin", then Lara, clicked in the tree, each
 // drawn in her rest pose (playback stopped) and compared pixel by pixel. On the first such level the
