@@ -103,11 +103,14 @@ TEST(CameraInput, DragsWheelAndAutoRotation) {
     ExpectVec(pan.eye, 0.2f, -0.5f, -100, "pan eye");
     ExpectVec(pan.target, 0.2f, -0.5f, 0, "pan target");
 
-    CViewCamera wheel;  // 120 * 0.2 / 2 = 12
-    CameraWheel(wheel, 120, 2.0f);
-    ExpectVec(wheel.eye, 0, 0, -88, "wheel in");
-    CameraWheel(wheel, -240, 2.0f);
-    ExpectVec(wheel.eye, 0, 0, -112, "wheel out");
+    CViewCamera wheel;  // a notch in: 80% of the distance; two out: 80 / 0.64
+    CameraWheel(wheel, 120);
+    ExpectVec(wheel.eye, 0, 0, -80, "wheel in");
+    CameraWheel(wheel, -240);
+    ExpectVec(wheel.eye, 0, 0, -125, "wheel out");
+    CameraWheel(wheel, 120);
+    CameraWheel(wheel, 120);
+    ExpectVec(wheel.eye, 0, 0, -80, "in undoes out");
 
     CViewCamera autoCam;  // 2 fps is taken as 30: 4 degrees, then the roll reset
     CameraAutoStep(autoCam, 2.0f);

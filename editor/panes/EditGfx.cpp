@@ -1,5 +1,7 @@
 #include "editor/panes/EditGfx.h"
 
+#include <cmath>
+
 #include <wx/app.h>
 #include <wx/eventfilter.h>
 #include <wx/modalhook.h>
@@ -13,6 +15,7 @@
 #include "editor/tree/NodeHandlers.h"
 #include "editor/view3d/GlWindow.h"
 #include "editor/view3d/KeyState.h"
+#include "editor/view3d/ViewCameraInput.h"
 #include "level/TrLevel.h"
 #include "level/TrLstMsh.h"
 #include "level/TrLstSpr.h"
@@ -167,6 +170,15 @@ void CEditGfxBase::OnSize(wxSizeEvent& event) {
 }
 
 void CEditGfxBase::OnMouse(wxMouseEvent& event, bool fromGlWindow) {
+    const wxEventType t = event.GetEventType();
+    if (t == wxEVT_MOUSEWHEEL) {
+        // Taken here: a wheel event let through from the 3D window would reach the pane
+        // as well and zoom twice. 120 a notch, whatever the toolkit's own units.
+        const int units = event.GetWheelDelta() > 0 ? event.GetWheelDelta() : kWheelNotch;
+        if (event.GetWheelAxis() == wxMOUSE_WHEEL_VERTICAL)
+            OnWheel(int(std::lround(double(event.GetWheelRotation()) * kWheelNotch / units)));
+        return;
+    }
     event.Skip();
     int x = event.GetX(), y = event.GetY();
     if (fromGlWindow && m_pGlWnd) {
@@ -174,14 +186,12 @@ void CEditGfxBase::OnMouse(wxMouseEvent& event, bool fromGlWindow) {
         x += at.x;
         y += at.y;
     }
-    const wxEventType t = event.GetEventType();
     if (t == wxEVT_LEFT_DCLICK) OnLeftDoubleClick(x, y);
     else if (t == wxEVT_LEFT_DOWN) OnLeftDown(x, y);
     else if (t == wxEVT_LEFT_UP) OnLeftUp(x, y);
     else if (t == wxEVT_MOTION) OnMouseMove(x, y);
     else if (t == wxEVT_RIGHT_DOWN) OnRightDown(x, y);
     else if (t == wxEVT_RIGHT_UP) OnRightUp(x, y);
-    else if (t == wxEVT_MOUSEWHEEL) OnWheel(event.GetWheelRotation());
 }
 
 void CEditGfxBase::ReleaseCapture() {
