@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 #include <wx/app.h>
 
@@ -65,10 +67,14 @@ protected:
         if (!XSession::Finished(pid)) PumpUntil([&] { return XSession::Finished(pid); }, 5000);
         return ok;
     }
-    // xdotool to its end, the editor pumping meanwhile.
-    static void DriveAll(const std::string& words, int ms = 20000) {
-        Drive(words, [] { return true; }, ms);
+    // xdotool runs side by side to their ends, the editor pumping meanwhile (a run that
+    // opens a modal window keeps the editor in that window's loop until another closes it).
+    static void DriveAll(std::initializer_list<std::string> runs, int ms = 30000) {
+        std::vector<pid_t> pids;
+        for (const std::string& words : runs) pids.push_back(session_->XdoAsync(words));
+        PumpUntil([&] { return std::all_of(pids.begin(), pids.end(), XSession::Finished); }, ms);
     }
+    static void DriveAll(const std::string& words, int ms = 30000) { DriveAll({words}, ms); }
 
     CLithoscopeDoc* Open(const std::string& path) {
         auto* doc = dynamic_cast<CLithoscopeDoc*>(App().GetDocManager()->CreateDocument(path, wxDOC_SILENT));
