@@ -10,6 +10,7 @@
 #include "E2eEditor.h"
 #include "editor/panes/EditGfx.h"
 #include "editor/shell/ChildFrame.h"
+#include "editor/shell/SplitterWnd.h"
 #include "editor/shell/WxMessageBackend.h"
 #include "editor/tree/NodeHandlers.h"
 #include "editor/view3d/GlWindow.h"
@@ -151,12 +152,19 @@ TEST_F(InputEndToEnd, DragsAcrossTreesChangeOnlyTheObjectDropped) {
     CFileTree* targetTree = TreeOf(target);
     ASSERT_TRUE(sourceTree && targetTree);
 
-    // Where the drops go, with the target in front; then the source in front, its first
-    // static mesh shown and the arrows pressed to walk its tree.
+    // The target, in front, gets a narrow tree, wider inside than shown: a drag near its
+    // right edge scrolls it sideways. Where the drops go is taken with it in front.
+    target->GetLevelView()->GetChildFrame()->GetOuterSplitter()->SetSashPosition(150);
+    Pump(300);
     targetTree->Expand(targetTree->GetRootItem());
     const wxTreeItemId dropItem = FirstChildItem(*targetTree, targetTree->m_pStaticMeshesNode);
     ASSERT_TRUE(dropItem.IsOk());
     const wxPoint drop = ScreenPoint(*targetTree, dropItem);
+    ASSERT_GT(targetTree->GetVirtualSize().x, targetTree->GetClientSize().x);
+    const wxPoint rightEdge(targetTree->GetScreenRect().GetRight() - 6, drop.y);
+
+    // The source in front, its first static mesh shown, and the arrows pressed to walk
+    // its tree.
     source->GetLevelView()->GetChildFrame()->Activate();
     Pump(400);
     CHandleMesh* dragged = ClickFirstStaticMesh(source);
@@ -168,34 +176,37 @@ TEST_F(InputEndToEnd, DragsAcrossTreesChangeOnlyTheObjectDropped) {
     const Images sourceBefore = ObjectImages(source->m_level);
     const Images targetBefore = ObjectImages(target->m_level);
 
-    // The drag passes over the source's other nodes and rests on each place of the tab
-    // strip, so the target's tab comes to the front; keys given say when Shift goes down.
+    // The drag passes over the source's other nodes, rests on each place of the tab strip
+    // so that the target's tab comes to the front, highlights the drop node, then rests at
+    // the tree's right edge on the same row until the drop. Keys go with it where given.
     const wxWindow* client = App().GetMainFrame()->GetClientWindow();
     const wxPoint strip = client->ClientToScreen(wxPoint(0, 12));
-    auto dragPath = [&](const std::string& shiftAt) {
+    auto dragPath = [&](const std::string& overSource, const std::string& overTabs) {
         std::string p = At(from) + " mousedown 1 sleep 0.3";
         for (int dy = 4; dy <= 60; dy += 8) p += " " + At(from + wxPoint(dy / 4, dy)) + " sleep 0.05";
-        p += " " + shiftAt;
+        p += " " + overSource;
         for (int dy = 60; dy >= 0; dy -= 12) p += " " + At(from + wxPoint(4, dy)) + " sleep 0.1";
         for (int x = 20; x <= 400; x += 40) p += " " + At(wxPoint(strip.x + x, strip.y)) + " sleep 0.7";
-        return p + " " + At(drop - wxPoint(0, 20)) + " sleep 0.2 " + At(drop) + " sleep 0.2 " +
-               At(drop + wxPoint(2, 0)) + " sleep 0.4 mouseup 1";
+        p += " " + overTabs;
+        p += " " + At(drop - wxPoint(0, 20)) + " sleep 0.2 " + At(drop) + " sleep 0.2 " + At(drop + wxPoint(2, 0));
+        for (int x = drop.x + 10; x < rightEdge.x; x += 10) p += " " + At(wxPoint(x, drop.y)) + " sleep 0.02";
+        return p + " " + At(rightEdge) + " sleep 1.5 mouseup 1";
     };
 
-    // Without Shift: a copy. The source stays as it was.
-    target->Modify(false);
-    EXPECT_TRUE(Drive(dragPath(""), [&] { return target->IsModified(); }, 40000));
+    // Shift held as the drag starts and let go during it, where the drag has the keyboard:
+    // a copy. Then the arrows walk the trees: the key let go stays up.
+    EXPECT_TRUE(Drive("keydown shift sleep 0.3 " + dragPath("", "keyup shift sleep 0.3"),
+                      [&] { return target->IsModified(); }, 40000));
     Pump(500);
-    EXPECT_FALSE(source->IsModified());
+    int x = -1, y = -1;
+    targetTree->GetViewStart(&x, &y);
+    EXPECT_EQ(x, 0) << "the target tree shows its expanders again";
+    Shot("after-copy.png");
+    DriveAll("key Down sleep 0.4 key Up sleep 0.4 key Down sleep 0.4 key Up sleep 0.6");
     ExpectUntouched(source, sourcePath, "copy drag");
     Images expected = targetBefore;
     expected["static " + std::to_string(id)] = image;
-    EXPECT_EQ(ObjectImages(target->m_level), expected);
-    // The target tree shows its expanders again.
-    int x = -1, y = -1;
-    targetTree->GetViewStart(&x, &y);
-    EXPECT_EQ(x, 0);
-    Shot("after-copy.png");
+    EXPECT_TRUE(ObjectImages(target->m_level) == expected);
 
     // Shift pressed once the drag has started: a move. The object leaves the source, which
     // keeps everything else as it was; the target has it, byte for byte.
@@ -203,13 +214,14 @@ TEST_F(InputEndToEnd, DragsAcrossTreesChangeOnlyTheObjectDropped) {
     Pump(400);
     ASSERT_TRUE(ClickFirstStaticMesh(source) == dragged);
     const size_t statics = source->m_level.staticMeshList.size();
-    EXPECT_TRUE(Drive(dragPath("keydown shift sleep 0.2") + " sleep 0.3 keyup shift",
+    EXPECT_TRUE(Drive(dragPath("keydown shift sleep 0.2", "") + " sleep 0.3 keyup shift",
                       [&] { return source->m_level.staticMeshList.size() + 1 == statics; }, 40000));
     Pump(500);
+    DriveAll("key Down sleep 0.4 key Up sleep 0.6");
     Images remaining = sourceBefore;
     remaining.erase("static " + std::to_string(id));
-    EXPECT_EQ(ObjectImages(source->m_level), remaining);
-    EXPECT_EQ(ObjectImages(target->m_level), expected);
+    EXPECT_TRUE(ObjectImages(source->m_level) == remaining);
+    EXPECT_TRUE(ObjectImages(target->m_level) == expected);
     targetTree->GetViewStart(&x, &y);
     EXPECT_EQ(x, 0);
 }

@@ -301,7 +301,11 @@ void CFileTree::DragOver(const wxPoint& point) {
     m_dragPoint = point;
     // The toolkit sends nothing while the pointer rests: the timer goes on expanding and
     // scrolling meanwhile.
-    if (!m_dragTimer.IsRunning()) m_dragTimer.Start(kDragTickMs);
+    if (!m_dragTimer.IsRunning()) {
+        int y = 0;
+        GetViewStart(&m_nDragViewX, &y);
+        m_dragTimer.Start(kDragTickMs);
+    }
     DragTick(false);
 }
 
@@ -325,6 +329,13 @@ void CFileTree::DragTick(bool timer) {
 void CFileTree::DragLeave() {
     m_dragTimer.Stop();
     SetDropItem(wxTreeItemId());
+    // The sideways scroll of the drag goes back, so the tree shows its expanders again.
+    if (m_nDragViewX >= 0) {
+        int x = 0, y = 0;
+        GetViewStart(&x, &y);
+        if (x != m_nDragViewX) Scroll(m_nDragViewX, y);
+        m_nDragViewX = -1;
+    }
 }
 
 void CFileTree::DropFrom(CFileTree* source, const wxTreeItemId& target, bool move) {

@@ -120,6 +120,7 @@ private:
     wxPoint m_dragPoint;
     wxLongLong m_hoverStart;
     unsigned m_nDragScrollTicks = 0;
+    int m_nDragViewX = -1;  // sideways scroll when the drag came over the tree; -1: none
     static constexpr int kDragTickMs = 100;
     static constexpr int kDragExpandDelayMs = 500;
 };
