@@ -101,6 +101,15 @@ protected:
     static std::string At(const wxPoint& p) {
         return "mousemove " + std::to_string(p.x) + " " + std::to_string(p.y);
     }
+    // xdotool words of a drag resting on each place of the tab strip above the trees in
+    // turn, so that every window's tab comes to the front once.
+    static std::string OverTabStrip() {
+        const wxWindow* client = App().GetMainFrame()->GetClientWindow();
+        const wxPoint strip = client->ClientToScreen(wxPoint(0, 12));
+        std::string words;
+        for (int x = 20; x <= 400; x += 40) words += " " + At(wxPoint(strip.x + x, strip.y)) + " sleep 0.7";
+        return words;
+    }
     std::string Shot(const std::string& name) {
         const std::string path = dir_.file(name);
         EXPECT_TRUE(session_->Screenshot(path));

@@ -3,19 +3,8 @@
 // dragged from one level's tree to another's is copied there and saved with it.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <functional>
-
-#include <wx/app.h>
-
-#include "E2eSession.h"
-#include "EditorTestSupport.h"
-#include "TestSupport.h"
+#include "E2eEditor.h"
 #include "editor/shell/ChildFrame.h"
-#include "editor/shell/LithoscopeDoc.h"
-#include "editor/shell/LithoscopeView.h"
-#include "editor/shell/MainFrame.h"
-#include "editor/tree/LevelTree.h"
 #include "fixtures/SampleLevel.h"
 #include "level/TrLevel.h"
 #include "level/TrLstMsh.h"
@@ -27,85 +16,7 @@ using lithoscope::test::g_messages;
 
 namespace {
 
-class EndToEnd : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { session_ = new test::XSession; }
-    static void TearDownTestSuite() {
-        delete session_;
-        session_ = nullptr;
-    }
-    void SetUp() override {
-        if (!session_->Usable()) GTEST_SKIP() << session_->Problem();
-        g_messages.clear();
-        App().m_catalog.Load(std::string(LITHOSCOPE_SOURCE_DIR) + "/resources/catalog");
-        CMainFrame* main = App().GetMainFrame();
-        main->SetSize(0, 0, 1024, 768);
-        main->Raise();
-        Pump(300);
-    }
-    void TearDown() override {
-        SetOpenFileChooser(OpenFileChooser());
-        App().GetDocManager()->CloseDocuments(true);
-        App().ProcessIdle();
-        g_messages.clear();
-    }
-
-    // Runs the editor's events until done() holds or the time is up.
-    static bool PumpUntil(const std::function<bool()>& done, int ms) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        while (std::chrono::steady_clock::now() < end) {
-            wxTheApp->Yield(true);
-            wxTheApp->ProcessIdle();
-            if (done()) return true;
-            wxMilliSleep(20);
-        }
-        return done();
-    }
-    static void Pump(int ms) { PumpUntil([] { return false; }, ms); }
-    // Runs xdotool in the background while the editor goes on handling what it does.
-    static bool Drive(const std::string& words, const std::function<bool()>& done, int ms = 15000) {
-        const pid_t pid = session_->XdoAsync(words);
-        EXPECT_GT(pid, 0);
-        const bool ok = PumpUntil([&] { return test::XSession::Finished(pid) && done(); }, ms);
-        if (!test::XSession::Finished(pid)) PumpUntil([&] { return test::XSession::Finished(pid); }, 5000);
-        return ok;
-    }
-
-    CLithoscopeDoc* Open(const std::string& path) {
-        auto* doc = dynamic_cast<CLithoscopeDoc*>(App().GetDocManager()->CreateDocument(path, wxDOC_SILENT));
-        Pump(300);
-        return doc;
-    }
-    static CFileTree* TreeOf(CLithoscopeDoc* doc) {
-        return doc && doc->GetLevelView() ? dynamic_cast<CFileTree*>(doc->GetLevelView()->GetTree())
-                                          : nullptr;
-    }
-    static wxTreeItemId FirstChildItem(CFileTree& tree, CHandleBase* node) {
-        wxTreeItemIdValue cookie;
-        return node ? tree.GetFirstChild(node->GetItem(), cookie) : wxTreeItemId();
-    }
-    // Screen point of an item's text, made visible first.
-    static wxPoint ScreenPoint(CFileTree& tree, const wxTreeItemId& item) {
-        tree.EnsureVisible(item);
-        Pump(200);
-        wxRect rect;
-        tree.GetBoundingRect(item, rect, true);
-        return tree.ClientToScreen(wxPoint(rect.GetLeft() + std::min(12, rect.GetWidth() / 2),
-                                           rect.GetTop() + rect.GetHeight() / 2));
-    }
-    static std::string At(const wxPoint& p) {
-        return "mousemove " + std::to_string(p.x) + " " + std::to_string(p.y);
-    }
-    std::string Shot(const std::string& name) {
-        const std::string path = dir_.file(name);
-        EXPECT_TRUE(session_->Screenshot(path));
-        return path;
-    }
-
-    static test::XSession* session_;
-    test::TempDir dir_;
-};
-test::XSession* EndToEnd::session_ = nullptr;
+class EndToEnd : public test::EditorEndToEnd {};
 
 TEST_F(EndToEnd, RightClickMenuKeyAndShiftF10OpenNodeMenusWhoseCommandsRun) {
     const std::string path = dir_.file("sample.tr2");
@@ -185,13 +96,10 @@ TEST_F(EndToEnd, MoveableDraggedToAnotherLevelIsCopiedAndSavedWithIt) {
     Pump(400);
     sourceTree->Expand(sourceTree->GetRootItem());
     const wxPoint from = ScreenPoint(*sourceTree, FirstChildItem(*sourceTree, sourceTree->m_pMoveablesNode));
-    // The tabs of the two windows are in the strip above the trees: the drag rests on each
-    // place of the strip in turn, so the target's tab comes to the front.
-    const wxWindow* client = App().GetMainFrame()->GetClientWindow();
-    const wxPoint strip = client->ClientToScreen(wxPoint(0, 12));
+    // The drag rests on the tab strip above the trees, so the target's tab comes to the front.
     std::string path = At(from) + " mousedown 1 sleep 0.3";
     for (int dy = 4; dy <= 24; dy += 4) path += " " + At(from - wxPoint(0, dy)) + " sleep 0.05";
-    for (int x = 20; x <= 400; x += 40) path += " " + At(wxPoint(strip.x + x, strip.y)) + " sleep 0.7";
+    path += OverTabStrip();
     path += " " + At(drop - wxPoint(0, 20)) + " sleep 0.2 " + At(drop) + " sleep 0.4 mouseup 1";
     EXPECT_TRUE(Drive(path, [&] { return target->m_level.moveableList.size() == 2; }, 30000));
     Shot("after-drop.png");

@@ -179,15 +179,12 @@ TEST_F(InputEndToEnd, DragsAcrossTreesChangeOnlyTheObjectDropped) {
     // The drag passes over the source's other nodes, rests on each place of the tab strip
     // so that the target's tab comes to the front, highlights the drop node, then rests at
     // the tree's right edge on the same row until the drop. Keys go with it where given.
-    const wxWindow* client = App().GetMainFrame()->GetClientWindow();
-    const wxPoint strip = client->ClientToScreen(wxPoint(0, 12));
     auto dragPath = [&](const std::string& overSource, const std::string& overTabs) {
         std::string p = At(from) + " mousedown 1 sleep 0.3";
         for (int dy = 4; dy <= 60; dy += 8) p += " " + At(from + wxPoint(dy / 4, dy)) + " sleep 0.05";
         p += " " + overSource;
         for (int dy = 60; dy >= 0; dy -= 12) p += " " + At(from + wxPoint(4, dy)) + " sleep 0.1";
-        for (int x = 20; x <= 400; x += 40) p += " " + At(wxPoint(strip.x + x, strip.y)) + " sleep 0.7";
-        p += " " + overTabs;
+        p += OverTabStrip() + " " + overTabs;
         p += " " + At(drop - wxPoint(0, 20)) + " sleep 0.2 " + At(drop) + " sleep 0.2 " + At(drop + wxPoint(2, 0));
         for (int x = drop.x + 10; x < rightEdge.x; x += 10) p += " " + At(wxPoint(x, drop.y)) + " sleep 0.02";
         return p + " " + At(rightEdge) + " sleep 1.5 mouseup 1";

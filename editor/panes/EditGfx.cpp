@@ -450,8 +450,10 @@ public:
         if (t == wxEVT_IDLE && event.GetEventObject() == wxTheApp) {
             keys.BeginTick(KeyboardIsOurs());
         } else if (t == wxEVT_KEY_DOWN || t == wxEVT_CHAR_HOOK) {
-            if (KeyboardIsOurs() && FeedsKeyState(event))
-                keys.KeyDown(static_cast<wxKeyEvent&>(event).GetKeyCode());
+            if (!FeedsKeyState(event)) return Event_Skip;
+            // A key the main window hears means no popup menu has the keyboard.
+            menus_ = 0;
+            if (KeyboardIsOurs()) keys.KeyDown(static_cast<wxKeyEvent&>(event).GetKeyCode());
         } else if (t == wxEVT_KEY_UP) {
             keys.KeyUp(static_cast<wxKeyEvent&>(event).GetKeyCode());
         } else if (t == wxEVT_MENU_OPEN) {

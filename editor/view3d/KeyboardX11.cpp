@@ -1,6 +1,8 @@
 // The keyboard as the X server sees it: one key map read per tick (XQueryKeymap); the
 // toolkit's key-state query where there is no X display.
+#include <algorithm>
 #include <cctype>
+#include <iterator>
 #include <vector>
 
 #include <wx/utils.h>
