@@ -83,6 +83,20 @@ protected:
             return nullptr;
         return dynamic_cast<CHandleMesh*>(tree->GetNode(item));
     }
+    // A copy of Caves open in the editor with its first static mesh shown. No node when
+    // the real levels are not there (the test is skipped) or it could not be shown (failed).
+    struct Shown {
+        std::string path;
+        CLithoscopeDoc* doc = nullptr;
+        CHandleMesh* node = nullptr;
+    };
+    void OpenCaves(Shown& shown) {
+        shown.path = RealLevel("tr1/01-Caves.PHD", "caves.phd");
+        if (shown.path.empty()) GTEST_SKIP() << "no real levels";
+        shown.doc = Open(shown.path);
+        if (shown.doc) shown.node = ClickFirstStaticMesh(shown.doc);
+        EXPECT_NE(shown.node, nullptr) << "Caves' first static mesh shown";
+    }
     static CEditMesh* MeshPane(CLithoscopeDoc* doc) {
         CEditPaneBase* pane = nullptr;
         if (doc && doc->GetLevelView() && doc->GetLevelView()->GetChildFrame())
@@ -96,22 +110,20 @@ protected:
 };
 
 TEST_F(InputEndToEnd, ShiftLetGoInAContextMenuIsNotHeldAfterwards) {
-    const std::string path = RealLevel("tr1/01-Caves.PHD", "caves.phd");
-    if (path.empty()) GTEST_SKIP() << "no real levels";
-    CLithoscopeDoc* doc = Open(path);
-    ASSERT_NE(doc, nullptr);
-    CHandleMesh* node = ClickFirstStaticMesh(doc);
-    ASSERT_NE(node, nullptr);
+    Shown caves;
+    OpenCaves(caves);
+    if (!caves.node) return;
+    CLithoscopeDoc* doc = caves.doc;
     // Shift+F10 opens the node's menu and Shift is let go while the menu has the keyboard;
     // then the arrows walk the tree, away from the mesh and back.
     DriveAll("keydown shift key F10 sleep 0.8 keyup shift sleep 0.3 key Escape sleep 0.4 key Up sleep 0.4 "
              "key Down sleep 0.6");
     Pump(300);
-    ExpectUntouched(doc, path, "Shift+F10");
+    ExpectUntouched(doc, caves.path, "Shift+F10");
 
     // Held in the main window, the same keys do move the mesh.
     ASSERT_NE(MeshPane(doc), nullptr);
-    TrMeshRecord& mesh = node->StaticMesh()->meshes[0];
+    TrMeshRecord& mesh = caves.node->StaticMesh()->meshes[0];
     const int x0 = mesh.vertices[0].x;
     DriveAll("keydown shift sleep 0.3 key Right sleep 0.3 keyup shift sleep 0.3");
     EXPECT_GT(mesh.vertices[0].x, x0);
@@ -119,14 +131,12 @@ TEST_F(InputEndToEnd, ShiftLetGoInAContextMenuIsNotHeldAfterwards) {
 }
 
 TEST_F(InputEndToEnd, ShiftHeldWhileTheExportChooserOpensIsLetGoThere) {
-    const std::string path = RealLevel("tr1/01-Caves.PHD", "caves.phd");
-    if (path.empty()) GTEST_SKIP() << "no real levels";
-    CLithoscopeDoc* doc = Open(path);
-    ASSERT_NE(doc, nullptr);
-    CHandleMesh* node = ClickFirstStaticMesh(doc);
-    ASSERT_NE(node, nullptr);
+    Shown caves;
+    OpenCaves(caves);
+    if (!caves.node) return;
+    CLithoscopeDoc* doc = caves.doc;
     CFileTree* tree = TreeOf(doc);
-    const wxPoint item = ScreenPoint(*tree, node->GetItem());
+    const wxPoint item = ScreenPoint(*tree, caves.node->GetItem());
     // Shift goes down in the tree, the menu's second entry ("Export to 3DS", clicked: a menu
     // takes no arrows with Shift) opens the toolkit's file chooser, and Shift comes up in
     // the chooser, where a name is typed.
@@ -137,8 +147,8 @@ TEST_F(InputEndToEnd, ShiftHeldWhileTheExportChooserOpensIsLetGoThere) {
     EXPECT_TRUE(FileExists(out));
     DriveAll("sleep 0.5 key Up sleep 0.4 key Down sleep 0.6");
     Pump(300);
-    ExpectUntouched(doc, path, "export");
-    ExpectSavesAsLoaded(doc, path);
+    ExpectUntouched(doc, caves.path, "export");
+    ExpectSavesAsLoaded(doc, caves.path);
 }
 
 TEST_F(InputEndToEnd, DragsAcrossTreesChangeOnlyTheObjectDropped) {
@@ -224,11 +234,10 @@ TEST_F(InputEndToEnd, DragsAcrossTreesChangeOnlyTheObjectDropped) {
 }
 
 TEST_F(InputEndToEnd, OneWheelNotchZoomsOnceAndOutUndoesIn) {
-    const std::string path = RealLevel("tr1/01-Caves.PHD", "caves.phd");
-    if (path.empty()) GTEST_SKIP() << "no real levels";
-    CLithoscopeDoc* doc = Open(path);
-    ASSERT_NE(doc, nullptr);
-    ASSERT_NE(ClickFirstStaticMesh(doc), nullptr);
+    Shown caves;
+    OpenCaves(caves);
+    if (!caves.node) return;
+    CLithoscopeDoc* doc = caves.doc;
     COpenGLWnd& gl = *MeshPane(doc)->GetGlWindow();
     const std::string over = At(Centre(gl));
     DriveAll(over + " sleep 0.3");
@@ -244,11 +253,10 @@ TEST_F(InputEndToEnd, OneWheelNotchZoomsOnceAndOutUndoesIn) {
 }
 
 TEST_F(InputEndToEnd, ViewUnderAQuestionOfTheSaveShowsItsOwnPicture) {
-    const std::string path = RealLevel("tr1/01-Caves.PHD", "caves.phd");
-    if (path.empty()) GTEST_SKIP() << "no real levels";
-    CLithoscopeDoc* doc = Open(path);
-    ASSERT_NE(doc, nullptr);
-    ASSERT_NE(ClickFirstStaticMesh(doc), nullptr);
+    Shown caves;
+    OpenCaves(caves);
+    if (!caves.node) return;
+    CLithoscopeDoc* doc = caves.doc;
     COpenGLWnd& gl = *MeshPane(doc)->GetGlWindow();
     gl.SetAutoCamera(false);
     Pump(500);
