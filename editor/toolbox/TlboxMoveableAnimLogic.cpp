@@ -19,7 +19,18 @@ constexpr int32_t kMaxStateId = 0xFFFF;
 constexpr int32_t kMinWord = -32768;
 constexpr int32_t kMaxWord = 32767;
 
-bool IsWord(long long v) { return v >= kMinWord && v <= kMaxWord; }
+// The leading decimal integer of text (none gives 0) into *out when a 16-bit word holds
+// it; otherwise a message naming what was typed.
+bool ReadWordText(const std::string& text, const char* what, int32_t* out) {
+    const int32_t value = ReadLeadingInt(text);
+    if (value < kMinWord || value > kMaxWord) {
+        ShowToolboxError(StrFormat("Invalid %s (%ld) : the %s goes from %ld to %ld !", what,
+                                   long(value), what, long(kMinWord), long(kMaxWord)));
+        return false;
+    }
+    *out = value;
+    return true;
+}
 
 }  // namespace
 
@@ -216,29 +227,15 @@ void CTlboxMoveableAnimLogic::SetSpeedLowText(const std::string& text) {
                 WriteSpeeds();
             }
         }
-    } else {
-        const long long value = ReadLeadingInt(text);
-        if (!IsWord(value)) {
-            ShowToolboxError(StrFormat("Invalid value (%lld) : the value goes from %ld to %ld !",
-                                       value, long(kMinWord), long(kMaxWord)));
-        } else {
-            speedLow_ = int32_t(value);
-            WriteSpeeds();
-        }
+    } else if (ReadWordText(text, "value", &speedLow_)) {
+        WriteSpeeds();
     }
     ReloadSpeeds();
 }
 
 void CTlboxMoveableAnimLogic::SetSpeedHighText(const std::string& text) {
     if (!Current()) return;
-    const long long value = ReadLeadingInt(text);
-    if (!IsWord(value)) {
-        ShowToolboxError(StrFormat("Invalid speed (%lld) : the speed goes from %ld to %ld !",
-                                   value, long(kMinWord), long(kMaxWord)));
-    } else {
-        speedHigh_ = int32_t(value);
-        WriteSpeeds();
-    }
+    if (ReadWordText(text, "speed", &speedHigh_)) WriteSpeeds();
     ReloadSpeeds();
 }
 
