@@ -60,13 +60,13 @@ protected:
     using EditorEndToEnd::Drive;
     static bool Drive(const std::string& words) { return Drive(words, [] { return true; }); }
 
-    // The children of an item, in order.
-    static std::vector<wxTreeItemId> Children(CFileTree& tree, const wxTreeItemId& item) {
-        std::vector<wxTreeItemId> out;
+    // The first child of item whose handler is taken (none: an invalid item).
+    static wxTreeItemId FindChild(CFileTree& tree, const wxTreeItemId& item,
+                                  const std::function<bool(CHandleBase*)>& take) {
         wxTreeItemIdValue cookie;
-        for (wxTreeItemId c = tree.GetFirstChild(item, cookie); c.IsOk(); c = tree.GetNextChild(item, cookie))
-            out.push_back(c);
-        return out;
+        wxTreeItemId c = tree.GetFirstChild(item, cookie);
+        while (c.IsOk() && !take(tree.GetNode(c))) c = tree.GetNextChild(item, cookie);
+        return c;
     }
     // Screen point inside a window, from its top left corner.
     static wxPoint Inside(const wxWindow* w, int dx, int dy) { return w->ClientToScreen(wxPoint(dx, dy)); }
@@ -97,9 +97,7 @@ protected:
     // The item of a root child of that type (expanded first).
     static wxTreeItemId CollectionItem(CFileTree& tree, int32_t type) {
         tree.Expand(tree.GetRootItem());
-        for (const wxTreeItemId& item : Children(tree, tree.GetRootItem()))
-            if (CHandleBase* node = tree.GetNode(item); node && node->GetType() == type) return item;
-        return wxTreeItemId();
+        return FindChild(tree, tree.GetRootItem(), [type](CHandleBase* n) { return n && n->GetType() == type; });
     }
     // Screen point of a toolbar tool: the pointer sweeps along the toolbar's middle and the
     // toolbar tells which tool it enters where.
@@ -149,9 +147,10 @@ TEST_F(Values, AnimationPageValuesStickOrAreRefusedAndNoAnimationEmptiesThem) {
     CTrMvb& mvb = *doc->m_level.moveableList[size_t(mi)];
     const wxTreeItemId moveables = CollectionItem(*tree, HandleTypeMoveables);
     tree->Expand(moveables);
-    wxTreeItemId item;
-    for (const wxTreeItemId& c : Children(*tree, moveables))
-        if (auto* node = dynamic_cast<CHandleMoveable*>(tree->GetNode(c)); node && node->Moveable() == &mvb) item = c;
+    const wxTreeItemId item = FindChild(*tree, moveables, [&](CHandleBase* n) {
+        auto* node = dynamic_cast<CHandleMoveable*>(n);
+        return node && node->Moveable() == &mvb;
+    });
     ASSERT_TRUE(item.IsOk());
 
     // Select the moveable, show the toolbox, open its Animation page: nothing is modified.
@@ -286,7 +285,7 @@ TEST_F(Values, SaveIsAlwaysASaveAsWhoseNameEveryWindowShows) {
     tree->Expand(moveables);
     const size_t count = doc->m_level.moveableList.size();
     g_messages.Answer(MsgAnswer::Yes);
-    EXPECT_TRUE(Drive(At(ScreenPoint(*tree, Children(*tree, moveables).front())) +
+    EXPECT_TRUE(Drive(At(ScreenPoint(*tree, FindChild(*tree, moveables, [](CHandleBase* n) { return n != nullptr; }))) +
                           " click 3 sleep 0.8 key Down Down Down sleep 0.2 key Return",
                       [&] { return doc->m_level.moveableList.size() == count - 1; }));
     Pump(300);
