@@ -7,6 +7,7 @@
 #include "batch/CmdLine.h"
 #include "batch/ConsoleProgress.h"
 #include "level/GameCatalog.h"
+#include "level/LevelLog.h"
 #include "level/TrLevel.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
@@ -43,6 +44,9 @@ int RunBatch(const CCmdLine& cmdLine) {
             // its save, so the catalog goes before the save needs the memory.
             catalog.Clear();
             if (level.Save(output, cmdLine.m_nSaveMode, false, saveMessages, nullptr)) code = kBatchSaved;
+        } else if (loadMessages && !LevelLog().refusal.empty()) {
+            // "Unknown file type !" alone does not say what is wrong; the log's line does.
+            std::fprintf(stderr, "%s\n", LevelLog().refusal.c_str());
         }
     } catch (const std::exception& e) {
         // Nothing may escape the run; the code says which step failed.

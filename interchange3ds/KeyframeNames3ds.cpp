@@ -87,8 +87,13 @@ void ComposeKeyframeNames3ds(Database3ds* db) {
         if (Pending()) return;
         table.push_back(std::move(e));
     }
+    // Files written without node ids (other tools, older releases) number their nodes in
+    // file order, and their parent indices count in that order.
     if (!allHaveIds) {
-        for (size_t i = 0; i < table.size(); ++i) table[i].id = int(i);
+        for (size_t i = 0; i < table.size(); ++i) {
+            table[i].id = int(i);
+            table[i].hasId = true;
+        }
     }
     std::unordered_map<int, size_t> byId;
     for (size_t i = 0; i < table.size(); ++i) byId.emplace(table[i].id, i);

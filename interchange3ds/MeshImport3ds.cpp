@@ -299,9 +299,11 @@ bool ImportMeshFrom3ds(CTrLevel* level, CTrLstMsh* target, const char* path, boo
     }
     std::vector<TrMeshRecord> records(1);
     TrMeshRecord& record = records[0];
-    const int version = level ? level->version : TrVersion4;
+    // A 3DS file holds no lights: vertex lights start full, as the exported mesh was drawn.
+    // Lights in memory are brightness in every version (the darkness values of Tomb Raider I
+    // and II files are turned around at load and save), so no version starts dark.
     record.Init(int(std::min<size_t>(vertexSum, 0x7FFFFFFF)), int(std::min<size_t>(faceSum, 0x7FFFFFFF)),
-                0, withLights, version > 2);
+                0, withLights, true);
     int vertexCount = 0, triangleCount = 0;
     for (Mesh3ds* mesh : meshes) AppendMeshFrom3ds(&record, db, mesh, vertexCount, triangleCount, &map, tr4, 0);
     release();

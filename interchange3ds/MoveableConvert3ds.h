@@ -27,8 +27,10 @@ bool ExportMoveableTo3ds(CTrMvb* mvb, const char* path, const char* textureName,
                          int anim, std::string* error = nullptr);
 
 // Reads a .3ds file into target (a new, empty moveable): meshes, mesh tree and one
-// animation. A file whose nodes carry no ids (or that has no nodes) keeps its meshes, all
-// attached to the first one, and says so. False (with a message, target unchanged) when the
+// animation. Nodes without ids count in file order; the helper nodes other tools write (a
+// scene root, a node per mesh) are folded away, and nodes without keys are placed by their
+// mesh matrices. A file without nodes keeps its meshes, all attached to the first one, and
+// says so. False (with a message, target unchanged) when the
 // file can't be read, holds no mesh, has more than one root, or is too large.
 bool ImportMoveableFrom3ds(CTrMvb* target, const char* path, bool withLights, bool tr4);
 

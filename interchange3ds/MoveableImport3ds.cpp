@@ -1,9 +1,11 @@
 // Moveables read from 3D Studio files: the node hierarchy becomes the mesh tree, node 0's
 // keys the root positions and every node's rotation keys the bones of one animation.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "interchange3ds/Errors3ds.h"
@@ -46,19 +48,109 @@ void MakeDummy(TrMeshRecord& m) {
     m.dummy = 1;
 }
 
-// True when every keyframer node of the file carries a node id.
-bool NodesHaveIds(Database3ds* db) {
-    Chunk3ds* kf = nullptr;
-    FindChunk3ds(db->topChunk.get(), Tag3ds::KeyframerData, &kf);
-    if (!kf) return false;
-    for (Chunk3ds* node = kf->Child(); node; node = node->Next()) {
-        const uint32_t t = node->tag;
-        const bool isNode = t == Tag3ds::TargetNode || t == Tag3ds::ObjectNode ||
-                            t == Tag3ds::CameraNode || t == Tag3ds::LightNode ||
-                            t == Tag3ds::LightTargetNode || t == Tag3ds::SpotlightNode;
-        if (isNode && !FindDirectChild3ds(node, Tag3ds::NodeId)) return false;
+// One node of the file as the moveable takes it: the node whose keys it reads, the name of
+// the mesh object it takes (its own, or that of a mesh-holding child folded into it), and
+// its parent among the kept nodes.
+struct FileNode {
+    int motion = 0;
+    std::string meshName;
+    int parent = -1;
+    bool mesh = false;   // a mesh object of meshName exists
+    bool dummy = false;  // named as a dummy
+    bool keyed = false;  // has position or rotation keys
+    bool Helper() const { return !mesh && !dummy && !keyed; }
+};
+
+bool HasMeshObject(Database3ds* db, const std::string& name) {
+    Chunk3ds* object = nullptr;
+    FindNamedObject3ds(db, name.c_str(), &object);
+    if (!object) return false;
+    Chunk3ds* mesh = nullptr;
+    FindChunk3ds(object, Tag3ds::TriMesh, &mesh);
+    return mesh != nullptr;
+}
+
+// Other tools write each mesh under a node of its own: a leaf without keys below a node
+// without mesh or keys ("M001" holding "M001_1_1"), and a scene root without mesh or keys
+// on top. The holder gives its mesh to its parent; such a root hands its place to its first
+// child, its other children hanging from that one (a file without hierarchy has them side
+// by side). Nodes with keys or a dummy's name are never folded.
+void FoldHelperNodes(std::vector<FileNode>& nodes) {
+    const size_t n = nodes.size();
+    std::vector<int> children(n, 0), holders(n, 0), holder(n, -1);
+    for (const FileNode& f : nodes)
+        if (f.parent >= 0) ++children[size_t(f.parent)];
+    for (size_t h = 0; h < n; ++h) {
+        const FileNode& f = nodes[h];
+        if (f.parent < 0 || children[h] || !f.mesh || f.dummy || f.keyed) continue;
+        // Names cut to their 10 characters may give the holder its parent's name.
+        const FileNode& p = nodes[size_t(f.parent)];
+        if (!p.Helper() && !(p.mesh && !p.dummy && !p.keyed && p.meshName == f.meshName)) continue;
+        ++holders[size_t(f.parent)];
+        holder[size_t(f.parent)] = int(h);
     }
+    std::vector<bool> gone(n, false);
+    for (size_t p = 0; p < n; ++p) {
+        if (holders[p] != 1) continue;
+        const size_t h = size_t(holder[p]);
+        nodes[p].meshName = nodes[h].meshName;
+        nodes[p].mesh = true;
+        gone[h] = true;
+    }
+    // One root only: a file with several is refused as it is.
+    size_t root = 0;
+    while (root < n && !gone[root] && nodes[root].parent < 0 && nodes[root].Helper()) {
+        if (std::count_if(nodes.begin(), nodes.end(), [](const FileNode& f) { return f.parent < 0; }) != 1)
+            break;
+        int first = -1;
+        for (size_t c = root + 1; c < n; ++c) {
+            if (gone[c] || nodes[c].parent != int(root)) continue;
+            if (first < 0) {
+                first = int(c);
+                nodes[c].parent = -1;
+            } else {
+                nodes[c].parent = first;
+            }
+        }
+        if (first < 0) break;
+        gone[root] = true;
+        nodes[root].parent = -2;  // no longer counted as a root
+        root = size_t(first);
+    }
+    std::vector<int> index(n, -1);
+    std::vector<FileNode> kept;
+    for (size_t i = 0; i < n; ++i) {
+        if (gone[i]) continue;
+        index[i] = int(kept.size());
+        kept.push_back(nodes[i]);
+    }
+    for (FileNode& f : kept) f.parent = f.parent >= 0 ? index[size_t(f.parent)] : -1;
+    nodes = std::move(kept);
+}
+
+// The place of a mesh's local origin in the frame of another mesh, from their matrices
+// (three axes, then the origin). False when the other matrix can't be inverted.
+bool RelativeOrigin(const float* of, const float* in, Point3ds& out) {
+    const float* a = in;
+    const double d[3] = {double(of[9]) - in[9], double(of[10]) - in[10], double(of[11]) - in[11]};
+    // Rows a[0..2], a[3..5], a[6..8]: solve A x = d by Cramer's rule on the columns.
+    auto det = [](const double c0[3], const double c1[3], const double c2[3]) {
+        return c0[0] * (c1[1] * c2[2] - c1[2] * c2[1]) - c1[0] * (c0[1] * c2[2] - c0[2] * c2[1]) +
+               c2[0] * (c0[1] * c1[2] - c0[2] * c1[1]);
+    };
+    const double c0[3] = {a[0], a[3], a[6]}, c1[3] = {a[1], a[4], a[7]}, c2[3] = {a[2], a[5], a[8]};
+    const double whole = det(c0, c1, c2);
+    if (!std::isfinite(whole) || std::fabs(whole) < 1e-9) return false;
+    const double x = det(d, c1, c2) / whole, y = det(c0, d, c2) / whole, z = det(c0, c1, d) / whole;
+    if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z)) return false;
+    out = Point3ds{float(x), float(y), float(z)};
     return true;
+}
+
+int32_t TreeOffset(float v, bool round) {
+    if (!std::isfinite(v)) return 0;
+    const double c = std::max(std::min(double(v), 1e9), -1e9);
+    return int32_t(round ? std::lround(c) : std::trunc(c));
 }
 
 void Finish(TrMeshRecord& mesh, int triangles, bool withLights) {
@@ -179,7 +271,7 @@ bool BuildFlatMoveable(Database3ds* db, CTrMvb& target, bool withLights, Materia
     target.SetMeshTree(entries.data(), n);
     ComputeKeyBoxes(target, *track);
     target.animations->AddTrack(std::move(track));
-    ShowMessage(StrFormat("The 3DS file %s has no node hierarchy (its nodes carry no ids): its %ld "
+    ShowMessage(StrFormat("The 3DS file %s has no node hierarchy (no keyframer): its %ld "
                           "meshes are imported side by side, all attached to the first one, "
                           "without animation.",
                           path.c_str(), long(n)),
@@ -259,10 +351,15 @@ void BuildMeshTreeFromParents(std::vector<TrMeshTreeEntry>& entries, int count,
     }
 }
 
-bool BuildMoveableFrom3ds(Database3ds* db, CTrMvb* target, int count, bool withLights,
-                          MaterialTextureMap* map, bool tr4) {
-    if (!db || !target || count <= 0 || !map) return false;
-    const size_t n = size_t(count);
+namespace {
+
+// Meshes, tree offsets, the animation and the boxes of its keys from the planned nodes; the
+// target's mesh tree holds their pop and push flags.
+bool BuildPlannedMoveable(Database3ds* db, CTrMvb* target, const std::vector<FileNode>& nodes,
+                          bool withLights, MaterialTextureMap* map, bool tr4) {
+    if (!db || !target || nodes.empty() || !map) return false;
+    const size_t n = nodes.size();
+    const int count = int(n);
     std::vector<TrMeshRecord> meshes(n);
     std::vector<int> triangles(n, 0);
 
@@ -272,7 +369,7 @@ bool BuildMoveableFrom3ds(Database3ds* db, CTrMvb* target, int count, bool withL
     ReleaseKeyframeSettings3ds(&settings);
     if (IsErrorPending3ds()) return false;
 
-    MotionPtr root = ReadMotion(db, 0);
+    MotionPtr root = ReadMotion(db, nodes[0].motion);
     if (!root || IsErrorPending3ds()) return false;
     size_t keys = std::max<size_t>(root->rotation.keyCount(), 1);
     // One key stands for every frame of the animation: its step covers them all (a step of
@@ -291,15 +388,20 @@ bool BuildMoveableFrom3ds(Database3ds* db, CTrMvb* target, int count, bool withL
     std::vector<CVector3> rootPositions(keys);
     std::vector<CQuaternion> rotations(keys * n);
     std::vector<CVector3> placed(n);
-    std::vector<CVector3> saved;
+    std::vector<int> parentOf(n, -1);
+    std::vector<int> saved;  // parents pushed by the tree
+    std::vector<std::array<float, 12>> matrices(n);
+    std::vector<bool> hasMatrix(n, false);
     for (size_t o = 0; o < n; ++o) {
-        MotionPtr om = ReadMotion(db, int(o));
+        MotionPtr om = ReadMotion(db, nodes[o].motion);
         if (!om || IsErrorPending3ds()) return false;
         const bool dummy = IsDummyName(om->name);
+        const std::string meshName =
+            nodes[o].meshName.empty() ? FieldText3ds(om->name, sizeof om->name) : nodes[o].meshName;
         MeshPtr mesh = NoMesh();
         if (!dummy) {
             Mesh3ds* raw = nullptr;
-            GetMeshByName3ds(db, FieldText3ds(om->name, sizeof om->name).c_str(), &raw);
+            GetMeshByName3ds(db, meshName.c_str(), &raw);
             mesh.reset(raw);
             if (IsErrorPending3ds()) return false;
         }
@@ -311,13 +413,15 @@ bool BuildMoveableFrom3ds(Database3ds* db, CTrMvb* target, int count, bool withL
             if (mesh->vertexCount() > 0x7FFF || mesh->faceCount() > 0x7FFF) {
                 ShowImportError3ds(StrFormat("The mesh %s of the 3DS file has too many vertices or "
                                              "faces (a mesh holds 32767 of each).",
-                                             om->name));
+                                             meshName.c_str()));
                 return false;
             }
             meshes[o].Init(int(mesh->vertexCount()), int(mesh->faceCount()), 0, withLights, true);
             int vertexCount = 0, triangleCount = 0;
             AppendMeshFrom3ds(&meshes[o], db, mesh.get(), vertexCount, triangleCount, map, tr4, int(o));
             triangles[o] = triangleCount;
+            std::copy(mesh->localMatrix, mesh->localMatrix + 12, matrices[o].begin());
+            hasMatrix[o] = true;
         }
 
         const auto positionOf = [&](size_t k) {
@@ -325,20 +429,41 @@ bool BuildMoveableFrom3ds(Database3ds* db, CTrMvb* target, int count, bool withL
             if (values.empty()) return Point3ds{0, 0, 0};
             return values[std::min(k, values.size() - 1)];
         };
+        // Vertices are stored in the file's space, less the node's place; a node without
+        // position keys takes its place from the mesh matrices, its vertices around its own
+        // origin (so other tools write such files).
+        bool local = false;
         if (o >= 1) {
             TrMeshTreeEntry& e = target->meshTree[o - 1];
-            CVector3 base = placed[o - 1];
+            int parent = int(o) - 1;
             if ((e.flags & TrMeshTreeEntry::kPop) && !saved.empty()) {
-                base = saved.back();
+                parent = saved.back();
                 saved.pop_back();
             }
-            if (e.flags & TrMeshTreeEntry::kPush) saved.push_back(base);
-            const Point3ds p = positionOf(0);
-            e.dx = int32_t(std::isfinite(p.x) ? std::trunc(std::max(std::min(p.x, 1e9f), -1e9f)) : 0);
-            e.dy = int32_t(std::isfinite(p.z) ? std::trunc(std::max(std::min(-p.z, 1e9f), -1e9f)) : 0);
-            e.dz = int32_t(std::isfinite(p.y) ? std::trunc(std::max(std::min(p.y, 1e9f), -1e9f)) : 0);
+            if (e.flags & TrMeshTreeEntry::kPush) saved.push_back(parent);
+            parentOf[o] = parent;
+            Point3ds p = positionOf(0);
+            if (om->position.keyCount() == 0 && hasMatrix[o]) {
+                int above = parent;
+                while (above >= 0 && !hasMatrix[size_t(above)]) above = parentOf[size_t(above)];
+                if (above >= 0) {
+                    local = RelativeOrigin(matrices[o].data(), matrices[size_t(above)].data(), p);
+                } else {
+                    // Only meshless nodes above (a dummy root): they stand at the file's
+                    // origin, turned as this mesh is.
+                    std::array<float, 12> axes = matrices[o];
+                    axes[9] = axes[10] = axes[11] = 0;
+                    local = RelativeOrigin(matrices[o].data(), axes.data(), p);
+                }
+                if (!local) p = Point3ds{0, 0, 0};
+            }
+            e.dx = TreeOffset(p.x, local);
+            e.dy = TreeOffset(-p.z, local);
+            e.dz = TreeOffset(p.y, local);
+            const CVector3& base = placed[size_t(parent)];
             placed[o].Set(base.x + p.x, base.y - p.z, base.z + p.y);
         } else {
+            local = om->position.keyCount() == 0;
             for (size_t k = 0; k < keys; ++k) {
                 const Point3ds p = positionOf(k);
                 rootPositions[k].Set(p.x, p.z, -p.y);
@@ -361,12 +486,14 @@ bool BuildMoveableFrom3ds(Database3ds* db, CTrMvb* target, int count, bool withL
             rotations[k * n + o] = accumulated;
         }
         if (mesh) {
-            const int dx = int(std::trunc(placed[o].x)), dy = int(std::trunc(placed[o].y)),
-                      dz = int(std::trunc(placed[o].z));
-            for (TrMeshVertex& v : meshes[o].vertices) {
-                v.x = int16_t(v.x - dx);
-                v.y = int16_t(v.y - dy);
-                v.z = int16_t(v.z - dz);
+            if (!local) {
+                const int dx = int(std::trunc(placed[o].x)), dy = int(std::trunc(placed[o].y)),
+                          dz = int(std::trunc(placed[o].z));
+                for (TrMeshVertex& v : meshes[o].vertices) {
+                    v.x = int16_t(v.x - dx);
+                    v.y = int16_t(v.y - dy);
+                    v.z = int16_t(v.z - dz);
+                }
             }
             Finish(meshes[o], triangles[o], withLights);
         }
@@ -387,6 +514,15 @@ bool BuildMoveableFrom3ds(Database3ds* db, CTrMvb* target, int count, bool withL
     return true;
 }
 
+}  // namespace
+
+bool BuildMoveableFrom3ds(Database3ds* db, CTrMvb* target, int count, bool withLights,
+                          MaterialTextureMap* map, bool tr4) {
+    std::vector<FileNode> nodes(size_t(std::max(count, 0)));
+    for (size_t i = 0; i < nodes.size(); ++i) nodes[i].motion = int(i);
+    return BuildPlannedMoveable(db, target, nodes, withLights, map, tr4);
+}
+
 bool ImportMoveableFrom3ds(CTrMvb* target, const char* path, bool withLights, bool tr4) {
     if (!target || !path) return false;
     Import3dsFile file;
@@ -398,28 +534,45 @@ bool ImportMoveableFrom3ds(CTrMvb* target, const char* path, bool withLights, bo
     bool ok = false;
     try {
         const int count = int(GetObjectNodeCount3ds(db));
-        if (count == 0 || !NodesHaveIds(db)) {
+        if (count == 0) {
             ok = BuildFlatMoveable(db, built, withLights, map, tr4, path);
         } else {
             StringList3ds* names = nullptr;
             GetObjectNodeNames3ds(db, &names);
             std::vector<int> parents;
-            const int roots = ResolveNodeParentsFrom3ds(db, parents, count, names);
+            ResolveNodeParentsFrom3ds(db, parents, count, names);
             ReleaseStringList3ds(&names);
+            std::vector<FileNode> nodes(static_cast<size_t>(count));
+            for (int i = 0; i < count && !IsErrorPending3ds(); ++i) {
+                FileNode& f = nodes[size_t(i)];
+                MotionPtr om = ReadMotion(db, i);
+                if (!om) continue;
+                f.motion = i;
+                f.parent = parents[size_t(i)];
+                f.meshName = FieldText3ds(om->name, sizeof om->name);
+                f.dummy = IsDummyName(om->name);
+                f.keyed = om->position.keyCount() > 0 || om->rotation.keyCount() > 0;
+                f.mesh = HasMeshObject(db, f.meshName);
+            }
             if (IsErrorPending3ds()) {
                 ShowImportError3ds(StrFormat("Erreur 3DS:%ld\n", 1L) + "\nCould not read the nodes of " +
                                    std::string(path) + ":\n" + ErrorListText3ds());
                 return false;
             }
+            FoldHelperNodes(nodes);
+            const long roots = long(std::count_if(nodes.begin(), nodes.end(),
+                                                  [](const FileNode& f) { return f.parent < 0; }));
             if (roots > 1) {
                 ShowImportError3ds(StrFormat(
-                    "You can have only one mesh at the root of the hierarchy, not %ld !", long(roots)));
+                    "You can have only one mesh at the root of the hierarchy, not %ld !", roots));
                 return false;
             }
+            parents.clear();
+            for (const FileNode& f : nodes) parents.push_back(f.parent);
             std::vector<TrMeshTreeEntry> entries;
-            BuildMeshTreeFromParents(entries, count, parents);
+            BuildMeshTreeFromParents(entries, int(nodes.size()), parents);
             built.meshTree = entries;
-            ok = BuildMoveableFrom3ds(db, &built, count, withLights, &map, tr4);
+            ok = BuildPlannedMoveable(db, &built, nodes, withLights, &map, tr4);
             if (!ok && IsErrorPending3ds())
                 ShowImportError3ds(StrFormat("Erreur 3DS:%ld\n", 1L) + "\nCould not read the nodes of " +
                                    std::string(path) + ":\n" + ErrorListText3ds());

@@ -95,9 +95,10 @@ void CFragment::Add(std::vector<CFragment>& fragments, const TrObjectTextureReco
 void CFragment::AddIndexed(std::vector<CFragment>& fragments, FragmentSourceIndex* index,
                            const TrObjectTextureRecord& texture, int cornerCount, int kind,
                            void* owner, bool noJoin, const uint16_t* pixels, int stride,
-                           int sourceRows, bool stackedPages) {
+                           int sourceRows, bool stackedPages, uint32_t animated) {
     FragmentRef ref;
     ref.texture = texture;
+    ref.animated = animated;
     ref.isQuad = cornerCount == 4;
     ref.owner = owner;
     ref.kind = kind;
@@ -544,6 +545,8 @@ uint32_t NumberReferences(std::vector<CFragment>& fragments) {
                 throw FragmentPackError("more object textures than a texture word can hold");
             const FragmentRef d = f.references[di];
             bool animatedWritten = false;
+            // Uses of one animated texture (and of none) only.
+            uint32_t animated = d.animated;
             // The group's representative: its first member that is not a texture record,
             // so faces never share a number with the next group.
             FragmentRef* representative = nullptr;
@@ -552,6 +555,10 @@ uint32_t NumberReferences(std::vector<CFragment>& fragments) {
                 FragmentRef& e = f.references[it->second];
                 // d first: a quad never joins the group of a triangle with its corners.
                 if (e.done || CFragment::RefsDiffer(d, e)) continue;
+                if (e.animated != 0) {
+                    if (animated != 0 && e.animated != animated) continue;
+                    animated = e.animated;
+                }
                 const bool wasAnimated = animatedWritten;
                 WriteBack(e, d, n, animatedWritten);
                 if (e.kind == FragAnimatedEntry && wasAnimated) continue;

@@ -34,6 +34,9 @@ struct FragmentRef {
     // they came to it (joined or merged), so the numbering does not depend on where the
     // pixels were.
     uint64_t order = 0;
+    // 1 + the level texture of an animated range that this use stands for, 0 for none:
+    // uses of two such textures never share a number, so each range keeps its order.
+    uint32_t animated = 0;
 };
 
 struct FreeRect {
@@ -147,7 +150,7 @@ public:
     static void AddIndexed(std::vector<CFragment>& fragments, FragmentSourceIndex* index,
                            const TrObjectTextureRecord& texture, int cornerCount, int kind,
                            void* owner, bool noJoin, const uint16_t* pixels, int stride,
-                           int sourceRows, bool stackedPages);
+                           int sourceRows, bool stackedPages, uint32_t animated = 0);
 
     // Faces of a mesh or room against a texture table and one stacked source image.
     // Faces whose texture index is out of range are skipped and logged. index: the source
@@ -161,11 +164,13 @@ public:
 
     // Faces against the level's pages (source = the page of the texture's tile). In
     // tr4RoomMode only faces on object pages are added, and their words get 0x4000.
+    // animatedMembers: the textures that animated ranges hold (FragmentRef::animated).
     template <class Face>
     static void AddLevelFaces(CTrLevel& level, const std::vector<TrObjectTextureRecord>& textures,
                               std::vector<Face>& faces, int cornerCount,
                               std::vector<CFragment>& fragments, bool tr4RoomMode,
-                              FragmentSourceIndex* index = nullptr);
+                              FragmentSourceIndex* index = nullptr,
+                              const std::vector<bool>* animatedMembers = nullptr);
 
     // Faces of an object's meshes (last first, dummies skipped) against its textures and
     // its page given as 16-bit pixels; meshIndex -1: every mesh; else only that one, or

@@ -41,10 +41,12 @@ template <class Face>
 void CFragment::AddLevelFaces(CTrLevel& level, const std::vector<TrObjectTextureRecord>& textures,
                               std::vector<Face>& faces, int cornerCount,
                               std::vector<CFragment>& fragments, bool tr4RoomMode,
-                              FragmentSourceIndex* index) {
+                              FragmentSourceIndex* index,
+                              const std::vector<bool>* animatedMembers) {
     if (!index) {
         FragmentSourceIndex own(fragments);
-        AddLevelFaces(level, textures, faces, cornerCount, fragments, tr4RoomMode, &own);
+        AddLevelFaces(level, textures, faces, cornerCount, fragments, tr4RoomMode, &own,
+                      animatedMembers);
         return;
     }
     tr4RoomMode = tr4RoomMode && level.version == TrVersion4;
@@ -68,8 +70,11 @@ void CFragment::AddLevelFaces(CTrLevel& level, const std::vector<TrObjectTexture
                           true);
             continue;
         }
+        const bool member = animatedMembers && textureIndex < animatedMembers->size() &&
+                            (*animatedMembers)[textureIndex];
         AddIndexed(fragments, index, texture, cornerCount, FragFace, word, false,
-                   level.pages[tile].data(), 256, 256, false);
+                   level.pages[tile].data(), 256, 256, false,
+                   member ? uint32_t(textureIndex) + 1 : 0);
         if (tr4RoomMode) PutU16(word, uint16_t(GetU16(word) | 0x4000));
     }
 }

@@ -116,6 +116,7 @@ std::vector<CFragment> CFragment::CollectLevelFragments(
         if (m) slots += m->textures.size(), ++objects;
     for (const auto& s : level.staticMeshList)
         if (s) slots += s->textures.size(), ++objects;
+    if (level.zeroMesh) slots += level.zeroMesh->textures.size(), ++objects;
     for (const auto& s : level.spriteList)
         if (s) slots += s->textures.size(), ++objects;
     for (const TrRoomRecord& room : level.rooms)
@@ -144,6 +145,7 @@ std::vector<CFragment> CFragment::CollectLevelFragments(
         if (m) addMeshes(*m);
     for (auto& s : level.staticMeshList)
         if (s) addMeshes(*s);
+    if (level.zeroMesh) addMeshes(*level.zeroMesh);
 
     // Sprite-list textures: the list's page is a stack of 256-row bands.
     for (auto& list : level.spriteList) {
@@ -155,9 +157,11 @@ std::vector<CFragment> CFragment::CollectLevelFragments(
     }
 
     // Animated-texture entries: room textures of a Tomb Raider IV level (those on object
-    // pages only), else object textures.
+    // pages only), else object textures. Room faces that use one stand for it.
+    std::vector<bool> animatedMembers;
     {
         const std::vector<TrObjectTextureRecord>& table = tr4 ? level.roomTextures : level.objectTextures;
+        animatedMembers.assign(table.size(), false);
         const unsigned firstObjectPage = level.roomPageCount;
         const unsigned endObjectPage = unsigned(level.roomPageCount) + level.objectPageCount;
         for (uint16_t* entry : members) {
@@ -180,7 +184,8 @@ std::vector<CFragment> CFragment::CollectLevelFragments(
             }
             const bool triangle = tr4 ? (t.page() & 0x8000) != 0 : FourthCornerEmpty(t);
             AddIndexed(fragments, &index, t, triangle ? 3 : 4, FragAnimatedEntry, entry, false,
-                       level.pages[tile].data(), 256, 256, false);
+                       level.pages[tile].data(), 256, 256, false, i + 1);
+            animatedMembers[i] = true;
             if (tr4) *entry = uint16_t(*entry | 0x4000);
         }
     }
@@ -188,8 +193,8 @@ std::vector<CFragment> CFragment::CollectLevelFragments(
     // Room faces.
     const std::vector<TrObjectTextureRecord>& roomTable = tr4 ? level.roomTextures : level.objectTextures;
     for (TrRoomRecord& room : level.rooms) {
-        AddLevelFaces(level, roomTable, room.rectangles, 4, fragments, tr4, &index);
-        AddLevelFaces(level, roomTable, room.triangles, 3, fragments, tr4, &index);
+        AddLevelFaces(level, roomTable, room.rectangles, 4, fragments, tr4, &index, &animatedMembers);
+        AddLevelFaces(level, roomTable, room.triangles, 3, fragments, tr4, &index, &animatedMembers);
     }
     fragments.shrink_to_fit();  // room was made for one fragment a use
     return fragments;

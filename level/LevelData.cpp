@@ -245,6 +245,7 @@ void ReadMeshes(ByteReader& in, int v, CTrLevel& level) {
             level.meshes.push_back(std::make_unique<TrMeshRecord>(parsed[k]));
         level.meshPointers[i] = offsets[i] == 0 ? uint32_t(firstAtZero) : i;
     }
+    level.zeroMeshEntry = firstAtZero < count ? uint32_t(firstAtZero) : CTrLevel::kNoZeroMesh;
 }
 
 void WriteMeshes(ByteWriter& out, int v, const CTrLevel& level) {

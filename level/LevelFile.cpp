@@ -244,20 +244,9 @@ void CheckPages(const std::vector<TrPage>& pages) {
             throw OverflowError(StrFormat("texture page %zu is not 256 x 256 pixels", i));
 }
 
-// 0 when path can be written (created or replaced) through a file in its folder.
-int CheckCreatable(const std::string& path) {
-    if (path.empty()) return ENOENT;
-    struct stat st;
-    if (::stat(path.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) return EISDIR;
-        if (::access(path.c_str(), W_OK) != 0) return errno;
-    } else if (errno != ENOENT) {
-        return errno;
-    }
-    std::string folder = FolderOf(path);
-    if (folder.empty()) folder = ".";
-    if (::access(folder.c_str(), W_OK | X_OK) != 0) return errno;
-    return 0;
+// The line a message adds when a path names something else than a regular file.
+std::string NotRegularLine(const std::string& notRegular) {
+    return notRegular.empty() ? std::string() : NotRegularFileText("It", notRegular) + ".\n";
 }
 
 // 16-bit pages as 8-bit ones through the indexer; a texel whose file pixel still fits keeps
@@ -310,14 +299,17 @@ bool CTrLevel::Load(const std::string& filePath, bool noBuild, bool showMessages
     PumpPendingMessages();
 
     std::vector<uint8_t> image;
-    const int fd = ::open(filePath.c_str(), O_RDONLY | O_CLOEXEC);
+    // A named pipe, a device or a folder is refused unread: reading one could wait forever.
+    std::string notRegular;
+    const int fd = OpenRegularFileForReading(filePath, &notRegular);
     if (fd < 0) {
-        if (showMessages) ShowError(Text(kUnableToOpen, filePath.c_str()));
+        if (showMessages)
+            ShowError(Text(kUnableToOpen, filePath.c_str()) + NotRegularLine(notRegular));
         return false;
     }
     struct stat st;
     errno = 0;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstat(fd, &st) != 0) {
         const long err = errno ? errno : EINVAL;
         ::close(fd);
         if (showMessages) ShowError(Text(kCantGetSize, err));
@@ -416,7 +408,9 @@ bool CTrLevel::ReadImage(const uint8_t* image, size_t size, const std::string& f
             BuildObjects(progress.get(), catalog);
         }
     } catch (const std::exception& e) {
-        AppendLogLine(std::string("Level not read: ") + e.what());
+        // Kept beside the log: batch mode says it after "Unknown file type !".
+        LevelLog().refusal = std::string("Level not read: ") + e.what();
+        AppendLogLine(LevelLog().refusal);
         Free();
         return false;
     }
@@ -681,8 +675,10 @@ bool CTrLevel::Save(const std::string& target, int unusedTextureMode, bool noReb
     PumpPendingMessages();
 
     // Refused before anything is built; the old file is never touched.
-    if (const int err = CheckCreatable(target)) {
-        if (showMessages) ShowError(Text(kCantCreate, target.c_str(), unsigned(err)));
+    std::string notRegular;
+    if (const int err = CheckWritable(target, &notRegular)) {
+        if (showMessages)
+            ShowError(Text(kCantCreate, target.c_str(), unsigned(err)) + NotRegularLine(notRegular));
         return false;
     }
 

@@ -36,6 +36,7 @@ void StartLevelLog(const std::string& levelPath) {
     if (log.logPath != levelPath) std::remove(log.logPath.c_str());
     log.errorCount = 0;
     log.currentMoveable = -1;
+    log.refusal.clear();
 }
 
 void AppendLogLine(const std::string& text, bool countAsError, bool withMemory) {

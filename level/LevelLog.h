@@ -17,6 +17,8 @@ struct LevelLogState {
     int32_t errorCount = 0;
     int32_t currentMoveable = -1;  // moveable being built, -1 outside the builder
     uint64_t lastFreeMemory = 0;
+    // The line that says why the last load refused its level ("" when none).
+    std::string refusal;
 
     // The log stays open between lines (each line is flushed): opening it once a line
     // cost more than the work the lines describe.
@@ -33,7 +35,7 @@ LevelLogState& LevelLog();
 std::string GetLogPath(const std::string& levelPath, const std::string& suffix);
 
 // Start of a load: the log path from the level path, the old log deleted, the error
-// counter 0 and no current moveable.
+// counter 0, no current moveable and no refusal.
 void StartLevelLog(const std::string& levelPath);
 
 // Appends one line; countAsError raises the error counter even when the file can't be

@@ -61,6 +61,7 @@ private:
     std::vector<TrRoomRecord> rooms_;
     std::vector<std::unique_ptr<TrMeshRecord>> meshes_;
     std::vector<uint32_t> meshPointers_;
+    uint32_t zeroMeshEntry_ = 0;
     std::vector<TrAnimationRecord> animations_;
     std::vector<TrStateChangeRecord> stateChanges_;
     std::vector<TrAnimDispatchRecord> animDispatches_;
@@ -88,9 +89,11 @@ private:
     std::vector<ObjPtr<CTrLstSpr>> spriteList_;
     std::vector<TrItemRecord> itemList_;
     ObjPtr<CTrSoundList> soundList_;
+    ObjPtr<CTrLstMsh> zeroMesh_;
     std::vector<std::vector<MeshFaces>> moveableFaces_;
     std::vector<MeshFaces> staticFaces_;
     std::vector<std::vector<TrObjectTextureRecord>> spriteTextureRecords_;
+    std::vector<MeshFaces> zeroMeshFaces_;
 };
 
 // Writes the object model back into the arrays (CTrLevel::PrepareForSave). The result

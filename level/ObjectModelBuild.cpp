@@ -249,6 +249,14 @@ void CTrLevel::BuildObjects(ILevelProgress* progress, CGameCatalog* catalog) {
     }
     Log("Check: end of creating static meshes\r\n\r\n");
 
+    // The mesh of pointer 0 keeps its data (and its page) for the save.
+    ObjPtr<CTrLstMsh> newZeroMesh;
+    if (zeroMeshEntry < meshes.size() && meshes[zeroMeshEntry]) {
+        newZeroMesh.reset(new CTrLstMsh);
+        newZeroMesh->gameVersion = version;
+        newZeroMesh->SetMeshesFromLevel(*this, {meshes[zeroMeshEntry].get()}, 0, 0);
+    }
+
     Log("Check: start of creating sprite sequences");
     std::vector<ObjPtr<CTrLstSpr>> newSprites;
     newSprites.reserve(spriteSequences.size());
@@ -273,6 +281,7 @@ void CTrLevel::BuildObjects(ILevelProgress* progress, CGameCatalog* catalog) {
     // The new lists replace any earlier ones, which go with their objects.
     moveableList = std::move(newMoveables);
     staticMeshList = std::move(newStatics);
+    zeroMesh = std::move(newZeroMesh);
     spriteList = std::move(newSprites);
     itemList = std::move(newItems);
     soundList = std::move(newSounds);

@@ -194,6 +194,7 @@ void RestoreColouredFaces(CTrLevel& level) {
         if (m) restore(*m);
     for (auto& s : level.staticMeshList)
         if (s) restore(*s);
+    if (level.zeroMesh) restore(*level.zeroMesh);
 }
 
 }  // namespace lithoscope

@@ -317,6 +317,7 @@ void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSa
             if (s) dropPage(*s);
         for (auto& s : level.spriteList)
             if (s) dropPage(*s);
+        if (level.zeroMesh) dropPage(*level.zeroMesh);
     }
     if (progress) {
         progress->SetTileCounts(oldPageCount, level.pageCount());
@@ -325,14 +326,22 @@ void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSa
 
     WriteSprites(level, progress, repackPos);
 
-    // Meshes, moveables, static meshes. A dummy's pointer 0 must name a mesh that holds
-    // nothing, so an empty one comes first when there are dummies.
-    bool dummies = false;
+    // Meshes, moveables, static meshes. Pointer 0 names the mesh at offset 0, which the
+    // games show for it: the level's own mesh of pointer 0, else an empty mesh. Nothing
+    // else may stand there, as its pointer would read back as 0.
+    if (level.zeroMesh && !level.zeroMesh->meshes.empty())
+        arrays.zeroMesh = arrays.LevelForm(level.zeroMesh->meshes[0]);
+    bool zeroUsed = false, othersStored = false;
     for (const auto& mv : level.moveableList)
-        if (mv) for (const TrMeshRecord& mesh : mv->meshes) dummies = dummies || mesh.dummy;
+        if (mv)
+            for (size_t i = 0; i < mv->meshes.size(); ++i)
+                (arrays.UsesZeroPointer(*mv, i) ? zeroUsed : othersStored) = true;
     for (const auto& s : level.staticMeshList)
-        if (s) dummies = dummies || s->meshes.empty() || s->meshes[0].dummy;
-    if (dummies) arrays.meshes.push_back(std::make_unique<TrMeshRecord>());
+        if (s) (s->meshes.empty() || s->meshes[0].dummy ? zeroUsed : othersStored) = true;
+    if (zeroUsed && arrays.zeroMesh)
+        arrays.meshes.push_back(std::make_unique<TrMeshRecord>(*arrays.zeroMesh));
+    else if (zeroUsed || othersStored)
+        arrays.meshes.push_back(std::make_unique<TrMeshRecord>());
     for (const auto& mv : level.moveableList) {
         if (!mv) continue;
         arrays.AddMoveable(*mv);
@@ -345,6 +354,7 @@ void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSa
     }
     level.meshes = std::move(arrays.meshes);
     level.meshPointers = std::move(arrays.meshPointers);
+    level.zeroMeshEntry = zeroUsed ? 0 : CTrLevel::kNoZeroMesh;
     level.animations = std::move(arrays.animations);
     level.stateChanges = std::move(arrays.stateChanges);
     level.animDispatches = std::move(arrays.animDispatches);
@@ -399,6 +409,7 @@ LevelSaveRollback::LevelSaveRollback(CTrLevel& level, bool keepCopy)
         meshes_.push_back(std::make_unique<TrMeshRecord>(*m));
     }
     meshPointers_ = level.meshPointers;
+    zeroMeshEntry_ = level.zeroMeshEntry;
     animations_ = level.animations;
     stateChanges_ = level.stateChanges;
     animDispatches_ = level.animDispatches;
@@ -434,6 +445,7 @@ LevelSaveRollback::LevelSaveRollback(CTrLevel& level, bool keepCopy)
     }
     for (const auto& s : level.spriteList)
         spriteTextureRecords_.push_back(s ? s->textures : std::vector<TrObjectTextureRecord>());
+    if (level.zeroMesh) zeroMeshFaces_ = faces(*level.zeroMesh);
 }
 
 LevelSaveRollback::~LevelSaveRollback() = default;
@@ -445,6 +457,7 @@ void LevelSaveRollback::RetireObjectModel() {
     spriteList_ = std::move(level_.spriteList);
     itemList_ = std::move(level_.itemList);
     soundList_ = std::move(level_.soundList);
+    zeroMesh_ = std::move(level_.zeroMesh);
     level_.moveableList.clear();
     level_.staticMeshList.clear();
     level_.spriteList.clear();
@@ -457,6 +470,7 @@ void LevelSaveRollback::RetireObjectModel() {
         std::vector<ObjPtr<CTrLstSpr>>().swap(spriteList_);
         std::vector<TrItemRecord>().swap(itemList_);
         soundList_.reset();
+        zeroMesh_.reset();
     }
 }
 
@@ -469,6 +483,7 @@ void LevelSaveRollback::Restore() {
     l.rooms = std::move(rooms_);
     l.meshes = std::move(meshes_);
     l.meshPointers = std::move(meshPointers_);
+    l.zeroMeshEntry = zeroMeshEntry_;
     l.animations = std::move(animations_);
     l.stateChanges = std::move(stateChanges_);
     l.animDispatches = std::move(animDispatches_);
@@ -494,6 +509,7 @@ void LevelSaveRollback::Restore() {
         l.spriteList = std::move(spriteList_);
         l.itemList = std::move(itemList_);
         l.soundList = std::move(soundList_);
+        l.zeroMesh = std::move(zeroMesh_);
     }
 
     // The repacking rewrote the objects' face words and sprite textures.
@@ -513,6 +529,7 @@ void LevelSaveRollback::Restore() {
         one[0] = std::move(staticFaces_[i]);
         putFaces(*l.staticMeshList[i], one);
     }
+    if (l.zeroMesh) putFaces(*l.zeroMesh, zeroMeshFaces_);
     for (size_t i = 0; i < l.spriteList.size() && i < spriteTextureRecords_.size(); ++i)
         if (l.spriteList[i]) l.spriteList[i]->textures = std::move(spriteTextureRecords_[i]);
 }

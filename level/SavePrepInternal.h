@@ -35,10 +35,15 @@ inline int16_t TruncS16(float v) {
 struct SaveArrays {
     explicit SaveArrays(int gameVersion) : version(gameVersion) {}
 
+    // A mesh of an object as the level holds it: Tomb Raider I and II lights inverted
+    // back, no display box, no marks.
+    std::unique_ptr<TrMeshRecord> LevelForm(const TrMeshRecord& mesh) const;
     // Stores one mesh of an object: dummies are not stored and get pointer 0; the others a
-    // copy (Tomb Raider I and II lights inverted back) at the next index. Returns the
-    // pointer value.
+    // copy in level form at the next index. Returns the pointer value.
     uint32_t StoreMesh(const TrMeshRecord& mesh);
+    // Whether mesh slot i of the moveable is written as pointer 0: a dummy, or a slot that
+    // shows the mesh of pointer 0 (KeepsZeroMesh) and holds that very mesh.
+    bool UsesZeroPointer(const CTrMvb& moveable, size_t i) const;
     // One moveable: its animations, state changes, dispatches, commands and frames
     // (AddMoveableAnimations), then, in the same order of moveables, its record, mesh tree
     // and meshes (AddMoveable). Each part fills arrays of its own, so the animations of
@@ -51,6 +56,8 @@ struct SaveArrays {
     void FinishAnimations();
 
     int version;
+    // The mesh of pointer 0 in level form, when the level has one.
+    std::unique_ptr<TrMeshRecord> zeroMesh;
     std::vector<std::unique_ptr<TrMeshRecord>> meshes;
     std::vector<uint32_t> meshPointers;
     std::vector<TrAnimationRecord> animations;

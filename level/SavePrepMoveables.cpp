@@ -31,8 +31,7 @@ void PutAcceleration(TrAnimationRecord& a, float acceleration) {
 
 }  // namespace
 
-uint32_t SaveArrays::StoreMesh(const TrMeshRecord& mesh) {
-    if (mesh.dummy) return 0;
+std::unique_ptr<TrMeshRecord> SaveArrays::LevelForm(const TrMeshRecord& mesh) const {
     auto copy = std::make_unique<TrMeshRecord>();
     TrMeshRecord::Copy(mesh, *copy);
     // As a level mesh reads: no display box, intensity alpha left to the builder.
@@ -40,8 +39,19 @@ uint32_t SaveArrays::StoreMesh(const TrMeshRecord& mesh) {
     copy->intensityAlpha = 0;
     std::fill(copy->boundingBox, copy->boundingBox + 6, 0.0f);
     if ((version == TrVersion1 || version == TrVersion2) && !copy->hasNormals) copy->InvertLights();
-    meshes.push_back(std::move(copy));
+    return copy;
+}
+
+uint32_t SaveArrays::StoreMesh(const TrMeshRecord& mesh) {
+    if (mesh.dummy) return 0;
+    meshes.push_back(LevelForm(mesh));
     return uint32_t(meshes.size() - 1);
+}
+
+bool SaveArrays::UsesZeroPointer(const CTrMvb& moveable, size_t i) const {
+    const TrMeshRecord& mesh = moveable.meshes[i];
+    if (mesh.dummy) return true;
+    return zeroMesh && KeepsZeroMesh(version, moveable.objectId, i) && *LevelForm(mesh) == *zeroMesh;
 }
 
 void SaveArrays::AddMoveable(const CTrMvb& moveable) {
@@ -70,7 +80,8 @@ void SaveArrays::AddMoveable(const CTrMvb& moveable) {
         meshTrees.insert(meshTrees.end(), {t.flags, t.dx, t.dy, t.dz});
     }
 
-    for (const TrMeshRecord& mesh : moveable.meshes) meshPointers.push_back(StoreMesh(mesh));
+    for (size_t i = 0; i < meshCount; ++i)
+        meshPointers.push_back(UsesZeroPointer(moveable, i) ? 0 : StoreMesh(moveable.meshes[i]));
 }
 
 void SaveArrays::AddMoveableAnimations(const CTrMvb& moveable) {

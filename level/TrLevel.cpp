@@ -12,6 +12,8 @@ namespace lithoscope {
 template <>
 void ObjDeleter<CTrMvb>::operator()(CTrMvb* p) const { delete p; }
 template <>
+void ObjDeleter<CTrLstMsh>::operator()(CTrLstMsh* p) const { delete p; }
+template <>
 void ObjDeleter<CTrStatMsh>::operator()(CTrStatMsh* p) const { delete p; }
 template <>
 void ObjDeleter<CTrLstSpr>::operator()(CTrLstSpr* p) const { delete p; }
@@ -45,7 +47,9 @@ void CTrLevel::Free() {
     Release(floorData);
     Release(meshes);
     Release(meshPointers);
+    zeroMeshEntry = kNoZeroMesh;
     // The object model goes before the arrays it was built from.
+    zeroMesh.reset();
     Release(moveableList);
     Release(staticMeshList);
     Release(spriteList);

@@ -12,6 +12,7 @@
 
 namespace lithoscope {
 
+class CTrLstMsh;
 class CTrMvb;
 class CTrStatMsh;
 class CTrLstSpr;
@@ -59,9 +60,13 @@ public:
     CTrMvb* FindMoveable(int id) const;
     CTrStatMsh* FindStaticMesh(int id) const;
     CTrLstSpr* FindSpriteSequence(int id) const;
-    // The mesh of mesh pointer p, or null for a dummy (a mesh that holds nothing) and for
-    // an index past the table.
+    // The mesh of mesh pointer p, or null for pointer 0 (its slot is a dummy) and for an
+    // index past the table.
     const TrMeshRecord* MeshForPointer(uint32_t p) const;
+    // Whether mesh pointer p holds 0: it names the mesh at offset 0 of the mesh data.
+    bool IsZeroPointer(uint32_t p) const {
+        return p < meshPointers.size() && meshPointers[p] == zeroMeshEntry;
+    }
     // Merges every moveable's own sound list into the level's.
     void MergeMoveableSounds();
     // Animations of a moveable record of this level: up to the first animation of the next
@@ -166,6 +171,11 @@ public:
     std::vector<uint16_t> floorData;
     std::vector<std::unique_ptr<TrMeshRecord>> meshes;
     std::vector<uint32_t> meshPointers;  // indices into meshes
+    // The entry of meshes that the pointers holding 0 name (the mesh at offset 0 of the
+    // mesh data, a placeholder the games show for slots that take their body from another
+    // moveable); kNoZeroMesh when no pointer holds 0.
+    static constexpr uint32_t kNoZeroMesh = 0xFFFFFFFF;
+    uint32_t zeroMeshEntry = kNoZeroMesh;
     std::vector<TrAnimationRecord> animations;
     std::vector<TrStateChangeRecord> stateChanges;
     std::vector<TrAnimDispatchRecord> animDispatches;
@@ -180,6 +190,9 @@ public:
     std::vector<ObjPtr<CTrStatMsh>> staticMeshList;
     std::vector<ObjPtr<CTrLstSpr>> spriteList;
     std::vector<TrItemRecord> itemList;  // item copies of the object model
+    // The mesh of pointer 0 with a page of its own, kept for the save while every slot
+    // that uses it is a dummy; null when no pointer holds 0.
+    ObjPtr<CTrLstMsh> zeroMesh;
     std::vector<TrSpriteTextureRecord> spriteTextures;
     std::vector<uint16_t> animatedTextures;
     std::vector<TrObjectTextureRecord> objectTextures;

@@ -40,12 +40,7 @@ const TrMeshRecord* CTrLevel::MeshForPointer(uint32_t p) const {
                       true);
         return nullptr;
     }
-    const TrMeshRecord* mesh = meshes[index].get();
-    // A mesh that holds nothing stands for "no mesh" (the dummy a save writes first).
-    const bool empty = mesh->vertices.empty() && mesh->texturedRectangles.empty() &&
-                       mesh->texturedTriangles.empty() && mesh->colouredRectangles.empty() &&
-                       mesh->colouredTriangles.empty();
-    return empty ? nullptr : mesh;
+    return IsZeroPointer(p) ? nullptr : meshes[index].get();
 }
 
 std::vector<uint16_t> CTrLstMsh::Page16() const {

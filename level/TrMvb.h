@@ -30,6 +30,11 @@ struct TrMeshTreeEntry {
     }
 };
 
+// Whether mesh slot meshIndex of a moveable with that id shows the mesh its pointer 0
+// names, rather than being a dummy: Lara's meshes before Tomb Raider III, and mesh 1 of
+// object 1 from Tomb Raider III on.
+bool KeepsZeroMesh(int32_t gameVersion, int32_t objectId, size_t meshIndex);
+
 class CTrMvb : public CTrLstMsh {
 public:
     static constexpr uint8_t kFormat = 3;

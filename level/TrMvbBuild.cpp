@@ -111,6 +111,10 @@ bool DecodeFrames(const CTrLevel& level, const FrameLayout& layout, uint32_t fra
 
 }  // namespace
 
+bool KeepsZeroMesh(int32_t gameVersion, int32_t objectId, size_t meshIndex) {
+    return gameVersion < TrVersion3 ? objectId == 0 : (objectId == 1 && meshIndex == 1);
+}
+
 CTrMvb::CTrMvb(const TrMoveableRecord& record, CTrLevel& level, CGameCatalog* catalog) {
     format = kFormat;
     kind = TrKindMoveable;
@@ -127,8 +131,8 @@ void CTrMvb::BuildFromLevel(const TrMoveableRecord& record, CTrLevel& level) {
     const uint32_t meshTotal = record.meshCount();
     const uint32_t first = record.firstMesh();
 
-    // Meshes. A mesh that holds nothing stands for a dummy, except Lara's meshes before
-    // Tomb Raider III and mesh 1 of object 1 from Tomb Raider III on.
+    // Meshes. A slot whose pointer holds 0 is a dummy (the games fill it from another
+    // moveable), except where KeepsZeroMesh says the slot really shows that mesh.
     std::vector<const TrMeshRecord*> sources(meshTotal, nullptr);
     for (uint32_t i = 0; i < meshTotal; ++i) {
         const uint32_t p = first + i;
@@ -139,9 +143,8 @@ void CTrMvb::BuildFromLevel(const TrMoveableRecord& record, CTrLevel& level) {
                                position, id, i, p, level.meshPointerCount()));
             continue;
         }
-        sources[i] = level.MeshForPointer(p);
-        const bool keep = gameVersion < TrVersion3 ? id == 0 : (id == 1 && i == 1);
-        if (!sources[i] && keep) sources[i] = level.meshes[level.meshPointers[p]].get();
+        if (!level.IsZeroPointer(p) || KeepsZeroMesh(gameVersion, id, i))
+            sources[i] = level.meshes[level.meshPointers[p]].get();
     }
     SetMeshesFromLevel(level, sources, 0, 0);
 

@@ -2,101 +2,257 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
-#include <cstdio>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <strings.h>
+
+#include "platform/TempFileGuard.h"
 
 namespace lithoscope {
 
 namespace {
-SafeWriteFault g_fault = SafeWriteFault::None;
+
+SafeWriteFault FaultFromEnvironment() {
+    const char* v = std::getenv("LITHOSCOPE_SAFE_WRITE_FAULT");
+    if (!v) return SafeWriteFault::None;
+    const std::string f = v;
+    if (f == "create") return SafeWriteFault::Create;
+    if (f == "write") return SafeWriteFault::Write;
+    if (f == "flush") return SafeWriteFault::Flush;
+    if (f == "rename") return SafeWriteFault::Rename;
+    if (f == "stop") return SafeWriteFault::Stop;
+    return SafeWriteFault::None;
+}
+
+SafeWriteFault& Fault() {
+    static SafeWriteFault fault = FaultFromEnvironment();
+    return fault;
+}
 
 bool Fail(std::string* error, const std::string& what, int err) {
     if (error) *error = what + ": " + std::strerror(err);
+    errno = err;
     return false;
 }
+
+// What stands at a path instead of a regular file, or "".
+std::string NotRegularKind(mode_t mode) {
+    if (S_ISREG(mode)) return std::string();
+    if (S_ISDIR(mode)) return "a folder";
+    if (S_ISFIFO(mode)) return "a named pipe";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+    if (S_ISSOCK(mode)) return "a socket";
+    return "not a file";
+}
+
+// A name for the temporary file beside target that nobody is likely to use.
+std::string TemporaryName(const std::string& target) {
+    static std::atomic<unsigned> counter{0};
+    const char* const digits = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    uint64_t x = uint64_t(now.tv_nsec) * 0x9E3779B97F4A7C15ull ^ uint64_t(now.tv_sec) << 20 ^
+                 uint64_t(::getpid()) << 40 ^ counter.fetch_add(1) * 0xBF58476D1CE4E5B9ull;
+    std::string suffix;
+    for (int i = 0; i < 6; ++i, x /= 62) suffix += digits[x % 62];
+    const std::string folder = FolderOf(target);
+    return (folder.empty() ? std::string("./") : folder) + "." + FileNameOf(target) + "." + suffix;
+}
+
 }  // namespace
 
-void SetSafeWriteFault(SafeWriteFault fault) { g_fault = fault; }
+void SetSafeWriteFault(SafeWriteFault fault) { Fault() = fault; }
+
+std::string ResolveLinkTarget(const std::string& path) {
+    std::string current = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+        std::vector<char> buf(size_t(st.st_size > 0 ? st.st_size : 255) + 1);
+        for (;;) {
+            const ssize_t n = ::readlink(current.c_str(), buf.data(), buf.size());
+            if (n < 0) return current;
+            if (size_t(n) < buf.size()) {
+                buf.resize(size_t(n));
+                break;
+            }
+            buf.resize(buf.size() * 2);
+        }
+        const std::string link(buf.begin(), buf.end());
+        current = !link.empty() && link[0] == '/' ? link : FolderOf(current) + link;
+    }
+    return current;  // a loop: the calls on it fail with ELOOP
+}
+
+int CheckWritable(const std::string& path, std::string* notRegular) {
+    if (notRegular) notRegular->clear();
+    if (path.empty()) return ENOENT;
+    const std::string target = ResolveLinkTarget(path);
+    struct stat st;
+    if (::stat(target.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) return EISDIR;
+        if (!S_ISREG(st.st_mode)) {
+            if (notRegular) *notRegular = NotRegularKind(st.st_mode);
+            return EINVAL;
+        }
+        if (::access(target.c_str(), W_OK) != 0) return errno;
+    } else if (errno != ENOENT) {
+        return errno;
+    }
+    std::string folder = FolderOf(target);
+    if (folder.empty()) folder = ".";
+    if (::access(folder.c_str(), W_OK | X_OK) != 0) return errno;
+    return 0;
+}
 
 bool WriteFileSafely(const std::string& path, const void* data, size_t size,
                      std::string* error) {
     if (path.empty()) return Fail(error, "empty file name", ENOENT);
+    // Through a link: the file it names is replaced, the link stays.
+    const std::string target = ResolveLinkTarget(path);
     struct stat st;
-    bool exists = ::stat(path.c_str(), &st) == 0;
+    const bool exists = ::stat(target.c_str(), &st) == 0;
+    if (!exists && errno != ENOENT) return Fail(error, "can't write " + path, errno);
     if (exists && S_ISDIR(st.st_mode)) return Fail(error, "can't write " + path, EISDIR);
-    if (exists && ::access(path.c_str(), W_OK) != 0)
+    if (exists && !S_ISREG(st.st_mode)) {
+        if (error) *error = NotRegularFileText(path, NotRegularKind(st.st_mode));
+        errno = EINVAL;
+        return false;
+    }
+    if (exists && ::access(target.c_str(), W_OK) != 0)
         return Fail(error, "can't write " + path, errno);
 
-    std::string folder = FolderOf(path);
-    std::string tmpl = (folder.empty() ? std::string("./") : folder) + "." + FileNameOf(path) +
-                       ".XXXXXX";
-    std::vector<char> name(tmpl.begin(), tmpl.end());
-    name.push_back('\0');
-    int fd = g_fault == SafeWriteFault::Create ? (errno = EACCES, -1) : ::mkstemp(name.data());
+    const SafeWriteFault fault = Fault();
+    TempFileGuard guard;
+    std::string tmp;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        tmp = TemporaryName(target);
+        guard.Hold(tmp);  // before it exists: an interruption never leaves it behind
+        // A replaced file's content is never readable by more people than before.
+        fd = fault == SafeWriteFault::Create
+                 ? (errno = EACCES, -1)
+                 : ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                          exists ? 0600 : 0666);
+        if (fd < 0) guard.Release();
+        if (fd < 0 && errno != EEXIST) break;
+    }
     if (fd < 0) return Fail(error, "can't create a file beside " + path, errno);
-    const std::string tmp(name.data());
     auto abandon = [&](const std::string& what, int err) {
         ::close(fd);
         ::unlink(tmp.c_str());
         return Fail(error, what, err);
     };
+    if (exists) {
+        // The owner and group where the process may set them (the group alone, else
+        // neither), then the permission bits, which a change of owner may have cleared.
+        if (::fchown(fd, st.st_uid, st.st_gid) != 0) (void)!::fchown(fd, uid_t(-1), st.st_gid);
+        ::fchmod(fd, st.st_mode & 07777);
+    }
 
     const uint8_t* p = static_cast<const uint8_t*>(data);
     size_t left = size;
+    const size_t stopAt = fault == SafeWriteFault::Stop ? size / 2 : SIZE_MAX;
     while (left > 0) {
-        if (g_fault == SafeWriteFault::Write) return abandon("can't write " + path, ENOSPC);
-        ssize_t n = ::write(fd, p, left);
+        if (fault == SafeWriteFault::Write) return abandon("can't write " + path, ENOSPC);
+        const size_t done = size - left;
+        const size_t chunk = done < stopAt ? std::min(left, stopAt - done) : left;
+        ssize_t n = ::write(fd, p, chunk);
         if (n < 0) {
             if (errno == EINTR) continue;
             return abandon("can't write " + path, errno);
         }
         p += n;
         left -= size_t(n);
+        if (size - left == stopAt) ::raise(SIGSTOP);
     }
-    if (g_fault == SafeWriteFault::Flush || ::fsync(fd) != 0)
-        return abandon("can't flush " + path, g_fault == SafeWriteFault::Flush ? EIO : errno);
-    // Keep the old file's permissions; a new file gets the usual ones.
-    mode_t mode = exists ? (st.st_mode & 07777) : 0666;
-    if (!exists) {
-        mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode &= ~mask;
-    }
-    ::fchmod(fd, mode);
+    if (fault == SafeWriteFault::Flush || ::fsync(fd) != 0)
+        return abandon("can't flush " + path, fault == SafeWriteFault::Flush ? EIO : errno);
     if (::close(fd) != 0) {
         int err = errno;
         ::unlink(tmp.c_str());
         return Fail(error, "can't write " + path, err);
     }
-    if (g_fault == SafeWriteFault::Rename || ::rename(tmp.c_str(), path.c_str()) != 0) {
-        int err = g_fault == SafeWriteFault::Rename ? EXDEV : errno;
+    if (fault == SafeWriteFault::Rename || ::rename(tmp.c_str(), target.c_str()) != 0) {
+        int err = fault == SafeWriteFault::Rename ? EXDEV : errno;
         ::unlink(tmp.c_str());
         return Fail(error, "can't replace " + path, err);
     }
     return true;
 }
 
+int OpenRegularFileForReading(const std::string& path, std::string* notRegular) {
+    if (notRegular) notRegular->clear();
+    // Without O_NONBLOCK, opening a named pipe waits for a writer that may never come.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return -1;
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+        const int err = errno;
+        ::close(fd);
+        errno = err;
+        return -1;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        if (notRegular) *notRegular = NotRegularKind(st.st_mode);
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        return -1;
+    }
+    // Reads of a regular file never wait anyway; the flag goes for what follows.
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    return fd;
+}
+
+std::string NotRegularFileText(const std::string& path, const std::string& notRegular) {
+    return path + " is " + notRegular + ", not a regular file";
+}
+
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out, std::string* error) {
     out.clear();
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return Fail(error, "can't open " + path, errno);
+    std::string notRegular;
+    const int fd = OpenRegularFileForReading(path, &notRegular);
+    if (fd < 0) {
+        if (!notRegular.empty()) {
+            const int err = errno;
+            if (error) *error = NotRegularFileText(path, notRegular);
+            errno = err;
+            return false;
+        }
+        return Fail(error, "can't open " + path, errno);
+    }
     struct stat st;
-    if (::fstat(fileno(f), &st) != 0 || S_ISDIR(st.st_mode)) {
-        int err = S_ISDIR(st.st_mode) ? EISDIR : errno;
-        std::fclose(f);
+    if (::fstat(fd, &st) != 0) {
+        const int err = errno;
+        ::close(fd);
         return Fail(error, "can't read " + path, err);
     }
-    out.resize(size_t(st.st_size));
-    size_t got = out.empty() ? 0 : std::fread(out.data(), 1, out.size(), f);
-    int err = std::ferror(f) ? errno : EIO;
-    std::fclose(f);
-    if (got != out.size()) {
-        out.clear();
+    int err = 0;
+    try {
+        out.resize(size_t(st.st_size));
+    } catch (const std::bad_alloc&) {
+        err = ENOMEM;
+    }
+    size_t got = 0;
+    while (err == 0 && got < out.size()) {
+        const ssize_t n = ::read(fd, out.data() + got, out.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) err = n < 0 ? errno : EIO;  // shorter than its size said
+        else got += size_t(n);
+    }
+    ::close(fd);
+    if (err != 0) {
+        std::vector<uint8_t>().swap(out);
         return Fail(error, "can't read " + path, err);
     }
     return true;

@@ -9,17 +9,44 @@
 namespace lithoscope {
 
 // Writes data to a temporary file in the target's folder, flushes it to disk and renames
-// it over path. On any failure the old file is untouched, the temporary file is removed,
-// error (when given) says why, and the result is false. An existing target that is not
-// writable is refused.
+// it over path. A symbolic link is written through: its target gets the new bytes and the
+// link stays. An existing file keeps its permission bits, and its owner and group where
+// the process may set them. On any failure the old file is untouched, the temporary file
+// is removed, error (when given) says why, errno holds the cause, and the result is false.
+// An existing target that is not writable, or is not a regular file, is refused. Ctrl+C,
+// SIGTERM or SIGHUP during the write remove the temporary file before the process ends.
 bool WriteFileSafely(const std::string& path, const void* data, size_t size,
                      std::string* error = nullptr);
 
-// Failure injection for tests: the stage at which the next safe writes fail.
-enum class SafeWriteFault { None, Create, Write, Flush, Rename };
+// 0 when WriteFileSafely may write path (its folder is writable, and an existing target is
+// a writable regular file), else the errno that says why not; notRegular (when given) then
+// says what else stands there.
+int CheckWritable(const std::string& path, std::string* notRegular = nullptr);
+
+// The path a symbolic link finally names (links in the last part of the path followed,
+// relative ones from the link's folder); path itself when it is no link. A link to a file
+// that does not exist yet gives that file.
+std::string ResolveLinkTarget(const std::string& path);
+
+// Failure injection for tests: the stage at which the next safe writes fail. Stop halts
+// the process (SIGSTOP) halfway through writing the temporary file and goes on when it is
+// continued, so that a test can interrupt the write. The variable
+// LITHOSCOPE_SAFE_WRITE_FAULT ("create", "write", "flush", "rename", "stop") sets it for a
+// whole run of the program.
+enum class SafeWriteFault { None, Create, Write, Flush, Rename, Stop };
 void SetSafeWriteFault(SafeWriteFault fault);
 
-// Reads a whole file; false (error set) when it can't be opened or read.
+// Opens an existing file for reading without ever waiting on it: a named pipe, a device,
+// a socket or a folder is refused unread. Returns the descriptor, or -1 with errno set;
+// notRegular (when given) then says what stands there instead ("a named pipe"...), or is
+// empty when the file could not be opened at all.
+int OpenRegularFileForReading(const std::string& path, std::string* notRegular = nullptr);
+
+// "<path> is a named pipe, not a regular file" for what OpenRegularFileForReading said.
+std::string NotRegularFileText(const std::string& path, const std::string& notRegular);
+
+// Reads a whole regular file; false (error set) when it can't be opened or read, or is
+// something else than a regular file.
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out,
                    std::string* error = nullptr);
 

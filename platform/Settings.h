@@ -12,7 +12,11 @@ std::string SettingsFolder();
 std::string SettingsFilePath();
 
 // The profile calls: reads take the default when the value is absent or unreadable;
-// writes store the value at once and return false when the file can't be written.
+// writes store the value at once and return false when the file can't be written. A write
+// changes only the lines of the values it sets: comments, blank lines and values the
+// program does not know stay as they were, and a link is written through to its file.
+// A settings file that exists but can't be read (no permission, a named pipe...) is said
+// once on standard error; the run goes on with the defaults and never writes that file.
 int GetProfileInt(const std::string& section, const std::string& name, int defaultValue);
 std::string GetProfileString(const std::string& section, const std::string& name,
                              const std::string& defaultValue);

@@ -1,11 +1,12 @@
 #pragma once
-// The in-process editor of a suite driven by real X events: one XSession (display with
-// openbox) for the suite, the main frame in front at a known size, and helpers to pump
-// the editor while xdotool works, to open levels and to find tree items on the screen.
+// The fixture of the suites that drive the running editor by real X events: one display
+// with a window manager per suite, the editor's events pumped while xdotool works, and the
+// screen points of tree items.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <initializer_list>
 #include <string>
@@ -19,7 +20,6 @@
 #include "editor/shell/LithoscopeDoc.h"
 #include "editor/shell/LithoscopeView.h"
 #include "editor/shell/MainFrame.h"
-#include "editor/shell/ModalHook.h"
 #include "editor/tree/LevelTree.h"
 
 namespace lithoscope::test {
@@ -47,32 +47,27 @@ protected:
         g_messages.clear();
     }
 
-    // Runs the editor's events until done() holds or the time is up.
-    static bool PumpUntil(const std::function<bool()>& done, int ms) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        while (std::chrono::steady_clock::now() < end) {
-            wxTheApp->Yield(true);
-            wxTheApp->ProcessIdle();
-            if (done()) return true;
-            wxMilliSleep(20);
-        }
-        return done();
-    }
-    static void Pump(int ms) { PumpUntil([] { return false; }, ms); }
-    // Runs xdotool in the background while the editor goes on handling what it does.
+    static bool PumpUntil(const std::function<bool()>& done, int ms) { return test::PumpUntil(done, ms); }
+    static void Pump(int ms) { test::Pump(ms); }
     static bool Drive(const std::string& words, const std::function<bool()>& done, int ms = 15000) {
-        const pid_t pid = session_->XdoAsync(words);
-        EXPECT_GT(pid, 0);
-        const bool ok = PumpUntil([&] { return XSession::Finished(pid) && done(); }, ms);
-        if (!XSession::Finished(pid)) PumpUntil([&] { return XSession::Finished(pid); }, 5000);
-        return ok;
+        return test::Drive(*session_, words, done, ms);
     }
     // xdotool runs side by side to their ends, the editor pumping meanwhile (a run that
     // opens a modal window keeps the editor in that window's loop until another closes it).
     static void DriveAll(std::initializer_list<std::string> runs, int ms = 30000) {
         std::vector<pid_t> pids;
         for (const std::string& words : runs) pids.push_back(session_->XdoAsync(words));
-        PumpUntil([&] { return std::all_of(pids.begin(), pids.end(), XSession::Finished); }, ms);
+        std::vector<bool> ended(pids.size(), false);
+        PumpUntil(
+            [&] {
+                bool all = true;
+                for (size_t i = 0; i < pids.size(); ++i) {
+                    ended[i] = ended[i] || XSession::Finished(pids[i]);
+                    all = all && ended[i];
+                }
+                return all;
+            },
+            ms);
     }
     static void DriveAll(const std::string& words, int ms = 30000) { DriveAll({words}, ms); }
 
@@ -110,15 +105,17 @@ protected:
         for (int x = 20; x <= 400; x += 40) words += " " + At(wxPoint(strip.x + x, strip.y)) + " sleep 0.7";
         return words;
     }
+    // A picture of the screen: in $LITHOSCOPE_SHOTS when it is set (to look at by eye), else
+    // in the test's folder.
     std::string Shot(const std::string& name) {
-        const std::string path = dir_.file(name);
+        const char* shots = std::getenv("LITHOSCOPE_SHOTS");
+        const std::string path = shots ? std::string(shots) + "/" + name : dir_.file(name);
         EXPECT_TRUE(session_->Screenshot(path));
         return path;
     }
 
-    static XSession* session_;
+    inline static XSession* session_ = nullptr;
     TempDir dir_;
 };
-inline XSession* EditorEndToEnd::session_ = nullptr;
 
 }  // namespace lithoscope::test

@@ -3,7 +3,15 @@
 // scripted messages, wx assertions as test failures and no modal dialog allowed.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <functional>
 #include <memory>
+#include <string>
+
+#include <wx/app.h>
+#include <wx/utils.h>
+
+#include "E2eSession.h"
 
 #include "TestSupport.h"
 #include "editor/shell/EditorMain.h"
@@ -48,5 +56,35 @@ private:
 inline ::testing::Environment* const g_env = ::testing::AddGlobalTestEnvironment(new EditorEnvironment);
 
 inline CLithoscopeApp& App() { return CLithoscopeApp::Get(); }
+
+// Runs the editor's events until done() holds or the time is up.
+inline bool PumpUntil(const std::function<bool()>& done, int ms) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+        wxTheApp->Yield(true);
+        wxTheApp->ProcessIdle();
+        if (done()) return true;
+        wxMilliSleep(20);
+    }
+    return done();
+}
+inline void Pump(int ms) { PumpUntil([] { return false; }, ms); }
+
+// Runs xdotool in the background while the editor goes on handling what it does, until
+// xdotool has ended and done() holds. A run is reaped once: its end is remembered.
+inline bool Drive(const XSession& session, const std::string& words, const std::function<bool()>& done,
+                  int ms = 15000) {
+    const pid_t pid = session.XdoAsync(words);
+    EXPECT_GT(pid, 0);
+    bool finished = false;
+    const bool ok = PumpUntil(
+        [&] {
+            finished = finished || XSession::Finished(pid);
+            return finished && done();
+        },
+        ms);
+    if (!finished) PumpUntil([&] { return XSession::Finished(pid); }, 5000);
+    return ok;
+}
 
 }  // namespace lithoscope::test

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -79,19 +80,30 @@ void ExpectMeshesAndTexture(const aiScene* scene, unsigned meshes, const std::st
     }
 }
 
-TEST(Assimp3ds, ReadsEveryExportOfTheRealLevels) {
+// Loads every real level the program opens and runs body on it, messages scripted; false
+// when there is none.
+bool ForEachLevel(const std::function<void(CTrLevel&, const test::TempDir&, ScriptedMessageBackend&)>& body) {
     std::vector<test::RealLevel> levels = test::RealLevelFiles();
     levels.erase(std::remove_if(levels.begin(), levels.end(), [](auto& l) { return l.unsupported; }),
                  levels.end());
-    if (levels.empty()) GTEST_SKIP() << "no real levels";
-    if (IsDirectory("/dev/shm")) setenv("TMPDIR", "/dev/shm", 0);
+    if (levels.empty()) return false;
     test::TempDir dir;
     ScriptedMessageBackend messages;
     ScopedMessageBackend scoped(&messages);
     for (const test::RealLevel& file : levels) {
         SCOPED_TRACE(file.path);
         CTrLevel level;
-        ASSERT_TRUE(level.Load(file.path, false, false));
+        if (level.Load(file.path, false, false))
+            body(level, dir, messages);
+        else
+            ADD_FAILURE() << "does not load";
+    }
+    return true;
+}
+
+TEST(Assimp3ds, ReadsEveryExportOfTheRealLevels) {
+    if (IsDirectory("/dev/shm")) setenv("TMPDIR", "/dev/shm", 0);
+    const bool any = ForEachLevel([](CTrLevel& level, const test::TempDir& dir, ScriptedMessageBackend&) {
         for (size_t j = 0; j < level.moveableList.size(); ++j) {
             CTrMvb& mvb = *level.moveableList[j];
             const int anims = mvb.animationCount();
@@ -99,12 +111,14 @@ TEST(Assimp3ds, ReadsEveryExportOfTheRealLevels) {
             const std::string path = dir.file("mvb.3ds");
             std::string error;
             ASSERT_TRUE(ExportMoveableTo3ds(&mvb, path.c_str(), "mvb", &level, anim, &error)) << error;
-            Assimp::Importer importer;
-            const aiScene* scene = importer.ReadFile(path, 0);
-            ASSERT_NE(scene, nullptr) << importer.GetErrorString();
             SCOPED_TRACE(StrFormat("moveable %d", mvb.objectId));
             unsigned withFaces = 0;
             for (const TrMeshRecord& m : mvb.meshes) withFaces += HasFaces(m) && !m.dummy;
+            // Dummies only (a placeholder of Lara's): no mesh object, which assimp refuses.
+            if (withFaces == 0) continue;
+            Assimp::Importer importer;
+            const aiScene* scene = importer.ReadFile(path, 0);
+            ASSERT_NE(scene, nullptr) << importer.GetErrorString();
             ExpectMeshesAndTexture(scene, withFaces, "mvb.tga");
 
             const std::vector<int> parents = TreeParents(mvb);
@@ -143,7 +157,184 @@ TEST(Assimp3ds, ReadsEveryExportOfTheRealLevels) {
             ASSERT_NE(scene, nullptr) << importer.GetErrorString();
             ExpectMeshesAndTexture(scene, HasFaces(mesh->meshes[0]) ? 1 : 0, "static.tga");
         }
+    });
+    if (!any) GTEST_SKIP() << "no real levels";
+}
+
+// The chunks of a file less those of one tag (in the top chunk, the keyframer and its
+// nodes), lengths mended.
+std::vector<uint8_t> WithoutChunks(const std::vector<uint8_t>& b, size_t at, size_t end, unsigned drop) {
+    std::vector<uint8_t> out;
+    while (at + 6 <= end) {
+        const unsigned tag = b[at] | unsigned(b[at + 1]) << 8;
+        uint32_t length;
+        std::memcpy(&length, &b[at + 2], 4);
+        if (length < 6 || at + length > end) break;
+        if (tag == drop) {
+            // left out
+        } else if (tag == 0x4D4D || tag == 0xB000 || tag == 0xB002) {
+            const std::vector<uint8_t> inner = WithoutChunks(b, at + 6, at + length, drop);
+            const uint32_t n = uint32_t(inner.size() + 6);
+            out.insert(out.end(), {uint8_t(tag), uint8_t(tag >> 8), uint8_t(n), uint8_t(n >> 8),
+                                   uint8_t(n >> 16), uint8_t(n >> 24)});
+            out.insert(out.end(), inner.begin(), inner.end());
+        } else {
+            out.insert(out.end(), b.begin() + long(at), b.begin() + long(at + length));
+        }
+        at += length;
     }
+    return out;
+}
+
+// assimp reads from and writes to the given formats; the number of meshes it read.
+unsigned Convert(const std::string& from, const std::string& to, const char* format) {
+    Assimp::Importer importer;
+    const aiScene* scene = importer.ReadFile(from, 0);
+    EXPECT_NE(scene, nullptr) << importer.GetErrorString();
+    if (!scene) return 0;
+    Assimp::Exporter exporter;
+    EXPECT_EQ(exporter.Export(scene, format, to), aiReturn_SUCCESS) << exporter.GetErrorString();
+    return scene->mNumMeshes;
+}
+
+void ExpectSameTree(const CTrMvb& got, const CTrMvb& want) {
+    ASSERT_EQ(got.meshCount(), want.meshCount());
+    ASSERT_EQ(got.meshTree.size(), want.meshTree.size());
+    for (size_t i = 0; i < want.meshTree.size(); ++i) {
+        const TrMeshTreeEntry &g = got.meshTree[i], &w = want.meshTree[i];
+        EXPECT_TRUE(g.flags == w.flags && g.dx == w.dx && g.dy == w.dy && g.dz == w.dz)
+            << "entry " << i << ": " << g.flags << " " << g.dx << " " << g.dy << " " << g.dz
+            << ", want " << w.flags << " " << w.dx << " " << w.dy << " " << w.dz;
+    }
+}
+
+// Each mesh's place: the tree's offsets summed from the root.
+std::vector<CVector3> TreePlaces(const CTrMvb& mvb) {
+    std::vector<CVector3> at(mvb.meshCount());
+    const std::vector<int> parents = TreeParents(mvb);
+    for (size_t m = 1; m < mvb.meshCount(); ++m) {
+        const TrMeshTreeEntry& e = mvb.meshTree[m - 1];
+        const CVector3& base = at[size_t(parents[m])];
+        at[m].Set(base.x + float(e.dx), base.y + float(e.dy), base.z + float(e.dz));
+    }
+    return at;
+}
+
+// A file from a tool that writes no keys (assimp) places only meshes, by their matrices: a
+// dummy's place is not in it. The tree's flags come back, and so does the place of every
+// mesh with faces at rest; posed at the first frame (an animated file), only the offsets of
+// meshes whose parent has faces too.
+void ExpectSameMeshPlaces(const CTrMvb& got, const CTrMvb& want, bool posed) {
+    ASSERT_EQ(got.meshCount(), want.meshCount());
+    ASSERT_EQ(got.meshTree.size(), want.meshTree.size());
+    const std::vector<CVector3> g = TreePlaces(got), w = TreePlaces(want);
+    const std::vector<int> parents = TreeParents(want);
+    for (size_t m = 1; m < want.meshCount(); ++m) {
+        EXPECT_EQ(got.meshTree[m - 1].flags, want.meshTree[m - 1].flags) << "entry " << m - 1;
+        if (!HasFaces(want.meshes[m])) continue;
+        if (!posed) {
+            EXPECT_TRUE(std::fabs(g[m].x - w[m].x) <= 1 && std::fabs(g[m].y - w[m].y) <= 1 &&
+                        std::fabs(g[m].z - w[m].z) <= 1)
+                << "mesh " << m << " at " << g[m].x << " " << g[m].y << " " << g[m].z << ", want "
+                << w[m].x << " " << w[m].y << " " << w[m].z;
+        } else if (HasFaces(want.meshes[size_t(parents[m])])) {
+            const TrMeshTreeEntry &ge = got.meshTree[m - 1], &we = want.meshTree[m - 1];
+            EXPECT_TRUE(ge.dx == we.dx && ge.dy == we.dy && ge.dz == we.dz)
+                << "entry " << m - 1 << ": " << ge.dx << " " << ge.dy << " " << ge.dz << ", want " << we.dx
+                << " " << we.dy << " " << we.dz;
+        }
+    }
+}
+
+int KeyCount(const CTrMvb& mvb) {
+    return mvb.animationCount() ? mvb.animations->GetTrack(0)->keyCount() : 0;
+}
+
+// The box of a moveable's meshes placed by its tree, at rest.
+BoundingBox RestBox(const CTrMvb& mvb) {
+    BoundingBox box(CVector3{1e20f, 1e20f, 1e20f}, CVector3{-1e20f, -1e20f, -1e20f});
+    const std::vector<CVector3> at = TreePlaces(mvb);
+    for (size_t m = 0; m < mvb.meshCount(); ++m)
+        for (const TrMeshVertex& v : mvb.meshes[m].vertices) {
+            CVector3 p;
+            p.Set(at[m].x + v.x, at[m].y + v.y, at[m].z + v.z);
+            box.Union(BoundingBox(p, p));
+        }
+    return box;
+}
+
+// Moveables through other tools: a file whose nodes carry no ids keeps the tree and every
+// key; assimp's .3ds keeps the tree and the places of the meshes, but it writes no keys (one
+// key at rest comes back, as from an export without animation); through .obj, which has no hierarchy,
+// the meshes come back in their places, all hanging from the first.
+TEST(Assimp3ds, MoveablesThroughOtherToolsKeepTheirTreeAndKeys) {
+    const bool any = ForEachLevel([](CTrLevel& level, const test::TempDir& dir,
+                                     ScriptedMessageBackend& messages) {
+        // The moveable with the most meshes that has an animation of several keys.
+        CTrMvb* mvb = nullptr;
+        for (auto& m : level.moveableList)
+            if (m->animationCount() && m->animations->GetTrack(0)->keyCount() > 1 &&
+                (!mvb || m->meshCount() > mvb->meshCount()))
+                mvb = m.get();
+        if (!mvb) return;
+        SCOPED_TRACE(StrFormat("moveable %d", mvb->objectId));
+        const std::string animated = dir.file("mvb.3ds"), rest = dir.file("rest.3ds");
+        ASSERT_TRUE(ExportMoveableTo3ds(mvb, animated.c_str(), "mvb", &level, 0));
+        ASSERT_TRUE(ExportMoveableTo3ds(mvb, rest.c_str(), "mvb", &level, -1));
+        CTrMvb direct;
+        ASSERT_TRUE(ImportMoveableFrom3ds(&direct, animated.c_str(), false, false));
+        ExpectSameTree(direct, *mvb);
+        ASSERT_GT(KeyCount(direct), 1);
+
+        const std::vector<uint8_t> bytes = test::ReadFileBytes(animated);
+        // Without node ids, as other tools write.
+        const std::vector<uint8_t> noIds = WithoutChunks(bytes, 0, bytes.size(), 0xB030);
+        ASSERT_LT(noIds.size(), bytes.size());
+        test::WriteFileBytes(dir.file("noids.3ds"), noIds);
+        CTrMvb withoutIds;
+        ASSERT_TRUE(ImportMoveableFrom3ds(&withoutIds, dir.file("noids.3ds").c_str(), false, false));
+        ExpectSameTree(withoutIds, *mvb);
+        ASSERT_EQ(KeyCount(withoutIds), KeyCount(direct));
+        const CAnimTrack &a = *withoutIds.animations->GetTrack(0), &b = *direct.animations->GetTrack(0);
+        for (int k = 0; k < KeyCount(direct); ++k)
+            for (size_t o = 0; o < direct.meshCount(); ++o) {
+                EXPECT_EQ(a.keys[size_t(k)].bones[o].word0, b.keys[size_t(k)].bones[o].word0);
+                EXPECT_EQ(a.keys[size_t(k)].bones[o].word1, b.keys[size_t(k)].bones[o].word1);
+            }
+
+        for (const std::string& source : {animated, rest}) {
+            SCOPED_TRACE(source);
+            Convert(source, dir.file("assimp.3ds"), "3ds");
+            CTrMvb converted;
+            ASSERT_TRUE(ImportMoveableFrom3ds(&converted, dir.file("assimp.3ds").c_str(), false, false))
+                << (messages.shown().empty() ? "" : messages.shown().back().text);
+            ExpectSameMeshPlaces(converted, *mvb, source == animated);
+            EXPECT_EQ(KeyCount(converted), 1);
+        }
+        CTrMvb still;
+        ASSERT_TRUE(ImportMoveableFrom3ds(&still, rest.c_str(), false, false));
+        EXPECT_EQ(KeyCount(still), 1);
+
+        const unsigned meshes = Convert(rest, dir.file("rest.obj"), "obj");
+        Convert(dir.file("rest.obj"), dir.file("obj.3ds"), "3ds");
+        CTrMvb flat;
+        ASSERT_TRUE(ImportMoveableFrom3ds(&flat, dir.file("obj.3ds").c_str(), false, false))
+            << (messages.shown().empty() ? "" : messages.shown().back().text);
+        EXPECT_EQ(flat.meshCount(), meshes);
+        const std::vector<int> parents = TreeParents(flat);
+        EXPECT_TRUE(std::all_of(parents.begin() + 1, parents.end(), [](int p) { return p == 0; }));
+        EXPECT_EQ(KeyCount(flat), 1);
+        // The meshes in their places: assimp's .obj is y-up and its .3ds writer keeps that,
+        // so the whole comes back turned a quarter about x.
+        const BoundingBox want = RestBox(*mvb), got = RestBox(flat);
+        EXPECT_NEAR(got.min.x, want.min.x, 2.0f);
+        EXPECT_NEAR(got.max.x, want.max.x, 2.0f);
+        EXPECT_NEAR(got.min.y, want.min.z, 2.0f);
+        EXPECT_NEAR(got.max.y, want.max.z, 2.0f);
+        EXPECT_NEAR(got.min.z, -want.max.y, 2.0f);
+        EXPECT_NEAR(got.max.z, -want.min.y, 2.0f);
+    });
+    if (!any) GTEST_SKIP() << "no real levels";
 }
 
 // A scene of two textured squares, 100 units wide, the second 50 units higher, each under
@@ -228,13 +419,28 @@ TEST(Assimp3ds, FileWrittenByAssimpImports) {
     const std::vector<uint8_t> log = test::ReadFileBytes(dir.file("import_log.txt"));
     EXPECT_NE(std::string(log.begin(), log.end()).find("cut to"), std::string::npos);
 
-    // As a moveable: no node ids, so the meshes come side by side, and a message says so.
+    // As a moveable: the scene root and the node holding each mesh (its name cut to its
+    // parent's) are folded away; the second square hangs from the first, 50 units higher.
     messages.clear();
     CTrMvb mvb;
     ASSERT_TRUE(ImportMoveableFrom3ds(&mvb, path.c_str(), false, false));
-    EXPECT_EQ(mvb.meshCount(), 2u);
+    ASSERT_EQ(mvb.meshCount(), 2u);
     ASSERT_EQ(mvb.meshTree.size(), 1u);
+    EXPECT_EQ(mvb.meshTree[0].flags, 0);
     EXPECT_EQ(mvb.animationCount(), 1);
+    const TrMeshTreeEntry placed = mvb.meshTree[0];
+    for (const TrMeshVertex& v : mvb.meshes[1].vertices) EXPECT_EQ(v.y + placed.dy, -50);
+    EXPECT_TRUE(messages.shown().empty());
+
+    // Without a keyframer: the meshes side by side, all hanging from the first, at rest.
+    const std::vector<uint8_t> bytes = test::ReadFileBytes(path);
+    test::WriteFileBytes(path, WithoutChunks(bytes, 0, bytes.size(), 0xB000));
+    CTrMvb flat;
+    ASSERT_TRUE(ImportMoveableFrom3ds(&flat, path.c_str(), false, false));
+    ASSERT_EQ(flat.meshCount(), 2u);
+    ASSERT_EQ(flat.meshTree.size(), 1u);
+    EXPECT_EQ(flat.meshTree[0].flags, 0);
+    EXPECT_EQ(flat.animations->GetTrack(0)->keyCount(), 1);
     EXPECT_TRUE(messages.Saw("no node hierarchy"));
     LevelLog().logPath.clear();
 }

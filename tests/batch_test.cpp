@@ -44,14 +44,12 @@ struct RunResult {
 
 enum class Stdin { DevNull, OpenPipe };
 
-// Runs the program in folder cwd with the words given, settings in configDir, no display.
-RunResult RunProgram(const std::vector<std::string>& words, const std::string& cwd,
-                     const std::string& configDir, Stdin in = Stdin::DevNull,
-                     int timeoutSeconds = 120) {
-    RunResult r;
-    const std::string outPath = configDir + "/run-output.txt";
-    int pipeFds[2] = {-1, -1};
-    if (in == Stdin::OpenPipe && ::pipe(pipeFds) != 0) return r;
+// Starts the program in folder cwd with the words given, settings in configDir, no display:
+// standard input from input (a descriptor of the parent's, closed there), standard output
+// and error into outPath, LITHOSCOPE_SAFE_WRITE_FAULT set to fault when one is given.
+pid_t StartProgram(const std::vector<std::string>& words, const std::string& cwd,
+                   const std::string& configDir, int input, const std::string& outPath,
+                   const char* fault = nullptr) {
     const std::string program = test::ProgramPath();
     std::vector<std::string> argvStore{program};
     argvStore.insert(argvStore.end(), words.begin(), words.end());
@@ -61,20 +59,33 @@ RunResult RunProgram(const std::vector<std::string>& words, const std::string& c
 
     pid_t pid = ::fork();
     if (pid == 0) {
-        int input = in == Stdin::OpenPipe ? pipeFds[0] : ::open("/dev/null", O_RDONLY);
         int output = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (input < 0 || output < 0 || ::chdir(cwd.c_str()) != 0) ::_exit(126);
         ::dup2(input, 0);
         ::dup2(output, 1);
         ::dup2(output, 2);
-        if (pipeFds[1] >= 0) ::close(pipeFds[1]);
         ::unsetenv("DISPLAY");
         ::unsetenv("WAYLAND_DISPLAY");
         ::setenv("LITHOSCOPE_CONFIG_DIR", configDir.c_str(), 1);
+        if (fault) ::setenv("LITHOSCOPE_SAFE_WRITE_FAULT", fault, 1);
         ::execv(program.c_str(), argv.data());
         ::_exit(127);
     }
-    if (pipeFds[0] >= 0) ::close(pipeFds[0]);  // the write end stays open: reads would block
+    ::close(input);
+    return pid;
+}
+
+// Runs the program in folder cwd with the words given, settings in configDir, no display.
+RunResult RunProgram(const std::vector<std::string>& words, const std::string& cwd,
+                     const std::string& configDir, Stdin in = Stdin::DevNull,
+                     int timeoutSeconds = 120) {
+    RunResult r;
+    const std::string outPath = configDir + "/run-output.txt";
+    int pipeFds[2] = {-1, -1};
+    if (in == Stdin::OpenPipe && ::pipe2(pipeFds, O_CLOEXEC) != 0) return r;
+    // The write end stays open here: reads would block.
+    const int input = in == Stdin::OpenPipe ? pipeFds[0] : ::open("/dev/null", O_RDONLY);
+    pid_t pid = StartProgram(words, cwd, configDir, input, outPath);
     if (pid < 0) return r;
 
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
@@ -552,6 +563,176 @@ TEST(BatchMode, RealLevels) {
             EXPECT_FALSE(editor.moveableList.empty() && !editor.moveables.empty()) << level.path;
         }
     }
+}
+
+// ---- Files beside the level ---------------------------------------------------------------
+
+bool IsLink(const std::string& path) {
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+bool IsFifo(const std::string& path) {
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0 && S_ISFIFO(st.st_mode);
+}
+
+std::string AsText(const std::vector<uint8_t>& b) { return std::string(b.begin(), b.end()); }
+
+TEST(BatchMode, SavesThroughLinksAndKeepsTheSettingsFile) {
+    // The level is a link into another folder; the settings file is a link too, with a
+    // comment, a value of somebody else's and a value start-up writes back as 0 or 1.
+    Workspace ws;
+    ASSERT_EQ(::mkdir(ws.file("levels").c_str(), 0755), 0);
+    const std::string real = ws.file("levels/level.tr2");
+    WriteFileBytes(real, FixtureFile(3, 0xFF080038));
+    ASSERT_EQ(::symlink("levels/level.tr2", ws.file("link.tr2").c_str()), 0);
+    const std::string ini = ws.config.file("kept.ini");
+    const std::string before = "; mine\n[Settings]\nShowRealMeshes = 5\nMyOwn=yes\n";
+    WriteFileBytes(ini, std::vector<uint8_t>(before.begin(), before.end()));
+    ASSERT_EQ(::symlink("kept.ini", ws.config.file("settings.ini").c_str()), 0);
+
+    RunResult r = ws.Run({"s", "0", "1", "link.tr2"});
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_TRUE(IsLink(ws.file("link.tr2")));
+    const std::vector<uint8_t> after = ReadFileBytes(real);
+    ASSERT_GE(after.size(), 4u);
+    EXPECT_EQ(Le32(after, 0), 0xFF180038u);  // saved again, into the link's file
+    EXPECT_TRUE(IsLink(ws.config.file("settings.ini")));
+    const std::string settings = AsText(ReadFileBytes(ini));
+    EXPECT_EQ(settings.rfind("; mine\n[Settings]\nShowRealMeshes = 1\nMyOwn=yes\n", 0), 0u) << settings;
+    EXPECT_NE(settings.find("SaveUncompressedSounds=0\n"), std::string::npos) << settings;
+    for (const std::string& name : Entries(ws.work.path())) EXPECT_NE(name[0], '.') << name;
+}
+
+// Runs the program with its safe writes stopping halfway; the first write that stops with
+// a temporary file beside out gets the signal. The exit status (128 + signal when it
+// killed the program) and whether the signal was sent.
+std::pair<int, bool> RunInterrupted(const std::vector<std::string>& words, Workspace& ws,
+                                    const std::string& out, int signal) {
+    const pid_t pid = StartProgram(words, ws.work.path(), ws.config.path(),
+                                   ::open("/dev/null", O_RDONLY), "/dev/null", "stop");
+    if (pid < 0) return {-1, false};
+    const std::string prefix = "." + FileNameOf(out) + ".";
+    bool sent = false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    for (;;) {
+        int status = 0;
+        const pid_t done = ::waitpid(pid, &status, WUNTRACED | WNOHANG);
+        if (done == pid && WIFSTOPPED(status)) {
+            bool writing = false;
+            for (const std::string& name : Entries(FolderOf(out)))
+                writing = writing || name.rfind(prefix, 0) == 0;
+            if (writing && !sent) {
+                ::kill(pid, signal);
+                sent = true;
+            }
+            ::kill(pid, SIGCONT);
+            continue;
+        }
+        if (done == pid) return {WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status), sent};
+        if (std::chrono::steady_clock::now() > deadline) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            return {-1, sent};
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+TEST(BatchMode, InterruptedSaveLeavesNoTemporaryFile) {
+    // The largest real level there is (else a synthetic one), saved over another file and
+    // over itself; Ctrl+C or SIGTERM while its bytes go out.
+    std::string source;
+    size_t largest = 0;
+    for (const auto& level : test::RealLevelFiles()) {
+        struct stat st;
+        if (!level.unsupported && ::stat(level.path.c_str(), &st) == 0 && size_t(st.st_size) > largest) {
+            largest = size_t(st.st_size);
+            source = level.path;
+        }
+    }
+    const std::vector<uint8_t> input = source.empty() ? FixtureFile(4) : ReadFileBytes(source);
+    const std::string ext = source.empty() ? ".tr4" : ExtensionOf(source);
+    for (int signal : {SIGINT, SIGTERM}) {
+        for (bool overItself : {false, true}) {
+            SCOPED_TRACE(std::string(strsignal(signal)) + (overItself ? ", over itself" : ""));
+            Workspace ws;
+            const std::string in = ws.file("in" + ext), out = overItself ? in : ws.file("out" + ext);
+            WriteFileBytes(in, input);
+            if (!overItself) WriteFileBytes(out, kOldBytes);
+            const auto [status, sent] = RunInterrupted({"s", "0", "1", in, out}, ws, out, signal);
+            EXPECT_TRUE(sent);
+            EXPECT_EQ(status, 128 + signal);
+            EXPECT_EQ(ReadFileBytes(out), overItself ? input : kOldBytes);
+            EXPECT_EQ(ReadFileBytes(in), input);
+            for (const std::string& name : Entries(ws.work.path())) EXPECT_NE(name[0], '.') << name;
+            for (const std::string& name : Entries(ws.config.path())) EXPECT_NE(name[0], '.') << name;
+        }
+    }
+    // Unhindered, the same run saves and exits.
+    Workspace ws;
+    WriteFileBytes(ws.file("in" + ext), input);
+    const auto [status, sent] = RunInterrupted({"s", "0", "1", "in" + ext, "out" + ext}, ws,
+                                               ws.file("nothing-to-wait-for"), SIGINT);
+    EXPECT_FALSE(sent);
+    EXPECT_EQ(status, 0);
+    const uint32_t magic = Le32(input, 0);
+    const int version = magic == 0x20 ? 1 : magic == 0x2D ? 2 : magic == 0x00345254 ? 4 : 3;
+    EXPECT_TRUE(LoadsAs(ws.file("out" + ext), version));
+}
+
+TEST(BatchMode, RefusalsSayWhy) {
+    Workspace ws;
+    // A damaged level of a known type: the log's line that says what is wrong follows
+    // "Unknown file type !".
+    std::vector<uint8_t> cut = FixtureFile(2);
+    cut.resize(cut.size() / 2);
+    WriteFileBytes(ws.file("cut.tr2"), cut);
+    RunResult r = ws.Run({"s", "1", "1", "cut.tr2", "out.tr2"});
+    EXPECT_EQ(r.status, 255) << r.output;
+    const std::string log = AsText(ReadFileBytes(ws.file("cut_log.txt")));
+    const size_t at = log.find("Level not read: ");
+    ASSERT_NE(at, std::string::npos) << log;
+    const std::string why = log.substr(at, log.find("\r\n", at) - at);
+    EXPECT_NE(why.find(" at offset "), std::string::npos) << why;
+    EXPECT_NE(r.output.find("Lithoscope: Unknown file type !\n" + why + "\n"), std::string::npos)
+        << r.output;
+    // Without messages the run stays quiet.
+    r = ws.Run({"s", "0", "1", "cut.tr2", "out.tr2"});
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.output.find("Level not read"), std::string::npos) << r.output;
+    // An encrypted level: its message ends its line.
+    WriteFileBytes(ws.file("enc.tr4"), {'T', 'R', '4', 'c', 0, 0, 0, 0});
+    r = ws.Run({"s", "1", "1", "enc.tr4", "out.tr4"});
+    EXPECT_EQ(r.status, 255);
+    EXPECT_NE(r.output.find("NG encrypted TR4 file !\n"), std::string::npos) << r.output;
+
+    // A named pipe as the level, as the output and as the settings file: refused at once,
+    // never waited on, never replaced.
+    ASSERT_EQ(::mkfifo(ws.file("pipe.tr2").c_str(), 0644), 0);
+    ::unlink(ws.config.file("settings.ini").c_str());
+    ASSERT_EQ(::mkfifo(ws.config.file("settings.ini").c_str(), 0644), 0);
+    WriteFileBytes(ws.file("in.tr2"), FixtureFile(2));
+    r = ws.Run({"s", "3", "1", "pipe.tr2", "out.tr2"});
+    EXPECT_FALSE(r.timedOut);
+    EXPECT_EQ(r.status, 255) << r.output;
+    EXPECT_NE(r.output.find("Unable to open pipe.tr2.\nIt is a named pipe, not a regular file.\n"),
+              std::string::npos) << r.output;
+    r = ws.Run({"s", "3", "1", "in.tr2", "pipe.tr2"});
+    EXPECT_FALSE(r.timedOut);
+    EXPECT_EQ(r.status, 254) << r.output;
+    EXPECT_NE(r.output.find("It is a named pipe, not a regular file.\n"), std::string::npos) << r.output;
+    EXPECT_TRUE(IsFifo(ws.file("pipe.tr2")));
+    // The unreadable settings file is said once, and the run goes on with the defaults.
+    r = ws.Run({"s", "0", "1", "in.tr2", "out.tr2"});
+    EXPECT_EQ(r.status, 0) << r.output;
+    const std::string note = ws.config.file("settings.ini") + " is a named pipe, not a regular file; "
+                             "the settings are the defaults for this run and the file is left as it is\n";
+    EXPECT_NE(r.output.find(note), std::string::npos) << r.output;
+    EXPECT_EQ(r.output.find(note), r.output.rfind(note)) << r.output;
+    EXPECT_TRUE(IsFifo(ws.config.file("settings.ini")));
+    EXPECT_TRUE(LoadsAs(ws.file("out.tr2"), 2));
 }
 
 }  // namespace

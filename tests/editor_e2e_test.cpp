@@ -3,8 +3,19 @@
 // dragged from one level's tree to another's is copied there and saved with it.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <functional>
+
+#include <wx/app.h>
+
 #include "E2eEditor.h"
+#include "EditorTestSupport.h"
+#include "TestSupport.h"
 #include "editor/shell/ChildFrame.h"
+#include "editor/shell/LithoscopeDoc.h"
+#include "editor/shell/LithoscopeView.h"
+#include "editor/shell/MainFrame.h"
+#include "editor/tree/LevelTree.h"
 #include "fixtures/SampleLevel.h"
 #include "level/TrLevel.h"
 #include "level/TrLstMsh.h"

@@ -5,7 +5,9 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <set>
 #include <thread>
 
@@ -13,6 +15,7 @@
 #include <wx/textctrl.h>
 
 #include "EditorTestSupport.h"
+#include "GlReadback.h"
 #include "TestSupport.h"
 #include "editor/panes/EditGfx.h"
 #include "editor/panes/EditTile.h"
@@ -76,14 +79,7 @@ struct Picture {
 
 Picture Grab(COpenGLWnd& gl) {
     Picture p;
-    EXPECT_TRUE(gl.RenderFrame(false));
-    const wxSize size = gl.GetClientSize() * gl.GetContentScaleFactor();
-    p.width = size.x;
-    p.height = size.y;
-    p.rgb.resize(size_t(p.width) * size_t(p.height) * 3);
-    glReadBuffer(GL_BACK);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, p.width, p.height, GL_RGB, GL_UNSIGNED_BYTE, p.rgb.data());
+    p.rgb = test::RenderAndRead(gl, &p.width, &p.height);
     return p;
 }
 
@@ -135,6 +131,51 @@ size_t FaceCount(const CTrLstMsh& list) {
     size_t n = 0;
     for (const TrMeshRecord& m : list.meshes) n += m.texturedRectangles.size() + m.texturedTriangles.size();
     return n;
+}
+
+// How much of a static mesh a user sees in the fitted view: its opaque faces that face the
+// eye, each by how large it looks from there. Additive faces barely show on the background,
+// and faces turned away are culled.
+double VisibleOpaqueArea(const CTrStatMsh& sm) {
+    if (sm.meshes.empty()) return 0;
+    BoundingBox box, own;  // the fitted box holds the origin
+    sm.GetBoundingBox(&own, 0, nullptr);
+    box.Union(own);
+    const double largest = std::max({box.max.x - box.min.x, box.max.y - box.min.y, box.max.z - box.min.z});
+    if (!(largest > 0)) return 0;
+    // The fitted eye is at (0, 0.7, 2) of the view scaled to the box, where a level point
+    // (x, y, z) is drawn at (x, -y, -z).
+    const double eye[3] = {0, -0.7 * largest, -2.0 * largest};
+    const TrMeshRecord& mesh = sm.meshes[0];
+    double total = 0;
+    auto add = [&](auto& face, int corners) {
+        const size_t t = face.texture() & 0x7FFF;
+        if (t >= sm.textures.size() || (sm.textures[t].attributes() & 3) || (face.effects() & 1)) return;
+        // Corners are drawn from the last to the first; front faces turn counter-clockwise.
+        double p[4][3];
+        for (int k = 0; k < corners; ++k) {
+            const size_t v = face.vertex(corners - 1 - k);
+            if (v >= mesh.vertices.size()) return;
+            p[k][0] = mesh.vertices[v].x;
+            p[k][1] = mesh.vertices[v].y;
+            p[k][2] = mesh.vertices[v].z;
+        }
+        for (int i = 1; i + 1 < corners; ++i) {
+            double a[3], b[3], to[3];
+            for (int c = 0; c < 3; ++c) {
+                a[c] = p[i][c] - p[0][c];
+                b[c] = p[i + 1][c] - p[0][c];
+                to[c] = eye[c] - p[0][c];
+            }
+            const double n[3] = {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+            const double facing = n[0] * to[0] + n[1] * to[1] + n[2] * to[2];
+            const double distance = std::sqrt(to[0] * to[0] + to[1] * to[1] + to[2] * to[2]);
+            if (facing > 0 && distance > 0) total += facing / (distance * distance * distance);
+        }
+    };
+    for (const TrMeshTriangle& f : mesh.texturedTriangles) add(f, 3);
+    for (const TrMeshRectangle& f : mesh.texturedRectangles) add(f, 4);
+    return total;
 }
 
 class PanesTest : public ::testing::Test {
@@ -272,13 +313,18 @@ TEST_F(PanesTest, RealLevelsOfEveryVersionShowTheirObjects) {
         EXPECT_FALSE(CVector3::IsEqual(eye, gl->Camera().eye)) << "drag";
         EXPECT_GT(Changed(before, Grab(*gl)), 100) << "drag";
 
-        // A static mesh: drawn and textured; Shift with an arrow key moves it.
+        // The static mesh a user sees most of: drawn and textured; Shift with an arrow key
+        // moves it.
         std::vector<CHandleBase*> statics = Children(*tree, tree->m_pStaticMeshesNode);
         CHandleBase* stat = nullptr;
-        for (CHandleBase* node : statics)
-            if (!stat || FaceCount(*static_cast<CTrStatMsh*>(node->GetObject())) >
-                             FaceCount(*static_cast<CTrStatMsh*>(stat->GetObject())))
+        double seen = 0;
+        for (CHandleBase* node : statics) {
+            const double area = VisibleOpaqueArea(*static_cast<CTrStatMsh*>(node->GetObject()));
+            if (area > seen) {
+                seen = area;
                 stat = node;
+            }
+        }
         if (stat) {
             auto* meshPane = Select<CEditMesh>(*tree, stat, frame);
             ASSERT_NE(meshPane, nullptr);

@@ -121,7 +121,8 @@ void Tr2Level(CTrLevel& level) {
     level.meshes.push_back(std::make_unique<TrMeshRecord>(PointMesh(5, 6, 7)));
     level.meshes.push_back(std::make_unique<TrMeshRecord>());
     level.meshes.push_back(std::make_unique<TrMeshRecord>(PointMesh(-1, -2, -3)));
-    level.meshPointers = {0, 1, 2, 3};  // pointer 2: the empty mesh
+    level.meshPointers = {0, 1, 2, 3};
+    level.zeroMeshEntry = 2;  // pointer 2 holds 0
     level.meshTrees = {0, 10, 20, 30, 2, 0, -5, 0, 1, 7, 0, 0};
     level.moveables = {Moveable(5, 4, 0, 0, 0), Moveable(7, 1, 3, 0, 0xFFFF),
                        Moveable(9, 1, 1, 0, 3)};
@@ -235,7 +236,7 @@ TEST(MoveableBuild, Tr2MoveableHasTheHandWorkedParts) {
     EXPECT_EQ(m.firstMesh, 0);
     EXPECT_EQ(m.noAnimations, 0);
 
-    // The first mesh is real although its pointer is offset 0; mesh 2 is the dummy.
+    // Mesh 2, whose pointer holds 0, is the dummy.
     ASSERT_EQ(m.meshCount(), 4u);
     EXPECT_EQ(m.meshes[0].dummy, 0);
     EXPECT_EQ(m.meshes[0].vertices.size(), 1u);
@@ -410,11 +411,11 @@ TEST(MoveableBuild, DummyExceptionsByVersion) {
     CTrMvb m(lara.moveables[0], lara);
     EXPECT_EQ(m.meshes[2].dummy, 0);
 
-    // TR3: mesh 1 of object 1 is kept, mesh 2 is still a dummy.
+    // TR3: mesh 1 of object 1 is kept, mesh 2 is still a dummy (both pointers hold 0).
     CTrLevel tr3;
     Tr2Level(tr3);
     tr3.version = TrVersion3;
-    tr3.meshes[1] = std::make_unique<TrMeshRecord>();
+    tr3.meshPointers[1] = tr3.zeroMeshEntry;
     tr3.moveables[0].setS32(0, 1);
     CTrMvb one(tr3.moveables[0], tr3);
     EXPECT_EQ(one.meshes[1].dummy, 0);
@@ -498,7 +499,7 @@ TEST(MoveableBuild, DamagedIndicesAreLoggedAndMadeSafe) {
         const int before = log.errors();
         CTrMvb m(level.moveables[0], level);
         ASSERT_EQ(m.meshCount(), 4u);
-        EXPECT_EQ(m.meshes[0].dummy, 1);  // pointer 2: offset 0, empty
+        EXPECT_EQ(m.meshes[0].dummy, 1);  // pointer 2 holds 0
         EXPECT_EQ(m.meshes[1].dummy, 0);
         EXPECT_EQ(m.meshes[2].dummy, 1);
         EXPECT_EQ(m.meshes[3].dummy, 1);

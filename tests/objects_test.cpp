@@ -121,15 +121,15 @@ TEST(StaticMesh, BuiltFromALevelWithBoxesPageAndLights) {
     EXPECT_EQ(s3.meshes[0].lights[0], 1000);
 }
 
-TEST(StaticMesh, DummyOnlyWhenOffsetZeroHoldsNothing) {
+TEST(StaticMesh, DummyWhenItsPointerHoldsZero) {
     CTrLevel level;
     SmallLevel(level, TrVersion4);
-    // Pointer 0 at offset 0 with a real mesh: a real static mesh.
+    // A pointer to a mesh elsewhere than at offset 0: a real static mesh.
     CTrStatMsh real(StaticRecord(1, 0), level);
     EXPECT_EQ(real.meshes[0].dummy, 0);
     EXPECT_EQ(real.meshes[0].vertexCount(), 4);
-    // An empty mesh at offset 0 is the dummy.
-    level.meshes[0]->Free();
+    // A pointer holding 0 gives the dummy, whatever the mesh at offset 0 holds.
+    level.zeroMeshEntry = level.meshPointers[0];
     CTrStatMsh dummy(StaticRecord(2, 0), level);
     ASSERT_EQ(dummy.meshCount(), 1u);
     EXPECT_EQ(dummy.meshes[0].dummy, 1);

@@ -1,12 +1,18 @@
 #include <gtest/gtest.h>
 #include <dirent.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 
 #include "TestSupport.h"
+#include "level/TrLstMsh.h"
+#include "level/TrLstSpr.h"
+#include "level/TrMvb.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
 #include "platform/Settings.h"
@@ -190,4 +196,255 @@ TEST(System, ClockAdvancesAndMemoryIsReported) {
     EXPECT_GT(SecondsNow(), a);
     EXPECT_GE(uint32_t(TickCountMs() - t), 15u);
     EXPECT_GT(AvailableMemoryBytes(), 0u);
+}
+
+namespace {
+
+std::string Text(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
+std::vector<uint8_t> Bytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
+
+bool IsLink(const std::string& path) {
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+bool IsFifo(const std::string& path) {
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0 && S_ISFIFO(st.st_mode);
+}
+
+// Names in a folder that start with '.', "." and ".." left out: temporary files.
+std::vector<std::string> Hidden(const std::string& folder) {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(folder.c_str())) {
+        while (dirent* e = readdir(d))
+            if (e->d_name[0] == '.' && std::string(e->d_name) != "." && std::string(e->d_name) != "..")
+                names.push_back(e->d_name);
+        closedir(d);
+    }
+    return names;
+}
+
+}  // namespace
+
+TEST(SafeWrite, WritesThroughLinksKeepingModeOwnerAndGroup) {
+    test::TempDir dir;
+    ASSERT_EQ(mkdir(dir.file("real").c_str(), 0755), 0);
+    const std::string real = dir.file("real/level.tr4");
+    test::WriteFileBytes(real, {1, 2, 3});
+    ASSERT_EQ(chmod(real.c_str(), 0640), 0);
+    // Root may give the file away; anybody else keeps their own.
+    const bool root = geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(chown(real.c_str(), 4321, 8765), 0);
+    }
+    // A relative link, and a link to that link.
+    ASSERT_EQ(symlink("real/level.tr4", dir.file("link.tr4").c_str()), 0);
+    ASSERT_EQ(symlink(dir.file("link.tr4").c_str(), dir.file("chain.tr4").c_str()), 0);
+
+    for (const char* name : {"link.tr4", "chain.tr4"}) {
+        const std::vector<uint8_t> next(100000, uint8_t(name[0]));
+        std::string error;
+        ASSERT_TRUE(WriteFileSafely(dir.file(name), next.data(), next.size(), &error)) << error;
+        EXPECT_TRUE(IsLink(dir.file("link.tr4")));
+        EXPECT_TRUE(IsLink(dir.file("chain.tr4")));
+        EXPECT_EQ(test::ReadFileBytes(real), next);
+        struct stat st;
+        ASSERT_EQ(stat(real.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0640u) << name;
+        EXPECT_EQ(st.st_uid, root ? 4321u : geteuid());
+        EXPECT_EQ(st.st_gid, root ? 8765u : st.st_gid);
+    }
+    // A link to a file not there yet makes that file.
+    ASSERT_EQ(symlink("real/new.tr4", dir.file("new.tr4").c_str()), 0);
+    EXPECT_TRUE(WriteFileSafely(dir.file("new.tr4"), "abc", 3));
+    EXPECT_TRUE(IsLink(dir.file("new.tr4")));
+    EXPECT_EQ(Text(test::ReadFileBytes(dir.file("real/new.tr4"))), "abc");
+    EXPECT_EQ(ResolveLinkTarget(dir.file("chain.tr4")), dir.file("real/level.tr4"));
+    EXPECT_EQ(ResolveLinkTarget(dir.file("real")), dir.file("real"));
+
+    // What is no regular file is never replaced by one, through a link or not.
+    ASSERT_EQ(mkfifo(dir.file("pipe.tr4").c_str(), 0644), 0);
+    ASSERT_EQ(symlink("pipe.tr4", dir.file("to-pipe.tr4").c_str()), 0);
+    for (const char* name : {"pipe.tr4", "to-pipe.tr4"}) {
+        std::string error, notRegular;
+        EXPECT_FALSE(WriteFileSafely(dir.file(name), "x", 1, &error));
+        EXPECT_NE(error.find("is a named pipe, not a regular file"), std::string::npos) << error;
+        EXPECT_EQ(CheckWritable(dir.file(name), &notRegular), EINVAL);
+        EXPECT_EQ(notRegular, "a named pipe");
+    }
+    EXPECT_TRUE(IsFifo(dir.file("pipe.tr4")));
+    EXPECT_EQ(CheckWritable(dir.file("link.tr4")), 0);
+    // A loop of links is refused, not replaced.
+    ASSERT_EQ(symlink("loop-b", dir.file("loop-a").c_str()), 0);
+    ASSERT_EQ(symlink("loop-a", dir.file("loop-b").c_str()), 0);
+    EXPECT_FALSE(WriteFileSafely(dir.file("loop-a"), "x", 1));
+    EXPECT_TRUE(IsLink(dir.file("loop-a")) && IsLink(dir.file("loop-b")));
+    EXPECT_TRUE(Hidden(dir.path()).empty());
+    EXPECT_TRUE(Hidden(dir.file("real")).empty());
+}
+
+TEST(Files, NamedPipesAndDevicesAreRefusedUnread) {
+    // Nobody ever writes to the pipe: a reader that waited would never come back.
+    test::TempDir dir;
+    const std::string fifo = dir.file("object.trmvb");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    std::vector<uint8_t> bytes{1};
+    std::string error, notRegular;
+    EXPECT_FALSE(ReadWholeFile(fifo, bytes, &error));
+    EXPECT_TRUE(bytes.empty());
+    EXPECT_EQ(error, fifo + " is a named pipe, not a regular file");
+    EXPECT_FALSE(ReadWholeFile("/dev/zero", bytes, &error));
+    EXPECT_NE(error.find("/dev/zero is a device"), std::string::npos) << error;
+    EXPECT_EQ(OpenRegularFileForReading(dir.path(), &notRegular), -1);
+    EXPECT_EQ(notRegular, "a folder");
+    EXPECT_EQ(OpenRegularFileForReading(dir.file("none"), &notRegular), -1);
+    EXPECT_TRUE(notRegular.empty());
+    EXPECT_EQ(errno, ENOENT);
+    // Every reader on top of it: object files, pictures.
+    EXPECT_EQ(CTrMvb::LoadFile(fifo), nullptr);
+    EXPECT_EQ(CTrStatMsh::LoadFile(fifo), nullptr);
+    EXPECT_EQ(CTrLstMsh::LoadFile(fifo), nullptr);
+    EXPECT_EQ(CTrLstSpr::LoadFile(fifo), nullptr);
+    int w = 0, h = 0;
+    std::vector<uint8_t> rgba;
+    EXPECT_NE(LoadPictureRGBA(fifo, &w, &h, &rgba), 0);
+    EXPECT_TRUE(IsFifo(fifo));
+}
+
+TEST(Settings, WritesKeepEveryOtherLineAndGoThroughALink) {
+    test::ScopedConfigDir config;
+    // settings.ini is a link into a folder of the user's own.
+    ASSERT_EQ(mkdir((config.path() + "/mine").c_str(), 0755), 0);
+    const std::string real = config.path() + "/mine/lithoscope.ini";
+    ASSERT_EQ(symlink("mine/lithoscope.ini", SettingsFilePath().c_str()), 0);
+    const std::string before =
+        "; my settings\n"
+        "[Settings]\n"
+        "# paths first\n"
+        "TR4 Data Path = /games/tr4/\n"
+        "SaveUncompressedSounds = 0\n"
+        "SomethingElse=kept\n"
+        "\n"
+        "[Mine]\n"
+        "colour=blue\n"
+        "a line without an equals sign\n";
+    test::WriteFileBytes(real, Bytes(before));
+    ReloadSettings();
+    EXPECT_EQ(GetProfileString("Settings", "TR4 Data Path", ""), "/games/tr4/");
+    EXPECT_TRUE(WriteProfileInt("Settings", "SaveUncompressedSounds", 1));
+    EXPECT_TRUE(WriteProfileInt("Settings", "ShowRealMeshes", 0));
+    EXPECT_TRUE(WriteProfileString("Recent File List", "File1", "/levels/a.tr4"));
+    EXPECT_TRUE(IsLink(SettingsFilePath()));
+    EXPECT_EQ(Text(test::ReadFileBytes(real)),
+              "; my settings\n"
+              "[Settings]\n"
+              "# paths first\n"
+              "TR4 Data Path = /games/tr4/\n"
+              "SaveUncompressedSounds = 1\n"
+              "SomethingElse=kept\n"
+              "ShowRealMeshes=0\n"
+              "\n"
+              "[Mine]\n"
+              "colour=blue\n"
+              "a line without an equals sign\n"
+              "\n"
+              "[Recent File List]\n"
+              "File1=/levels/a.tr4\n");
+    ReloadSettings();
+    EXPECT_EQ(GetProfileInt("Settings", "SaveUncompressedSounds", 7), 1);
+    EXPECT_EQ(GetProfileInt("settings", "showrealmeshes", 7), 0);
+    EXPECT_EQ(GetProfileString("Recent File List", "File1", ""), "/levels/a.tr4");
+    EXPECT_TRUE(Hidden(config.path() + "/mine").empty());
+
+    // A file written on another system keeps its line ends, new lines included; a value
+    // given twice is read from its first line and written in both.
+    test::WriteFileBytes(real, Bytes("[Settings]\r\nShowRealMeshes=1\r\n[Settings]\r\nShowRealMeshes=1\r\n"));
+    ReloadSettings();
+    EXPECT_TRUE(WriteProfileInt("Settings", "ShowRealMeshes", 0));
+    EXPECT_TRUE(WriteProfileInt("Other", "x", 2));
+    EXPECT_EQ(Text(test::ReadFileBytes(real)),
+              "[Settings]\r\nShowRealMeshes=0\r\n[Settings]\r\nShowRealMeshes=0\r\n\r\n[Other]\r\nx=2\r\n");
+    EXPECT_TRUE(IsLink(SettingsFilePath()));
+}
+
+TEST(Settings, AFileThatCantBeReadIsNeverWritten) {
+    // A named pipe, a folder and (for anybody but root) a file without read permission. (The
+    // batch suite checks what the program says about it.)
+    for (int kind = 0; kind < 3; ++kind) {
+        SCOPED_TRACE(kind);
+        if (kind == 2 && geteuid() == 0) continue;
+        test::ScopedConfigDir config;
+        const std::string path = SettingsFilePath();
+        if (kind == 0) {
+            ASSERT_EQ(mkfifo(path.c_str(), 0644), 0);
+        } else if (kind == 1) {
+            ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
+        }
+        if (kind == 2) {
+            test::WriteFileBytes(path, Bytes("[Settings]\nShowRealMeshes=0\n"));
+            ASSERT_EQ(chmod(path.c_str(), 0), 0);
+        }
+        ReloadSettings();
+        EXPECT_EQ(GetProfileInt("Settings", "ShowRealMeshes", 1), 1);
+        EXPECT_FALSE(WriteProfileInt("Settings", "ShowRealMeshes", 0));
+        {
+            SettingsWriteBatch batch;
+            WriteProfileString("Settings", "TR4 Data Path", "/x/");
+        }
+        EXPECT_EQ(GetProfileInt("Settings", "ShowRealMeshes", 1), 0);  // for the run
+        ReloadSettings();
+        EXPECT_FALSE(WriteProfileInt("Settings", "ShowRealMeshes", 0));
+        struct stat st;
+        ASSERT_EQ(lstat(path.c_str(), &st), 0);
+        EXPECT_TRUE(kind == 0 ? S_ISFIFO(st.st_mode) : kind == 1 ? S_ISDIR(st.st_mode)
+                                                                 : (st.st_mode & 0777) == 0);
+        if (kind == 2) chmod(path.c_str(), 0644);
+        EXPECT_TRUE(Hidden(config.path()).empty());
+    }
+    // A missing file, or a link to one, is a first start: written as usual.
+    test::ScopedConfigDir config;
+    ASSERT_EQ(symlink("elsewhere.ini", SettingsFilePath().c_str()), 0);
+    ReloadSettings();
+    EXPECT_TRUE(WriteProfileInt("Settings", "ShowRealMeshes", 0));
+    EXPECT_EQ(Text(test::ReadFileBytes(config.path() + "/elsewhere.ini")), "[Settings]\nShowRealMeshes=0\n");
+}
+
+namespace {
+volatile sig_atomic_t g_handled = 0;
+void CountSignal(int) { g_handled = g_handled + 1; }
+}  // namespace
+
+TEST(SafeWrite, ASignalSomebodyHandlesOrIgnoresLeavesTheWriteAlone) {
+    // A child writes while it has a SIGINT handler of its own and ignores SIGTERM; it stops
+    // halfway and both signals come. The handler runs, the write finishes, the handlers
+    // are as they were after it. (With the defaults, the program suite checks that the
+    // temporary file goes with the process.)
+    test::TempDir dir;
+    const std::string target = dir.file("level.tr2");
+    const pid_t pid = fork();
+    if (pid == 0) {
+        signal(SIGINT, CountSignal);
+        signal(SIGTERM, SIG_IGN);
+        SetSafeWriteFault(SafeWriteFault::Stop);
+        const std::vector<uint8_t> bytes(1 << 20, 7);
+        const bool written = WriteFileSafely(target, bytes.data(), bytes.size());
+        struct sigaction intNow, termNow;
+        sigaction(SIGINT, nullptr, &intNow);
+        sigaction(SIGTERM, nullptr, &termNow);
+        const bool restored = intNow.sa_handler == CountSignal && termNow.sa_handler == SIG_IGN;
+        _exit(written && g_handled == 1 && restored ? 0 : 1);
+    }
+    ASSERT_GT(pid, 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, WUNTRACED), pid);
+    ASSERT_TRUE(WIFSTOPPED(status));
+    EXPECT_EQ(Hidden(dir.path()).size(), 1u);  // the temporary file, half written
+    kill(pid, SIGINT);
+    kill(pid, SIGTERM);
+    kill(pid, SIGCONT);
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(test::ReadFileBytes(target).size(), size_t(1) << 20);
+    EXPECT_TRUE(Hidden(dir.path()).empty());
 }

@@ -66,8 +66,9 @@ void BuildMoveableLevel(CTrLevel& level, int version) {
     level.objectTextures.push_back(TestTexture(0, 0, 0, 16, 16, false));
     level.meshes.push_back(std::make_unique<TrMeshRecord>(TestMesh({0}, {})));
     level.meshes.push_back(std::make_unique<TrMeshRecord>(TestMesh({0}, {})));
-    level.meshes.push_back(std::make_unique<TrMeshRecord>());  // nothing in it: a dummy
+    level.meshes.push_back(std::make_unique<TrMeshRecord>());
     level.meshPointers = {0, 1, 2};
+    level.zeroMeshEntry = 2;  // pointer 2 holds 0: its slot is a dummy
     level.moveables.push_back(MoveableRecord(5, 2, 1));
     level.meshTrees = {2, 100, 0, 0};
     level.BuildObjects(nullptr);
@@ -359,6 +360,39 @@ TEST(SavePrep, Tr4RoomTexturesFollowThePackedOnes) {
     const uint16_t word = level.meshes[level.meshPointers[level.staticMeshes[0].meshIndex()]]
                               ->texturedRectangles[0].texture();
     EXPECT_EQ(word, 0);
+}
+
+// An animated range [A, B, A', C] whose A and A' look alike (other places of a page): the
+// faces of A and A' keep showing their own place in the range, whatever merges their pixels.
+TEST(SavePrep, AnimatedRangesKeepTheirOrderWhenTwoMembersLookAlike) {
+    for (int version = TrVersion1; version <= TrVersion4; ++version) {
+        SCOPED_TRACE(version);
+        Quiet quiet;
+        CTrLevel level;
+        const bool tr4 = version == TrVersion4;
+        InitTestLevel(level, version, tr4 ? 2 : 1);
+        if (tr4) level.roomPageCount = level.objectPageCount = 1;
+        const int page = tr4 ? 1 : 0;
+        // The test pages repeat every 32 rows: A at row 0 and A' at row 32 look alike.
+        for (const auto& at : {std::pair{0, 0}, std::pair{8, 0}, std::pair{0, 32}, std::pair{16, 0}}) {
+            level.objectTextures.push_back(TestTexture(page, at.first, at.second, 8, 8, false));
+            if (tr4) level.objectTextures.back().setU16(4, 0x8000);
+        }
+        level.rooms.push_back(TestRoom({0, 2, 1}, {}));
+        level.animatedTextures = {1, 3, 0, 1, 2, 3};
+        level.BuildObjects(nullptr);
+        level.PrepareForSave(nullptr, false);
+
+        const std::vector<uint16_t>& animated = level.animatedTextures;
+        ASSERT_EQ(animated.size(), 6u);
+        const std::vector<uint16_t> range(animated.begin() + 2, animated.end());
+        const auto& faces = level.rooms[0].rectangles;
+        EXPECT_EQ(faces[0].u16(8) & 0x7FFF, range[0]);
+        EXPECT_EQ(faces[1].u16(8) & 0x7FFF, range[2]);
+        EXPECT_EQ(faces[2].u16(8) & 0x7FFF, range[1]);
+        EXPECT_NE(range[0], range[2]);
+        for (uint16_t member : range) ASSERT_LT(member, level.objectTextures.size());
+    }
 }
 
 // ---- Real levels ----------------------------------------------------------------------

@@ -37,6 +37,14 @@ CLithoscopeView* CLithoscopeDoc::GetLevelView() const {
     return dynamic_cast<CLithoscopeView*>(GetFirstView());
 }
 
+void CLithoscopeDoc::Modify(bool modified) {
+    const bool was = IsModified();
+    wxDocument::Modify(modified);
+    if (was == modified) return;
+    for (wxObject* v : GetViews())
+        if (auto* view = dynamic_cast<wxView*>(v); view && view != GetFirstView()) view->OnChangeFilename();
+}
+
 bool CLithoscopeDoc::OnNewDocument() {
     if (!wxDocument::OnNewDocument()) return false;
     // The level stays empty (version 0): the tree gets no root node.
@@ -47,13 +55,7 @@ bool CLithoscopeDoc::OnNewDocument() {
 bool CLithoscopeDoc::OnOpenDocument(const wxString& wxPath) {
     const std::string path = FromWx(wxPath);
     // The framework's step: the file must open for reading; the document is emptied.
-    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
-        std::fclose(f);
-    } else {
-        ShowMessage(StrFormat("Unable to open the file \"%s\".", path.c_str()), kCaption,
-                    MsgButtons::Ok, MsgIcon::Error);
-        return false;
-    }
+    if (!ConfirmReadableFile(path)) return false;
     m_level.Free();
     Modify(false);
     try {

@@ -1,5 +1,7 @@
 #include "editor/shell/ModalHook.h"
 
+#include <unistd.h>
+
 #include <cctype>
 #include <vector>
 
@@ -10,6 +12,7 @@
 
 #include "editor/shell/WxStrings.h"
 #include "platform/Files.h"
+#include "platform/Messages.h"
 
 namespace lithoscope {
 
@@ -85,11 +88,31 @@ wxWindow* DialogParent() {
 }
 
 std::string ChooseOpenFile(const std::string& filter) {
-    if (OpenChooser()) return OpenChooser()(filter);
-    wxFileDialog dialog(DialogParent(), wxFileSelectorPromptStr, wxEmptyString, wxEmptyString,
-                        ToWx(FileDialogWildcard(filter)), wxFD_OPEN | wxFD_FILE_MUST_EXIST);
-    if (dialog.ShowModal() != wxID_OK) return std::string();
-    return FromWx(dialog.GetPath());
+    std::string path;
+    if (OpenChooser()) {
+        path = OpenChooser()(filter);
+    } else {
+        wxFileDialog dialog(DialogParent(), wxFileSelectorPromptStr, wxEmptyString, wxEmptyString,
+                            ToWx(FileDialogWildcard(filter)), wxFD_OPEN | wxFD_FILE_MUST_EXIST);
+        if (dialog.ShowModal() != wxID_OK) return std::string();
+        path = FromWx(dialog.GetPath());
+    }
+    // A missing file is each command's own failure to report.
+    if (!path.empty() && FileExists(path) && !ConfirmReadableFile(path)) return std::string();
+    return path;
+}
+
+bool ConfirmReadableFile(const std::string& path) {
+    std::string notRegular;
+    const int fd = OpenRegularFileForReading(path, &notRegular);
+    if (fd >= 0) {
+        ::close(fd);
+        return true;
+    }
+    std::string text = StrFormat("Unable to open the file \"%s\".", path.c_str());
+    if (!notRegular.empty()) text += "\n" + NotRegularFileText("It", notRegular) + ".";
+    ShowMessage(text, "Lithoscope", MsgButtons::Ok, MsgIcon::Error);
+    return false;
 }
 
 OpenFileChooser SetOpenFileChooser(OpenFileChooser chooser) {

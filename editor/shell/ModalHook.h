@@ -25,10 +25,15 @@ using SaveFileChooser = std::function<std::string(const SaveFileRequest&)>;
 SaveFileChooser SetSaveFileChooser(SaveFileChooser chooser);
 
 // The open-file chooser of the commands: the chosen path, "" for Cancel. The filter is in
-// either form ("Text|*.a;*.b" or the same ended by "||").
+// either form ("Text|*.a;*.b" or the same ended by "||"). A named pipe, a device or a
+// socket chosen is refused with a message (reading one could wait forever): "".
 std::string ChooseOpenFile(const std::string& filter);
 using OpenFileChooser = std::function<std::string(const std::string& filter)>;
 OpenFileChooser SetOpenFileChooser(OpenFileChooser chooser);
+
+// Whether path opens for reading as a regular file; when not, says "Unable to open the
+// file ..." with what stands there instead, and gives false.
+bool ConfirmReadableFile(const std::string& path);
 
 // The wildcard a file dialog gets for a filter: its patterns match names in any case, and
 // "All files" comes last.

@@ -2,6 +2,7 @@
 #include "editor/sound/SoundPlayer.h"
 
 #include <SDL.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstring>
@@ -10,6 +11,7 @@
 
 #include "level/ByteIO.h"
 #include "level/LevelErrors.h"
+#include "platform/Files.h"
 #include "platform/SampleConvert.h"
 
 namespace lithoscope {
@@ -132,6 +134,10 @@ PlayResult PlayWaveMemory(const uint8_t* wave, size_t size) {
 
 SfxRead ReadSfxEntry(const std::string& path, int position, std::vector<uint8_t>& wave) {
     wave.clear();
+    // A named pipe or a device in the file's place would block the read.
+    const int fd = OpenRegularFileForReading(path);
+    if (fd < 0) return SfxRead::Missing;
+    ::close(fd);
     std::ifstream file(path, std::ios::binary);
     if (!file) return SfxRead::Missing;
     file.seekg(0, std::ios::end);

@@ -48,8 +48,12 @@ void CTlboxMeshLogic::Update(bool) {
             IntText(long(mesh->texturedTriangles.size() + mesh->colouredTriangles.size()));
         verticesText_ = IntText(long(mesh->vertices.size()));
         const float* b = mesh->boundingBox;  // min x, max x, min y, max y, min z, max z
-        extentsText_ = StrFormat("%ld,%ld,%ld", TruncatedExtent(b[0], b[1]),
-                                 TruncatedExtent(b[2], b[3]), TruncatedExtent(b[4], b[5]));
+        // A mesh without vertices (a dummy) has an empty box: no extent.
+        auto extent = [b](int axis) {
+            const float low = b[2 * axis], high = b[2 * axis + 1];
+            return high < low ? 0L : TruncatedExtent(low, high);
+        };
+        extentsText_ = StrFormat("%ld,%ld,%ld", extent(0), extent(1), extent(2));
         dummy_ = mesh->dummy != 0;
         intensityAlpha_ = mesh->intensityAlpha != 0;
         if (mesh->hasNormals == 1) {

@@ -32,6 +32,7 @@ public:
     bool SaveLevel(const std::string& path) override;
     void ShowIcons(bool show) override;
     void RepopulateExpandedCollections() override;
+    void ShowLevelName() override;
 
     void SetDocumentModified();
     // Deletes the handlers under item (and item's own unless keepHandle); deleteItems also
@@ -102,6 +103,8 @@ public:
     wxImageList m_imageList;
 
 private:
+    // The root's text: the catalog's name of the level, else the level's name.
+    std::string RootText(int* icon) const;
     void ForgetNode(CHandleBase* node);
     void RepopulateHere(int32_t collectionType);
     void EndCommand();

@@ -49,9 +49,6 @@ std::string TextureNameFor(const std::string& path) {
 
 bool IsTr4(const CTrLevel* level) { return level && level->version == TrVersion4; }
 
-// The animation the moveable toolbox shows, as an index; the toolbox shows none yet.
-int ToolboxAnimation() { return 0; }
-
 void ReportExportFailure(const std::string& path, const std::string& error) {
     ShowError("Could not export the 3DS file " + path +
               (error.empty() ? std::string() : ":\n\n" + error));
@@ -106,7 +103,7 @@ bool CHandleMesh::ImportMesh3ds(const std::string& chosenPath) {
 bool CHandleMoveable::ExportMoveable3ds(const std::string& chosenPath) {
     CTrMvb* mvb = Moveable();
     if (!mvb) return false;
-    CExportMvbl picker(mvb->animations.get(), ToolboxAnimation(), nullptr);
+    CExportMvbl picker(mvb->animations.get(), CurrentAnimation(), DialogParent());
     if (RunModalDialog(picker) != wxID_OK) return false;
     const int anim = picker.m_nSelectedAnim;
     const std::string path = chosenPath.empty() ? Ask3dsSavePath(*this) : chosenPath;
@@ -123,7 +120,7 @@ bool CHandleMoveable::ExportMoveable3ds(const std::string& chosenPath) {
 bool CHandleMoveable::ImportMoveable3ds(const std::string& chosenPath) {
     CTrMvb* mvb = Moveable();
     if (!mvb) return false;
-    CImport3DS dialog(mvb->animations.get(), ToolboxAnimation(), nullptr);
+    CImport3DS dialog(mvb->animations.get(), CurrentAnimation(), DialogParent());
     if (RunModalDialog(dialog) != wxID_OK) return false;
     const std::string path = chosenPath.empty() ? ChooseOpenFile(k3dsFilter) : chosenPath;
     if (path.empty()) return false;

@@ -1,0 +1,237 @@
+// The 3D Studio commands in the running editor, driven by real X events: the moveable's
+// "Export to 3DS" and "Import from 3DS" dialogs open on the animation the toolbox plays, and
+// a static mesh imported from a .3ds file is drawn lit, as its exported original was.
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+
+#include <chrono>
+#include <functional>
+
+#include <wx/app.h>
+#include <wx/checkbox.h>
+#include <wx/choice.h>
+#include <wx/radiobut.h>
+#include <wx/timer.h>
+
+#include "E2eEditor.h"
+#include "EditorTestSupport.h"
+#include "TestSupport.h"
+#include "editor/dialogs/DlgImport3ds.h"
+#include "editor/dialogs/DlgObjects.h"
+#include "editor/panes/EditGfx.h"
+#include "editor/shell/ChildFrame.h"
+#include "editor/shell/LithoscopeDoc.h"
+#include "editor/shell/LithoscopeView.h"
+#include "editor/shell/MainFrame.h"
+#include "editor/toolbox/TlboxMoveablePages.h"
+#include "editor/toolbox/ToolboxViews.h"
+#include "editor/tree/LevelTree.h"
+#include "editor/tree/NodeHandlers.h"
+#include "editor/view3d/GlWindow.h"
+#include "fixtures/SampleLevel.h"
+#include "interchange3ds/MoveableConvert3ds.h"
+#include "level/TrAnimData.h"
+#include "level/TrLevel.h"
+#include "level/TrLstMsh.h"
+#include "level/TrMvb.h"
+
+using namespace lithoscope;
+using lithoscope::test::App;
+using lithoscope::test::g_messages;
+
+namespace {
+
+class Editor3dsEndToEnd : public test::EditorEndToEnd {
+protected:
+    void SetUp() override {
+        EditorEndToEnd::SetUp();
+        if (IsSkipped()) return;
+        // Dialogs run modally for real; once shown, the test's hand works on them.
+        previousRunner_ = SetModalDialogRunner([this](wxDialog& d) {
+            auto* timer = new wxTimer;
+            timer->Bind(wxEVT_TIMER, [this, &d, timer](wxTimerEvent&) {
+                if (onShown_) onShown_(d);
+                timer->Stop();
+            });
+            timer->StartOnce(600);
+            const int code = d.ShowModal();
+            timer->Stop();
+            delete timer;
+            return code;
+        });
+        const std::string path = dir_.file("sample.tr2");
+        test::WriteFileBytes(path, test::BuildSampleLevelTr2());
+        doc_ = Open(path);
+        ASSERT_NE(doc_, nullptr);
+        tree_ = TreeOf(doc_);
+        ASSERT_NE(tree_, nullptr);
+    }
+    void TearDown() override {
+        if (!session_->Usable()) return;
+        SetModalDialogRunner(previousRunner_);
+        SetSaveFileChooser(SaveFileChooser());
+        EditorEndToEnd::TearDown();
+    }
+
+    static wxPoint Centre(wxWindow* w) {
+        return w->ClientToScreen(wxPoint(w->GetClientSize().x / 2, w->GetClientSize().y / 2));
+    }
+    // The left edge of a check box or radio button, where its mark is.
+    static wxPoint Mark(wxWindow* w) { return w->ClientToScreen(wxPoint(8, w->GetClientSize().y / 2)); }
+    CHandleBase* FirstChild(CHandleBase* node) {
+        const wxTreeItemId c = FirstChildItem(*tree_, node);
+        return c.IsOk() ? tree_->GetNode(c) : nullptr;
+    }
+    CChildFrame* Frame() { return doc_->GetLevelView()->GetChildFrame(); }
+    // A left click on the node selects it.
+    bool Click(CHandleBase* node) {
+        return Drive(At(ScreenPoint(*tree_, node->GetItem())) + " sleep 0.2 click 1",
+                     [&] { return tree_->GetNode(tree_->GetSelection()) == node; });
+    }
+    // Right click on the node, then the menu entry at that place (1 = first).
+    bool RunMenuEntry(CHandleBase* node, int entry, const std::function<bool()>& done) {
+        std::string keys;
+        for (int i = 0; i < entry; ++i) keys += " key Down sleep 0.15";
+        return Drive(At(ScreenPoint(*tree_, node->GetItem())) + " sleep 0.3 click 3 sleep 1" + keys +
+                         " key Return",
+                     done, 20000);
+    }
+
+    CLithoscopeDoc* doc_ = nullptr;
+    CFileTree* tree_ = nullptr;
+    ModalDialogRunner previousRunner_;
+    std::function<void(wxDialog&)> onShown_;
+};
+
+TEST_F(Editor3dsEndToEnd, MoveableDialogsOpenOnTheAnimationTheToolboxPlays) {
+    // The push block gets two more animations, of 9 and 17 frames.
+    CTrMvb& mvb = *doc_->m_level.moveableList[0];
+    ASSERT_EQ(mvb.animationCount(), 1);
+    const CAnimTrack& first = *mvb.animations->GetTrack(0);
+    for (uint32_t frames : {9u, 17u}) {
+        auto track = std::make_unique<CTRAnimTrack>(0, frames, first.interval, 30.0f);
+        for (const CAnimKey& key : first.keys)
+            if (uint32_t(key.frame) < frames) track->AddKey(key);
+        mvb.animations->AddTrack(std::move(track));
+    }
+    CHandleBase* moveable = FirstChild(tree_->m_pMoveablesNode);
+    ASSERT_NE(moveable, nullptr);
+
+    // A click on the node shows it; its toolbox plays animation #002 as chosen in its list.
+    ASSERT_TRUE(Click(moveable));
+    auto* toolbox = dynamic_cast<CToolbox2Moveable*>(Frame()->GetToolboxView(EditPaneMoveable));
+    ASSERT_NE(toolbox, nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return toolbox->GetAnimPage() != nullptr; }, 5000));
+    wxChoice* list = toolbox->GetAnimPage()->GetAnimationList();
+    ASSERT_EQ(list->GetCount(), 4u);  // "No animation" and the three
+    list->SetSelection(2);
+    wxCommandEvent chosen(wxEVT_CHOICE, list->GetId());
+    chosen.SetInt(2);
+    chosen.SetEventObject(list);
+    list->GetEventHandler()->ProcessEvent(chosen);
+    ASSERT_TRUE(PumpUntil([&] { return toolbox->GetCurrentAnim() == 2; }, 5000));
+
+    // "Export to 3DS" (the fourth entry): "With animation" ticked, "Export" clicked, and
+    // the file holds the 9 frames of the animation that was playing.
+    std::string listed;
+    onShown_ = [&](wxDialog& d) {
+        auto* picker = dynamic_cast<CExportMvbl*>(&d);
+        if (!picker) return;
+        listed = picker->List()->GetStringSelection().utf8_str().data();
+        if (const char* shots = std::getenv("LITHOSCOPE_SHOTS"))
+            session_->Screenshot(std::string(shots) + "/export-picker.png");
+        session_->XdoAsync(At(Mark(picker->WithAnimationBox())) + " sleep 0.2 click 1 sleep 0.4 " +
+                           At(Centre(d.FindWindow(wxID_OK))) + " sleep 0.2 click 1");
+    };
+    const std::string exported = dir_.file("anim.3ds");
+    SetSaveFileChooser([&](const SaveFileRequest&) { return exported; });
+    ASSERT_TRUE(RunMenuEntry(moveable, 4, [&] { return test::ReadFileBytes(exported).size() > 0; }));
+    EXPECT_EQ(listed, "Animation #002");
+    CTrMvb back;
+    ASSERT_TRUE(ImportMoveableFrom3ds(&back, exported.c_str(), false, false));
+    ASSERT_EQ(back.animationCount(), 1);
+    EXPECT_EQ(back.animations->GetTrack(0)->frameCount, 9u);
+
+    // "Import from 3DS" (the fifth entry): "Animation", "Replace this anim ..." and
+    // "Import" clicked: the playing animation is the one replaced.
+    const std::string source = dir_.file("first.3ds");
+    ASSERT_TRUE(ExportMoveableTo3ds(&mvb, source.c_str(), "first", &doc_->m_level, 0));
+    listed.clear();
+    onShown_ = [&](wxDialog& d) {
+        auto* dialog = dynamic_cast<CImport3DS*>(&d);
+        if (!dialog) return;
+        listed = dialog->List()->GetStringSelection().utf8_str().data();
+        session_->XdoAsync(At(Mark(dialog->AnimationButton())) + " sleep 0.2 click 1 sleep 0.4 " +
+                           At(Mark(dialog->ReplaceButton())) + " sleep 0.2 click 1 sleep 0.4 " +
+                           At(Centre(d.FindWindow(wxID_OK))) + " sleep 0.2 click 1");
+    };
+    SetOpenFileChooser([&](const std::string&) { return source; });
+    ASSERT_TRUE(RunMenuEntry(moveable, 5, [&] { return mvb.animations->GetTrack(1)->frameCount == 32; }));
+    EXPECT_EQ(listed, "Animation #002");
+    ASSERT_EQ(mvb.animationCount(), 3);
+    EXPECT_EQ(mvb.animations->GetTrack(0)->frameCount, 32u);
+    EXPECT_EQ(mvb.animations->GetTrack(2)->frameCount, 17u);
+}
+
+// The GL view's pixels of the shown object: how many differ from the background, and their
+// mean brightness (0-255).
+void LitPixels(COpenGLWnd& gl, int* count, double* brightness) {
+    ASSERT_TRUE(gl.RenderFrame(false));
+    const wxSize size = gl.GetClientSize() * gl.GetContentScaleFactor();
+    std::vector<uint8_t> rgb(size_t(size.x) * size_t(size.y) * 3);
+    glReadBuffer(GL_BACK);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, size.x, size.y, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    const uint32_t bg = gl.GetBackgroundColor();
+    const int b[3] = {int(bg & 0xFF), int((bg >> 8) & 0xFF), int((bg >> 16) & 0xFF)};
+    *count = 0;
+    double sum = 0;
+    for (size_t i = 0; i + 2 < rgb.size(); i += 3) {
+        if (std::abs(rgb[i] - b[0]) + std::abs(rgb[i + 1] - b[1]) + std::abs(rgb[i + 2] - b[2]) <= 24)
+            continue;
+        ++*count;
+        sum += (rgb[i] + rgb[i + 1] + rgb[i + 2]) / 3.0;
+    }
+    *brightness = *count ? sum / *count : 0;
+}
+
+TEST_F(Editor3dsEndToEnd, StaticMeshImportedFrom3dsIsDrawnLit) {
+    CHandleBase* node = FirstChild(tree_->m_pStaticMeshesNode);
+    ASSERT_NE(node, nullptr);
+    ASSERT_TRUE(Click(node));
+    CEditPaneBase* pane = nullptr;
+    Frame()->GetEditPane(&pane);
+    auto* meshPane = dynamic_cast<CEditMesh*>(pane);
+    ASSERT_NE(meshPane, nullptr);
+    COpenGLWnd* gl = meshPane->GetGlWindow();
+    gl->SetAutoCamera(false);
+    int before = 0, after = 0;
+    double lit = 0, imported = 0;
+    LitPixels(*gl, &before, &lit);
+    ASSERT_GT(before, 200);
+
+    // "Export to 3DS", then "Import from 3DS" of the file, from the node's menu.
+    const std::string path = dir_.file("pyramid.3ds");
+    SetSaveFileChooser([&](const SaveFileRequest&) { return path; });
+    SetOpenFileChooser([&](const std::string&) { return path; });
+    ASSERT_TRUE(RunMenuEntry(node, 2, [&] { return test::ReadFileBytes(path).size() > 0; }));
+    doc_->Modify(false);
+    ASSERT_TRUE(RunMenuEntry(node, 3, [&] { return doc_->IsModified(); }));
+    const TrMeshRecord& mesh = static_cast<CTrStatMsh*>(node->GetObject())->meshes[0];
+    ASSERT_FALSE(mesh.hasNormals);
+    ASSERT_TRUE(PumpUntil([&] { return tree_->GetNode(tree_->GetSelection()) == node; }, 2000));
+    Frame()->GetEditPane(&pane);
+    meshPane = dynamic_cast<CEditMesh*>(pane);
+    ASSERT_NE(meshPane, nullptr);
+    gl = meshPane->GetGlWindow();
+    gl->SetAutoCamera(false);
+    Pump(200);
+    LitPixels(*gl, &after, &imported);
+    if (const char* shots = std::getenv("LITHOSCOPE_SHOTS"))
+        session_->Screenshot(std::string(shots) + "/imported-static-mesh.png");
+    EXPECT_GT(after, before / 2);
+    EXPECT_GT(imported, lit * 0.7) << "the imported mesh is drawn darker than its original";
+}
+
+}  // namespace
