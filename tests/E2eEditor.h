@@ -8,7 +8,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <functional>
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 #include <wx/app.h>
 
@@ -50,6 +52,24 @@ protected:
     static bool Drive(const std::string& words, const std::function<bool()>& done, int ms = 15000) {
         return test::Drive(*session_, words, done, ms);
     }
+    // xdotool runs side by side to their ends, the editor pumping meanwhile (a run that
+    // opens a modal window keeps the editor in that window's loop until another closes it).
+    static void DriveAll(std::initializer_list<std::string> runs, int ms = 30000) {
+        std::vector<pid_t> pids;
+        for (const std::string& words : runs) pids.push_back(session_->XdoAsync(words));
+        std::vector<bool> ended(pids.size(), false);
+        PumpUntil(
+            [&] {
+                bool all = true;
+                for (size_t i = 0; i < pids.size(); ++i) {
+                    ended[i] = ended[i] || XSession::Finished(pids[i]);
+                    all = all && ended[i];
+                }
+                return all;
+            },
+            ms);
+    }
+    static void DriveAll(const std::string& words, int ms = 30000) { DriveAll({words}, ms); }
 
     CLithoscopeDoc* Open(const std::string& path) {
         auto* doc = dynamic_cast<CLithoscopeDoc*>(App().GetDocManager()->CreateDocument(path, wxDOC_SILENT));
@@ -75,6 +95,15 @@ protected:
     }
     static std::string At(const wxPoint& p) {
         return "mousemove " + std::to_string(p.x) + " " + std::to_string(p.y);
+    }
+    // xdotool words of a drag resting on each place of the tab strip above the trees in
+    // turn, so that every window's tab comes to the front once.
+    static std::string OverTabStrip() {
+        const wxWindow* client = App().GetMainFrame()->GetClientWindow();
+        const wxPoint strip = client->ClientToScreen(wxPoint(0, 12));
+        std::string words;
+        for (int x = 20; x <= 400; x += 40) words += " " + At(wxPoint(strip.x + x, strip.y)) + " sleep 0.7";
+        return words;
     }
     // A picture of the screen: in $LITHOSCOPE_SHOTS when it is set (to look at by eye), else
     // in the test's folder.

@@ -3,6 +3,8 @@
 #include <wx/defs.h>
 
 #include <cmath>
+#include <memory>
+#include <set>
 
 #include "editor/view3d/KeyState.h"
 #include "editor/view3d/ViewCamera.h"
@@ -103,11 +105,14 @@ TEST(CameraInput, DragsWheelAndAutoRotation) {
     ExpectVec(pan.eye, 0.2f, -0.5f, -100, "pan eye");
     ExpectVec(pan.target, 0.2f, -0.5f, 0, "pan target");
 
-    CViewCamera wheel;  // 120 * 0.2 / 2 = 12
-    CameraWheel(wheel, 120, 2.0f);
-    ExpectVec(wheel.eye, 0, 0, -88, "wheel in");
-    CameraWheel(wheel, -240, 2.0f);
-    ExpectVec(wheel.eye, 0, 0, -112, "wheel out");
+    CViewCamera wheel;  // a notch in: 80% of the distance; two out: 80 / 0.64
+    CameraWheel(wheel, 120);
+    ExpectVec(wheel.eye, 0, 0, -80, "wheel in");
+    CameraWheel(wheel, -240);
+    ExpectVec(wheel.eye, 0, 0, -125, "wheel out");
+    CameraWheel(wheel, 120);
+    CameraWheel(wheel, 120);
+    ExpectVec(wheel.eye, 0, 0, -80, "in undoes out");
 
     CViewCamera autoCam;  // 2 fps is taken as 30: 4 degrees, then the roll reset
     CameraAutoStep(autoCam, 2.0f);
@@ -171,6 +176,64 @@ TEST(CameraMatrix, ViewMatrixFollowsLookAtWithNegatedUp) {
     fit.ViewMatrix(view, 1.0f);
     const float fitted[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, -2}, {0, 0, 0, 1}};
     ExpectMatrix(view, fitted, "fitted");
+}
+
+// A keyboard whose keys the test holds.
+class FakeKeyboard : public IKeyboard {
+public:
+    explicit FakeKeyboard(std::set<int>* held) : held_(held) {}
+    void Read() override { read_ = *held_; }
+    bool IsDown(int keyCode) const override { return read_.count(keyCode) != 0; }
+
+private:
+    std::set<int>* held_;
+    std::set<int> read_;
+};
+
+TEST(KeyStateService, HeldOnlyWhileTheKeyboardSaysSoAndPressesLastOneTick) {
+    std::set<int> held;
+    CKeyState keys;
+    keys.SetKeyboard(std::make_unique<FakeKeyboard>(&held));
+
+    // Pressed and held: down at every tick until the keyboard says it is up, though its
+    // release was never heard of.
+    held.insert(WXK_SHIFT);
+    keys.KeyDown(WXK_SHIFT);
+    keys.BeginTick(true);
+    EXPECT_TRUE(keys.Poll(WXK_SHIFT));
+    keys.BeginTick(true);
+    EXPECT_TRUE(keys.Poll(WXK_SHIFT));
+    held.clear();
+    keys.BeginTick(true);
+    EXPECT_FALSE(keys.Poll(WXK_SHIFT));
+    EXPECT_FALSE(keys.IsDown(WXK_SHIFT));
+
+    // Held on the keyboard but pressed elsewhere (no event here): not held.
+    held.insert(WXK_CONTROL);
+    keys.BeginTick(true);
+    EXPECT_FALSE(keys.Poll(WXK_CONTROL));
+
+    // A tap counts in the tick after it, for every key polled then, and not later.
+    keys.KeyDown(WXK_UP);
+    keys.KeyDown(WXK_F5);
+    keys.BeginTick(true);
+    EXPECT_TRUE(keys.PollPressed(WXK_F5));
+    EXPECT_FALSE(keys.PollPressed(WXK_F5));
+    keys.BeginTick(true);
+    EXPECT_FALSE(keys.Poll(WXK_UP)) << "a press a tick old is stale";
+
+    // While another window has the keyboard every key goes, held or not, and stays gone.
+    held.insert(WXK_SHIFT);
+    keys.KeyDown(WXK_SHIFT);
+    keys.KeyDown(WXK_RIGHT);
+    keys.BeginTick(false);
+    EXPECT_FALSE(keys.Poll(WXK_SHIFT));
+    EXPECT_FALSE(keys.Poll(WXK_RIGHT));
+    keys.BeginTick(true);
+    EXPECT_FALSE(keys.Poll(WXK_SHIFT)) << "held since before the other window: pressed again first";
+    keys.KeyDown(WXK_SHIFT);
+    keys.BeginTick(true);
+    EXPECT_TRUE(keys.Poll(WXK_SHIFT));
 }
 
 TEST(KeyStateService, DownNowAndPressedSinceLastPoll) {

@@ -107,13 +107,10 @@ TEST_F(EndToEnd, MoveableDraggedToAnotherLevelIsCopiedAndSavedWithIt) {
     Pump(400);
     sourceTree->Expand(sourceTree->GetRootItem());
     const wxPoint from = ScreenPoint(*sourceTree, FirstChildItem(*sourceTree, sourceTree->m_pMoveablesNode));
-    // The tabs of the two windows are in the strip above the trees: the drag rests on each
-    // place of the strip in turn, so the target's tab comes to the front.
-    const wxWindow* client = App().GetMainFrame()->GetClientWindow();
-    const wxPoint strip = client->ClientToScreen(wxPoint(0, 12));
+    // The drag rests on the tab strip above the trees, so the target's tab comes to the front.
     std::string path = At(from) + " mousedown 1 sleep 0.3";
     for (int dy = 4; dy <= 24; dy += 4) path += " " + At(from - wxPoint(0, dy)) + " sleep 0.05";
-    for (int x = 20; x <= 400; x += 40) path += " " + At(wxPoint(strip.x + x, strip.y)) + " sleep 0.7";
+    path += OverTabStrip();
     path += " " + At(drop - wxPoint(0, 20)) + " sleep 0.2 " + At(drop) + " sleep 0.4 mouseup 1";
     EXPECT_TRUE(Drive(path, [&] { return target->m_level.moveableList.size() == 2; }, 30000));
     Shot("after-drop.png");

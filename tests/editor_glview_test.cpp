@@ -60,10 +60,10 @@ TEST(ViewCamera, MouseInputScaledByFrameRate) {
     ExpectVec(pan.target, 10, -5, 0, "pan drag target");
 
     CViewCamera wheel;
-    CameraWheel(wheel, 120, 1.0f);  // 120 x 0.2 = 24 towards the target
-    ExpectVec(wheel.eye, 0, 0, -76, "wheel in");
-    CameraWheel(wheel, 0xFFFF, 1.0f);  // signed 16-bit: -1
-    ExpectVec(wheel.eye, 0, 0, -76.2f, "wheel out");
+    CameraWheel(wheel, 120);  // one notch: 80% of the distance, whatever the frame rate
+    ExpectVec(wheel.eye, 0, 0, -80, "wheel in");
+    CameraWheel(wheel, 0xFFFF);  // signed 16-bit: -1, a 120th of a notch out
+    ExpectVec(wheel.eye, 0, 0, -80.1489f, "wheel out");
 
     // Automatic rotation at 2 fps is taken as 30: 4 degrees per frame.
     CViewCamera autoCam;

@@ -467,19 +467,25 @@ TEST(ToolboxMoveable, MainAndAnimationPagesDriveTheWindowAndRefuseBadValues) {
               (Calls{"automatic 0", "frame 2", "key 1", "step 1", "step -1", "speed 0.25",
                      "fraction 0.5", "chain+restart 1", "start 1", "caption Animation #002"}));
 
-    // Speeds: hexadecimal 8000 is the word 0x8000; 70000 shows its low 16 bits.
+    // Speeds: hexadecimal 8000 is the word 0x8000; each edit shows what the track holds;
+    // 70000 does not fit the level's 16-bit word and is refused.
     CTRAnimTrack& track = *mvb.GetTrack(1);
     anim.ToggleHex();
     anim.SetSpeedLowText("8000");
     EXPECT_EQ(track.speedLow, int16_t(-32768));
     anim.ToggleHex();
     EXPECT_EQ(anim.SpeedLowText(), "-32768");
+    anim.SetSpeedHighText("-2");
+    EXPECT_EQ(track.speedHigh, -2);
+    EXPECT_EQ(anim.SpeedHighText(), "-2");
     anim.SetSpeedHighText("70000");
-    EXPECT_EQ(track.speedHigh, 70000);
+    EXPECT_EQ(quiet.Take(), "Invalid speed (70000) : the speed goes from -32768 to 32767 !");
+    EXPECT_EQ(track.speedHigh, -2);
     anim.SetAccelerationText("nope");
     EXPECT_EQ(track.acceleration, 0.0f);
+    EXPECT_EQ(anim.AccelerationText(), "0.000000");
     anim.ToggleHex();
-    EXPECT_EQ(anim.SpeedLowText() + anim.SpeedHighText(), "80004464");
+    EXPECT_EQ(anim.SpeedLowText() + anim.SpeedHighText(), "8000-2");
 
     // Out of range: refused with a message, nothing changed.
     const std::string before = Describe(track);

@@ -1,15 +1,21 @@
 #include "editor/panes/EditGfx.h"
 
+#include <cmath>
+
 #include <wx/app.h>
 #include <wx/eventfilter.h>
+#include <wx/modalhook.h>
+#include <wx/toplevel.h>
 #include <wx/textentry.h>
 
 #include "editor/panes/EditTile.h"
 #include "editor/shell/ChildFrame.h"
 #include "editor/toolbox/ToolboxBase.h"
+#include "editor/tree/LevelTree.h"
 #include "editor/tree/NodeHandlers.h"
 #include "editor/view3d/GlWindow.h"
 #include "editor/view3d/KeyState.h"
+#include "editor/view3d/ViewCameraInput.h"
 #include "level/TrLevel.h"
 #include "level/TrLstMsh.h"
 #include "level/TrLstSpr.h"
@@ -164,6 +170,15 @@ void CEditGfxBase::OnSize(wxSizeEvent& event) {
 }
 
 void CEditGfxBase::OnMouse(wxMouseEvent& event, bool fromGlWindow) {
+    const wxEventType t = event.GetEventType();
+    if (t == wxEVT_MOUSEWHEEL) {
+        // Taken here: a wheel event let through from the 3D window would reach the pane
+        // as well and zoom twice. 120 a notch, whatever the toolkit's own units.
+        const int units = event.GetWheelDelta() > 0 ? event.GetWheelDelta() : kWheelNotch;
+        if (event.GetWheelAxis() == wxMOUSE_WHEEL_VERTICAL)
+            OnWheel(int(std::lround(double(event.GetWheelRotation()) * kWheelNotch / units)));
+        return;
+    }
     event.Skip();
     int x = event.GetX(), y = event.GetY();
     if (fromGlWindow && m_pGlWnd) {
@@ -171,14 +186,12 @@ void CEditGfxBase::OnMouse(wxMouseEvent& event, bool fromGlWindow) {
         x += at.x;
         y += at.y;
     }
-    const wxEventType t = event.GetEventType();
     if (t == wxEVT_LEFT_DCLICK) OnLeftDoubleClick(x, y);
     else if (t == wxEVT_LEFT_DOWN) OnLeftDown(x, y);
     else if (t == wxEVT_LEFT_UP) OnLeftUp(x, y);
     else if (t == wxEVT_MOTION) OnMouseMove(x, y);
     else if (t == wxEVT_RIGHT_DOWN) OnRightDown(x, y);
     else if (t == wxEVT_RIGHT_UP) OnRightUp(x, y);
-    else if (t == wxEVT_MOUSEWHEEL) OnWheel(event.GetWheelRotation());
 }
 
 void CEditGfxBase::ReleaseCapture() {
@@ -424,21 +437,51 @@ bool FeedsKeyState(const wxEvent& event) {
     return !top || !wxTheApp || top == wxTheApp->GetTopWindow();
 }
 
-// Feeds the key-state service from the key events of the main window, wherever its focus
-// is (the char hook comes first, also for keys an accelerator then takes); keys held when
-// the application loses the focus are let go.
-class CKeyStateFilter : public wxEventFilter {
+// Feeds the key-state service: the key events of the main window, wherever its focus is
+// (the char hook comes first, also for keys an accelerator then takes), and one tick per
+// round of idle processing, before the panes poll. While a modal dialog, a popup menu or a
+// tree drag has the keyboard, or another program is active, no key is held: a key let go
+// there is never heard of here.
+class CKeyStateFilter : public wxEventFilter, public wxModalDialogHook {
 public:
     int FilterEvent(wxEvent& event) override {
         const wxEventType t = event.GetEventType();
-        if ((t == wxEVT_KEY_DOWN || t == wxEVT_CHAR_HOOK) && FeedsKeyState(event))
-            CKeyState::Instance().KeyDown(static_cast<wxKeyEvent&>(event).GetKeyCode());
-        else if (t == wxEVT_KEY_UP)
-            CKeyState::Instance().KeyUp(static_cast<wxKeyEvent&>(event).GetKeyCode());
-        else if (t == wxEVT_ACTIVATE_APP && !static_cast<wxActivateEvent&>(event).GetActive())
-            CKeyState::Instance().Clear();
+        CKeyState& keys = CKeyState::Instance();
+        if (t == wxEVT_IDLE && event.GetEventObject() == wxTheApp) {
+            keys.BeginTick(KeyboardIsOurs());
+        } else if (t == wxEVT_KEY_DOWN || t == wxEVT_CHAR_HOOK) {
+            if (!FeedsKeyState(event)) return Event_Skip;
+            // A key the main window hears means no popup menu has the keyboard.
+            menus_ = 0;
+            if (KeyboardIsOurs()) keys.KeyDown(static_cast<wxKeyEvent&>(event).GetKeyCode());
+        } else if (t == wxEVT_KEY_UP) {
+            keys.KeyUp(static_cast<wxKeyEvent&>(event).GetKeyCode());
+        } else if (t == wxEVT_MENU_OPEN) {
+            ++menus_;
+            keys.Clear();
+        } else if (t == wxEVT_MENU_CLOSE) {
+            menus_ = menus_ > 0 ? menus_ - 1 : 0;
+        } else if (t == wxEVT_ACTIVATE_APP && !static_cast<wxActivateEvent&>(event).GetActive()) {
+            keys.Clear();
+        }
         return Event_Skip;
     }
+    int Enter(wxDialog*) override {
+        ++modals_;
+        CKeyState::Instance().Clear();
+        return wxID_NONE;  // the dialog runs
+    }
+    void Exit(wxDialog*) override { modals_ = modals_ > 0 ? modals_ - 1 : 0; }
+
+private:
+    bool KeyboardIsOurs() const {
+        if (modals_ || menus_ || g_hDragSourceTree || !wxTheApp) return false;
+        auto* main = dynamic_cast<wxTopLevelWindow*>(wxTheApp->GetTopWindow());
+        return main && main->IsActive();
+    }
+
+    int modals_ = 0;
+    int menus_ = 0;
 };
 
 std::unique_ptr<CKeyStateFilter>& KeyFilter() {
@@ -466,14 +509,18 @@ void RegisterEditPanes() {
     if (!KeyFilter()) {
         KeyFilter() = std::make_unique<CKeyStateFilter>();
         wxEvtHandler::AddFilter(KeyFilter().get());
+        KeyFilter()->Register();
+        CKeyState::Instance().SetKeyboard(MakeToolkitKeyboard());
     }
 }
 
 void StopEditPanes() {
     if (!KeyFilter()) return;
     wxEvtHandler::RemoveFilter(KeyFilter().get());
+    KeyFilter()->Unregister();
     KeyFilter().reset();
     CKeyState::Instance().Clear();
+    CKeyState::Instance().SetKeyboard(nullptr);
 }
 
 }  // namespace lithoscope

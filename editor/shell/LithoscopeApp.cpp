@@ -4,6 +4,7 @@
 
 #include <wx/dnd.h>
 #include <wx/filehistory.h>
+#include <wx/filename.h>
 #include <wx/image.h>
 #include <wx/msgdlg.h>
 #include <wx/sizer.h>
@@ -55,8 +56,22 @@ void CDocManager::LoadRecentFiles() {
     for (auto it = files.rbegin(); it != files.rend(); ++it) history->AddFileToHistory(ToWx(*it));
 }
 
+namespace {
+// Paths are kept absolute: a relative one means another file once the folder changes.
+wxString AbsolutePath(const wxString& path) {
+    if (path.empty()) return path;
+    wxFileName name(path);
+    name.MakeAbsolute();
+    return name.GetFullPath();
+}
+}  // namespace
+
+wxDocument* CDocManager::CreateDocument(const wxString& path, long flags) {
+    return wxDocManager::CreateDocument(AbsolutePath(path), flags);
+}
+
 void CDocManager::AddFileToHistory(const wxString& file) {
-    wxDocManager::AddFileToHistory(file);
+    wxDocManager::AddFileToHistory(AbsolutePath(file));
     SaveRecentFiles();
 }
 
@@ -70,7 +85,7 @@ wxDocTemplate* CDocManager::SelectDocumentPath(wxDocTemplate** templates, int no
     if (noTemplates < 1) return nullptr;
     const std::string chosen = ChooseOpenFile(kOpenFilter);
     if (chosen.empty()) return nullptr;
-    path = ToWx(chosen);
+    path = AbsolutePath(ToWx(chosen));
     return templates[0];
 }
 

@@ -27,6 +27,8 @@ public:
     wxString MakeNewDocumentName() override;
     void LoadRecentFiles();
     void SaveRecentFiles();
+    // Documents and recent files are known by absolute paths.
+    wxDocument* CreateDocument(const wxString& path, long flags = 0) override;
     // The recent-file list is written whenever it changes.
     void AddFileToHistory(const wxString& file) override;
     void RemoveFileFromHistory(size_t i) override;

@@ -37,6 +37,14 @@ CLithoscopeView* CLithoscopeDoc::GetLevelView() const {
     return dynamic_cast<CLithoscopeView*>(GetFirstView());
 }
 
+void CLithoscopeDoc::Modify(bool modified) {
+    const bool was = IsModified();
+    wxDocument::Modify(modified);
+    if (was == modified) return;
+    for (wxObject* v : GetViews())
+        if (auto* view = dynamic_cast<wxView*>(v); view && view != GetFirstView()) view->OnChangeFilename();
+}
+
 bool CLithoscopeDoc::OnNewDocument() {
     if (!wxDocument::OnNewDocument()) return false;
     // The level stays empty (version 0): the tree gets no root node.

@@ -37,6 +37,8 @@ public:
     bool DoSave(const std::string& path, bool replace);
     // The framework's modified flag.
     void SetModifiedFlag(bool modified) { Modify(modified); }
+    // Every window of the document shows the modified mark (the framework tells the first).
+    void Modify(bool modified) override;
 
     std::string GetPath() const;
     CLithoscopeView* GetLevelView() const;

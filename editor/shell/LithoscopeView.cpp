@@ -12,8 +12,10 @@
 #include "editor/panes/EditPane.h"
 #include "editor/shell/LithoscopeDoc.h"
 #include "editor/shell/MainFrame.h"
+#include "editor/shell/WxStrings.h"
 #include "level/LevelErrors.h"
 #include "level/TrLevel.h"
+#include "platform/Files.h"
 #include "platform/Messages.h"
 
 namespace lithoscope {
@@ -79,9 +81,26 @@ bool CLithoscopeView::OnCreate(wxDocument* doc, long flags) {
     m_pForm = new wxPanel(m_pFrame, wxID_ANY, wxDefaultPosition, wxSize(1, 1));
     m_pForm->SetSizer(new wxBoxSizer(wxVERTICAL));
     m_pFrame->OnCreateClient(m_pForm);
+    // Save is a Save As: there is always something to save, modified or not.
+    Bind(wxEVT_UPDATE_UI, [](wxUpdateUIEvent& e) { e.Enable(true); }, wxID_SAVE);
     m_pFrame->Show(true);
     Activate(true);
+    // A second window of a modified document shows its mark too.
+    OnChangeFilename();
     return true;
+}
+
+void CLithoscopeView::OnChangeFilename() {
+    wxView::OnChangeFilename();
+    CLithoscopeDoc* doc = GetLevelDocument();
+    if (!doc || doc->GetFilename().empty()) return;
+    const std::string name = StemOf(FromWx(doc->GetFilename()));
+    if (doc->m_level.version == 0 || name == doc->m_level.name) return;
+    doc->m_level.name = name;
+    // Every window of the document shows the level under its new name.
+    for (wxObject* v : doc->GetViews())
+        if (auto* view = dynamic_cast<CLithoscopeView*>(v))
+            if (view->m_pTree) view->m_pTree->ShowLevelName();
 }
 
 bool CLithoscopeView::OnClose(bool deleteWindow) {

@@ -27,6 +27,8 @@ public:
     // The moveables, static meshes and sprites nodes that exist and were expanded at
     // least once are populated again.
     virtual void RepopulateExpandedCollections() = 0;
+    // The root shows the level's name again (after the level took another file name).
+    virtual void ShowLevelName() {}
 };
 // The window of the returned tree is a child of parent (the window tree destroys it; the
 // object is destroyed with it).
@@ -47,6 +49,9 @@ public:
 
     bool OnCreate(wxDocument* doc, long flags) override;
     bool OnClose(bool deleteWindow) override;
+    // The document's file name or modified mark changed: the frame's title follows, and the
+    // tree's root and the level take the new name.
+    void OnChangeFilename() override;
     void OnDraw(wxDC* dc) override {}
 
     // Creates the tree and builds its root; sets the frame's icon for trailing data.

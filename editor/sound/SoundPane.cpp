@@ -1,6 +1,9 @@
 // The sound pane's window: controls over CSoundPaneModel.
 #include "editor/sound/SoundPane.h"
 
+#include <algorithm>
+#include <climits>
+
 #include <wx/sizer.h>
 #include <wx/utils.h>
 
@@ -22,6 +25,8 @@ const char* const kGames[] = {
 };
 
 wxString W(const std::string& s) { return wxString::FromUTF8(s.c_str()); }
+
+const char kCaption[] = "Lithoscope";
 
 }  // namespace
 
@@ -179,29 +184,38 @@ void CEditSounds::OnEditDone() {
     if (k < 0 || !model_.GetDetails(k, now)) return;
     SoundDetails v = now;
     auto read = [](wxTextCtrl* e, int& out) {
-        long n = 0;
-        if (!e->GetValue().ToLong(&n) || n < -100000 || n > 100000) return false;
-        out = int(n);
+        long long n = 0;
+        if (!e->GetValue().Trim().Trim(false).ToLongLong(&n)) return false;
+        // Past the int range: the range check refuses it.
+        out = int(std::clamp<long long>(n, INT_MIN, INT_MAX));
         return true;
     };
-    if (!read(samples_, v.samples) || !read(volume_, v.volume) || !read(range_, v.range) ||
-        !read(loop_, v.loop) || !read(pitch_, v.pitch) || !read(chance_, v.chance)) {
-        ShowMessage("Please enter an integer.", "", MsgButtons::Ok, MsgIcon::Error);
-        return;
-    }
     std::string error;
-    if (!model_.SetDetails(k, v, &error)) {
-        if (!error.empty()) ShowMessage(error, "", MsgButtons::Ok, MsgIcon::Error);
+    bool changed = false;
+    if (!read(samples_, v.samples) || !read(volume_, v.volume) || !read(range_, v.range) ||
+        !read(loop_, v.loop) || !read(pitch_, v.pitch) || !read(chance_, v.chance))
+        error = "Please enter an integer.";
+    else
+        model_.SetDetails(k, v, &error, &changed);
+    if (!error.empty()) {
+        // Refused: the edits show again what the sound holds.
+        OnUsedSelected();
+        ShowPaneError(error);
         return;
     }
-    if (node_) node_->SetModified();
+    if (changed && node_) node_->SetModified();
+}
+
+void CEditSounds::ShowPaneError(const std::string& text) {
+    // Not inside the focus change that got here: the box would fight over the focus.
+    CallAfter([text] { ShowMessage(text, kCaption, MsgButtons::Ok, MsgIcon::Error); });
 }
 
 void CEditSounds::Play(CSoundPaneModel::Fetch fetched, const std::vector<uint8_t>& wave) {
     if (fetched == CSoundPaneModel::Fetch::FileMissing) {
         ShowMessage(StrFormat("Can't play the sound because the file %s can't be found.\n",
                               model_.SoundFilePath().c_str()),
-                    "", MsgButtons::Ok, MsgIcon::Error);
+                    kCaption, MsgButtons::Ok, MsgIcon::Error);
         return;
     }
     if (fetched != CSoundPaneModel::Fetch::Ok) return;

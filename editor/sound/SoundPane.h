@@ -35,6 +35,8 @@ private:
     void ShowCounts();
     void Play(CSoundPaneModel::Fetch fetched, const std::vector<uint8_t>& wave);
     int SelectedUsed() const;
+    // An error box once the current event is over.
+    void ShowPaneError(const std::string& text);
 
     CSoundPaneModel model_;
     CHandleBase* node_ = nullptr;

@@ -26,6 +26,11 @@ std::string RangeError(int lo, int hi) {
 
 }  // namespace
 
+SoundFieldRanges SoundEditRanges(bool tr4) {
+    constexpr SoundFieldRange kByte{0, 255}, kWord{-32768, 32767}, kSignedByte{-128, 127};
+    return {{1, 63}, tr4 ? kByte : kWord, tr4 ? kByte : kWord, {0, 3}, kSignedByte, kByte};
+}
+
 std::string SoundFlagsText(int f) {
     if (f < 1 || f > 7) return "   ";
     std::string t = "   ";
@@ -142,24 +147,26 @@ bool CSoundPaneModel::GetDetails(int k, SoundDetails& out) const {
     return true;
 }
 
-bool CSoundPaneModel::SetDetails(int k, const SoundDetails& v, std::string* error) {
+bool CSoundPaneModel::SetDetails(int k, const SoundDetails& v, std::string* error, bool* changed) {
+    if (changed) *changed = false;
     TrSoundRecord* r = level_ && level_->soundList ? level_->soundList->Find(k) : nullptr;
     SoundDetails now;
     if (!r || !GetDetails(k, now)) return false;
     const bool tr4 = IsTr4();
+    const SoundFieldRanges ranges = SoundEditRanges(tr4);
     // Only changed values are checked: a level's own value outside an edit's range
-    // (a volume of 0x7FFF) must not block the other edits.
+    // must not block the other edits.
     struct Check {
         bool changed;
         int value;
         SoundFieldRange range;
     } checks[] = {
-        {v.samples != now.samples, v.samples, kSamplesRange},
-        {v.loop != now.loop, v.loop, kLoopRange},
-        {v.volume != now.volume, v.volume, kVolumeRange},
-        {v.range != now.range, v.range, tr4 ? SoundFieldRange{0, 255} : kRangeRange},
-        {v.pitch != now.pitch, v.pitch, tr4 ? SoundFieldRange{-127, 127} : SoundFieldRange{-127, 127}},
-        {v.chance != now.chance, v.chance, kChanceRange},
+        {v.samples != now.samples, v.samples, ranges.samples},
+        {v.volume != now.volume, v.volume, ranges.volume},
+        {v.range != now.range, v.range, ranges.range},
+        {v.loop != now.loop, v.loop, ranges.loop},
+        {v.pitch != now.pitch, v.pitch, ranges.pitch},
+        {v.chance != now.chance, v.chance, ranges.chance},
     };
     for (const Check& c : checks) {
         if (c.changed && !InRange(c.value, c.range)) {
@@ -188,6 +195,9 @@ bool CSoundPaneModel::SetDetails(int k, const SoundDetails& v, std::string* erro
         else if (v.chance != now.chance) chance = uint16_t((chance & 0xFF00) | v.chance);
         if (v.pitch != now.pitch) flags = uint16_t((flags & 0xFF) | ((v.pitch & 0xFF) << 8));
     }
+    if (changed)
+        *changed = r->flags != int16_t(flags) || r->chance != int16_t(chance) || r->volume != volume ||
+                   v.samples != now.samples;
     r->flags = int16_t(flags);
     r->chance = int16_t(chance);
     r->volume = volume;

@@ -25,16 +25,17 @@ struct SoundDetails {
     std::string flagsText;  // Tomb Raider IV only; empty otherwise
 };
 
-// Ranges of the edits.
+// The range an edit takes: what the field it is stored in holds, as the pane shows it, so
+// that every value shown can be entered again.
 struct SoundFieldRange {
     int lo, hi;
 };
-constexpr SoundFieldRange kPitchRange{-127, 128};
-constexpr SoundFieldRange kSamplesRange{1, 63};
-constexpr SoundFieldRange kRangeRange{0, 300};
-constexpr SoundFieldRange kVolumeRange{0, 255};
-constexpr SoundFieldRange kLoopRange{0, 3};
-constexpr SoundFieldRange kChanceRange{0, 255};
+struct SoundFieldRanges {
+    SoundFieldRange samples, volume, range, loop, pitch, chance;
+};
+// Tomb Raider IV packs volume and range, chance and pitch into bytes; the other editions
+// keep volume and range in 16-bit words.
+SoundFieldRanges SoundEditRanges(bool tr4);
 
 // The three-letter flags text of the Tomb Raider IV flags nibble f.
 std::string SoundFlagsText(int f);
@@ -67,8 +68,9 @@ public:
     const TrSoundRecord* Record(int k) const;
     bool GetDetails(int k, SoundDetails& out) const;
     // Stores the fields of values that differ from what k shows now, each checked against
-    // its range first; on a value out of range nothing is stored and error names it.
-    bool SetDetails(int k, const SoundDetails& values, std::string* error);
+    // its range first; on a value out of range nothing is stored and error names the
+    // range. *changed (when given) tells whether the record changed.
+    bool SetDetails(int k, const SoundDetails& values, std::string* error, bool* changed = nullptr);
 
     // Playing. The sound file of the chosen game ("Main.sfx" in its data path, found
     // ignoring case; the path as written when absent).

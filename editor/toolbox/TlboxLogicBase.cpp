@@ -101,9 +101,12 @@ long TruncatedExtent(float low, float high) {
 
 void CTlboxLogicBase::WriteObjectId(int32_t& id, const std::string& text,
                                     std::string& shown) const {
-    id = ReadLeadingInt(text);
+    const int32_t value = ReadLeadingInt(text);
+    if (value != id) {
+        id = value;
+        MarkModified();
+    }
     shown = IntText(long(id));
-    MarkModified();
 }
 
 CTRAnimTrack* PlayingTrack(const CTrMvb* moveable) {

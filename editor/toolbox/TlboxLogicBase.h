@@ -21,7 +21,7 @@ protected:
         if (onModified_) onModified_();
     }
     // Focus lost on an "Object Id:" edit: the leading decimal integer (none gives 0) into
-    // id and, as "%ld", into shown; the document is modified.
+    // id and, as "%ld", into shown; the document is modified when the id changes.
     void WriteObjectId(int32_t& id, const std::string& text, std::string& shown) const;
 
 private:

@@ -15,6 +15,22 @@ namespace {
 
 // Levels store state ids in 16 bits.
 constexpr int32_t kMaxStateId = 0xFFFF;
+// The speed words and the acceleration's whole part are 16-bit signed words in a level.
+constexpr int32_t kMinWord = -32768;
+constexpr int32_t kMaxWord = 32767;
+
+// The leading decimal integer of text (none gives 0) into *out when a 16-bit word holds
+// it; otherwise a message naming what was typed.
+bool ReadWordText(const std::string& text, const char* what, int32_t* out) {
+    const int32_t value = ReadLeadingInt(text);
+    if (value < kMinWord || value > kMaxWord) {
+        ShowToolboxError(StrFormat("Invalid %s (%ld) : the %s goes from %ld to %ld !", what,
+                                   long(value), what, long(kMinWord), long(kMaxWord)));
+        return false;
+    }
+    *out = value;
+    return true;
+}
 
 }  // namespace
 
@@ -46,21 +62,27 @@ void CTlboxMoveableAnimLogic::Update(bool force) {
     items_.assign(1, "No animation");
     for (int i = 0; i < AnimationCount(); ++i)
         items_.push_back(StrFormat("Animation #%.3d", i + 1));
-    for (std::string* text :
-         {&currentAnimText_, &frameText_, &frameCountText_, &keyText_, &keyCountText_,
-          &stateIdText_, &speedLowText_, &speedHighText_, &accelerationText_, &interpText_})
-        text->clear();
-    framerate_ = 0;
+    ClearPlaying();
     replaySpeed_ = 50;
-    nextAnim_ = nextFrame_ = 0;
-    frameMax_ = framePos_ = keyMax_ = keyPos_ = 0;
-    interpText_ = StrFormat("%f", 0.0);
     selection_ = 0;
     if (playback_) {
         playback_->SetCaption("No animation");
         playback_->SetAnimFraction(0.0f);
         playback_->SetReplaySpeed(0.5f);
     }
+}
+
+void CTlboxMoveableAnimLogic::ClearPlaying() {
+    for (std::string* text :
+         {&currentAnimText_, &frameText_, &frameCountText_, &keyText_, &keyCountText_,
+          &stateIdText_, &speedLowText_, &speedHighText_, &accelerationText_})
+        text->clear();
+    framerate_ = 0;
+    nextAnim_ = nextFrame_ = 0;
+    frameMax_ = framePos_ = keyMax_ = keyPos_ = 0;
+    speedLow_ = speedHigh_ = 0;
+    acceleration_ = 0.0f;
+    interpText_ = StrFormat("%f", 0.0);
 }
 
 void CTlboxMoveableAnimLogic::SelectAnimation(int row) {
@@ -74,6 +96,8 @@ void CTlboxMoveableAnimLogic::OnAnimationSelected() {
     if (!playback_) return;
     playback_->StartAnimPlayback(selection_ - 1);
     playback_->SetCaption(items_[size_t(selection_)]);
+    // Stopped: nothing plays, so no values of an animation are shown.
+    if (selection_ == 0) ClearPlaying();
 }
 
 bool CTlboxMoveableAnimLogic::OnKeyTick(bool f5Pressed, bool f6Pressed) {
@@ -91,7 +115,7 @@ bool CTlboxMoveableAnimLogic::OnKeyTick(bool f5Pressed, bool f6Pressed) {
 }
 
 void CTlboxMoveableAnimLogic::SetAnim(int index) {
-    if (index < 0 || index >= AnimationCount()) return;
+    if (index < 0 || index >= AnimationCount() || selection_ == 0) return;
     if (!currentAnimText_.empty() && GetCurrentAnim() == index + 1) return;
     currentAnimText_ = IntText(long(index) + 1);
     ShowNext();
@@ -113,6 +137,7 @@ void CTlboxMoveableAnimLogic::ShowNext() {
 }
 
 void CTlboxMoveableAnimLogic::SetFrame(int current, int count) {
+    if (!IsPlaying()) return;
     frameText_ = IntText(long(current) + 1);
     frameCountText_ = StrFormat("/ %ld", long(count));
     frameMax_ = count;
@@ -120,20 +145,25 @@ void CTlboxMoveableAnimLogic::SetFrame(int current, int count) {
 }
 
 void CTlboxMoveableAnimLogic::SetKey(int current, int count) {
+    if (!IsPlaying()) return;
     keyText_ = IntText(long(current) + 1);
     keyCountText_ = StrFormat("/ %ld", long(count));
     keyMax_ = count;
     keyPos_ = current + 1;
 }
 
-void CTlboxMoveableAnimLogic::SetFramerate(int n) { framerate_ = uint32_t(n); }
+void CTlboxMoveableAnimLogic::SetFramerate(int n) {
+    if (IsPlaying()) framerate_ = uint32_t(n);
+}
 
 void CTlboxMoveableAnimLogic::SetNext(int anim, int frame) {
+    if (!IsPlaying()) return;
     nextAnim_ = uint32_t(anim + 1);
     nextFrame_ = uint32_t(frame + 1);
 }
 
 void CTlboxMoveableAnimLogic::SetValue(float value) {
+    if (!IsPlaying()) return;
     interpText_ = StrFormat("%f", double(value));
 }
 
@@ -152,10 +182,22 @@ void CTlboxMoveableAnimLogic::ShowSpeedValues() {
 void CTlboxMoveableAnimLogic::WriteSpeeds() {
     CTRAnimTrack* track = Current();
     if (!track) return;
-    track->speedLow = int16_t(uint16_t(speedLow_));
+    const int16_t low = int16_t(uint16_t(speedLow_));
+    const bool changed = track->speedLow != low || track->speedHigh != speedHigh_ ||
+                         track->acceleration != acceleration_;
+    track->speedLow = low;
     track->speedHigh = speedHigh_;
     track->acceleration = acceleration_;
-    MarkModified();
+    if (changed) MarkModified();
+}
+
+void CTlboxMoveableAnimLogic::ReloadSpeeds() {
+    if (const CTRAnimTrack* track = Current()) {
+        speedLow_ = track->speedLow;
+        speedHigh_ = track->speedHigh;
+        acceleration_ = track->acceleration;
+    }
+    ShowSpeedValues();
 }
 
 void CTlboxMoveableAnimLogic::SetStateIdText(const std::string& text) {
@@ -165,7 +207,7 @@ void CTlboxMoveableAnimLogic::SetStateIdText(const std::string& text) {
     if (value < 0 || value > kMaxStateId) {
         ShowToolboxError(StrFormat("Invalid state id (%ld) : a state id goes from 0 to %ld !",
                                    long(value), long(kMaxStateId)));
-    } else {
+    } else if (track->stateId != value) {
         track->stateId = value;
         MarkModified();
     }
@@ -176,26 +218,40 @@ void CTlboxMoveableAnimLogic::SetSpeedLowText(const std::string& text) {
     if (!Current()) return;
     if (hex_) {
         unsigned value = 0;
-        if (std::sscanf(text.c_str(), "%x", &value) == 1) speedLow_ = int32_t(value);
-        WriteSpeeds();
-        ShowSpeedValues();
-    } else {
-        speedLow_ = ReadLeadingInt(text);
+        if (std::sscanf(text.c_str(), "%x", &value) == 1) {
+            if (value > 0xFFFF) {
+                ShowToolboxError(StrFormat(
+                    "Invalid value (%X) : the value goes from 0000 to FFFF !", value));
+            } else {
+                speedLow_ = int32_t(value);
+                WriteSpeeds();
+            }
+        }
+    } else if (ReadWordText(text, "value", &speedLow_)) {
         WriteSpeeds();
     }
+    ReloadSpeeds();
 }
 
 void CTlboxMoveableAnimLogic::SetSpeedHighText(const std::string& text) {
     if (!Current()) return;
-    speedHigh_ = ReadLeadingInt(text);
-    WriteSpeeds();
+    if (ReadWordText(text, "speed", &speedHigh_)) WriteSpeeds();
+    ReloadSpeeds();
 }
 
 void CTlboxMoveableAnimLogic::SetAccelerationText(const std::string& text) {
     if (!Current()) return;
     const double value = std::strtod(text.c_str(), nullptr);
-    acceleration_ = std::isfinite(value) ? float(value) : 0.0f;
-    WriteSpeeds();
+    // The level keeps it in 16.16 fixed point.
+    if (!std::isfinite(value) || value < kMinWord || value >= kMaxWord + 1.0) {
+        ShowToolboxError(StrFormat(
+            "Invalid acceleration (%s) : the acceleration goes from %ld to %ld !", text.c_str(),
+            long(kMinWord), long(kMaxWord)));
+    } else {
+        acceleration_ = float(value);
+        WriteSpeeds();
+    }
+    ReloadSpeeds();
 }
 
 void CTlboxMoveableAnimLogic::SetNextAnimText(const std::string& text) {

@@ -98,7 +98,10 @@ public:
 
     // Edits of the playing animation (focus lost). Nothing changes without one.
     // State id: the leading decimal integer (none gives 0); outside 0..65535 it is refused
-    // with a message.
+    // with a message. The speed words take what a level's 16-bit words hold (the
+    // "Unknown:" word 0000..FFFF in hexadecimal, -32768..32767 in decimal) and the
+    // acceleration what its 16.16 fixed point holds; other values are refused with a
+    // message. After each edit the three texts show what the track holds.
     void SetStateIdText(const std::string& text);
     void SetSpeedLowText(const std::string& text);
     void SetSpeedHighText(const std::string& text);
@@ -125,7 +128,14 @@ public:
 
 private:
     CTRAnimTrack* Current() const;
+    // An animation row is selected: the window's reports belong to it.
+    bool IsPlaying() const { return selection_ != 0; }
+    // Empties what the page shows of the playing animation.
+    void ClearPlaying();
+    // Writes the three speed values into the playing track; modified when they differ.
     void WriteSpeeds();
+    // The track's speed values, shown.
+    void ReloadSpeeds();
     void ShowSpeedValues();
     void ShowNext();
     int AnimationCount() const;

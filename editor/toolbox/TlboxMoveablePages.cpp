@@ -249,8 +249,7 @@ void CTlboxMoveableAnim::SetAnim(int index) {
     m_logic.SetAnim(index);
     // Text typed for the animation that played before is dropped.
     if (m_logic.GetCurrentAnim() != before)
-        for (CTlboxEdit* e : {m_pStateId, m_pNextAnim, m_pNextFrame, m_pSpeedLow, m_pSpeedHigh, m_pAcceleration})
-            e->DiscardEdits();
+        for (CTlboxEdit* e : ValueEdits()) e->DiscardEdits();
     ShowValues();
 }
 
@@ -313,8 +312,7 @@ void CTlboxMoveableAnim::ShowValues() {
     m_pAcceleration->ShowValue(l.AccelerationText());
     // The values belong to the playing animation: nothing to edit while none plays.
     const bool playing = l.IsEnabled() && l.GetCurrentAnim() != 0;
-    for (CTlboxEdit* e : {m_pStateId, m_pNextAnim, m_pNextFrame, m_pSpeedLow, m_pSpeedHigh, m_pAcceleration})
-        e->Enable(playing);
+    for (CTlboxEdit* e : ValueEdits()) e->Enable(playing);
 
     SetText(m_pHex, l.HexText());
     SetText(m_pChain, l.ChainText());

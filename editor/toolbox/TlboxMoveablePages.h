@@ -3,6 +3,8 @@
 // the display options of the moveable pane) and "Animation" (the animation played by the
 // pane, its replay controls, where playback stands, and the values of the playing
 // animation), with the F5/F6 keys that step through the animations.
+#include <vector>
+
 #include "editor/toolbox/TlboxMoveableAnimLogic.h"
 #include "editor/toolbox/TlboxMoveableMainLogic.h"
 #include "editor/toolbox/TlboxPaneLinks.h"
@@ -57,6 +59,12 @@ public:
     const CTlboxMoveableAnimLogic& Logic() const { return m_logic; }
     wxChoice* GetAnimationList() const { return m_pList; }
     wxSlider* GetFrameSlider() const { return m_pFrameSlider; }
+    // The edits of the playing animation's values: state id, next anim, next frame,
+    // "Unknown:", speed, acceleration.
+    std::vector<CTlboxEdit*> ValueEdits() const {
+        return {m_pStateId, m_pNextAnim, m_pNextFrame, m_pSpeedLow, m_pSpeedHigh, m_pAcceleration};
+    }
+    CTlboxEdit* GetInterpEdit() const { return m_pInterpValue; }
 
 private:
     void ShowValues();

@@ -100,15 +100,31 @@ void CFileTree::BuildRoot() {
     if (!m_pLevel) return;
     const int version = m_pLevel->version;
     if (version < 1 || version > 4) return;
-    const int game = CGameCatalog::GameIndexFromVersion(version);
-    CatalogLevelEntry entry = CLithoscopeApp::Get().m_catalog.GetLevelEntry(game, m_pLevel->name);
-    std::string text = entry.displayName.empty() ? m_pLevel->name : entry.displayName;
+    int icon = 0;
+    const std::string text = RootText(&icon);
     CHandleBase* root = CreateRootNode(this);
-    m_hRootItem = InsertNode(wxTreeItemId(), root, text, entry.icon);
+    m_hRootItem = InsertNode(wxTreeItemId(), root, text, icon);
     // The node is not expanded yet: its item is set by the first expansion.
     root->m_hItem = wxTreeItemId();
     InsertNode(m_hRootItem, new CHandleEmpty(this), "", 0);
     root->Expand(m_hRootItem);
+}
+
+std::string CFileTree::RootText(int* icon) const {
+    const int game = CGameCatalog::GameIndexFromVersion(m_pLevel->version);
+    const CatalogLevelEntry entry = CLithoscopeApp::Get().m_catalog.GetLevelEntry(game, m_pLevel->name);
+    if (icon) *icon = entry.icon;
+    return entry.displayName.empty() ? m_pLevel->name : entry.displayName;
+}
+
+void CFileTree::ShowLevelName() {
+    if (!m_pLevel || !m_hRootItem.IsOk()) return;
+    int icon = 0;
+    const std::string text = RootText(&icon);
+    SetItemText(m_hRootItem, wxString::FromUTF8(text.c_str()));
+    SetItemImage(m_hRootItem, icon);
+    SetItemImage(m_hRootItem, icon, wxTreeItemIcon_Selected);
+    if (CHandleBase* root = GetNode(m_hRootItem)) root->SetName(text);
 }
 
 bool CFileTree::SaveLevel(const std::string& path) {
@@ -301,7 +317,11 @@ void CFileTree::DragOver(const wxPoint& point) {
     m_dragPoint = point;
     // The toolkit sends nothing while the pointer rests: the timer goes on expanding and
     // scrolling meanwhile.
-    if (!m_dragTimer.IsRunning()) m_dragTimer.Start(kDragTickMs);
+    if (!m_dragTimer.IsRunning()) {
+        int y = 0;
+        GetViewStart(&m_nDragViewX, &y);
+        m_dragTimer.Start(kDragTickMs);
+    }
     DragTick(false);
 }
 
@@ -325,6 +345,13 @@ void CFileTree::DragTick(bool timer) {
 void CFileTree::DragLeave() {
     m_dragTimer.Stop();
     SetDropItem(wxTreeItemId());
+    // The sideways scroll of the drag goes back, so the tree shows its expanders again.
+    if (m_nDragViewX >= 0) {
+        int x = 0, y = 0;
+        GetViewStart(&x, &y);
+        if (x != m_nDragViewX) Scroll(m_nDragViewX, y);
+        m_nDragViewX = -1;
+    }
 }
 
 void CFileTree::DropFrom(CFileTree* source, const wxTreeItemId& target, bool move) {

@@ -32,6 +32,7 @@ public:
     bool SaveLevel(const std::string& path) override;
     void ShowIcons(bool show) override;
     void RepopulateExpandedCollections() override;
+    void ShowLevelName() override;
 
     void SetDocumentModified();
     // Deletes the handlers under item (and item's own unless keepHandle); deleteItems also
@@ -102,6 +103,8 @@ public:
     wxImageList m_imageList;
 
 private:
+    // The root's text: the catalog's name of the level, else the level's name.
+    std::string RootText(int* icon) const;
     void ForgetNode(CHandleBase* node);
     void RepopulateHere(int32_t collectionType);
     void EndCommand();
@@ -120,6 +123,7 @@ private:
     wxPoint m_dragPoint;
     wxLongLong m_hoverStart;
     unsigned m_nDragScrollTicks = 0;
+    int m_nDragViewX = -1;  // sideways scroll when the drag came over the tree; -1: none
     static constexpr int kDragTickMs = 100;
     static constexpr int kDragExpandDelayMs = 500;
 };

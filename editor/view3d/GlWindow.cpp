@@ -242,6 +242,7 @@ COpenGLWnd::COpenGLWnd(wxWindow* parent, const wxPoint& pos, const wxSize& size)
 
 COpenGLWnd::~COpenGLWnd() {
     ReleaseTextures();
+    ReleaseLastFrame();
     for (GlDisplayItem& item : items_) item.main.object = item.associated.object = nullptr;
 }
 
@@ -444,13 +445,18 @@ void COpenGLWnd::LoadView(bool picking, int pickX, int pickY) {
 }
 
 bool COpenGLWnd::RenderFrame(bool swap) {
-    if (!context_ || g_bSavingLevel) return false;
-    if (!MakeCurrent()) return false;
+    if (!context_ || !MakeCurrent()) return false;
+    if (g_bSavingLevel) {
+        // The level's objects are not drawn while they are saved.
+        if (swap) ShowLastFrame();
+        return false;
+    }
     if (itemCount_ == 0 || !items_[0].main.object) {
         // Nothing to show: the background only.
         glClearColor((background_ & 0xFF) / 255.0f, ((background_ >> 8) & 0xFF) / 255.0f,
                      ((background_ >> 16) & 0xFF) / 255.0f, 0.0f);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        lastFrameWidth_ = lastFrameHeight_ = 0;
         if (swap) SwapBuffers();
         return false;
     }
@@ -466,7 +472,10 @@ bool COpenGLWnd::RenderFrame(bool swap) {
     for (uint32_t i = 0; i < itemCount_; ++i) DrawDisplayItem(items_[i]);
     DrawCaption(viewportWidth_, viewportHeight_);
     ++frameCount_;
-    if (swap) SwapBuffers();
+    if (swap) {
+        KeepLastFrame();
+        SwapBuffers();
+    }
     return true;
 }
 
@@ -502,7 +511,7 @@ void COpenGLWnd::TrackMouse(int, int x, int y) {
     }
 }
 
-void COpenGLWnd::Zoom(int delta) { CameraWheel(camera_, delta, framesPerSecond_); }
+void COpenGLWnd::Zoom(int delta) { CameraWheel(camera_, delta); }
 
 bool COpenGLWnd::PollKeyboardCamera() {
     return CameraPollKeys(camera_, CKeyState::Instance(), framesPerSecond_);

@@ -141,6 +141,7 @@ public:
 
     // ---- frames ----
     // Draws one frame; false when nothing could be drawn (no context, no object, saving).
+    // While a level is saved the window shows the last frame it drew.
     bool RenderFrame(bool swap = true);
     void ResetFrameClock();
     float FramesPerSecond() const { return framesPerSecond_; }
@@ -195,6 +196,12 @@ private:
     void DrawSprites(GlObjectRef& ref);
     void DrawSprite(GlObjectRef& ref, const TrSpriteFrameRecord& sprite, bool fromOrigin);
     void DrawCaption(int width, int height);
+    // The last frame drawn (GlLastFrame.cpp): copied from the back buffer after each frame,
+    // shown again while frames can't be drawn, so that the window never shows what another
+    // window left on the screen.
+    void KeepLastFrame();
+    void ShowLastFrame();
+    void ReleaseLastFrame();
 
     // Playback (GlPlayback.cpp).
     void PlaybackStep(GlDisplayItem& item);
@@ -233,6 +240,9 @@ private:
     int viewportWidth_ = 1, viewportHeight_ = 1;
     std::string caption_;
     std::vector<CMatrix4> meshMatrices_;  // scratch of DrawMoveable
+    uint32_t lastFrame_ = 0;  // GL texture of the last frame, 0 for none
+    int lastFrameWidth_ = 0, lastFrameHeight_ = 0;  // what it holds
+    int lastFrameTexWidth_ = 0, lastFrameTexHeight_ = 0;  // its size (powers of two)
 };
 
 // Has the GL driver build the shared context and its drawing state in a one-pixel window of

@@ -1,5 +1,7 @@
 #include "editor/view3d/ViewCameraInput.h"
 
+#include <cmath>
+
 #include <wx/defs.h>
 
 namespace lithoscope {
@@ -31,9 +33,11 @@ void CameraPanDrag(CViewCamera& camera, int x0, int y0, int x, int y, float fram
     camera.Refresh();
 }
 
-void CameraWheel(CViewCamera& camera, int delta, float framesPerSecond) {
-    const float f = Rate(framesPerSecond);
-    camera.Dolly(float(int16_t(delta)) * 0.2f / f);
+void CameraWheel(CViewCamera& camera, int delta) {
+    camera.Refresh();
+    const float notches = float(int16_t(delta)) / float(kWheelNotch);
+    const float scale = std::pow(kWheelNotchScale, notches);
+    camera.Dolly(camera.distance * (1.0f - scale));
     camera.Refresh();
 }
 

@@ -1,0 +1,421 @@
+// Values typed into the editor stick or are refused with a message, and nothing the user
+// only looks at gets modified: the moveable toolbox's Animation page, Save (a Save As)
+// with the titles and tree that follow it, the recent-file list, and the sound pane's
+// detail edits, driven by real X events on real levels.
+#include <unistd.h>
+
+#include <climits>
+
+#include <wx/listbox.h>
+#include <wx/notebook.h>
+#include <wx/toolbar.h>
+
+#include "E2eEditor.h"
+#include "batch/AppSettings.h"
+#include "editor/panes/EditGfx.h"
+#include "editor/shell/ChildFrame.h"
+#include "editor/shell/CommandIds.h"
+#include "editor/shell/WxStrings.h"
+#include "editor/sound/SoundPane.h"
+#include "editor/toolbox/TlboxControls.h"
+#include "editor/toolbox/TlboxMoveablePages.h"
+#include "editor/toolbox/ToolboxViews.h"
+#include "editor/tree/NodeHandlers.h"
+#include "level/SoundList.h"
+#include "level/TrAnimData.h"
+#include "level/TrLevel.h"
+#include "level/TrMvb.h"
+#include "platform/Files.h"
+
+using namespace lithoscope;
+using lithoscope::test::App;
+using lithoscope::test::g_messages;
+
+namespace {
+
+// A real level of the version (0: any) that has what want asks for.
+std::string RealLevel(int version, const std::function<bool(CTrLevel&)>& want) {
+    for (const test::RealLevel& l : test::RealLevelFiles()) {
+        if (l.unsupported) continue;
+        CTrLevel level;
+        if (!level.Load(l.path, false, false, &App().m_catalog)) continue;
+        if ((version == 0 || level.version == version) && want(level)) return l.path;
+    }
+    return std::string();
+}
+
+// The first moveable with two animations or more.
+int AnimatedMoveable(const CTrLevel& level) {
+    for (size_t i = 0; i < level.moveableList.size(); ++i)
+        if (level.moveableList[i]->animationCount() >= 2 && level.moveableList[i]->GetTrack(1)) return int(i);
+    return -1;
+}
+
+class Values : public test::EditorEndToEnd {
+protected:
+    void TearDown() override {
+        SetSaveFileChooser(SaveFileChooser());
+        EditorEndToEnd::TearDown();
+    }
+    using EditorEndToEnd::Drive;
+    static bool Drive(const std::string& words) { return Drive(words, [] { return true; }); }
+
+    // The first child of item whose handler is taken (none: an invalid item).
+    static wxTreeItemId FindChild(CFileTree& tree, const wxTreeItemId& item,
+                                  const std::function<bool(CHandleBase*)>& take) {
+        wxTreeItemIdValue cookie;
+        wxTreeItemId c = tree.GetFirstChild(item, cookie);
+        while (c.IsOk() && !take(tree.GetNode(c))) c = tree.GetNextChild(item, cookie);
+        return c;
+    }
+    // Screen point inside a window, from its top left corner.
+    static wxPoint Inside(const wxWindow* w, int dx, int dy) { return w->ClientToScreen(wxPoint(dx, dy)); }
+    static wxPoint Centre(const wxWindow* w) {
+        const wxSize size = w->GetClientSize();
+        return w->ClientToScreen(wxPoint(size.x / 2, size.y / 2));
+    }
+    // Key names that type text (xdotool's "type" would take the rest of the line).
+    static std::string Keys(const std::string& text) {
+        std::string keys;
+        for (char c : text) keys += c == '-' ? " minus" : c == '.' ? " period" : std::string(" ") + c;
+        return keys;
+    }
+    // Click into a text field, replace its text and end with the given key.
+    static std::string TypeInto(const wxWindow* edit, const std::string& text, const std::string& end) {
+        return At(Centre(edit)) + " click 1 sleep 0.2 key ctrl+a sleep 0.1 key" + Keys(text) + " sleep 0.1 key " +
+               end + " sleep 0.3";
+    }
+
+    static CChildFrame* FrameOf(CLithoscopeDoc* doc) {
+        return doc && doc->GetLevelView() ? doc->GetLevelView()->GetChildFrame() : nullptr;
+    }
+    static CEditPaneBase* PaneOf(CLithoscopeDoc* doc) {
+        CEditPaneBase* pane = nullptr;
+        if (CChildFrame* frame = FrameOf(doc)) frame->GetEditPane(&pane);
+        return pane;
+    }
+    // The item of a root child of that type (expanded first).
+    static wxTreeItemId CollectionItem(CFileTree& tree, int32_t type) {
+        tree.Expand(tree.GetRootItem());
+        return FindChild(tree, tree.GetRootItem(), [type](CHandleBase* n) { return n && n->GetType() == type; });
+    }
+    // Screen point of a toolbar tool: the pointer sweeps along the toolbar's middle and the
+    // toolbar tells which tool it enters where.
+    static wxPoint ToolPoint(wxToolBar* bar, int id) {
+        std::vector<std::pair<int, int>> entered;  // tool, x on the screen
+        auto onEnter = [&](wxCommandEvent& e) {
+            e.Skip();
+            entered.emplace_back(e.GetSelection(), wxGetMousePosition().x);
+        };
+        bar->Bind(wxEVT_TOOL_ENTER, onEnter);
+        const int y = bar->GetClientSize().y / 2;
+        std::string sweep;
+        const int width = std::min(bar->GetClientSize().x, 480);  // the tools sit on the left
+        for (int x = 0; x < width; x += 4) sweep += At(bar->ClientToScreen(wxPoint(x, y))) + " sleep 0.01 ";
+        Drive(sweep + At(Inside(App().GetMainFrame(), 300, 300)));
+        bar->Unbind(wxEVT_TOOL_ENTER, onEnter);
+        for (size_t i = 0; i < entered.size(); ++i)
+            if (entered[i].first == id) return wxPoint(entered[i].second + 5, bar->ClientToScreen(wxPoint(0, y)).y);
+        return wxPoint(-1, -1);
+    }
+    // Screen point of a notebook tab.
+    static wxPoint TabPoint(wxNotebook* book, int page) {
+        for (int y = 2; y < 40; y += 2)
+            for (int x = 2; x < book->GetClientSize().x; x += 4)
+                if (book->HitTest(wxPoint(x, y)) == page) return book->ClientToScreen(wxPoint(x + 8, y + 4));
+        return wxPoint(-1, -1);
+    }
+    // Titles of the child frames that show doc.
+    static std::vector<std::string> Titles(CLithoscopeDoc* doc) {
+        std::vector<std::string> out;
+        for (wxObject* o : doc->GetViews())
+            if (auto* v = dynamic_cast<wxView*>(o); v && v->GetFrame())
+                out.push_back(v->GetFrame()->GetLabel().utf8_string());
+        return out;
+    }
+    static bool Shows(const wxTextCtrl* edit, const std::string& text) { return edit->GetValue().utf8_string() == text; }
+};
+
+TEST_F(Values, AnimationPageValuesStickOrAreRefusedAndNoAnimationEmptiesThem) {
+    const std::string path = RealLevel(0, [](CTrLevel& l) { return AnimatedMoveable(l) >= 0; });
+    if (path.empty()) GTEST_SKIP() << "no real level with an animated moveable";
+    CLithoscopeDoc* doc = Open(path);
+    ASSERT_NE(doc, nullptr);
+    CFileTree* tree = TreeOf(doc);
+    ASSERT_NE(tree, nullptr);
+    const int mi = AnimatedMoveable(doc->m_level);
+    CTrMvb& mvb = *doc->m_level.moveableList[size_t(mi)];
+    const wxTreeItemId moveables = CollectionItem(*tree, HandleTypeMoveables);
+    tree->Expand(moveables);
+    const wxTreeItemId item = FindChild(*tree, moveables, [&](CHandleBase* n) {
+        auto* node = dynamic_cast<CHandleMoveable*>(n);
+        return node && node->Moveable() == &mvb;
+    });
+    ASSERT_TRUE(item.IsOk());
+
+    // Select the moveable, show the toolbox, open its Animation page: nothing is modified.
+    CMainFrame* main = App().GetMainFrame();
+    EXPECT_TRUE(Drive(At(ScreenPoint(*tree, item)) + " click 1",
+                      [&] { return dynamic_cast<CEditMoveable*>(PaneOf(doc)) != nullptr; }));
+    auto* toolbox = dynamic_cast<CToolbox2Moveable*>(FrameOf(doc)->GetToolboxView(EditPaneMoveable));
+    ASSERT_NE(toolbox, nullptr);
+    const wxPoint toolboxButton = ToolPoint(main->GetToolBar(), ID_VIEW_TOOLBOX);
+    ASSERT_GE(toolboxButton.x, 0);
+    EXPECT_TRUE(Drive(At(toolboxButton) + " click 1", [&] { return toolbox->IsShownOnScreen(); }));
+    const wxPoint tab = TabPoint(toolbox->GetSheet(), 1);
+    CTlboxMoveableAnim* page = toolbox->GetAnimPage();
+    EXPECT_TRUE(Drive(At(tab) + " click 1", [&] { return page->IsShownOnScreen(); }));
+    const std::vector<CTlboxEdit*> edits = page->ValueEdits();
+    CTlboxEdit *stateId = edits[0], *speedLow = edits[3], *speed = edits[4], *acceleration = edits[5];
+
+    // F6 twice from the 3D view: the second animation plays and its values show.
+    auto* pane = dynamic_cast<CEditMoveable*>(PaneOf(doc));
+    ASSERT_NE(pane, nullptr);
+    const std::string f6 = At(Centre(pane)) + " click 1 sleep 0.3 key F6 sleep 0.6 key F6 sleep 0.6";
+    EXPECT_TRUE(Drive(f6, [&] { return page->Logic().GetCurrentAnim() == 2; }));
+    CTRAnimTrack& track = *mvb.GetTrack(1);
+    const int16_t speedBefore = int16_t(track.speedHigh);
+    EXPECT_TRUE(Shows(speed, std::to_string(speedBefore)));
+    EXPECT_TRUE(Shows(stateId, std::to_string(track.stateId)));
+    // Tabbing through the values changes nothing.
+    EXPECT_TRUE(Drive(At(Centre(stateId)) + " click 1 sleep 0.2 key Tab sleep 0.2 key Tab sleep 0.2 key Tab sleep 0.2"));
+    EXPECT_FALSE(doc->IsModified());
+    EXPECT_TRUE(g_messages.shown().empty());
+
+    // Return and Tab commit what was typed: the track holds it and the edit keeps showing it.
+    const int newSpeed = speedBefore == 20 ? 21 : 20;
+    EXPECT_TRUE(Drive(TypeInto(speed, std::to_string(newSpeed), "Return"), [&] { return track.speedHigh == newSpeed; }));
+    EXPECT_TRUE(Shows(speed, std::to_string(newSpeed)));
+    const int newState = (track.stateId + 1) & 0xFFFF;
+    EXPECT_TRUE(Drive(TypeInto(stateId, std::to_string(newState), "Tab"), [&] { return track.stateId == newState; }));
+    EXPECT_TRUE(Drive(TypeInto(speedLow, "-5", "Tab"), [&] { return track.speedLow == -5; }));
+    EXPECT_TRUE(Drive(TypeInto(acceleration, "1.5", "Return"), [&] { return track.acceleration == 1.5f; }));
+    Pump(300);
+    EXPECT_TRUE(Shows(stateId, std::to_string(newState)));
+    EXPECT_TRUE(Shows(speedLow, "-5"));
+    EXPECT_TRUE(Shows(speed, std::to_string(newSpeed)));
+    EXPECT_TRUE(Shows(acceleration, "1.500000"));
+    EXPECT_TRUE(doc->IsModified());
+    EXPECT_TRUE(g_messages.shown().empty());
+    Shot("animation-page.png");
+
+    // What a level can't hold is refused with a message; the track and the edit keep the value.
+    const std::vector<std::pair<CTlboxEdit*, std::string>> refused = {
+        {speed, "70000"}, {speedLow, "40000"}, {acceleration, "40000"}, {stateId, "70000"}};
+    for (const auto& [edit, text] : refused) {
+        g_messages.clear();
+        const std::string before = edit->GetValue().utf8_string();
+        EXPECT_TRUE(Drive(TypeInto(edit, text, "Return"), [&] { return !g_messages.shown().empty(); }))
+            << "no message for " << text;
+        EXPECT_TRUE(Shows(edit, before));
+    }
+    EXPECT_EQ(track.speedHigh, newSpeed);
+    EXPECT_EQ(track.speedLow, -5);
+    EXPECT_EQ(track.acceleration, 1.5f);
+    EXPECT_EQ(track.stateId, newState);
+    EXPECT_EQ(g_messages.shown().back().caption, "Lithoscope");
+
+    // The values stay with the animation: another one and back shows them again.
+    EXPECT_TRUE(Drive(At(Centre(pane)) + " click 1 sleep 0.3 key F5 sleep 0.6 key F6 sleep 0.6",
+                      [&] { return page->Logic().GetCurrentAnim() == 2; }));
+    Pump(300);
+    EXPECT_TRUE(Shows(speed, std::to_string(newSpeed)));
+    EXPECT_TRUE(Shows(acceleration, "1.500000"));
+
+    // F5 back to "No animation": the page shows what a newly bound moveable shows, and the
+    // frame counter stays empty.
+    EXPECT_TRUE(Drive(At(Centre(pane)) + " click 1 sleep 0.3 key F5 sleep 0.6 key F5 sleep 0.6",
+                      [&] { return page->Logic().GetCurrentAnim() == 0; }));
+    Pump(800);
+    EXPECT_EQ(page->GetAnimationList()->GetSelection(), 0);
+    std::vector<std::string> shownTexts;
+    for (CTlboxEdit* e : edits) shownTexts.push_back(e->GetValue().utf8_string());
+    EXPECT_EQ(shownTexts, (std::vector<std::string>{"", "0", "0", "", "", ""}));
+    EXPECT_EQ(page->Logic().FrameText(), "");
+    EXPECT_EQ(page->Logic().CurrentAnimText(), "");
+    Shot("no-animation.png");
+}
+
+TEST_F(Values, SaveIsAlwaysASaveAsWhoseNameEveryWindowShows) {
+    const std::string path = RealLevel(2, [](CTrLevel& l) { return !l.moveableList.empty(); });
+    if (path.empty()) GTEST_SKIP() << "no real Tomb Raider II level";
+    CLithoscopeDoc* doc = Open(path);
+    ASSERT_NE(doc, nullptr);
+    CFileTree* tree = TreeOf(doc);
+    ASSERT_NE(tree, nullptr);
+    EXPECT_FALSE(doc->IsModified());
+    CMainFrame* main = App().GetMainFrame();
+    Pump(300);
+    EXPECT_TRUE(main->GetToolBar()->GetToolEnabled(wxID_SAVE));
+
+    // The toolbar's Save on an unmodified level: the save dialog, then the level under its
+    // new name, in the title and the tree.
+    std::vector<std::string> asked;
+    std::string answer = dir_.file("renamed.tr2");
+    SetSaveFileChooser([&](const SaveFileRequest& r) {
+        asked.push_back(r.initialPath);
+        return answer;
+    });
+    const wxPoint save = ToolPoint(main->GetToolBar(), wxID_SAVE);
+    ASSERT_GE(save.x, 0);
+    EXPECT_TRUE(Drive(At(save) + " click 1", [&] { return FileExists(answer); }));
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0], path);
+    Pump(300);
+    EXPECT_EQ(FromWx(doc->GetFilename()), answer);
+    EXPECT_EQ(tree->GetItemText(tree->GetRootItem()).utf8_string(), "renamed");
+    EXPECT_EQ(Titles(doc), std::vector<std::string>{"renamed.tr2"});
+    EXPECT_FALSE(doc->IsModified());
+
+    // Ctrl+S from the tree: the dialog again; Cancel writes nothing.
+    answer.clear();
+    EXPECT_TRUE(Drive(At(ScreenPoint(*tree, tree->GetRootItem())) + " click 1 sleep 0.3 key ctrl+s",
+                      [&] { return asked.size() == 2; }));
+    EXPECT_EQ(asked.back(), dir_.file("renamed.tr2"));
+
+    // A second window from Window > New Window; a change in the first marks both.
+    EXPECT_TRUE(Drive(At(ScreenPoint(*tree, tree->GetRootItem())) + " click 1 sleep 0.3 key alt+w sleep 0.6 key n",
+                      [&] { return doc->GetViews().size() == 2; }));
+    CFileTree* second = dynamic_cast<CFileTree*>(dynamic_cast<CLithoscopeView*>(doc->GetViews().back())->GetTree());
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->GetItemText(second->GetRootItem()).utf8_string(), "renamed");
+    FrameOf(doc)->Activate();
+    Pump(400);
+    const wxTreeItemId moveables = CollectionItem(*tree, HandleTypeMoveables);
+    tree->Expand(moveables);
+    const size_t count = doc->m_level.moveableList.size();
+    g_messages.Answer(MsgAnswer::Yes);
+    EXPECT_TRUE(Drive(At(ScreenPoint(*tree, FindChild(*tree, moveables, [](CHandleBase* n) { return n != nullptr; }))) +
+                          " click 3 sleep 0.8 key Down Down Down sleep 0.2 key Return",
+                      [&] { return doc->m_level.moveableList.size() == count - 1; }));
+    Pump(300);
+    EXPECT_TRUE(doc->IsModified());
+    EXPECT_EQ(Titles(doc), (std::vector<std::string>{"renamed.tr2*", "renamed.tr2*"}));
+    Shot("two-windows-modified.png");
+
+    // Saved under a third name: both windows drop the mark and show the name.
+    answer = dir_.file("third.tr2");
+    EXPECT_TRUE(Drive(At(save) + " click 1", [&] { return FileExists(answer); }));
+    Pump(300);
+    EXPECT_EQ(Titles(doc), (std::vector<std::string>{"third.tr2", "third.tr2"}));
+    EXPECT_EQ(tree->GetItemText(tree->GetRootItem()).utf8_string(), "third");
+    EXPECT_EQ(second->GetItemText(second->GetRootItem()).utf8_string(), "third");
+}
+
+TEST_F(Values, RecentFilesKeepAbsolutePathsThatOpenFromAnotherFolder) {
+    const std::string path = RealLevel(0, [](CTrLevel&) { return true; });
+    if (path.empty()) GTEST_SKIP() << "no real level";
+    char cwd[PATH_MAX];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    const std::string folder = path.substr(0, path.rfind('/'));
+    const std::string name = FileNameOf(path);
+    ASSERT_EQ(chdir(folder.c_str()), 0);
+    // Ctrl+O, the file chosen by its relative name.
+    SetOpenFileChooser([&](const std::string&) { return name; });
+    CMainFrame* main = App().GetMainFrame();
+    auto docs = [] { return App().GetDocManager()->GetDocuments().size(); };
+    EXPECT_TRUE(Drive(At(Inside(main, 200, 200)) + " click 1 sleep 0.3 key ctrl+o", [&] { return docs() == 1; }));
+    ASSERT_EQ(docs(), 1u);
+    auto* doc = dynamic_cast<CLithoscopeDoc*>(App().GetDocManager()->GetDocuments().front());
+    EXPECT_EQ(FromWx(doc->GetFilename()), path);
+    const std::vector<std::string> recent = LoadRecentFiles();
+    ASSERT_FALSE(recent.empty());
+    EXPECT_EQ(recent.front(), path);
+
+    // Closed, then opened again from File > 1 while the editor works in another folder.
+    App().GetDocManager()->CloseDocuments(true);
+    Pump(300);
+    ASSERT_EQ(chdir(dir_.path().c_str()), 0);
+    EXPECT_TRUE(Drive(At(Inside(main, 200, 200)) + " click 1 sleep 0.3 key alt+f sleep 0.6 key 1",
+                      [&] { return docs() == 1; }));
+    EXPECT_EQ(chdir(cwd), 0);
+    ASSERT_EQ(docs(), 1u);
+    doc = dynamic_cast<CLithoscopeDoc*>(App().GetDocManager()->GetDocuments().front());
+    EXPECT_TRUE(doc->m_bLoaded);
+    EXPECT_EQ(FromWx(doc->GetFilename()), path);
+    EXPECT_TRUE(g_messages.shown().empty());
+}
+
+// The sound pane of a level: each edit takes what its field holds, says so when it refuses,
+// and only a change marks the level.
+struct SoundCase {
+    int version;
+    int volume;          // accepted
+    int refusedVolume;   // refused
+    std::string message;
+    int pitch;           // accepted
+};
+
+TEST_F(Values, SoundPaneTakesWhatEachEditionStoresAndSaysSoOtherwise) {
+    const std::vector<SoundCase> cases = {
+        {2, 20000, 40000, "Please enter an integer between -32768 and 32767.", -128},
+        {4, 200, 300, "Please enter an integer between 0 and 255.", -128},
+    };
+    int tried = 0;
+    for (const SoundCase& c : cases) {
+        SCOPED_TRACE("version " + std::to_string(c.version));
+        const std::string path = RealLevel(c.version, [](CTrLevel& l) { return l.soundList && l.soundList->size() >= 2; });
+        if (path.empty()) continue;
+        ++tried;
+        CLithoscopeDoc* doc = Open(path);
+        ASSERT_NE(doc, nullptr);
+        CFileTree* tree = TreeOf(doc);
+        const wxTreeItemId sounds = CollectionItem(*tree, HandleTypeSounds);
+        ASSERT_TRUE(sounds.IsOk());
+        EXPECT_TRUE(Drive(At(ScreenPoint(*tree, sounds)) + " click 1",
+                          [&] { return dynamic_cast<CEditSounds*>(PaneOf(doc)) != nullptr; }));
+        auto* pane = dynamic_cast<CEditSounds*>(PaneOf(doc));
+        ASSERT_NE(pane, nullptr);
+        auto* used = dynamic_cast<wxListBox*>(pane->FindWindow(1109));
+        auto* volume = dynamic_cast<wxTextCtrl*>(pane->FindWindow(1120));
+        auto* range = dynamic_cast<wxTextCtrl*>(pane->FindWindow(1119));
+        auto* pitch = dynamic_cast<wxTextCtrl*>(pane->FindWindow(1117));
+        ASSERT_TRUE(used && volume && range && pitch);
+        const int k = pane->Model().Used().front();
+        const TrSoundRecord* record = doc->m_level.soundList->Find(k);
+        ASSERT_NE(record, nullptr);
+
+        // The first used sound; its values shown, clicking through them changes nothing.
+        EXPECT_TRUE(Drive(At(Inside(used, 20, 8)) + " click 1", [&] { return used->GetSelection() == 0; }));
+        SoundDetails shown;
+        ASSERT_TRUE(pane->Model().GetDetails(k, shown));
+        EXPECT_TRUE(Shows(volume, std::to_string(shown.volume)));
+        EXPECT_TRUE(Drive(At(Centre(volume)) + " click 1 sleep 0.2 " + At(Centre(range)) + " click 1 sleep 0.2 " +
+                          At(Centre(pitch)) + " click 1 sleep 0.3"));
+        EXPECT_FALSE(doc->IsModified());
+
+        // Out of the field: the message, with its caption; the edit shows the stored value.
+        g_messages.clear();
+        EXPECT_TRUE(Drive(TypeInto(volume, std::to_string(c.refusedVolume), "Tab") + " " + At(Centre(range)) +
+                              " click 1 sleep 0.3",
+                          [&] { return !g_messages.shown().empty(); }));
+        ASSERT_FALSE(g_messages.shown().empty());
+        EXPECT_EQ(g_messages.shown()[0].text, c.message);
+        EXPECT_EQ(g_messages.shown()[0].caption, "Lithoscope");
+        EXPECT_TRUE(Shows(volume, std::to_string(shown.volume)));
+        EXPECT_FALSE(doc->IsModified());
+
+        // Within it: stored, and shown again when the sound is selected again.
+        g_messages.clear();
+        EXPECT_TRUE(Drive(TypeInto(volume, std::to_string(c.volume), "Tab") + " " + At(Centre(range)) +
+                          " click 1 sleep 0.2 " + TypeInto(pitch, std::to_string(c.pitch), "Tab") + " " +
+                          At(Centre(range)) + " click 1 sleep 0.3"));
+        SoundDetails now;
+        ASSERT_TRUE(pane->Model().GetDetails(k, now));
+        EXPECT_EQ(now.volume, c.volume);
+        EXPECT_EQ(now.pitch, c.pitch);
+        EXPECT_TRUE(doc->IsModified());
+        EXPECT_TRUE(g_messages.shown().empty()) << g_messages.shown()[0].text;
+        EXPECT_TRUE(Drive(At(Inside(used, 20, 8 + used->GetCharHeight() + 6)) + " click 1 sleep 0.3 " +
+                          At(Inside(used, 20, 8)) + " click 1 sleep 0.3",
+                          [&] { return used->GetSelection() == 0; }));
+        EXPECT_TRUE(Shows(volume, std::to_string(c.volume)));
+        EXPECT_TRUE(Shows(pitch, std::to_string(c.pitch)));
+        Shot("sound-pane-" + std::to_string(c.version) + ".png");
+        App().GetDocManager()->CloseDocuments(true);
+        Pump(300);
+    }
+    if (tried == 0) GTEST_SKIP() << "no real level with sounds";
+}
+
+}  // namespace
