@@ -16,7 +16,7 @@
 #include "TestSupport.h"
 #include "editor/shell/EditorMain.h"
 #include "editor/shell/LithoscopeApp.h"
-#include "editor/shell/ModalHook.h"
+#include "editor/common/ModalHook.h"
 #include "platform/Messages.h"
 
 namespace lithoscope::test {

@@ -14,7 +14,7 @@
 #include "editor/shell/LithoscopeDoc.h"
 #include "editor/shell/LithoscopeView.h"
 #include "editor/shell/MainFrame.h"
-#include "editor/shell/ModalHook.h"
+#include "editor/common/ModalHook.h"
 #include "batch/AppSettings.h"
 #include "fixtures/LevelBuilder.h"
 #include "level/LevelProgress.h"

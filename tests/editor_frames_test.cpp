@@ -22,7 +22,7 @@
 #include "editor/shell/LithoscopeDoc.h"
 #include "editor/shell/LithoscopeView.h"
 #include "editor/shell/MainFrame.h"
-#include "editor/shell/ModalHook.h"
+#include "editor/common/ModalHook.h"
 #include "editor/shell/SplitterWnd.h"
 #include "level/LevelProgress.h"
 #include "platform/Messages.h"

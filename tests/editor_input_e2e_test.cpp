@@ -11,7 +11,7 @@
 #include "editor/panes/EditGfx.h"
 #include "editor/shell/ChildFrame.h"
 #include "editor/shell/SplitterWnd.h"
-#include "editor/shell/WxMessageBackend.h"
+#include "editor/common/WxMessageBackend.h"
 #include "editor/tree/NodeHandlers.h"
 #include "editor/view3d/GlWindow.h"
 #include "editor/view3d/ViewCameraInput.h"

@@ -10,7 +10,7 @@
 #include "E2eEditor.h"
 #include "editor/panes/EditGfx.h"
 #include "editor/shell/ChildFrame.h"
-#include "editor/shell/ModalHook.h"
+#include "editor/common/ModalHook.h"
 #include "editor/view3d/GlWindow.h"
 #include "fixtures/LevelBuilder.h"
 #include "level/ObjectModel.h"

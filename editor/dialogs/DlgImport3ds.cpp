@@ -7,7 +7,7 @@
 #include <wx/sizer.h>
 #include <wx/statbox.h>
 
-#include "editor/shell/WxStrings.h"
+#include "editor/common/WxStrings.h"
 
 namespace lithoscope {
 

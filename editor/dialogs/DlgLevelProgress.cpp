@@ -8,8 +8,8 @@
 #include <wx/stattext.h>
 #include <wx/time.h>
 
-#include "editor/shell/ModalHook.h"
-#include "editor/shell/WxStrings.h"
+#include "editor/common/ModalHook.h"
+#include "editor/common/WxStrings.h"
 #include "platform/Messages.h"
 
 namespace lithoscope {

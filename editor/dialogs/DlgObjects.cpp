@@ -10,7 +10,7 @@
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 
-#include "editor/shell/WxStrings.h"
+#include "editor/common/WxStrings.h"
 #include "level/Anim.h"
 #include "platform/Messages.h"
 

@@ -7,8 +7,8 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
-#include "editor/shell/ModalHook.h"
-#include "editor/shell/WxStrings.h"
+#include "editor/common/ModalHook.h"
+#include "editor/common/WxStrings.h"
 #include "platform/Messages.h"
 
 namespace lithoscope {

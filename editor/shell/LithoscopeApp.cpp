@@ -14,7 +14,7 @@
 
 #include "batch/CmdLine.h"
 #include "editor/shell/ChildFrame.h"
-#include "editor/shell/CommandIds.h"
+#include "editor/common/CommandIds.h"
 #include "editor/dialogs/DlgLevelProgress.h"
 #include "editor/tree/LevelTree.h"
 #include "editor/tree/NodeHandlers.h"
@@ -24,9 +24,9 @@
 #include "editor/shell/LithoscopeDoc.h"
 #include "editor/shell/LithoscopeView.h"
 #include "editor/shell/MainFrame.h"
-#include "editor/shell/ModalHook.h"
-#include "editor/shell/WxMessageBackend.h"
-#include "editor/shell/WxStrings.h"
+#include "editor/common/ModalHook.h"
+#include "editor/common/WxMessageBackend.h"
+#include "editor/common/WxStrings.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
 

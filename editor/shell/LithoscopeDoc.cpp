@@ -7,8 +7,8 @@
 
 #include "editor/shell/LithoscopeApp.h"
 #include "editor/shell/LithoscopeView.h"
-#include "editor/shell/ModalHook.h"
-#include "editor/shell/WxStrings.h"
+#include "editor/common/ModalHook.h"
+#include "editor/common/WxStrings.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
 

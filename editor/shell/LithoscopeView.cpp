@@ -12,7 +12,7 @@
 #include "editor/panes/EditPane.h"
 #include "editor/shell/LithoscopeDoc.h"
 #include "editor/shell/MainFrame.h"
-#include "editor/shell/WxStrings.h"
+#include "editor/common/WxStrings.h"
 #include "level/LevelErrors.h"
 #include "level/TrLevel.h"
 #include "platform/Files.h"

@@ -13,11 +13,11 @@
 #include <wx/utils.h>
 
 #include "editor/shell/ChildFrame.h"
-#include "editor/shell/CommandIds.h"
+#include "editor/common/CommandIds.h"
 #include "editor/dialogs/DlgOptions.h"
 #include "editor/shell/LithoscopeApp.h"
 #include "editor/shell/LithoscopeView.h"
-#include "editor/shell/ModalHook.h"
+#include "editor/common/ModalHook.h"
 #include "level/GameCatalog.h"
 
 namespace lithoscope {

@@ -9,7 +9,7 @@
 
 #include "editor/tree/HandleBase.h"
 #include "editor/sound/SoundPlayer.h"
-#include "editor/shell/WxStrings.h"
+#include "editor/common/WxStrings.h"
 #include "level/GameCatalog.h"
 #include "platform/Messages.h"
 

@@ -8,7 +8,7 @@
 #include <wx/dcmemory.h>
 #include <wx/sizer.h>
 
-#include "editor/shell/WxStrings.h"
+#include "editor/common/WxStrings.h"
 #include "platform/Messages.h"
 
 namespace lithoscope {

@@ -7,7 +7,7 @@
 #include <wx/spinbutt.h>
 #include <wx/statbox.h>
 
-#include "editor/shell/WxStrings.h"
+#include "editor/common/WxStrings.h"
 #include "editor/toolbox/TlboxControls.h"
 #include "editor/tree/NodeHandlers.h"
 #include "editor/view3d/KeyState.h"

@@ -5,7 +5,7 @@
 #include <wx/listctrl.h>
 #include <wx/sizer.h>
 
-#include "editor/shell/WxStrings.h"
+#include "editor/common/WxStrings.h"
 #include "editor/toolbox/TlboxControls.h"
 #include "editor/tree/NodeHandlers.h"
 #include "level/TrMvb.h"

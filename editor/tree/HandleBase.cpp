@@ -6,7 +6,7 @@
 #include <wx/menu.h>
 
 #include "editor/shell/ChildFrame.h"
-#include "editor/shell/CommandIds.h"
+#include "editor/common/CommandIds.h"
 #include "editor/panes/EditPane.h"
 #include "editor/tree/LevelTree.h"
 #include "editor/shell/LithoscopeApp.h"

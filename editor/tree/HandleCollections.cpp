@@ -9,7 +9,7 @@
 #include "editor/sound/SoundPane.h"
 #include "editor/tree/LevelTree.h"
 #include "editor/shell/LithoscopeApp.h"
-#include "editor/shell/ModalHook.h"
+#include "editor/common/ModalHook.h"
 #include "level/GameCatalog.h"
 #include "level/SoundList.h"
 #include "level/TrLevel.h"

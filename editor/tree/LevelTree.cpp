@@ -12,7 +12,7 @@
 #include <wx/utils.h>
 
 #include "editor/shell/ChildFrame.h"
-#include "editor/shell/CommandIds.h"
+#include "editor/common/CommandIds.h"
 #include "editor/tree/HandleCollections.h"
 #include "editor/tree/TreeDrag.h"
 #include "editor/shell/LithoscopeApp.h"

@@ -6,7 +6,7 @@
 
 #include "editor/dialogs/DlgImport3ds.h"
 #include "editor/dialogs/DlgObjects.h"
-#include "editor/shell/ModalHook.h"
+#include "editor/common/ModalHook.h"
 #include "editor/tree/HandleCollections.h"
 #include "editor/tree/NodeHandlers.h"
 #include "interchange3ds/MeshConvert3ds.h"

@@ -11,7 +11,7 @@
 #include "editor/tree/TreeDrag.h"
 #include "level/FairyExport.h"
 #include "editor/tree/LevelTree.h"
-#include "editor/shell/ModalHook.h"
+#include "editor/common/ModalHook.h"
 #include "level/Anim.h"
 #include "level/SoundList.h"
 #include "level/TrAnimData.h"

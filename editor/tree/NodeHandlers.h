@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "editor/shell/ModalHook.h"
+#include "editor/common/ModalHook.h"
 #include "editor/tree/HandleBase.h"
 
 namespace lithoscope {

@@ -6,7 +6,7 @@
 #include <wx/utils.h>
 
 #include "editor/panes/EditPane.h"
-#include "editor/shell/ModalHook.h"
+#include "editor/common/ModalHook.h"
 #include "editor/tree/NodeHandlers.h"
 #include "editor/tree/TreeDrag.h"
 #include "level/Pixels.h"

@@ -1,4 +1,4 @@
-#include "editor/shell/ModalHook.h"
+#include "editor/common/ModalHook.h"
 
 #include <unistd.h>
 
@@ -10,7 +10,7 @@
 #include <wx/dirdlg.h>
 #include <wx/filedlg.h>
 
-#include "editor/shell/WxStrings.h"
+#include "editor/common/WxStrings.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
 

@@ -1,9 +1,9 @@
-#include "editor/shell/WxMessageBackend.h"
+#include "editor/common/WxMessageBackend.h"
 
 #include <wx/app.h>
 #include <wx/msgdlg.h>
 
-#include "editor/shell/ModalHook.h"
+#include "editor/common/ModalHook.h"
 
 namespace lithoscope {
 
