@@ -65,7 +65,7 @@ class DocumentTest : public ::testing::Test {
 protected:
     void SetUp() override {
         previousTree_ = SetLevelTreeFactory([](wxWindow* parent, CChildFrame*, CTrLevel& level,
-                                               CLithoscopeDoc*) -> ILevelTree* {
+                                               ILevelDocument*) -> ILevelTree* {
             return new RecordingTree(parent, level);
         });
         // Count the progress windows the level library opens.

@@ -7,6 +7,7 @@
 #include <wx/sizer.h>
 #include <wx/statbox.h>
 
+#include "editor/common/DialogButtons.h"
 #include "editor/common/WxStrings.h"
 
 namespace lithoscope {
@@ -32,14 +33,10 @@ CImport3DS::CImport3DS(CAnimMgr* animations, int selectedAnim, wxWindow* parent)
     add_ = new wxRadioButton(whatBox, wxID_ANY, "Add the anim read from file");
     for (wxRadioButton* b : {replace_, deleteAll_, add_}) what->Add(b, 0, wxALL, 4);
 
-    auto* buttons = new wxStdDialogButtonSizer;
-    buttons->AddButton(new wxButton(this, wxID_OK, "Import"));
-    buttons->AddButton(new wxButton(this, wxID_CANCEL, "Cancel"));
-    buttons->Realize();
     auto* outer = new wxBoxSizer(wxVERTICAL);
     outer->Add(kind, 0, wxEXPAND | wxALL, 8);
     outer->Add(what, 0, wxEXPAND | wxLEFT | wxRIGHT, 8);
-    outer->Add(buttons, 0, wxEXPAND | wxALL, 8);
+    AddDialogButtons(this, outer, "Import");
     SetSizerAndFit(outer);
 
     // Opening: the animations listed, the preselection clamped.

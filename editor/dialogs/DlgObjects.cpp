@@ -10,21 +10,12 @@
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 
+#include "editor/common/DialogButtons.h"
 #include "editor/common/WxStrings.h"
 #include "level/Anim.h"
 #include "platform/Messages.h"
 
 namespace lithoscope {
-
-namespace {
-void AddButtons(wxDialog* dialog, wxSizer* outer, const char* okLabel) {
-    auto* buttons = new wxStdDialogButtonSizer;
-    buttons->AddButton(new wxButton(dialog, wxID_OK, okLabel));
-    buttons->AddButton(new wxButton(dialog, wxID_CANCEL, "Cancel"));
-    buttons->Realize();
-    outer->Add(buttons, 0, wxEXPAND | wxALL, 8);
-}
-}  // namespace
 
 // ---- object id ---------------------------------------------------------------------------------
 
@@ -37,7 +28,7 @@ CDlgGetObjId::CDlgGetObjId(wxWindow* parent) : wxDialog(parent, wxID_ANY, "New o
     row->Add(id_, 1);
     auto* outer = new wxBoxSizer(wxVERTICAL);
     outer->Add(row, 1, wxEXPAND | wxALL, 10);
-    AddButtons(this, outer, "OK");
+    AddDialogButtons(this, outer, "OK");
     SetSizerAndFit(outer);
 }
 
@@ -60,7 +51,7 @@ CImportData::CImportData(wxWindow* parent) : wxDialog(parent, wxID_ANY, "Importi
     for (wxCheckBox* c : {animations_, meshes_, keepDummies_}) group->Add(c, 0, wxALL, 4);
     auto* outer = new wxBoxSizer(wxVERTICAL);
     outer->Add(group, 1, wxEXPAND | wxALL, 10);
-    AddButtons(this, outer, "OK");
+    AddDialogButtons(this, outer, "OK");
     SetSizerAndFit(outer);
 }
 
@@ -106,7 +97,7 @@ CExportMvbl::CExportMvbl(CAnimMgr* animations, int selectedAnim, wxWindow* paren
     auto* outer = new wxBoxSizer(wxVERTICAL);
     outer->Add(box, 1, wxEXPAND | wxALL, 8);
     outer->SetMinSize(wxSize(280, -1));  // room for the caption
-    AddButtons(this, outer, "Export");
+    AddDialogButtons(this, outer, "Export");
     SetSizerAndFit(outer);
 
     // Opening: the list disabled and filled, the chosen animation selected.

@@ -7,6 +7,7 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include "editor/common/DialogButtons.h"
 #include "editor/common/ModalHook.h"
 #include "editor/common/WxStrings.h"
 #include "platform/Messages.h"
@@ -22,13 +23,6 @@ const char* const kFieldLabel[kLevelPathFields] = {
 // Field of each game, in the game order 0 to 6.
 constexpr int kGameField[kLevelPathFields] = {0, 4, 1, 5, 2, 6, 3};
 
-void AddButtons(wxDialog* dialog, wxSizer* outer, const char* okLabel) {
-    auto* buttons = new wxStdDialogButtonSizer;
-    buttons->AddButton(new wxButton(dialog, wxID_OK, okLabel));
-    buttons->AddButton(new wxButton(dialog, wxID_CANCEL, "Cancel"));
-    buttons->Realize();
-    outer->Add(buttons, 0, wxEXPAND | wxALL, 8);
-}
 }  // namespace
 
 int LevelPathFieldGame(int field) {
@@ -62,7 +56,7 @@ CDiagLevelPath::CDiagLevelPath(wxWindow* parent)
     }
     auto* outer = new wxBoxSizer(wxVERTICAL);
     outer->Add(grid, 1, wxEXPAND | wxALL, 10);
-    AddButtons(this, outer, "OK");
+    AddDialogButtons(this, outer, "OK");
     SetSizerAndFit(outer);
     Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnOK(); }, wxID_OK);
 }
@@ -114,7 +108,7 @@ CDlgDisplayOpt::CDlgDisplayOpt(wxWindow* parent) : wxDialog(parent, wxID_ANY, "D
     box->Add(colour, 0, wxALL, 4);
     auto* outer = new wxBoxSizer(wxVERTICAL);
     outer->Add(box, 1, wxEXPAND | wxALL, 8);
-    AddButtons(this, outer, "Apply");
+    AddDialogButtons(this, outer, "Apply");
     SetSizerAndFit(outer);
 }
 
@@ -157,7 +151,7 @@ CDlgSoundOpt::CDlgSoundOpt(wxWindow* parent) : wxDialog(parent, wxID_ANY, "Sound
     box->Add(note, 0, wxALL, 4);
     auto* outer = new wxBoxSizer(wxVERTICAL);
     outer->Add(box, 1, wxEXPAND | wxALL, 8);
-    AddButtons(this, outer, "Apply");
+    AddDialogButtons(this, outer, "Apply");
     SetSizerAndFit(outer);
 }
 

@@ -8,9 +8,8 @@
 #include <wx/toplevel.h>
 #include <wx/textentry.h>
 
+#include "editor/common/ToolboxInterfaces.h"
 #include "editor/panes/EditTile.h"
-#include "editor/shell/ChildFrame.h"
-#include "editor/toolbox/ToolboxBase.h"
 #include "editor/tree/LevelTree.h"
 #include "editor/tree/NodeHandlers.h"
 #include "editor/view3d/GlWindow.h"
@@ -33,12 +32,6 @@ constexpr int kGlMargin = 4;
 const wxEventTypeTag<wxMouseEvent> kMouseEvents[] = {wxEVT_LEFT_DCLICK, wxEVT_LEFT_DOWN, wxEVT_LEFT_UP,
                                                      wxEVT_MOTION,      wxEVT_RIGHT_DOWN, wxEVT_RIGHT_UP,
                                                      wxEVT_MOUSEWHEEL};
-
-CChildFrame* FrameOf(const wxWindow* w) {
-    for (; w; w = w->GetParent())
-        if (auto* frame = dynamic_cast<const CChildFrame*>(w)) return const_cast<CChildFrame*>(frame);
-    return nullptr;
-}
 
 }  // namespace
 
@@ -113,17 +106,17 @@ bool CEditGfxBase::Tick() {
         Animate(m_pGlWnd->FramesPerSecond());
         InvalidateView();
     }
-    if (CToolboxBase* toolbox = GetToolbox()) toolbox->Tick();
+    if (IPaneToolbox* toolbox = GetToolbox()) toolbox->Tick();
     return true;
 }
 
-CToolboxBase* CEditGfxBase::GetToolbox() const {
-    CChildFrame* frame = FrameOf(this);
-    return frame ? dynamic_cast<CToolboxBase*>(frame->GetToolboxView(GetKind())) : nullptr;
+IPaneToolbox* CEditGfxBase::GetToolbox() const {
+    IChildFrame* frame = ChildFrameOf(this);
+    return frame ? dynamic_cast<IPaneToolbox*>(frame->GetToolboxView(GetKind())) : nullptr;
 }
 
 void CEditGfxBase::BindToolbox() {
-    if (CToolboxBase* toolbox = GetToolbox())
+    if (IPaneToolbox* toolbox = GetToolbox())
         if (!toolbox->BindObject(m_pNode, this)) toolbox->BindObject(m_pNode, this);
 }
 
@@ -413,16 +406,7 @@ ITlboxSpriteDisplay* CEditSprite::GetSpriteDisplay() const {
     return m_pGlWnd;
 }
 
-// ---- the frame's panes and the key-state service ----
-
-void ForgetHandleInFrame(CChildFrame* frame, CHandleBase* node) {
-    if (!frame || !node) return;
-    CEditPaneBase* pane = nullptr;
-    frame->GetEditPane(&pane);
-    if (pane) pane->ForgetHandle(node);
-    for (int kind = EditPaneMesh; kind <= EditPaneSprite; ++kind)
-        if (auto* toolbox = dynamic_cast<CToolboxBase*>(frame->GetToolboxView(kind))) toolbox->ForgetNode(node);
-}
+// ---- the key-state service ----
 
 namespace {
 

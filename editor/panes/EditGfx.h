@@ -9,7 +9,6 @@
 namespace lithoscope {
 
 class COpenGLWnd;
-class CToolboxBase;
 class ITlboxSpriteDisplay;
 
 class CEditGfxBase : public CEditPaneBase {
@@ -32,7 +31,7 @@ public:
     // Idle step with the window's frame rate.
     virtual void Animate(float framesPerSecond) {}
     // The toolbox view of the pane's kind in the pane's child frame, or null.
-    CToolboxBase* GetToolbox() const;
+    IPaneToolbox* GetToolbox() const;
 
     // Redraw without erasing (the toolbox pages call it after each change).
     void InvalidateView();

@@ -11,17 +11,6 @@ ToolboxViewFactory& ToolboxFactory() {
     static ToolboxViewFactory f;
     return f;
 }
-
-// Stand-in of a toolbox view not built yet; as tall as a toolbox page.
-class CToolboxPlaceholder : public wxPanel {
-public:
-    CToolboxPlaceholder(wxWindow* parent, int kind) : wxPanel(parent, wxID_ANY) {
-        SetMinSize(wxSize(-1, kHeights[kind - EditPaneMesh]));
-    }
-
-private:
-    static constexpr int kHeights[3] = {160, 200, 120};
-};
 }  // namespace
 
 CEditPaneBase::CEditPaneBase(wxWindow* parent, int kind)
@@ -48,9 +37,7 @@ ToolboxViewFactory SetToolboxViewFactory(ToolboxViewFactory factory) {
 
 wxWindow* CreateToolboxView(int kind, wxWindow* parent) {
     if (!EditPaneHasToolbox(kind)) return nullptr;
-    if (ToolboxFactory())
-        if (wxWindow* view = ToolboxFactory()(kind, parent)) return view;
-    return new CToolboxPlaceholder(parent, kind);
+    return ToolboxFactory() ? ToolboxFactory()(kind, parent) : nullptr;
 }
 
 int MeasureToolboxHeight(wxWindow* toolboxView) {

@@ -7,8 +7,7 @@
 #include <wx/icon.h>
 #include <wx/menu.h>
 
-#include "editor/shell/LithoscopeView.h"
-#include "editor/shell/MainFrame.h"
+#include "editor/shell/Menus.h"
 #include "editor/shell/SplitterWnd.h"
 
 namespace lithoscope {
@@ -38,7 +37,7 @@ CChildFrame::CChildFrame(wxDocument* doc, wxView* view, wxMDIParentFrame* parent
     SetIcon(DocumentIcon(kDocumentIcon));
     // Menu 129 while a document window is active.
     wxDocManager* manager = doc ? doc->GetDocumentManager() : nullptr;
-    wxMenuBar* menu = CMainFrame::CreateMenu129(manager);
+    wxMenuBar* menu = DocumentMenuBar(manager);
     m_pFileMenu = menu->GetMenu(0);
     SetMenuBar(menu);
     SetAcceleratorTable(MainAccelerators());
@@ -50,6 +49,7 @@ CChildFrame::~CChildFrame() {
 }
 
 bool CChildFrame::OnCreateClient(wxWindow* levelWindow) {
+    m_pLevelWindow = levelWindow;
     m_pOuterSplitter = new ST_SplitterWnd(0);
     m_pOuterSplitter->CreateStaticPanes(
         this, [levelWindow](wxWindow* parent) { levelWindow->Reparent(parent); return levelWindow; },
@@ -77,8 +77,10 @@ int CChildFrame::GetEditPane(CEditPaneBase** pane) const {
     return m_nEditPaneKind;
 }
 
-CLithoscopeView* CChildFrame::GetLevelView() const {
-    return dynamic_cast<CLithoscopeView*>(GetView());
+CLithoscopeView* CChildFrame::GetLevelView() const { return GetView() ? m_pLevelView : nullptr; }
+
+void CChildFrame::FocusLevelView() {
+    if (GetLevelView() && m_pLevelWindow) m_pLevelWindow->SetFocus();
 }
 
 wxWindow* CChildFrame::GetToolboxView(int kind) const {
@@ -123,6 +125,8 @@ void CChildFrame::LayoutToolbox(bool show) {
     const int index = m_nEditPaneKind == EditPaneMesh       ? m_nMeshToolbox
                       : m_nEditPaneKind == EditPaneMoveable ? m_nMoveableToolbox
                                                             : m_nSpriteToolbox;
+    // Without a view of that kind the row stays hidden.
+    if (index < 0) show = false;
     if (nested.IsPaneHidden(1) == show) nested.TogglePaneHidden(1);
     if (!show) return;
     const int h = MeasureToolboxHeight(GetToolboxView(m_nEditPaneKind));

@@ -15,7 +15,7 @@ class ST_SplitterWnd;
 constexpr int kDocumentIcon = 129;
 constexpr int kTrailingDataIcon = 130;
 
-class CChildFrame : public wxDocMDIChildFrame {
+class CChildFrame : public wxDocMDIChildFrame, public IChildFrame {
 public:
     CChildFrame(wxDocument* doc, wxView* view, wxMDIParentFrame* parent);
     ~CChildFrame() override;
@@ -25,9 +25,15 @@ public:
     bool OnCreateClient(wxWindow* levelWindow);
 
     int GetEditPane(CEditPaneBase** pane = nullptr) const;
+    // The level view that made the frame, while it is the frame's view.
     CLithoscopeView* GetLevelView() const;
-    wxWindow* GetToolboxView(int kind) const;
-    void SetEditPane(int kind);
+    void SetLevelView(CLithoscopeView* view) { m_pLevelView = view; }
+    // IChildFrame
+    int GetEditPaneKind() const override { return m_nEditPaneKind; }
+    IEditPane* GetCurrentEditPane() const override { return m_pEditPane; }
+    wxWindow* GetToolboxView(int kind) const override;
+    void SetEditPane(int kind) override;
+    void FocusLevelView() override;
     void LayoutToolbox(bool show);
     // F6 / Shift+F6: the keyboard focus goes to the next (previous) pane: level view,
     // edit pane, toolbox row when shown.
@@ -51,6 +57,8 @@ private:
     int m_nSpriteToolbox = -1;
     int m_nLargeIcon = kDocumentIcon;
     CEditPaneBase* m_pEditPane = nullptr;
+    CLithoscopeView* m_pLevelView = nullptr;
+    wxWindow* m_pLevelWindow = nullptr;  // the level view's form
     wxMenu* m_pFileMenu = nullptr;  // holds the recent files while the frame lives
 };
 

@@ -13,20 +13,18 @@
 #include <wx/button.h>
 
 #include "batch/CmdLine.h"
-#include "editor/shell/ChildFrame.h"
-#include "editor/common/CommandIds.h"
-#include "editor/dialogs/DlgLevelProgress.h"
-#include "editor/tree/LevelTree.h"
-#include "editor/tree/NodeHandlers.h"
-#include "editor/sound/SoundPane.h"
-#include "editor/toolbox/ToolboxViews.h"
-#include "editor/view3d/GlWindow.h"
-#include "editor/shell/LithoscopeDoc.h"
-#include "editor/shell/LithoscopeView.h"
-#include "editor/shell/MainFrame.h"
 #include "editor/common/ModalHook.h"
 #include "editor/common/WxMessageBackend.h"
 #include "editor/common/WxStrings.h"
+#include "editor/dialogs/DlgLevelProgress.h"
+#include "editor/panes/EditPane.h"
+#include "editor/shell/ChildFrame.h"
+#include "editor/shell/LithoscopeDoc.h"
+#include "editor/shell/LithoscopeView.h"
+#include "editor/shell/MainFrame.h"
+#include "editor/sound/SoundPane.h"
+#include "editor/toolbox/ToolboxViews.h"
+#include "editor/view3d/GlWindow.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
 
@@ -135,9 +133,14 @@ CLithoscopeApp::CLithoscopeApp() : CLithoscopeSettings(nullptr) {
     SetSettingsCatalog(&m_catalog);
     SetAppName("Lithoscope");
     SetVendorName("Morvane Inc.");
+    m_pPreviousHost = SetEditorHost(this);
 }
 
-CLithoscopeApp::~CLithoscopeApp() = default;
+CLithoscopeApp::~CLithoscopeApp() {
+    if (EditorHost() == this) SetEditorHost(m_pPreviousHost);
+}
+
+IMainWindow* CLithoscopeApp::GetMainWindow() const { return m_pMainFrame; }
 
 bool CLithoscopeApp::OnInit() { return InitInstance(); }
 
@@ -148,8 +151,6 @@ bool CLithoscopeApp::InitInstance() {
     m_pPreviousMessages = SetMessageBackend(m_pMessages.get());
     if (m_pPreviousMessages) SetMessageBackend(m_pPreviousMessages);
     InstallLevelProgressWindows();
-    RegisterLevelTree();
-    RegisterNodeHandlers();
     RegisterSoundPane();
     RegisterEditPanes();
     RegisterToolboxViews();

@@ -8,6 +8,7 @@
 #include <wx/docview.h>
 
 #include "batch/AppSettings.h"
+#include "editor/common/EditorHost.h"
 #include "level/GameCatalog.h"
 
 namespace lithoscope {
@@ -55,7 +56,9 @@ constexpr const char* kOpenFilter = "Tomb Raider Files (*.phd,*.tub;*.tr2;*.tr4)
 std::string AboutText();
 constexpr const char* kProgramVersion = "1.083";
 
-class CLithoscopeApp : public wxApp, public CLithoscopeSettings {
+// The application is the editor's host: the rooms below reach its catalog, settings and
+// main window through IEditorHost.
+class CLithoscopeApp : public wxApp, public CLithoscopeSettings, public IEditorHost {
 public:
     CLithoscopeApp();
     ~CLithoscopeApp() override;
@@ -81,6 +84,11 @@ public:
     // action fails.
     bool ApplyCommandLine(const CCmdLine& cmdLine, int argc, char** argv);
 
+    // IEditorHost
+    CGameCatalog& GetGameCatalog() override { return m_catalog; }
+    CLithoscopeSettings& GetSettings() override { return *this; }
+    IMainWindow* GetMainWindow() const override;
+
     CDocManager* GetDocManager() const { return m_pDocManager.get(); }
     CMainFrame* GetMainFrame() const { return m_pMainFrame; }
     const std::string& ProgramFolder() const { return m_strProgramFolder; }
@@ -95,6 +103,7 @@ private:
     std::unique_ptr<CWxMessageBackend> m_pMessages;
     IMessageBackend* m_pPreviousMessages = nullptr;
     std::string m_strProgramFolder;
+    IEditorHost* m_pPreviousHost = nullptr;
 };
 
 }  // namespace lithoscope

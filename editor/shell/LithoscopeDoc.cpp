@@ -5,16 +5,15 @@
 
 #include <wx/utils.h>
 
-#include "editor/shell/LithoscopeApp.h"
-#include "editor/shell/LithoscopeView.h"
+#include "editor/common/EditorHost.h"
+#include "editor/common/EditorMessages.h"
 #include "editor/common/ModalHook.h"
 #include "editor/common/WxStrings.h"
+#include "editor/shell/LithoscopeView.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
 
 namespace lithoscope {
-
-bool g_bSavingLevel = false;
 
 wxIMPLEMENT_DYNAMIC_CLASS(CLithoscopeDoc, wxDocument);
 
@@ -25,8 +24,6 @@ public:
     SavingFlag() { g_bSavingLevel = true; }
     ~SavingFlag() { g_bSavingLevel = false; }
 };
-
-const char kCaption[] = "Lithoscope";
 }  // namespace
 
 CLithoscopeDoc::~CLithoscopeDoc() { m_level.Free(); }
@@ -35,6 +32,14 @@ std::string CLithoscopeDoc::GetPath() const { return FromWx(GetFilename()); }
 
 CLithoscopeView* CLithoscopeDoc::GetLevelView() const {
     return dynamic_cast<CLithoscopeView*>(GetFirstView());
+}
+
+std::vector<ILevelTree*> CLithoscopeDoc::GetLevelTrees() const {
+    std::vector<ILevelTree*> trees;
+    for (wxObject* v : GetViews())
+        if (auto* view = dynamic_cast<CLithoscopeView*>(v))
+            if (view->GetTree()) trees.push_back(view->GetTree());
+    return trees;
 }
 
 void CLithoscopeDoc::Modify(bool modified) {
@@ -59,10 +64,9 @@ bool CLithoscopeDoc::OnOpenDocument(const wxString& wxPath) {
     m_level.Free();
     Modify(false);
     try {
-        m_bLoaded = m_level.Load(path, false, true, CLithoscopeApp::Catalog());
+        m_bLoaded = m_level.Load(path, false, true, EditorHost() ? &EditorHost()->GetGameCatalog() : nullptr);
     } catch (const std::exception& e) {
-        ShowMessage(StrFormat("The level could not be loaded: %s", e.what()), kCaption,
-                    MsgButtons::Ok, MsgIcon::Error);
+        ShowError(StrFormat("The level could not be loaded: %s", e.what()));
         m_level.Free();
         m_bLoaded = false;
     }
@@ -111,7 +115,7 @@ bool CLithoscopeDoc::OnSaveDocument(const wxString& wxPath) {
 bool CLithoscopeDoc::OnSaveModified() {
     if (!IsModified()) return true;
     const std::string name = FromWx(GetUserReadableName());
-    switch (ShowMessage(StrFormat("Save changes to %s?", name.c_str()), kCaption,
+    switch (ShowMessage(StrFormat("Save changes to %s?", name.c_str()), kEditorCaption,
                         MsgButtons::YesNoCancel, MsgIcon::Warning, MsgAnswer::Cancel)) {
         case MsgAnswer::Yes: return Save();
         case MsgAnswer::No: Modify(false); return true;

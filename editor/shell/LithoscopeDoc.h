@@ -2,22 +2,21 @@
 // One open level: the document embeds the level for its whole life and turns the
 // framework's open and save requests into the level's load and save.
 #include <string>
+#include <vector>
 
 #include <wx/docview.h>
 
+#include "editor/common/LevelDocument.h"
 #include "level/TrLevel.h"
 
 namespace lithoscope {
 
 class CLithoscopeView;
 
-// True while a document saves; the idle tick and the 3D drawing stop meanwhile.
-extern bool g_bSavingLevel;
-
 // The save dialog's filter.
 constexpr const char* kSaveFilter = "Tomb Raider file (*.phd;*.tub;*.tr2;*.tr4)|*.phd;*.tub;*.tr2;*.tr4";
 
-class CLithoscopeDoc : public wxDocument {
+class CLithoscopeDoc : public wxDocument, public ILevelDocument {
 public:
     CLithoscopeDoc() = default;
     ~CLithoscopeDoc() override;
@@ -35,8 +34,10 @@ public:
     // was written; false after Cancel or a failed save (the document stays modified, so
     // closing it stops instead of losing the edits).
     bool DoSave(const std::string& path, bool replace);
-    // The framework's modified flag.
-    void SetModifiedFlag(bool modified) { Modify(modified); }
+    // ILevelDocument
+    CTrLevel& GetLevel() override { return m_level; }
+    void SetModifiedFlag(bool modified) override { Modify(modified); }
+    std::vector<ILevelTree*> GetLevelTrees() const override;
     // Every window of the document shows the modified mark (the framework tells the first).
     void Modify(bool modified) override;
 

@@ -7,16 +7,12 @@
 #include <wx/treectrl.h>
 #include <wx/utils.h>
 
-#include "editor/shell/ChildFrame.h"
-#include "editor/shell/LithoscopeApp.h"
-#include "editor/panes/EditPane.h"
-#include "editor/shell/LithoscopeDoc.h"
-#include "editor/shell/MainFrame.h"
 #include "editor/common/WxStrings.h"
-#include "level/LevelErrors.h"
+#include "editor/panes/EditPane.h"
+#include "editor/shell/ChildFrame.h"
+#include "editor/tree/LevelTree.h"
 #include "level/TrLevel.h"
 #include "platform/Files.h"
-#include "platform/Messages.h"
 
 namespace lithoscope {
 
@@ -29,28 +25,6 @@ LevelTreeFactory& TreeFactory() {
     return f;
 }
 
-// The tree before the node handlers exist: a tree control without root.
-class CPlainLevelTree : public ILevelTree {
-public:
-    CPlainLevelTree(wxWindow* parent, CTrLevel& level) : level_(level) {
-        tree_ = new wxTreeCtrl(parent, kLevelTreeControlId, wxDefaultPosition, wxDefaultSize,
-                               wxTR_HAS_BUTTONS | wxTR_LINES_AT_ROOT | wxTR_HIDE_ROOT);
-        tree_->Bind(wxEVT_DESTROY, [this](wxWindowDestroyEvent& e) {
-            e.Skip();
-            if (e.GetWindow() == tree_) delete this;
-        });
-    }
-    wxWindow* GetWindow() override { return tree_; }
-    void BuildRoot() override {}
-    bool SaveLevel(const std::string& path) override { return SaveLevelFile(level_, path); }
-    void ShowIcons(bool) override {}
-    void RepopulateExpandedCollections() override {}
-
-private:
-    CTrLevel& level_;
-    wxTreeCtrl* tree_ = nullptr;
-};
-
 }  // namespace
 
 LevelTreeFactory SetLevelTreeFactory(LevelTreeFactory factory) {
@@ -59,23 +33,13 @@ LevelTreeFactory SetLevelTreeFactory(LevelTreeFactory factory) {
     return previous;
 }
 
-bool SaveLevelFile(CTrLevel& level, const std::string& path) {
-    wxBusyCursor wait;
-    try {
-        return level.Save(path, 2, false, true, CLithoscopeApp::Catalog());
-    } catch (const std::exception& e) {
-        ShowMessage(StrFormat("The level could not be saved: %s", e.what()), "Lithoscope",
-                    MsgButtons::Ok, MsgIcon::Error);
-        return false;
-    }
-}
-
 CLithoscopeView::~CLithoscopeView() = default;
 
 bool CLithoscopeView::OnCreate(wxDocument* doc, long flags) {
-    auto* main = dynamic_cast<CMainFrame*>(wxTheApp ? wxTheApp->GetTopWindow() : nullptr);
+    auto* main = dynamic_cast<wxMDIParentFrame*>(wxTheApp ? wxTheApp->GetTopWindow() : nullptr);
     if (!main) return false;
     m_pFrame = new CChildFrame(doc, this, main);
+    m_pFrame->SetLevelView(this);
     SetFrame(m_pFrame);
     // The form view: an empty child window that the tree fills.
     m_pForm = new wxPanel(m_pFrame, wxID_ANY, wxDefaultPosition, wxSize(1, 1));
@@ -92,15 +56,14 @@ bool CLithoscopeView::OnCreate(wxDocument* doc, long flags) {
 
 void CLithoscopeView::OnChangeFilename() {
     wxView::OnChangeFilename();
-    CLithoscopeDoc* doc = GetLevelDocument();
-    if (!doc || doc->GetFilename().empty()) return;
-    const std::string name = StemOf(FromWx(doc->GetFilename()));
-    if (doc->m_level.version == 0 || name == doc->m_level.name) return;
-    doc->m_level.name = name;
+    ILevelDocument* doc = GetLevelDocument();
+    if (!doc || GetDocument()->GetFilename().empty()) return;
+    const std::string name = StemOf(FromWx(GetDocument()->GetFilename()));
+    CTrLevel& level = doc->GetLevel();
+    if (level.version == 0 || name == level.name) return;
+    level.name = name;
     // Every window of the document shows the level under its new name.
-    for (wxObject* v : doc->GetViews())
-        if (auto* view = dynamic_cast<CLithoscopeView*>(v))
-            if (view->m_pTree) view->m_pTree->ShowLevelName();
+    for (ILevelTree* tree : doc->GetLevelTrees()) tree->ShowLevelName();
 }
 
 bool CLithoscopeView::OnClose(bool deleteWindow) {
@@ -110,6 +73,7 @@ bool CLithoscopeView::OnClose(bool deleteWindow) {
     if (lastView && !wxView::OnClose(deleteWindow)) return false;
     Activate(false);
     if (deleteWindow && m_pFrame) {
+        m_pFrame->SetLevelView(nullptr);
         m_pFrame->Destroy();
         SetFrame(nullptr);
         m_pFrame = nullptr;
@@ -118,20 +82,21 @@ bool CLithoscopeView::OnClose(bool deleteWindow) {
     return true;
 }
 
-CLithoscopeDoc* CLithoscopeView::GetLevelDocument() const {
-    return dynamic_cast<CLithoscopeDoc*>(GetDocument());
+ILevelDocument* CLithoscopeView::GetLevelDocument() const {
+    return dynamic_cast<ILevelDocument*>(GetDocument());
 }
 
 void CLithoscopeView::OnInitialUpdate() {
-    CLithoscopeDoc* doc = GetLevelDocument();
+    ILevelDocument* doc = GetLevelDocument();
     if (!doc || !m_pForm || m_pTree) return;
-    if (TreeFactory()) m_pTree = TreeFactory()(m_pForm, m_pFrame, doc->m_level, doc);
-    if (!m_pTree) m_pTree = new CPlainLevelTree(m_pForm, doc->m_level);
+    CTrLevel& level = doc->GetLevel();
+    if (TreeFactory()) m_pTree = TreeFactory()(m_pForm, m_pFrame, level, doc);
+    if (!m_pTree) m_pTree = new CFileTree(m_pForm, m_pFrame, level, doc);
     m_pForm->GetSizer()->Add(m_pTree->GetWindow(), 1, wxEXPAND);
     m_pForm->Layout();
     m_pTree->BuildRoot();
     if (m_pFrame)
-        m_pFrame->SetLargeIcon(doc->m_level.trailingSize() != 0 ? kTrailingDataIcon : kDocumentIcon);
+        m_pFrame->SetLargeIcon(level.trailingSize() != 0 ? kTrailingDataIcon : kDocumentIcon);
 }
 
 bool CLithoscopeView::TickEditPane() {
@@ -143,8 +108,8 @@ bool CLithoscopeView::TickEditPane() {
 
 bool CLithoscopeView::SaveLevel(const std::string& path) {
     if (m_pTree) return m_pTree->SaveLevel(path);
-    CLithoscopeDoc* doc = GetLevelDocument();
-    return doc ? SaveLevelFile(doc->m_level, path) : false;
+    ILevelDocument* doc = GetLevelDocument();
+    return doc ? SaveLevelFile(doc->GetLevel(), path) : false;
 }
 
 void CLithoscopeView::ResetAfterSave(bool repopulate) {
@@ -178,7 +143,7 @@ void CLithoscopeView::ShowTreeIcons(bool show) {
 }
 
 CLithoscopeView* GetActiveLevelView() {
-    auto* main = dynamic_cast<CMainFrame*>(wxTheApp ? wxTheApp->GetTopWindow() : nullptr);
+    auto* main = dynamic_cast<wxMDIParentFrame*>(wxTheApp ? wxTheApp->GetTopWindow() : nullptr);
     if (!main) return nullptr;
     auto* child = dynamic_cast<CChildFrame*>(main->GetActiveChild());
     return child ? child->GetLevelView() : nullptr;

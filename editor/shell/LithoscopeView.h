@@ -8,39 +8,19 @@
 #include <wx/docview.h>
 #include <wx/panel.h>
 
+#include "editor/common/LevelDocument.h"
+
 namespace lithoscope {
 
 class CChildFrame;
-class CLithoscopeDoc;
 class CTrLevel;
 
-// What the view asks of the level tree. The tree of nodes plugs in through the factory;
-// without one the view shows an empty tree and saves the level itself.
-class ILevelTree {
-public:
-    virtual ~ILevelTree() = default;
-    virtual wxWindow* GetWindow() = 0;
-    virtual void BuildRoot() = 0;
-    // Writes the level; false when the save failed (the user has been told).
-    virtual bool SaveLevel(const std::string& path) = 0;
-    virtual void ShowIcons(bool show) = 0;
-    // The moveables, static meshes and sprites nodes that exist and were expanded at
-    // least once are populated again.
-    virtual void RepopulateExpandedCollections() = 0;
-    // The root shows the level's name again (after the level took another file name).
-    virtual void ShowLevelName() {}
-};
+// Makes the level tree of a view; without one the view makes the level tree (CFileTree).
 // The window of the returned tree is a child of parent (the window tree destroys it; the
 // object is destroyed with it).
 using LevelTreeFactory = std::function<ILevelTree*(wxWindow* parent, CChildFrame* frame,
-                                                   CTrLevel& level, CLithoscopeDoc* doc)>;
+                                                   CTrLevel& level, ILevelDocument* doc)>;
 LevelTreeFactory SetLevelTreeFactory(LevelTreeFactory factory);
-
-// The level save of the tree: CTrLevel::Save(path, 2 = ask, rebuild, messages) under a
-// wait cursor; exceptions become a failed save with a message.
-bool SaveLevelFile(CTrLevel& level, const std::string& path);
-
-constexpr int kLevelTreeControlId = 0x5000;
 
 class CLithoscopeView : public wxView {
 public:
@@ -64,7 +44,8 @@ public:
     void SetShowAxis(bool show);
     void ShowTreeIcons(bool show);
 
-    CLithoscopeDoc* GetLevelDocument() const;
+    // The view's document as the level's holder, or null.
+    ILevelDocument* GetLevelDocument() const;
     CChildFrame* GetChildFrame() const { return m_pFrame; }
     ILevelTree* GetTree() const { return m_pTree; }
     wxPanel* GetFormWindow() const { return m_pForm; }

@@ -5,33 +5,36 @@
 #include <cstdint>
 #include <vector>
 
-#include <wx/accel.h>
 #include <wx/docmdi.h>
+
+#include "editor/common/EditorHost.h"
+#include "editor/shell/Menus.h"
 
 class wxToolBar;
 
 namespace lithoscope {
 
 class CChildFrame;
-
-// The accelerators of the main frame (also set on each document window, where the keys
-// arrive while its panes have the focus).
-wxAcceleratorTable MainAccelerators();
 // Text of a lock-key pane of the status bar: its name while the lock is on.
 const char* LockIndicatorText(int pane, bool on);
 // Title of the main frame with the active document's name ("" for none).
 wxString MainFrameTitle(const wxString& documentName);
 
-class CMainFrame : public wxDocMDIParentFrame {
+class CMainFrame : public wxDocMDIParentFrame, public IMainWindow {
 public:
     CMainFrame();
     // The framework's creation, then toolbar, status bar and the check buttons; false
     // when a step fails.
     bool Create(wxDocManager* manager, const wxString& title);
 
-    void ShowToolbox(bool show, bool store);
-    void SetManualCamera(bool manual);
+    void ShowToolbox(bool show, bool store) override;
+    void SetManualCamera(bool manual) override;
     void SetShowAxis(bool show);
+    // IMainWindow
+    bool IsToolboxShown() const override { return m_bToolboxShown; }
+    bool IsManualCamera() const override { return m_bManualCamera; }
+    bool IsAxisShown() const override { return m_bShowAxis; }
+    uint32_t GetBackgroundColor() const override { return m_crBackground; }
     // Walks the document child frames; null (and the walk ends) after the last one.
     CChildFrame* GetNextChildFrame();
     // Every document child frame, in the order of the walk.
@@ -47,8 +50,8 @@ public:
     void UpdateIndicators();
 
     // Menu 128 (no document) and menu 129 (a document window).
-    static wxMenuBar* CreateMenu128(wxDocManager* manager);
-    static wxMenuBar* CreateMenu129(wxDocManager* manager);
+    static wxMenuBar* CreateMenu128(wxDocManager* manager) { return MainMenuBar(manager); }
+    static wxMenuBar* CreateMenu129(wxDocManager* manager) { return DocumentMenuBar(manager); }
 
     bool m_bToolboxShown = false;
     bool m_bManualCamera = false;

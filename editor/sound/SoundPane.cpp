@@ -7,9 +7,10 @@
 #include <wx/sizer.h>
 #include <wx/utils.h>
 
-#include "editor/tree/HandleBase.h"
-#include "editor/sound/SoundPlayer.h"
+#include "editor/common/EditorMessages.h"
 #include "editor/common/WxStrings.h"
+#include "editor/sound/SoundPlayer.h"
+#include "editor/tree/HandleBase.h"
 #include "level/GameCatalog.h"
 #include "platform/Messages.h"
 
@@ -25,8 +26,6 @@ const char* const kGames[] = {
 };
 
 wxString W(const std::string& s) { return wxString::FromUTF8(s.c_str()); }
-
-const char kCaption[] = "Lithoscope";
 
 }  // namespace
 
@@ -208,14 +207,13 @@ void CEditSounds::OnEditDone() {
 
 void CEditSounds::ShowPaneError(const std::string& text) {
     // Not inside the focus change that got here: the box would fight over the focus.
-    CallAfter([text] { ShowMessage(text, kCaption, MsgButtons::Ok, MsgIcon::Error); });
+    CallAfter([text] { ShowError(text); });
 }
 
 void CEditSounds::Play(CSoundPaneModel::Fetch fetched, const std::vector<uint8_t>& wave) {
     if (fetched == CSoundPaneModel::Fetch::FileMissing) {
-        ShowMessage(StrFormat("Can't play the sound because the file %s can't be found.\n",
-                              model_.SoundFilePath().c_str()),
-                    kCaption, MsgButtons::Ok, MsgIcon::Error);
+        ShowError(StrFormat("Can't play the sound because the file %s can't be found.\n",
+                            model_.SoundFilePath().c_str()));
         return;
     }
     if (fetched != CSoundPaneModel::Fetch::Ok) return;

@@ -4,17 +4,13 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
-#include <utility>
 
-#include "editor/toolbox/TlboxTrackListLogic.h"
-#include "level/TrMvb.h"
+#include "editor/common/EditorMessages.h"
 #include "platform/Messages.h"
 
 namespace lithoscope {
 
 namespace {
-
-const char kCaption[] = "Lithoscope";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -34,9 +30,7 @@ bool ParseWholeInt(const std::string& text, long long* out) {
 
 }  // namespace
 
-void ShowToolboxError(const std::string& text) {
-    ShowMessage(text, kCaption, MsgButtons::Ok, MsgIcon::Error);
-}
+void ShowToolboxError(const std::string& text) { ShowError(text); }
 
 bool ReadIntEdit(const std::string& text, int32_t* value) {
     long long v = 0;
@@ -107,26 +101,6 @@ void CTlboxLogicBase::WriteObjectId(int32_t& id, const std::string& text,
         MarkModified();
     }
     shown = IntText(long(id));
-}
-
-CTRAnimTrack* PlayingTrack(const CTrMvb* moveable) {
-    if (!moveable || !moveable->animations) return nullptr;
-    return dynamic_cast<CTRAnimTrack*>(moveable->animations->CurrentTrack());
-}
-
-void CTlboxRowList::DeleteAndReselect(int row) {
-    if (row < 0 || row >= Count()) return;
-    rows_.erase(rows_.begin() + row);
-    selection_ = row < Count() ? row : Count() - 1;
-}
-
-bool CTlboxRowList::MoveSelected(bool up) {
-    const int i = selection_;
-    const int target = up ? i - 1 : i + 1;
-    if (i < 0 || target < 0 || target >= Count()) return false;
-    std::swap(rows_[size_t(i)], rows_[size_t(target)]);
-    selection_ = target;
-    return true;
 }
 
 }  // namespace lithoscope

@@ -5,24 +5,12 @@
 #include <cstdint>
 #include <string>
 
+#include "editor/common/ToolboxInterfaces.h"
 #include "editor/toolbox/TlboxLogicBase.h"
 
 namespace lithoscope {
 
 class CTrLstSpr;
-
-// How the sprite pane's OpenGL window shows the sprites.
-class ITlboxSpriteDisplay {
-public:
-    virtual ~ITlboxSpriteDisplay() = default;
-    // Animated: one sprite after the other; otherwise all of them in rows.
-    virtual void SetSpriteDisplayMode(bool animated) = 0;
-    // Sprites per second in animated mode.
-    virtual void SetSpriteRate(float perSecond) = 0;
-    virtual void SetSpriteBorder(bool on) = 0;
-    // The widest a row of the list layout may grow.
-    virtual void SetSpriteRowWidth(float width) = 0;
-};
 
 class CTlboxSpriteLogic : public CTlboxLogicBase {
 public:

@@ -3,10 +3,8 @@
 #include <wx/sizer.h>
 #include <wx/stattext.h>
 
-#include "batch/CmdLine.h"
 #include "editor/panes/EditGfx.h"
-#include "editor/shell/LithoscopeApp.h"
-#include "editor/shell/MainFrame.h"
+#include "editor/common/EditorHost.h"
 #include "editor/tree/HandleBase.h"
 #include "editor/view3d/GlWindow.h"
 
@@ -106,10 +104,9 @@ void CToolboxBase::OnInitialUpdate() {
 }
 
 bool CToolboxBase::BindObject(CHandleBase* node, CEditGfxBase* pane) {
-    auto* app = dynamic_cast<CLithoscopeApp*>(wxTheApp);
-    CMainFrame* main = app ? app->GetMainFrame() : nullptr;
+    IMainWindow* main = MainWindow();
     const ToolboxBindResult result =
-        m_binding.Bind(node ? node->GetObject() : nullptr, main && main->m_bToolboxShown);
+        m_binding.Bind(node ? node->GetObject() : nullptr, main && main->IsToolboxShown());
     if (result.hideToolbox) {
         main->ShowToolbox(false, true);
         return false;

@@ -1,7 +1,7 @@
 #pragma once
 // The object toolbox: the base of the three toolbox views, the sheet of tabs each view
-// holds, the base of its pages, and the small interfaces through which the panes and the
-// OpenGL window reach the pages.
+// holds and the base of its pages. The panes and the OpenGL window reach the pages through
+// the interfaces of editor/common.
 #include <cstdint>
 #include <vector>
 
@@ -10,58 +10,14 @@
 #include <wx/scrolwin.h>
 #include <wx/weakref.h>
 
+#include "editor/common/PaneInterfaces.h"
+#include "editor/common/ToolboxInterfaces.h"
 #include "editor/toolbox/ToolboxBinding.h"
 
 namespace lithoscope {
 
 class CEditGfxBase;
 class CHandleBase;
-
-// Mesh page: the two box-edit check boxes.
-class ITlboxMeshItfMain {
-public:
-    virtual ~ITlboxMeshItfMain() = default;
-    virtual int IsVisibilityBoxEditOn() = 0;
-    virtual int IsCollisionBoxEditOn() = 0;
-};
-
-// Moveable "Main" page.
-class ITlboxMoveableItfMain {
-public:
-    virtual ~ITlboxMoveableItfMain() = default;
-    virtual void ShowPosition(bool updateControls) = 0;
-};
-
-// Moveable "Animation" page: the OpenGL window pushes the playback state through it.
-class ITlboxMoveableItfAnim {
-public:
-    virtual ~ITlboxMoveableItfAnim() = default;
-    virtual void SetAnim(int index) = 0;
-    virtual void SetFrame(int current, int count) = 0;
-    virtual void SetKey(int current, int count) = 0;
-    virtual void SetFramerate(int n) = 0;
-    virtual void SetNext(int anim, int frame) = 0;
-    virtual void SetValue(float value) = 0;
-    virtual bool IsAutomatic() = 0;
-    virtual int GetCurrentAnim() = 0;
-};
-
-// Moveable "State changes" and "Anim commands" pages: markers without operations.
-class ITlboxMoveableItfStateChanges {
-public:
-    virtual ~ITlboxMoveableItfStateChanges() = default;
-};
-class ITlboxMoveableItfAnimCommands {
-public:
-    virtual ~ITlboxMoveableItfAnimCommands() = default;
-};
-
-// Sprite page.
-class ITlboxSpriteItfMain {
-public:
-    virtual ~ITlboxSpriteItfMain() = default;
-    virtual void SetDisplayMode(bool animated) = 0;
-};
 
 class CToolboxBase;
 
@@ -120,7 +76,7 @@ private:
 
 // Base of the mesh, moveable and sprite toolbox views (kinds 2, 3, 4). A view is bound to
 // the node and pane shown last; the pane reference clears itself when the pane goes.
-class CToolboxBase : public wxPanel {
+class CToolboxBase : public wxPanel, public IPaneToolbox {
 public:
     CToolboxBase(wxWindow* parent, int kind);
     ~CToolboxBase() override;
@@ -132,15 +88,15 @@ public:
     // fix on and the toolbox row shown, hides the row and returns false without binding
     // (the pane then calls again at once). LastBindChanged tells whether the bound object
     // changed.
-    virtual bool BindObject(CHandleBase* node, CEditGfxBase* pane);
+    bool BindObject(CHandleBase* node, CEditGfxBase* pane) override;
     // Idle tick of the bound pane.
-    virtual void Tick() {}
+    void Tick() override {}
     // Makes the view's pages.
     virtual void CreatePages() {}
     // A page became the shown one: it is refreshed.
     void OnPageActivated(CToolboxItfBase* page);
     // A node deleted by the tree: a view bound to it forgets it and its pages go empty.
-    virtual void ForgetNode(CHandleBase* node);
+    void ForgetNode(CHandleBase* node) override;
     // Marks the document of the bound node modified (the pages call it after each edit).
     void MarkModified();
 

@@ -1,7 +1,6 @@
 #include "editor/toolbox/ToolboxViews.h"
 
 #include "editor/panes/EditPane.h"
-#include "editor/shell/ChildFrame.h"
 #include "editor/toolbox/TlboxMeshPages.h"
 #include "editor/toolbox/TlboxMoveablePages.h"
 #include "editor/toolbox/TlboxSpritePage.h"
@@ -98,7 +97,7 @@ void RegisterToolboxViews() {
         view->OnInitialUpdate();
         return view;
     });
-    SetCurrentAnimationQuery([](CChildFrame* frame) {
+    SetCurrentAnimationQuery([](IChildFrame* frame) {
         auto* anim = frame ? dynamic_cast<ITlboxMoveableItfAnim*>(frame->GetToolboxView(EditPaneMoveable)) : nullptr;
         return anim ? anim->GetCurrentAnim() : 0;
     });

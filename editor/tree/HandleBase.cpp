@@ -1,17 +1,13 @@
-// The node protocol's base behaviour and the stand-in object nodes.
+// The node protocol's base behaviour and the tree as the nodes see it.
 #include "editor/tree/HandleBase.h"
 
 #include <cstring>
 
 #include <wx/menu.h>
 
-#include "editor/shell/ChildFrame.h"
 #include "editor/common/CommandIds.h"
-#include "editor/panes/EditPane.h"
-#include "editor/tree/LevelTree.h"
-#include "editor/shell/LithoscopeApp.h"
-#include "editor/shell/LithoscopeView.h"
-#include "editor/shell/MainFrame.h"
+#include "editor/common/EditorHost.h"
+#include "editor/common/PaneInterfaces.h"
 #include "level/GameCatalog.h"
 #include "level/TrLevel.h"
 #include "level/TrLstMsh.h"
@@ -24,7 +20,26 @@ void AppendCommand(wxMenu& menu, int resourceId, const char* text) {
     menu.Append(WxCommand(resourceId), wxString::FromUTF8(text));
 }
 
-CHandleBase::CHandleBase(CFileTree* tree, void* object, int paneKind)
+wxMenu* BuildCatalogMenu(const CatalogMenu& menu) {
+    auto* result = new wxMenu;
+    for (const CatalogMenuEntry& entry : menu.entries) {
+        wxString caption = wxString::FromUTF8(entry.caption.c_str());
+        if (entry.submenu) result->AppendSubMenu(BuildCatalogMenu(*entry.submenu), caption);
+        else if (entry.command >= 0) result->Append(entry.command, caption);
+    }
+    return result;
+}
+
+CHandleBase* CNodeTree::GetCollection(int32_t collectionType) const {
+    switch (collectionType) {
+    case HandleTypeMoveables: return m_pMoveablesNode;
+    case HandleTypeStaticMeshes: return m_pStaticMeshesNode;
+    case HandleTypeSprites: return m_pSpritesNode;
+    default: return nullptr;
+    }
+}
+
+CHandleBase::CHandleBase(CNodeTree* tree, void* object, int paneKind)
     : m_pTree(tree),
       m_pLevel(tree ? tree->GetLevel() : nullptr),
       m_szName(),
@@ -45,11 +60,9 @@ void CHandleBase::SetName(const std::string& text) {
     m_szName[n] = 0;
 }
 
-CEditPaneBase* CHandleBase::GetEditPane() const {
+IEditPane* CHandleBase::GetEditPane() const {
     if (!m_pFrame) return nullptr;
-    CEditPaneBase* pane = nullptr;
-    int kind = m_pFrame->GetEditPane(&pane);
-    return kind == m_nPaneKind ? pane : nullptr;
+    return m_pFrame->GetEditPaneKind() == m_nPaneKind ? m_pFrame->GetCurrentEditPane() : nullptr;
 }
 
 void CHandleBase::SwitchEditPane() {
@@ -106,18 +119,15 @@ void CHandleBase::Select(bool kindChanged, const std::string& text) {
     SetName(text);
     if (kindChanged) SwitchEditPane();
     ShowInPane(text);
-    if (wxTheApp)
-        if (CMainFrame* main = CLithoscopeApp::Get().GetMainFrame()) main->ShowToolbox(false, false);
-    if (m_pFrame)
-        if (CLithoscopeView* view = m_pFrame->GetLevelView())
-            if (view->GetFormWindow()) view->GetFormWindow()->SetFocus();
+    if (IMainWindow* main = MainWindow()) main->ShowToolbox(false, false);
+    if (m_pFrame) m_pFrame->FocusLevelView();
 }
 
-CLithoscopeDoc* CHandleBase::GetDocument() const {
+ILevelDocument* CHandleBase::GetDocument() const {
     return m_pTree ? m_pTree->GetDocument() : nullptr;
 }
 
-CGameCatalog& CHandleBase::GetCatalog() const { return CLithoscopeApp::Get().m_catalog; }
+CGameCatalog& CHandleBase::GetCatalog() const { return EditorCatalog(); }
 
 int CHandleBase::GetGameIndex() const {
     return m_pLevel ? CGameCatalog::GameIndexFromVersion(m_pLevel->version) : kCatalogNoGame;
@@ -147,33 +157,6 @@ void CHandleBase::DeleteChildren() {
 
 void CHandleBase::RepopulateCollection(int32_t collectionType) {
     if (m_pTree) m_pTree->RepopulateCollection(collectionType);
-}
-
-// Stand-in object nodes, replaced by the node classes when they are linked.
-namespace {
-class CHandlePlainObject : public CHandleBase {
-public:
-    CHandlePlainObject(CFileTree* tree, void* object, int paneKind, int32_t type)
-        : CHandleBase(tree, object, paneKind), type_(type) {}
-    int32_t GetType() const override { return type_; }
-
-private:
-    int32_t type_;
-};
-}  // namespace
-
-__attribute__((weak)) CHandleBase* CreateMoveableNode(CFileTree* tree, CTrMvb* moveable) {
-    return new CHandlePlainObject(tree, moveable, EditPaneMoveable, HandleTypeMoveable);
-}
-__attribute__((weak)) CHandleBase* CreateStaticMeshNode(CFileTree* tree, CTrStatMsh* mesh) {
-    return new CHandlePlainObject(tree, mesh, EditPaneMesh, HandleTypeMesh);
-}
-__attribute__((weak)) CHandleBase* CreateSpriteNode(CFileTree* tree, CTrLstSpr* sprite, bool,
-                                                    int32_t) {
-    return new CHandlePlainObject(tree, sprite, EditPaneSprite, HandleTypeSprite);
-}
-__attribute__((weak)) CHandleBase* CreateTileNode(CFileTree* tree, TrPackedChunk* chunk, int) {
-    return new CHandlePlainObject(tree, chunk, EditPaneTile, HandleTypeTile);
 }
 
 }  // namespace lithoscope

@@ -4,22 +4,22 @@
 #include <cstdint>
 #include <string>
 
-#include <wx/treebase.h>
+#include <wx/treectrl.h>
 
 class wxMenu;
 
 namespace lithoscope {
 
-class CChildFrame;
-class CEditPaneBase;
-class CFileTree;
 class CGameCatalog;
-class CLithoscopeDoc;
+class CHandleBase;
 class CTrLevel;
 class CTrLstSpr;
 class CTrMvb;
 class CTrStatMsh;
-struct TrPackedChunk;
+class IChildFrame;
+class IEditPane;
+class ILevelDocument;
+struct CatalogMenu;
 
 // Node type codes: nodes of the same code share their edit pane, and a drop needs the
 // same code on both sides.
@@ -38,12 +38,57 @@ enum HandleType : int32_t {
 
 // Appends the node command resourceId (32768 and up) to a node menu under its menu id.
 void AppendCommand(wxMenu& menu, int resourceId, const char* text);
+// A wxMenu of the catalog's plain menu tree: items get their command number as id.
+wxMenu* BuildCatalogMenu(const CatalogMenu& menu);
+
+// The tree control as its nodes see it: the items that carry them, the three collections,
+// the level, its document and the window that shows it. The level tree is the one there
+// is; the nodes know no more of it than this.
+class CNodeTree : public wxTreeCtrl {
+public:
+    CNodeTree(wxWindow* parent, wxWindowID id, long style, IChildFrame* frame, CTrLevel* level,
+              ILevelDocument* doc)
+        : wxTreeCtrl(parent, id, wxDefaultPosition, wxDefaultSize, style),
+          m_pFrame(frame),
+          m_pLevel(level),
+          m_pDocument(doc) {}
+
+    // The handler of an item, or null.
+    virtual CHandleBase* GetNode(const wxTreeItemId& item) const = 0;
+    // Inserts node as the last child of parent (invalid parent: the root item).
+    virtual wxTreeItemId InsertNode(const wxTreeItemId& parent, CHandleBase* node,
+                                    const std::string& text, int icon) = 0;
+    // Deletes the handlers under item (and item's own unless keepHandle); deleteItems also
+    // removes the child items from the control.
+    virtual void DeleteNodes(const wxTreeItemId& item, bool deleteItems, bool keepHandle) = 0;
+    // Collection repopulation, in every tree of the document; deferred while a menu
+    // command runs.
+    virtual void RepopulateCollection(int32_t collectionType) = 0;
+    virtual void SetDocumentModified() = 0;
+    // True while the control's expansion notification runs.
+    virtual bool IsExpanding() const = 0;
+
+    CTrLevel* GetLevel() const { return m_pLevel; }
+    IChildFrame* GetFrame() const { return m_pFrame; }
+    ILevelDocument* GetDocument() const { return m_pDocument; }
+    // The collection node of that type (HandleTypeMoveables, HandleTypeStaticMeshes,
+    // HandleTypeSprites), null when there is none.
+    CHandleBase* GetCollection(int32_t collectionType) const;
+
+    CHandleBase* m_pMoveablesNode = nullptr;
+    CHandleBase* m_pStaticMeshesNode = nullptr;
+    CHandleBase* m_pSpritesNode = nullptr;
+    bool m_bSuppressSelChange = false;
+    IChildFrame* m_pFrame;
+    CTrLevel* m_pLevel;
+    ILevelDocument* m_pDocument;
+};
 
 class CHandleBase {
 public:
     // object: the level object the node stands for (CTrMvb, CTrStatMsh, CTrLstSpr,
     // TrPackedChunk) or null; paneKind: the EditPaneKind that shows the node.
-    CHandleBase(CFileTree* tree, void* object, int paneKind);
+    CHandleBase(CNodeTree* tree, void* object, int paneKind);
     virtual ~CHandleBase();
     CHandleBase(const CHandleBase&) = delete;
     CHandleBase& operator=(const CHandleBase&) = delete;
@@ -70,7 +115,7 @@ public:
     virtual void ImportSpriteFile(CTrLstSpr* source) {}
 
     // The child frame's current edit pane when it is of this node's kind, else null.
-    CEditPaneBase* GetEditPane() const;
+    IEditPane* GetEditPane() const;
     void SwitchEditPane();
     // First child whose object has that object id (moveable, static mesh, sprite nodes).
     CHandleBase* FindChildNode(int32_t objectId) const;
@@ -79,10 +124,10 @@ public:
     void Select(bool kindChanged, const std::string& text);
 
     // What the handlers need from the tree.
-    CFileTree* GetTree() const { return m_pTree; }
+    CNodeTree* GetTree() const { return m_pTree; }
     CTrLevel* GetLevel() const { return m_pLevel; }
-    CChildFrame* GetFrame() const { return m_pFrame; }
-    CLithoscopeDoc* GetDocument() const;
+    IChildFrame* GetFrame() const { return m_pFrame; }
+    ILevelDocument* GetDocument() const;
     CGameCatalog& GetCatalog() const;
     // CGameCatalog::GameIndexFromVersion of the level's version.
     int GetGameIndex() const;
@@ -111,10 +156,10 @@ public:
     void RepopulateCollection(int32_t collectionType);
 
     // Public as the level tree and the drop target use them directly.
-    CFileTree* m_pTree;
+    CNodeTree* m_pTree;
     CTrLevel* m_pLevel;
     char m_szName[256];
-    CChildFrame* m_pFrame;
+    IChildFrame* m_pFrame;
     void* m_pObject;
     wxTreeItemId m_hItem;
     bool m_bExpanded;
@@ -124,19 +169,8 @@ public:
 // The placeholder child of a node that can have children.
 class CHandleEmpty : public CHandleBase {
 public:
-    explicit CHandleEmpty(CFileTree* tree) : CHandleBase(tree, nullptr, 0) {}
+    explicit CHandleEmpty(CNodeTree* tree) : CHandleBase(tree, nullptr, 0) {}
     int32_t GetType() const override { return HandleTypeEmpty; }
 };
-
-// Makers of the object nodes. The level tree links weak stand-ins (plain nodes of the
-// right type and pane) that the node classes replace.
-// A moveable node (pane 3) of a level moveable.
-CHandleBase* CreateMoveableNode(CFileTree* tree, CTrMvb* moveable);
-// A static mesh node (mesh node with m_bStatic true, m_nMeshIndex 0, pane 2).
-CHandleBase* CreateStaticMeshNode(CFileTree* tree, CTrStatMsh* mesh);
-// A sprite node (pane 4) with the catalog's animated flag and zoom.
-CHandleBase* CreateSpriteNode(CFileTree* tree, CTrLstSpr* sprite, bool animated, int32_t zoom);
-// A tile node (pane 1) on a packed page chunk; tileKind 1 is the TR4 "Font & sky".
-CHandleBase* CreateTileNode(CFileTree* tree, TrPackedChunk* chunk, int tileKind);
 
 }  // namespace lithoscope

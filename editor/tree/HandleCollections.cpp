@@ -6,10 +6,12 @@
 #include <wx/menu.h>
 #include <wx/utils.h>
 
-#include "editor/sound/SoundPane.h"
-#include "editor/tree/LevelTree.h"
-#include "editor/shell/LithoscopeApp.h"
+#include "batch/AppSettings.h"
+#include "editor/common/EditorHost.h"
+#include "editor/common/EditorMessages.h"
 #include "editor/common/ModalHook.h"
+#include "editor/common/PaneInterfaces.h"
+#include "editor/tree/NodeHandlers.h"
 #include "level/GameCatalog.h"
 #include "level/SoundList.h"
 #include "level/TrLevel.h"
@@ -22,12 +24,6 @@
 namespace lithoscope {
 
 namespace {
-const char* const kCaption = "Lithoscope";
-
-void ShowError(const std::string& text) {
-    ShowMessage(text, kCaption, MsgButtons::Ok, MsgIcon::Error);
-}
-
 std::string MismatchText(const char* what) {
     return std::string("Could not import this ") + what +
            " because of a version mismatch:\n\n - the " + what +
@@ -51,7 +47,7 @@ CHandleBase* AddCollection(CHandleBase& root, CHandleBase* node, const char* tag
 }
 }  // namespace
 
-CHandleBase* CreateRootNode(CFileTree* tree) { return new CHandleRootTR123(tree); }
+CHandleBase* CreateRootNode(CNodeTree* tree) { return new CHandleRootTR123(tree); }
 
 std::string ExportAllFileName(const std::string& folder, const std::string& levelName,
                               int32_t kind, int n) {
@@ -153,14 +149,14 @@ void CHandleRootTR123::AddResourcesFromLevel(int id) {
         default: break;
         }
     }
-    if (errors.empty()) ShowMessage("Resource(s) successfully added !", kCaption);
+    if (errors.empty()) ShowMessage("Resource(s) successfully added !", kEditorCaption);
     else ShowError(errors);
 }
 
 // ---- sounds ----
 
 void CHandleSounds::ShowInPane(const std::string&) {
-    if (auto* pane = dynamic_cast<CEditSounds*>(GetEditPane())) pane->SetHandle(this);
+    if (IEditPane* pane = GetEditPane()) pane->SetHandle(this);
 }
 
 // ---- collections ----
@@ -216,8 +212,9 @@ void ReportFailedWrites(const std::string& failed) {
 }  // namespace
 
 void CHandleMoveables::AddChildren() {
-    const bool real = CLithoscopeApp::Get().m_bShowRealMeshes != 0;
-    const bool associated = CLithoscopeApp::Get().m_bShowAssociatedMoveable != 0;
+    const CLithoscopeSettings& settings = EditorHost()->GetSettings();
+    const bool real = settings.m_bShowRealMeshes != 0;
+    const bool associated = settings.m_bShowAssociatedMoveable != 0;
     for (auto& mvb : m_pLevel->moveableList) {
         if (!mvb) continue;
         std::string name;

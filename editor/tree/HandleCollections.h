@@ -26,7 +26,7 @@ enum CollectionCommand : int {
 // The root node of a level: creates the collections, carries "Add resource".
 class CHandleRootTR123 : public CHandleBase {
 public:
-    explicit CHandleRootTR123(CFileTree* tree) : CHandleBase(tree, nullptr, 0) {}
+    explicit CHandleRootTR123(CNodeTree* tree) : CHandleBase(tree, nullptr, 0) {}
     ~CHandleRootTR123() override;
     int32_t GetType() const override { return HandleTypeRoot; }
     void Populate(bool repopulate) override;
@@ -42,7 +42,7 @@ public:
 // What the three object collections share: their menu and repopulation.
 class CHandleCollection : public CHandleBase {
 public:
-    explicit CHandleCollection(CFileTree* tree) : CHandleBase(tree, nullptr, 0) {}
+    explicit CHandleCollection(CNodeTree* tree) : CHandleBase(tree, nullptr, 0) {}
     ~CHandleCollection() override;
     void Populate(bool repopulate) override;
     void ReleaseContextMenu() override;
@@ -67,6 +67,8 @@ public:
     void OnCommand(int id) override;
     // With a source the new moveable takes it over; without one, asks for a .trmvb file.
     void ImportNewMoveableFile(CTrMvb* source);
+    // The collection takes the source in as a new moveable.
+    void ImportMoveableFile(CTrMvb* source) override { ImportNewMoveableFile(source); }
     void ImportNewMoveableFrom3ds();
     // Writes every moveable to folder (asked for when empty); false on Cancel.
     bool ExportAllMoveables(const std::string& folder = std::string());
@@ -83,6 +85,7 @@ public:
     wxMenu* CreateContextMenu() override;
     void OnCommand(int id) override;
     void ImportNewStaticMeshFile(CTrStatMsh* source);
+    void ImportMeshFile(CTrStatMsh* source) override { ImportNewStaticMeshFile(source); }
     void ImportNewStaticMeshFrom3ds();
     bool ExportAllStaticMeshes(const std::string& folder = std::string());
 
@@ -98,6 +101,7 @@ public:
     wxMenu* CreateContextMenu() override;
     void OnCommand(int id) override;
     void ImportNewSpriteFile(CTrLstSpr* source);
+    void ImportSpriteFile(CTrLstSpr* source) override { ImportNewSpriteFile(source); }
     bool ExportAllSprites(const std::string& folder = std::string());
 
 protected:
@@ -108,13 +112,13 @@ protected:
 // The sounds node: no children; its pane is the sounds pane (kind 5).
 class CHandleSounds : public CHandleBase {
 public:
-    explicit CHandleSounds(CFileTree* tree) : CHandleBase(tree, nullptr, 5) {}
+    explicit CHandleSounds(CNodeTree* tree) : CHandleBase(tree, nullptr, 5) {}
     int32_t GetType() const override { return HandleTypeSounds; }
     // Hands the node to the sounds pane.
     void ShowInPane(const std::string& text) override;
 };
 
-CHandleBase* CreateRootNode(CFileTree* tree);
+CHandleBase* CreateRootNode(CNodeTree* tree);
 
 // Export-all file names: folder, level name cut to 20 (moveables) or 19 characters, the
 // object's number n.

@@ -1,4 +1,5 @@
-// The level tree control: items, handlers, selection, expansion and menu routing.
+// The level tree control: items, handlers, selection, expansion, menu routing and the drop
+// target.
 #include "editor/tree/LevelTree.h"
 
 #include <algorithm>
@@ -11,12 +12,13 @@
 #include <wx/time.h>
 #include <wx/utils.h>
 
-#include "editor/shell/ChildFrame.h"
+#include <wx/weakref.h>
+
+#include "batch/AppSettings.h"
 #include "editor/common/CommandIds.h"
+#include "editor/common/EditorHost.h"
+#include "editor/common/PaneInterfaces.h"
 #include "editor/tree/HandleCollections.h"
-#include "editor/tree/TreeDrag.h"
-#include "editor/shell/LithoscopeApp.h"
-#include "editor/shell/LithoscopeDoc.h"
 #include "level/GameCatalog.h"
 #include "level/TrLevel.h"
 
@@ -33,18 +35,14 @@ public:
 };
 }  // namespace
 
-CFileTree::CFileTree(wxWindow* parent, CChildFrame* frame, CTrLevel& level, CLithoscopeDoc* doc)
-    : wxTreeCtrl(parent, kLevelTreeControlId, wxDefaultPosition, wxDefaultSize,
-                 wxTR_HAS_BUTTONS | wxTR_LINES_AT_ROOT | wxTR_SINGLE),
-      m_pFrame(frame),
-      m_pLevel(&level),
-      m_pDocument(doc),
+CFileTree::CFileTree(wxWindow* parent, IChildFrame* frame, CTrLevel& level, ILevelDocument* doc)
+    : CNodeTree(parent, kLevelTreeControlId, wxTR_HAS_BUTTONS | wxTR_LINES_AT_ROOT | wxTR_SINGLE, frame,
+                &level, doc),
       m_imageList(16, 16, true, 0) {
-    if (wxTheApp) {
-        CLithoscopeApp& app = CLithoscopeApp::Get();
-        if (const CatalogIconStrip* strip = app.m_catalog.IconStrip())
+    if (IEditorHost* host = EditorHost()) {
+        if (const CatalogIconStrip* strip = host->GetGameCatalog().IconStrip())
             AddIconStrip(m_imageList, *strip);
-        ShowIcons(app.m_bShowIconInFrontOfItemInTreeview != 0);
+        ShowIcons(host->GetSettings().m_bShowIconInFrontOfItemInTreeview != 0);
     }
     Bind(wxEVT_TREE_ITEM_EXPANDING, [this](wxTreeEvent& e) {
         OnExpanding(e.GetItem());
@@ -112,7 +110,7 @@ void CFileTree::BuildRoot() {
 
 std::string CFileTree::RootText(int* icon) const {
     const int game = CGameCatalog::GameIndexFromVersion(m_pLevel->version);
-    const CatalogLevelEntry entry = CLithoscopeApp::Get().m_catalog.GetLevelEntry(game, m_pLevel->name);
+    const CatalogLevelEntry entry = EditorCatalog().GetLevelEntry(game, m_pLevel->name);
     if (icon) *icon = entry.icon;
     return entry.displayName.empty() ? m_pLevel->name : entry.displayName;
 }
@@ -139,15 +137,6 @@ void CFileTree::RepopulateExpandedCollections() {
         if (node && node->IsExpanded()) node->Populate(true);
 }
 
-CHandleBase* CFileTree::GetCollection(int32_t collectionType) const {
-    switch (collectionType) {
-    case HandleTypeMoveables: return m_pMoveablesNode;
-    case HandleTypeStaticMeshes: return m_pStaticMeshesNode;
-    case HandleTypeSprites: return m_pSpritesNode;
-    default: return nullptr;
-    }
-}
-
 void CFileTree::RepopulateCollection(int32_t collectionType) {
     if (m_nCommandDepth > 0) {
         m_pendingRepopulate.insert(collectionType);
@@ -157,10 +146,9 @@ void CFileTree::RepopulateCollection(int32_t collectionType) {
     // that is gone.
     std::vector<CFileTree*> trees{this};
     if (m_pDocument)
-        for (wxObject* v : m_pDocument->GetViews())
-            if (auto* view = dynamic_cast<CLithoscopeView*>(v))
-                if (auto* tree = dynamic_cast<CFileTree*>(view->GetTree()))
-                    if (tree != this) trees.push_back(tree);
+        for (ILevelTree* other : m_pDocument->GetLevelTrees())
+            if (auto* tree = dynamic_cast<CFileTree*>(other))
+                if (tree != this) trees.push_back(tree);
     for (CFileTree* tree : trees) tree->RepopulateHere(collectionType);
 }
 
@@ -199,7 +187,7 @@ void CFileTree::ForgetNode(CHandleBase* node) {
     // No pointer of the tree outlives its node, and no pane shows a node that is gone.
     if (node == m_pCurrentNode) {
         m_pCurrentNode = nullptr;
-        if (!m_bDestroying && m_pFrame && node->GetEditPane()) m_pFrame->SetEditPane(0);
+        if (!m_bDestroying && m_pFrame && node->GetEditPane()) m_pFrame->SetEditPane(EditPaneEmpty);
     }
     if (node == m_pMenuNode) m_pMenuNode = nullptr;
     if (node == m_pMoveablesNode) m_pMoveablesNode = nullptr;
@@ -391,16 +379,6 @@ void CFileTree::OnBeginDrag(wxTreeEvent& event) {
     m_hDropItem = wxTreeItemId();
 }
 
-wxMenu* BuildCatalogMenu(const CatalogMenu& menu) {
-    auto* result = new wxMenu;
-    for (const CatalogMenuEntry& entry : menu.entries) {
-        wxString caption = wxString::FromUTF8(entry.caption.c_str());
-        if (entry.submenu) result->AppendSubMenu(BuildCatalogMenu(*entry.submenu), caption);
-        else if (entry.command >= 0) result->Append(entry.command, caption);
-    }
-    return result;
-}
-
 void AddIconStrip(wxImageList& list, const CatalogIconStrip& strip) {
     const int cell = CatalogIconStrip::kCell;
     if (strip.height < cell || strip.width < cell) return;
@@ -421,11 +399,40 @@ void AddIconStrip(wxImageList& list, const CatalogIconStrip& strip) {
     }
 }
 
-void RegisterLevelTree() {
-    SetLevelTreeFactory([](wxWindow* parent, CChildFrame* frame, CTrLevel& level,
-                           CLithoscopeDoc* doc) -> ILevelTree* {
-        return new CFileTree(parent, frame, level, doc);
+// ---- drop target ----
+
+CTreeDropTarget::CTreeDropTarget(CFileTree* tree) : wxDropTarget(new CTreeDragData), tree_(tree) {}
+
+wxDragResult CTreeDropTarget::OnEnter(wxCoord x, wxCoord y, wxDragResult def) {
+    return OnDragOver(x, y, def);
+}
+
+wxDragResult CTreeDropTarget::OnDragOver(wxCoord x, wxCoord y, wxDragResult) {
+    // Only drags of a level tree of this program are taken.
+    if (!g_hDragSourceTree) return wxDragNone;
+    tree_->DragOver(wxPoint(x, y));
+    hovered_ = tree_->m_hDropItem;
+    return DragEffect(wxGetKeyState(WXK_SHIFT));
+}
+
+void CTreeDropTarget::OnLeave() { tree_->DragLeave(); }
+
+bool CTreeDropTarget::OnDrop(wxCoord, wxCoord) { return g_hDragSourceTree != nullptr; }
+
+wxDragResult CTreeDropTarget::OnData(wxCoord, wxCoord, wxDragResult def) {
+    CFileTree* source = g_hDragSourceTree;
+    if (!source) return wxDragNone;
+    const bool move = wxGetKeyState(WXK_SHIFT);
+    // The toolkit says "leave" before "drop": the item hovered last is the target.
+    const wxTreeItemId target = hovered_;
+    hovered_ = wxTreeItemId();
+    // The drop may ask questions: it runs once the toolkit has finished the drag.
+    wxWeakRef<CFileTree> from(source);
+    tree_->CallAfter([tree = tree_, from, target, move] {
+        if (from) tree->DropFrom(from, target, move);
+        else tree->DragLeave();
     });
+    return def == wxDragNone ? DragEffect(move) : def;
 }
 
 }  // namespace lithoscope

@@ -5,25 +5,26 @@
 #include <set>
 #include <string>
 
+#include <wx/dnd.h>
 #include <wx/imaglist.h>
 #include <wx/timer.h>
 #include <wx/treectrl.h>
 
+#include "editor/common/LevelDocument.h"
 #include "editor/tree/HandleBase.h"
-#include "editor/shell/LithoscopeView.h"
+#include "editor/tree/TreeDrag.h"
 
 class wxMenu;
 
 namespace lithoscope {
 
-struct CatalogMenu;
 struct CatalogIconStrip;
 
-class CFileTree : public wxTreeCtrl, public ILevelTree {
+class CFileTree : public CNodeTree, public ILevelTree {
 public:
     // Creates the control in parent (a level view's form) with the has-buttons, has-lines
     // and lines-at-root styles, and its image list from the catalog's icon strip.
-    CFileTree(wxWindow* parent, CChildFrame* frame, CTrLevel& level, CLithoscopeDoc* doc);
+    CFileTree(wxWindow* parent, IChildFrame* frame, CTrLevel& level, ILevelDocument* doc);
     ~CFileTree() override;
 
     // ILevelTree
@@ -34,10 +35,15 @@ public:
     void RepopulateExpandedCollections() override;
     void ShowLevelName() override;
 
-    void SetDocumentModified();
-    // Deletes the handlers under item (and item's own unless keepHandle); deleteItems also
-    // removes the child items from the control.
-    void DeleteNodes(const wxTreeItemId& item, bool deleteItems, bool keepHandle);
+    // CNodeTree
+    CHandleBase* GetNode(const wxTreeItemId& item) const override;
+    wxTreeItemId InsertNode(const wxTreeItemId& parent, CHandleBase* node, const std::string& text,
+                            int icon) override;
+    void DeleteNodes(const wxTreeItemId& item, bool deleteItems, bool keepHandle) override;
+    void RepopulateCollection(int32_t collectionType) override;
+    void SetDocumentModified() override;
+    bool IsExpanding() const override { return m_nExpanding > 0; }
+
     // Shows the node's context menu at point (client coordinates); false when it has none.
     // The chosen command runs once the popup has closed and the node has released its
     // menu, so a command that deletes its own node never touches the menu.
@@ -57,18 +63,10 @@ public:
         CFileTree* tree_;
     };
 
-    // The handler of an item, or null.
-    CHandleBase* GetNode(const wxTreeItemId& item) const;
-    // Inserts node as the last child of parent (invalid parent: the root item).
-    wxTreeItemId InsertNode(const wxTreeItemId& parent, CHandleBase* node, const std::string& text,
-                            int icon);
     // The selection step of the control's selection-changed notification.
     void OnSelectionChanged(const wxTreeItemId& item);
     // The expansion step of the control's expanding notification.
     void OnExpanding(const wxTreeItemId& item);
-    // Collection repopulation, in every tree of the document; deferred while a menu
-    // command runs.
-    void RepopulateCollection(int32_t collectionType);
     // Drop target side of a drag: the item under point (client coordinates) is expanded
     // and becomes the drop-highlighted one, the tree scrolls near its edges.
     void DragOver(const wxPoint& point);
@@ -76,30 +74,17 @@ public:
     // The drop: the source tree's selected node onto target, an item of this tree.
     void DropFrom(CFileTree* source, const wxTreeItemId& target, bool move);
 
-    // True while the control's expansion notification runs.
-    bool IsExpanding() const { return m_nExpanding > 0; }
-    CChildFrame* GetFrame() const { return m_pFrame; }
-    CTrLevel* GetLevel() const { return m_pLevel; }
-    CLithoscopeDoc* GetDocument() const { return m_pDocument; }
     wxTreeItemId GetRootItem() const { return m_hRootItem; }
-    CHandleBase* GetCollection(int32_t collectionType) const;
     CHandleBase* GetCurrentNode() const { return m_pCurrentNode; }
     CHandleBase* GetMenuNode() const { return m_pMenuNode; }
     // The image list (present whether attached or not).
     wxImageList& GetImages() { return m_imageList; }
 
-    CHandleBase* m_pMoveablesNode = nullptr;
-    CHandleBase* m_pStaticMeshesNode = nullptr;
-    CHandleBase* m_pSpritesNode = nullptr;
-    bool m_bSuppressSelChange = false;
     wxTreeItemId m_hRootItem;
     CHandleBase* m_pCurrentNode = nullptr;
     CHandleBase* m_pLastNode = nullptr;
-    CChildFrame* m_pFrame = nullptr;
-    CTrLevel* m_pLevel = nullptr;
     wxTreeItemId m_hDropItem;
     CHandleBase* m_pMenuNode = nullptr;
-    CLithoscopeDoc* m_pDocument = nullptr;
     wxImageList m_imageList;
 
 private:
@@ -132,12 +117,23 @@ private:
 // drag runs.
 extern CFileTree* g_hDragSourceTree;
 
-// A wxMenu of the catalog's plain menu tree: items get their command number as id.
-wxMenu* BuildCatalogMenu(const CatalogMenu& menu);
 // Adds the strip's 16-pixel cells to the list (black pixels transparent).
 void AddIconStrip(wxImageList& list, const CatalogIconStrip& strip);
 
-// Installs the level tree factory of the level views.
-void RegisterLevelTree();
+// The drop target of a level tree: effect, hover highlight and expansion, auto-scroll,
+// and the drop handed to the tree.
+class CTreeDropTarget : public wxDropTarget {
+public:
+    explicit CTreeDropTarget(CFileTree* tree);
+    wxDragResult OnEnter(wxCoord x, wxCoord y, wxDragResult def) override;
+    wxDragResult OnDragOver(wxCoord x, wxCoord y, wxDragResult def) override;
+    void OnLeave() override;
+    bool OnDrop(wxCoord x, wxCoord y) override;
+    wxDragResult OnData(wxCoord x, wxCoord y, wxDragResult def) override;
+
+private:
+    CFileTree* tree_;  // the window owns the target
+    wxTreeItemId hovered_;
+};
 
 }  // namespace lithoscope

@@ -1,12 +1,11 @@
 // The 3D Studio commands of the tree: export and import of a mesh, a static mesh and a
 // moveable, and new moveables and static meshes from 3DS files.
-#include <algorithm>
-
 #include <wx/utils.h>
 
+#include "editor/common/EditorMessages.h"
+#include "editor/common/ModalHook.h"
 #include "editor/dialogs/DlgImport3ds.h"
 #include "editor/dialogs/DlgObjects.h"
-#include "editor/common/ModalHook.h"
 #include "editor/tree/HandleCollections.h"
 #include "editor/tree/NodeHandlers.h"
 #include "interchange3ds/MeshConvert3ds.h"
@@ -23,22 +22,6 @@ namespace lithoscope {
 namespace {
 
 const char k3dsFilter[] = "3DS files (*.3ds)|*.3ds||";
-
-void ShowError(const std::string& text) {
-    ShowMessage(text, "Lithoscope", MsgButtons::Ok, MsgIcon::Error);
-}
-
-// The save chooser for a .3ds file, proposing the node's text ("/" made "-").
-std::string Ask3dsSavePath(const CHandleBase& node) {
-    std::string name = node.GetName();
-    std::replace(name.begin(), name.end(), '/', '-');
-    SaveFileRequest request;
-    request.initialPath = name + ".3ds";
-    request.filter = "3DS files (*.3ds)|*.3ds";
-    std::string path = ChooseSaveFile(DialogParent(), request);
-    if (!path.empty() && FileNameOf(path).find('.') == std::string::npos) path += ".3ds";
-    return path;
-}
 
 // The picture of an export is named after the file: its name without extension, cut to
 // its last 8 characters.
@@ -59,7 +42,7 @@ void ReportExportFailure(const std::string& path, const std::string& error) {
 // ---- mesh and static mesh ----
 
 bool CHandleMesh::ExportMesh3ds(const std::string& chosenPath) {
-    const std::string path = chosenPath.empty() ? Ask3dsSavePath(*this) : chosenPath;
+    const std::string path = chosenPath.empty() ? AskSavePath(*this, k3dsFilter, "3ds") : chosenPath;
     if (path.empty()) return false;
     wxBusyCursor wait;
     std::string error;
@@ -106,7 +89,7 @@ bool CHandleMoveable::ExportMoveable3ds(const std::string& chosenPath) {
     CExportMvbl picker(mvb->animations.get(), CurrentAnimation(), DialogParent());
     if (RunModalDialog(picker) != wxID_OK) return false;
     const int anim = picker.m_nSelectedAnim;
-    const std::string path = chosenPath.empty() ? Ask3dsSavePath(*this) : chosenPath;
+    const std::string path = chosenPath.empty() ? AskSavePath(*this, k3dsFilter, "3ds") : chosenPath;
     if (path.empty()) return false;
     wxBusyCursor wait;
     std::string error;
@@ -136,11 +119,7 @@ bool CHandleMoveable::ImportMoveable3ds(const std::string& chosenPath) {
         if (changed)
             mvb->SetCatalogEntry(
                 GetCatalog().GetMoveableEntry(GetGameIndex(), GetLevelName(), mvb->objectId));
-        if (m_bExpanded) {
-            m_bExpanded = false;
-            Populate(false);
-            m_bExpanded = true;
-        }
+        RebuildMeshChildren();
     }
     OnModified(true);
     ShowInPane(m_szName);

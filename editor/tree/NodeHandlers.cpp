@@ -6,64 +6,28 @@
 #include <wx/menu.h>
 #include <wx/utils.h>
 
-#include "editor/dialogs/DlgObjects.h"
-#include "editor/panes/EditPane.h"
-#include "editor/tree/TreeDrag.h"
-#include "level/FairyExport.h"
-#include "editor/tree/LevelTree.h"
+#include "editor/common/EditorMessages.h"
 #include "editor/common/ModalHook.h"
+#include "editor/common/PaneInterfaces.h"
+#include "editor/dialogs/DlgObjects.h"
 #include "level/Anim.h"
+#include "level/FairyExport.h"
 #include "level/SoundList.h"
 #include "level/TrAnimData.h"
 #include "level/TrLevel.h"
 #include "level/TrLstMsh.h"
 #include "level/TrLstSpr.h"
 #include "level/TrMvb.h"
+#include "platform/Files.h"
 #include "platform/Messages.h"
 
 namespace lithoscope {
 
 namespace {
 
-const char kCaption[] = "Lithoscope";
 const char kPictureFilter[] =
     "Gfx files (*.tga;*.bmp;*.gif)|*.tga;*.bmp;*.gif|Others (*.fli;*.flc;*.cel)|*.fli;*.flc;*.cel||";
 const char kTgaFilter[] = "TGA files (*.tga)|*.tga||";
-
-void ShowError(const std::string& text) {
-    ShowMessage(text, kCaption, MsgButtons::Ok, MsgIcon::Error);
-}
-
-bool Confirm(const std::string& text) {
-    return ShowMessage(text, kCaption, MsgButtons::YesNo, MsgIcon::Warning, MsgAnswer::No) ==
-           MsgAnswer::Yes;
-}
-
-// The node's text with "/" made "-", as a proposed file name.
-std::string ProposedName(const CHandleBase& node) {
-    std::string name = node.GetName();
-    std::replace(name.begin(), name.end(), '/', '-');
-    return name;
-}
-
-// MFC filters end with "||"; the choosers take wx's form.
-std::string WxFilter(std::string filter) {
-    while (!filter.empty() && filter.back() == '|') filter.pop_back();
-    return filter;
-}
-
-// The save chooser with a default extension added to a name without one.
-std::string AskSavePath(const CHandleBase& node, const std::string& filter, const std::string& ext) {
-    SaveFileRequest request;
-    request.initialPath = ProposedName(node) + "." + ext;
-    request.filter = WxFilter(filter);
-    std::string path = ChooseSaveFile(nullptr, request);
-    if (path.empty()) return path;
-    size_t slash = path.find_last_of('/');
-    std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    if (base.find('.') == std::string::npos) path += "." + ext;
-    return path;
-}
 
 // When the path lacks the full extension word, every short form becomes the full one.
 std::string CompleteExtension(std::string path, const std::string& shortForm,
@@ -104,6 +68,24 @@ void Refresh(CHandleBase& node) {
 }
 
 }  // namespace
+
+// The node's text with "/" made "-", as a proposed file name.
+static std::string ProposedName(const CHandleBase& node) {
+    std::string name = node.GetName();
+    std::replace(name.begin(), name.end(), '/', '-');
+    return name;
+}
+
+std::string AskSavePath(const CHandleBase& node, const std::string& filter, const std::string& ext) {
+    SaveFileRequest request;
+    request.initialPath = ProposedName(node) + "." + ext;
+    // MFC filters end with "||"; the chooser takes wx's form.
+    request.filter = filter;
+    while (!request.filter.empty() && request.filter.back() == '|') request.filter.pop_back();
+    std::string path = ChooseSaveFile(nullptr, request);
+    if (!path.empty() && FileNameOf(path).find('.') == std::string::npos) path += "." + ext;
+    return path;
+}
 
 static CurrentAnimationQuery& AnimationQuery() {
     static CurrentAnimationQuery query;
@@ -150,7 +132,7 @@ bool ReplaceObjectTexture(CHandleBase& node, const std::string& chosenPath) {
 
 // ---- CHandleMesh ----
 
-CHandleMesh::CHandleMesh(CFileTree* tree, void* object, bool isStatic, int32_t meshIndex)
+CHandleMesh::CHandleMesh(CNodeTree* tree, void* object, bool isStatic, int32_t meshIndex)
     : CHandleBase(tree, object, EditPaneMesh), m_bStatic(isStatic), m_nMeshIndex(isStatic ? 0 : meshIndex) {}
 
 CHandleMesh::~CHandleMesh() { ReleaseContextMenu(); }
@@ -212,12 +194,12 @@ void CHandleMesh::OnCommand(int id) {
 }
 
 void CHandleMesh::ShowInPane(const std::string&) {
-    if (CEditPaneBase* pane = GetEditPane()) pane->SetHandle(this);
+    if (IEditPane* pane = GetEditPane()) pane->SetHandle(this);
 }
 
 void CHandleMesh::OnModified(bool refreshPane) {
     if (refreshPane)
-        if (CEditPaneBase* pane = GetEditPane()) pane->ReleaseTextures();
+        if (IEditPane* pane = GetEditPane()) pane->ReleaseTextures();
     SetModified();
 }
 
@@ -355,7 +337,7 @@ void CHandleMesh::RemoveStaticMesh() {
     auto& list = m_pLevel->staticMeshList;
     auto it = std::find_if(list.begin(), list.end(), [&](const auto& p) { return p.get() == m_pObject; });
     if (it == list.end()) return;
-    if (CEditPaneBase* pane = GetEditPane()) pane->ReleaseResources();
+    if (IEditPane* pane = GetEditPane()) pane->ReleaseResources();
     list.erase(it);  // deletes the object
     m_pObject = nullptr;
     OnModified(false);
@@ -368,7 +350,7 @@ void CHandleMesh::DropOnto(CHandleBase* target, bool sameTree, bool move) {
 
 // ---- CHandleMoveable ----
 
-CHandleMoveable::CHandleMoveable(CFileTree* tree, CTrMvb* moveable)
+CHandleMoveable::CHandleMoveable(CNodeTree* tree, CTrMvb* moveable)
     : CHandleBase(tree, moveable, EditPaneMoveable) {}
 
 CHandleMoveable::~CHandleMoveable() { ReleaseContextMenu(); }
@@ -421,12 +403,12 @@ void CHandleMoveable::Populate(bool repopulate) {
 }
 
 void CHandleMoveable::ShowInPane(const std::string&) {
-    if (CEditPaneBase* pane = GetEditPane()) pane->SetHandle(this);
+    if (IEditPane* pane = GetEditPane()) pane->SetHandle(this);
 }
 
 void CHandleMoveable::OnModified(bool refreshPane) {
     if (refreshPane)
-        if (CEditPaneBase* pane = GetEditPane()) pane->ReleaseTextures();
+        if (IEditPane* pane = GetEditPane()) pane->ReleaseTextures();
     SetModified();
 }
 
@@ -470,7 +452,7 @@ void CHandleMoveable::RemoveMoveable() {
     auto it = std::find_if(list.begin(), list.end(), [&](const auto& p) { return p.get() == mvb; });
     if (it != list.end()) {
         if (m_pLevel->version == TrVersion1) RemoveItemsOf(*m_pLevel, mvb->objectId);
-        if (CEditPaneBase* pane = GetEditPane()) pane->ReleaseResources();
+        if (IEditPane* pane = GetEditPane()) pane->ReleaseResources();
         // The mesh children point at the moveable: they go before it does.
         if (m_bExpanded) DeleteChildren();
         list.erase(it);
@@ -608,18 +590,59 @@ void CHandleMoveable::FinishImport(int32_t oldId, bool animationsTaken) {
 
 // ---- makers ----
 
-CHandleBase* CreateMoveableNode(CFileTree* tree, CTrMvb* moveable) {
+CHandleBase* CreateMoveableNode(CNodeTree* tree, CTrMvb* moveable) {
     return new CHandleMoveable(tree, moveable);
 }
-CHandleBase* CreateStaticMeshNode(CFileTree* tree, CTrStatMsh* mesh) {
+CHandleBase* CreateStaticMeshNode(CNodeTree* tree, CTrStatMsh* mesh) {
     return new CHandleMesh(tree, mesh, true, 0);
 }
 
-// Defined beside the sprite and tile nodes; calling it links them (and their makers).
-void LinkSpriteTileNodes();
+// ---- copies into another level ----
 
-// The makers above replace the tree's weak stand-ins once this file is linked; the call
-// from the application's start makes sure both node files are.
-void RegisterNodeHandlers() { LinkSpriteTileNodes(); }
+namespace {
+// The copy of an object (through its object file image, as an export and import would)
+// goes to the node of the same id in collection, or the collection takes it in.
+template <class Object>
+bool CopyInto(const Object& object, CHandleBase* collection, void (CHandleBase::*takeOver)(Object*)) {
+    if (!collection) return false;
+    Object copy(object.Serialize());
+    CHandleBase* node = collection->FindChildNode(copy.objectId);
+    ((node ? node : collection)->*takeOver)(&copy);
+    return true;
+}
+}  // namespace
+
+bool CopyObjectToTree(CHandleBase& source, CHandleBase& target, bool sameTree, bool move) {
+    // Within one level the object is already there.
+    if (sameTree || !source.GetObject() || !target.GetTree()) return false;
+    CNodeTree& tree = *target.GetTree();
+    wxBusyCursor wait;
+    switch (source.GetType()) {
+    case HandleTypeMoveable:
+        if (!CopyInto(*static_cast<CTrMvb*>(source.GetObject()), tree.m_pMoveablesNode,
+                      &CHandleBase::ImportMoveableFile))
+            return false;
+        if (move) static_cast<CHandleMoveable&>(source).RemoveMoveable();
+        return true;
+    case HandleTypeMesh: {
+        auto& from = static_cast<CHandleMesh&>(source);
+        // Only whole static meshes travel; a moveable's mesh stays with its moveable.
+        if (!from.m_bStatic || !static_cast<CHandleMesh&>(target).m_bStatic) {
+            ShowError("Invalid operation !");
+            return false;
+        }
+        if (!CopyInto(*from.StaticMesh(), tree.m_pStaticMeshesNode, &CHandleBase::ImportMeshFile)) return false;
+        if (move) from.RemoveStaticMesh();
+        return true;
+    }
+    case HandleTypeSprite:
+        if (!CopyInto(*static_cast<CTrLstSpr*>(source.GetObject()), tree.m_pSpritesNode,
+                      &CHandleBase::ImportSpriteFile))
+            return false;
+        if (move) static_cast<CHandleSprite&>(source).RemoveSprite();
+        return true;
+    default: return false;
+    }
+}
 
 }  // namespace lithoscope

@@ -6,20 +6,27 @@
 #include <memory>
 #include <string>
 
-#include "editor/common/ModalHook.h"
 #include "editor/tree/HandleBase.h"
 
 namespace lithoscope {
 
 class CTrLstMsh;
+struct TrPackedChunk;
 
-// Makes the node classes' makers the ones the tree links (called once at start).
-void RegisterNodeHandlers();
+// Makers of the object nodes.
+// A moveable node (pane 3) of a level moveable.
+CHandleBase* CreateMoveableNode(CNodeTree* tree, CTrMvb* moveable);
+// A static mesh node (mesh node with m_bStatic true, m_nMeshIndex 0, pane 2).
+CHandleBase* CreateStaticMeshNode(CNodeTree* tree, CTrStatMsh* mesh);
+// A sprite node (pane 4) with the catalog's animated flag and zoom.
+CHandleBase* CreateSpriteNode(CNodeTree* tree, CTrLstSpr* sprite, bool animated, int32_t zoom);
+// A tile node (pane 1) on a packed page chunk; tileKind 1 is the TR4 "Font & sky".
+CHandleBase* CreateTileNode(CNodeTree* tree, TrPackedChunk* chunk, int tileKind);
 
 class CHandleMesh : public CHandleBase {
 public:
     // A mesh of a moveable (meshIndex) or, isStatic, the static mesh itself (index 0).
-    CHandleMesh(CFileTree* tree, void* object, bool isStatic, int32_t meshIndex);
+    CHandleMesh(CNodeTree* tree, void* object, bool isStatic, int32_t meshIndex);
     ~CHandleMesh() override;
     int32_t GetType() const override { return HandleTypeMesh; }
     wxMenu* CreateContextMenu() override;
@@ -56,7 +63,7 @@ private:
 
 class CHandleMoveable : public CHandleBase {
 public:
-    CHandleMoveable(CFileTree* tree, CTrMvb* moveable);
+    CHandleMoveable(CNodeTree* tree, CTrMvb* moveable);
     ~CHandleMoveable() override;
     int32_t GetType() const override { return HandleTypeMoveable; }
     wxMenu* CreateContextMenu() override;
@@ -99,12 +106,12 @@ private:
 
 // The moveable toolbox's current animation (1-based, 0 for none) of a child frame; the
 // toolbox installs the query. Without one, 0.
-using CurrentAnimationQuery = std::function<int(CChildFrame* frame)>;
+using CurrentAnimationQuery = std::function<int(IChildFrame* frame)>;
 CurrentAnimationQuery SetCurrentAnimationQuery(CurrentAnimationQuery query);
 
 class CHandleSprite : public CHandleBase {
 public:
-    CHandleSprite(CFileTree* tree, CTrLstSpr* sprite, bool animated, float zoom);
+    CHandleSprite(CNodeTree* tree, CTrLstSpr* sprite, bool animated, float zoom);
     ~CHandleSprite() override;
     int32_t GetType() const override { return HandleTypeSprite; }
     wxMenu* CreateContextMenu() override;
@@ -130,7 +137,7 @@ public:
 class CHandleTile : public CHandleBase {
 public:
     // object: a 131072-byte ARGB1555 page (kind 0) or a TrPackedChunk (kinds 1 and 2).
-    CHandleTile(CFileTree* tree, void* object, int tileKind);
+    CHandleTile(CNodeTree* tree, void* object, int tileKind);
     ~CHandleTile() override;
     int32_t GetType() const override { return HandleTypeTile; }
     wxMenu* CreateContextMenu() override;
@@ -150,5 +157,15 @@ public:
 // Shared by the moveable and sprite nodes: export and replace of the object's own page.
 bool ExportObjectTexture(CHandleBase& node, const std::string& chosenPath = "");
 bool ReplaceObjectTexture(CHandleBase& node, const std::string& chosenPath = "");
+
+// The save chooser of the node commands: the node's text ("/" made "-") with ext proposed,
+// filter in either form; ext is added to a chosen name without one. "" for Cancel.
+std::string AskSavePath(const CHandleBase& node, const std::string& filter, const std::string& ext);
+
+// A copy of the object of a moveable, static mesh or sprite node goes into the level of
+// target's tree, as "Add resource" puts objects there: the object of the same id takes it
+// over, or the collection takes it in as a new one. Nothing happens within one tree. With
+// move, the source object then leaves its own level. True when the target level changed.
+bool CopyObjectToTree(CHandleBase& source, CHandleBase& target, bool sameTree, bool move);
 
 }  // namespace lithoscope

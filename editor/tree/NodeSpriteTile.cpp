@@ -5,8 +5,9 @@
 #include <wx/menu.h>
 #include <wx/utils.h>
 
-#include "editor/panes/EditPane.h"
+#include "editor/common/EditorMessages.h"
 #include "editor/common/ModalHook.h"
+#include "editor/common/PaneInterfaces.h"
 #include "editor/tree/NodeHandlers.h"
 #include "editor/tree/TreeDrag.h"
 #include "level/Pixels.h"
@@ -17,33 +18,9 @@
 
 namespace lithoscope {
 
-namespace {
-
-const char kCaption[] = "Lithoscope";
-
-void ShowError(const std::string& text) {
-    ShowMessage(text, kCaption, MsgButtons::Ok, MsgIcon::Error);
-}
-
-std::string AskSave(const CHandleBase& node, const std::string& filter, const std::string& ext) {
-    SaveFileRequest request;
-    std::string name = node.GetName();
-    std::replace(name.begin(), name.end(), '/', '-');
-    request.initialPath = name + "." + ext;
-    request.filter = filter;
-    std::string path = ChooseSaveFile(nullptr, request);
-    if (path.empty()) return path;
-    size_t slash = path.find_last_of('/');
-    if ((slash == std::string::npos ? path : path.substr(slash + 1)).find('.') == std::string::npos)
-        path += "." + ext;
-    return path;
-}
-
-}  // namespace
-
 // ---- CHandleSprite ----
 
-CHandleSprite::CHandleSprite(CFileTree* tree, CTrLstSpr* sprite, bool animated, float zoom)
+CHandleSprite::CHandleSprite(CNodeTree* tree, CTrLstSpr* sprite, bool animated, float zoom)
     : CHandleBase(tree, sprite, EditPaneSprite), m_bAnimated(animated ? 1 : 0), m_fZoom(zoom) {}
 
 CHandleSprite::~CHandleSprite() { ReleaseContextMenu(); }
@@ -78,12 +55,12 @@ void CHandleSprite::OnCommand(int id) {
 }
 
 void CHandleSprite::ShowInPane(const std::string&) {
-    if (CEditPaneBase* pane = GetEditPane()) pane->SetHandle(this);
+    if (IEditPane* pane = GetEditPane()) pane->SetHandle(this);
 }
 
 void CHandleSprite::OnModified(bool refreshPane) {
     if (refreshPane)
-        if (CEditPaneBase* pane = GetEditPane()) pane->ReleaseTextures();
+        if (IEditPane* pane = GetEditPane()) pane->ReleaseTextures();
     SetModified();
 }
 
@@ -91,7 +68,7 @@ bool CHandleSprite::ExportSpriteFile(const std::string& chosenPath) {
     CTrLstSpr* spr = Sprite();
     if (!spr) return false;
     std::string path =
-        chosenPath.empty() ? AskSave(*this, "TR Sprite files (*.trspr)|*.trspr", "trspr") : chosenPath;
+        chosenPath.empty() ? AskSavePath(*this, "TR Sprite files (*.trspr)|*.trspr", "trspr") : chosenPath;
     if (path.empty()) return false;
     if (path.find(".trspr") == std::string::npos)
         for (size_t at = path.find(".trs"); at != std::string::npos; at = path.find(".trs", at + 6))
@@ -134,9 +111,7 @@ void CHandleSprite::ImportSpriteFileFrom(const std::string& path) {
 }
 
 void CHandleSprite::DeleteSprite() {
-    if (!Sprite() || ShowMessage("Are you sure you want to delete this sprite ?", kCaption,
-                                 MsgButtons::YesNo, MsgIcon::Warning, MsgAnswer::No) != MsgAnswer::Yes)
-        return;
+    if (!Sprite() || !Confirm("Are you sure you want to delete this sprite ?")) return;
     RemoveSprite();
 }
 
@@ -153,7 +128,7 @@ void CHandleSprite::RemoveSprite() {
                                    [&](const TrItemRecord& i) { return i.objectId() == id; }),
                     items.end());
     }
-    if (CEditPaneBase* pane = GetEditPane()) pane->ReleaseResources();
+    if (IEditPane* pane = GetEditPane()) pane->ReleaseResources();
     list.erase(it);
     m_pObject = nullptr;
     OnModified(false);
@@ -166,7 +141,7 @@ void CHandleSprite::DropOnto(CHandleBase* target, bool sameTree, bool move) {
 
 // ---- CHandleTile ----
 
-CHandleTile::CHandleTile(CFileTree* tree, void* object, int tileKind)
+CHandleTile::CHandleTile(CNodeTree* tree, void* object, int tileKind)
     : CHandleBase(tree, object, EditPaneTile), m_nTileKind(tileKind) {}
 
 CHandleTile::~CHandleTile() { ReleaseContextMenu(); }
@@ -190,7 +165,7 @@ void CHandleTile::OnCommand(int id) {
 }
 
 void CHandleTile::ShowInPane(const std::string&) {
-    if (CEditPaneBase* pane = GetEditPane()) pane->SetHandle(this);
+    if (IEditPane* pane = GetEditPane()) pane->SetHandle(this);
 }
 
 void CHandleTile::DropOnto(CHandleBase* target, bool, bool) { CopyTileTo(target); }
@@ -203,7 +178,7 @@ void CHandleTile::CopyTileTo(CHandleBase* target) {
 
 bool CHandleTile::ExportTileTga(const std::string& chosenPath) {
     if (!m_pObject) return false;
-    std::string path = chosenPath.empty() ? AskSave(*this, "TGA files (*.tga)|*.tga", "tga") : chosenPath;
+    std::string path = chosenPath.empty() ? AskSavePath(*this, "TGA files (*.tga)|*.tga", "tga") : chosenPath;
     if (path.empty()) return false;
     wxBusyCursor wait;
     std::vector<uint8_t> bgra;
@@ -280,13 +255,11 @@ bool CHandleTile::ReplaceTile(const std::string& chosenPath) {
     return true;
 }
 
-CHandleBase* CreateSpriteNode(CFileTree* tree, CTrLstSpr* sprite, bool animated, int32_t zoom) {
+CHandleBase* CreateSpriteNode(CNodeTree* tree, CTrLstSpr* sprite, bool animated, int32_t zoom) {
     return new CHandleSprite(tree, sprite, animated, float(zoom));
 }
-CHandleBase* CreateTileNode(CFileTree* tree, TrPackedChunk* chunk, int tileKind) {
+CHandleBase* CreateTileNode(CNodeTree* tree, TrPackedChunk* chunk, int tileKind) {
     return new CHandleTile(tree, chunk, tileKind);
 }
-
-void LinkSpriteTileNodes() {}
 
 }  // namespace lithoscope

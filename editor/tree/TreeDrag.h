@@ -1,13 +1,12 @@
 #pragma once
-// Dragging level-tree nodes: the drop target each tree registers, the drop of one node
-// onto another, the tile copy, and the copy of an object into another level.
+// Dragging level-tree nodes: what a drag carries, how it scrolls the tree, the drop of one
+// node onto another and the tile copy. The drop target is the level tree's own.
 #include <wx/dataobj.h>
 #include <wx/dnd.h>
-#include <wx/treebase.h>
+#include <wx/gdicmn.h>
 
 namespace lithoscope {
 
-class CFileTree;
 class CHandleBase;
 
 // Within this many pixels of an edge, a drag scrolls the tree.
@@ -30,33 +29,11 @@ bool DropNodeOnto(CHandleBase* source, CHandleBase* target, bool sameTree, bool 
 bool CopyTileTo(const void* source, int sourceKind, void* target, int targetKind,
                 CHandleBase* targetNode);
 
-// A copy of the object of a moveable, static mesh or sprite node goes into the level of
-// target's tree, as "Add resource" puts objects there: the object of the same id takes it
-// over, or it is appended. Nothing happens within one tree. With move, the source object
-// then leaves its own level. True when the target level changed.
-bool CopyObjectToTree(CHandleBase& source, CHandleBase& target, bool sameTree, bool move);
-
 // What a tree drag carries: nothing but its own format.
 class CTreeDragData : public wxCustomDataObject {
 public:
     CTreeDragData();
     static wxDataFormat Format();
-};
-
-// The drop target of a level tree: effect, hover highlight and expansion, auto-scroll,
-// and the drop handed to the tree.
-class CTreeDropTarget : public wxDropTarget {
-public:
-    explicit CTreeDropTarget(CFileTree* tree);
-    wxDragResult OnEnter(wxCoord x, wxCoord y, wxDragResult def) override;
-    wxDragResult OnDragOver(wxCoord x, wxCoord y, wxDragResult def) override;
-    void OnLeave() override;
-    bool OnDrop(wxCoord x, wxCoord y) override;
-    wxDragResult OnData(wxCoord x, wxCoord y, wxDragResult def) override;
-
-private:
-    CFileTree* tree_;  // the window owns the target
-    wxTreeItemId hovered_;
 };
 
 }  // namespace lithoscope

@@ -1,7 +1,5 @@
 // Playback of moveable animations in the 3D view, reported to the moveable toolbox.
-#include "editor/toolbox/ToolboxBase.h"
 #include "editor/view3d/GlWindow.h"
-#include "editor/view3d/GlWindowEach.h"
 #include "level/Anim.h"
 #include "level/TrMvb.h"
 
@@ -28,6 +26,12 @@ void COpenGLWnd::ReportAnimation(ITlboxMoveableItfAnim& toolbox, const CTrMvb& m
     int nextAnim = 0, nextFrame = 0;
     mgr.GetNext(&nextAnim, &nextFrame, -1);
     toolbox.SetNext(nextAnim, nextFrame);
+}
+
+void COpenGLWnd::ForEachMoveable(const std::function<void(GlDisplayItem&, CTrMvb&, CAnimMgr&)>& f) {
+    for (uint32_t i = 0; i < itemCount_; ++i)
+        if (CTrMvb* mvb = items_[i].main.Moveable())
+            if (mvb->animations) f(items_[i], *mvb, *mvb->animations);
 }
 
 // The moveable of item 0 with a current track, or null.

@@ -11,15 +11,13 @@
 #include <wx/dcclient.h>
 #include <wx/timer.h>
 
-#include "editor/shell/ChildFrame.h"
-#include "editor/shell/LithoscopeApp.h"
-#include "editor/shell/LithoscopeDoc.h"
-#include "editor/shell/MainFrame.h"
-#include "editor/toolbox/ToolboxBase.h"
+#include "editor/common/EditorHost.h"
+#include "editor/common/LevelDocument.h"
+#include "editor/common/PaneInterfaces.h"
 #include "editor/view3d/GlFont.h"
-#include "editor/view3d/GlWindowEach.h"
 #include "editor/view3d/KeyState.h"
 #include "editor/view3d/ViewCameraInput.h"
+#include "level/Anim.h"
 #include "level/Pixels.h"
 #include "level/TrLstMsh.h"
 #include "level/TrLstSpr.h"
@@ -98,17 +96,6 @@ void LoadPage(const uint8_t* bgra) {
 int64_t NowNs() {
     using namespace std::chrono;
     return duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-CMainFrame* MainFrame() {
-    auto* app = dynamic_cast<CLithoscopeApp*>(wxTheApp);
-    return app ? app->GetMainFrame() : nullptr;
-}
-
-CChildFrame* ChildFrameOf(const wxWindow* w) {
-    for (; w; w = w->GetParent())
-        if (auto* frame = dynamic_cast<const CChildFrame*>(w)) return const_cast<CChildFrame*>(frame);
-    return nullptr;
 }
 
 }  // namespace
@@ -231,10 +218,10 @@ COpenGLWnd::COpenGLWnd(wxWindow* parent, const wxPoint& pos, const wxSize& size)
     : wxGLCanvas(parent, kGlWindowId, ChooseAttributes(s_lastSupported), pos, size,
                  wxFULL_REPAINT_ON_RESIZE | wxCLIP_CHILDREN | wxCLIP_SIBLINGS) {
     if (s_lastSupported) context_ = SharedContext(this);
-    if (CMainFrame* main = MainFrame()) {
-        showAxis_ = main->m_bShowAxis;
-        background_ = main->m_crBackground;
-        autoCamera_ = !main->m_bManualCamera;
+    if (IMainWindow* main = MainWindow()) {
+        showAxis_ = main->IsAxisShown();
+        background_ = main->GetBackgroundColor();
+        autoCamera_ = !main->IsManualCamera();
     }
     SetBackgroundStyle(wxBG_STYLE_PAINT);
     Bind(wxEVT_PAINT, &COpenGLWnd::OnPaint, this);
@@ -317,7 +304,7 @@ void COpenGLWnd::SetSpriteDisplayItems(const GlDisplayItem* items, uint32_t coun
     selectedVertex_ = -1;
     playing_ = false;
     autoCamera_ = false;
-    if (CMainFrame* main = MainFrame()) main->SetManualCamera(true);
+    if (IMainWindow* main = MainWindow()) main->SetManualCamera(true);
     const CTrLstSpr* sprites = n ? items_[0].main.Sprites() : nullptr;
     if (sprites && !sprites->sprites.empty()) {
         const TrSpriteFrameRecord& s = sprites->sprites[0];
@@ -366,8 +353,8 @@ void COpenGLWnd::SetCaption(const char* text) {
 }
 
 ITlboxMoveableItfAnim* COpenGLWnd::AnimToolbox() const {
-    CChildFrame* frame = ChildFrameOf(this);
-    return frame ? dynamic_cast<ITlboxMoveableItfAnim*>(frame->GetToolboxView(3)) : nullptr;
+    IChildFrame* frame = ChildFrameOf(this);
+    return frame ? dynamic_cast<ITlboxMoveableItfAnim*>(frame->GetToolboxView(EditPaneMoveable)) : nullptr;
 }
 
 // ---- frames ----

@@ -3,24 +3,25 @@
 // the textures made from the objects' pages, the caption font, the display flags of the
 // toolbox pages and the playback of moveable animations.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include <wx/glcanvas.h>
 
-#include "editor/toolbox/TlboxSpriteLogic.h"
+#include "editor/common/ToolboxInterfaces.h"
 #include "editor/view3d/ViewCamera.h"
 
 namespace lithoscope {
 
+class CAnimMgr;
 class CAnimTrack;
 class CTrLstMsh;
 class CTrLstSpr;
 class CTrMvb;
 class CTrObjGfx;
 class CTrStatMsh;
-class ITlboxMoveableItfAnim;
 struct TrMeshRecord;
 struct TrObjectTextureRecord;
 struct TrSpriteFrameRecord;
@@ -177,8 +178,8 @@ private:
     void UploadTextures(GlObjectRef& ref);
     void LoadView(bool picking, int pickX, int pickY);
     void OnPaint(wxPaintEvent& event);
-    template <class F>
-    void ForEachMoveable(F f);
+    // Calls f with each shown moveable that has animations, its item and its manager.
+    void ForEachMoveable(const std::function<void(GlDisplayItem&, CTrMvb&, CAnimMgr&)>& f);
 
     // Drawing of level objects (GlDraw.cpp).
     void DrawDisplayItem(GlDisplayItem& item);
