@@ -24,7 +24,7 @@
 
 namespace lithoscope::test {
 
-class EditorEndToEnd : public ::testing::Test {
+class EditorEndToEnd : public EditorTest {
 protected:
     static void SetUpTestSuite() { session_ = new XSession; }
     static void TearDownTestSuite() {
@@ -33,18 +33,11 @@ protected:
     }
     void SetUp() override {
         if (!session_->Usable()) GTEST_SKIP() << session_->Problem();
-        g_messages.clear();
-        App().m_catalog.Load(std::string(LITHOSCOPE_SOURCE_DIR) + "/resources/catalog");
+        EditorTest::SetUp();
         CMainFrame* main = App().GetMainFrame();
         main->SetSize(0, 0, 1024, 768);
         main->Raise();
         Pump(300);
-    }
-    void TearDown() override {
-        SetOpenFileChooser(OpenFileChooser());
-        App().GetDocManager()->CloseDocuments(true);
-        App().ProcessIdle();
-        g_messages.clear();
     }
 
     static bool PumpUntil(const std::function<bool()>& done, int ms) { return test::PumpUntil(done, ms); }
@@ -71,14 +64,11 @@ protected:
     }
     static void DriveAll(const std::string& words, int ms = 30000) { DriveAll({words}, ms); }
 
-    CLithoscopeDoc* Open(const std::string& path) {
-        auto* doc = dynamic_cast<CLithoscopeDoc*>(App().GetDocManager()->CreateDocument(path, wxDOC_SILENT));
+    // Opens a level and lets its window settle.
+    static CLithoscopeDoc* Open(const std::string& path) {
+        CLithoscopeDoc* doc = EditorTest::Open(path);
         Pump(300);
         return doc;
-    }
-    static CFileTree* TreeOf(CLithoscopeDoc* doc) {
-        return doc && doc->GetLevelView() ? dynamic_cast<CFileTree*>(doc->GetLevelView()->GetTree())
-                                          : nullptr;
     }
     static wxTreeItemId FirstChildItem(CFileTree& tree, CHandleBase* node) {
         wxTreeItemIdValue cookie;
@@ -113,9 +103,22 @@ protected:
         EXPECT_TRUE(session_->Screenshot(path));
         return path;
     }
+    // What the screen shows of a window, its picture kept as by Shot.
+    ScreenImage ShotOf(const wxWindow* w, const std::string& name) {
+        const ScreenImage all = XSession::ReadPng(Shot(name));
+        ScreenImage part;
+        const wxPoint at = w->GetScreenPosition();
+        part.width = w->GetSize().x;
+        part.height = w->GetSize().y;
+        for (int y = 0; y < part.height; ++y)
+            for (int x = 0; x < part.width; ++x) {
+                const uint32_t c = all.At(at.x + x, at.y + y);
+                part.rgb.insert(part.rgb.end(), {uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c)});
+            }
+        return part;
+    }
 
     inline static XSession* session_ = nullptr;
-    TempDir dir_;
 };
 
 }  // namespace lithoscope::test

@@ -14,9 +14,12 @@
 #include "E2eSession.h"
 
 #include "TestSupport.h"
+#include "editor/common/ModalHook.h"
 #include "editor/shell/EditorMain.h"
 #include "editor/shell/LithoscopeApp.h"
-#include "editor/common/ModalHook.h"
+#include "editor/shell/LithoscopeDoc.h"
+#include "editor/shell/LithoscopeView.h"
+#include "editor/tree/LevelTree.h"
 #include "platform/Messages.h"
 
 namespace lithoscope::test {
@@ -86,5 +89,33 @@ inline bool Drive(const XSession& session, const std::string& words, const std::
     if (!finished) PumpUntil([&] { return XSession::Finished(pid); }, 5000);
     return ok;
 }
+
+// What every editor fixture shares: the catalog loaded and no message left from before; at
+// the end every document closed, the file and folder choosers given back, no message left.
+class EditorTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_messages.clear();
+        App().m_catalog.Load(std::string(LITHOSCOPE_SOURCE_DIR) + "/resources/catalog");
+    }
+    void TearDown() override {
+        App().GetDocManager()->CloseDocuments(true);
+        App().ProcessIdle();
+        SetOpenFileChooser(OpenFileChooser());
+        SetSaveFileChooser(SaveFileChooser());
+        SetFolderChooser(FolderChooser());
+        g_messages.clear();
+    }
+
+    static CLithoscopeDoc* Open(const std::string& path) {
+        return dynamic_cast<CLithoscopeDoc*>(App().GetDocManager()->CreateDocument(path, wxDOC_SILENT));
+    }
+    static CFileTree* TreeOf(CLithoscopeDoc* doc) {
+        return doc && doc->GetLevelView() ? dynamic_cast<CFileTree*>(doc->GetLevelView()->GetTree())
+                                          : nullptr;
+    }
+
+    TempDir dir_;
+};
 
 }  // namespace lithoscope::test

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Messages.h"
+
 namespace lithoscope::test {
 
 // A fresh folder removed (with its contents) at destruction.
@@ -18,6 +20,18 @@ public:
 
 private:
     std::string path_;
+};
+
+// Messages answered by a script for the lifetime of the object; Take() gives the last one
+// shown since the last call ("" for none).
+struct QuietMessages {
+    ScriptedMessageBackend messages;
+    ScopedMessageBackend scope{&messages};
+    std::string Take() {
+        const std::string text = messages.shown().empty() ? "" : messages.shown().back().text;
+        messages.clear();
+        return text;
+    }
 };
 
 // Points LITHOSCOPE_CONFIG_DIR at a temporary folder for the lifetime of the object.

@@ -19,9 +19,7 @@ using namespace lithoscope::test;
 
 namespace {
 
-struct Quiet {
-    ScriptedMessageBackend messages;
-    ScopedMessageBackend scope{&messages};
+struct Quiet : QuietMessages {
     ScopedConfigDir config;
 };
 

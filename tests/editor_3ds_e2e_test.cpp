@@ -70,7 +70,6 @@ protected:
     void TearDown() override {
         if (!session_->Usable()) return;
         SetModalDialogRunner(previousRunner_);
-        SetSaveFileChooser(SaveFileChooser());
         EditorEndToEnd::TearDown();
     }
 
@@ -139,8 +138,7 @@ TEST_F(Editor3dsEndToEnd, MoveableDialogsOpenOnTheAnimationTheToolboxPlays) {
         auto* picker = dynamic_cast<CExportMvbl*>(&d);
         if (!picker) return;
         listed = picker->List()->GetStringSelection().utf8_str().data();
-        if (const char* shots = std::getenv("LITHOSCOPE_SHOTS"))
-            session_->Screenshot(std::string(shots) + "/export-picker.png");
+        Shot("export-picker.png");
         session_->XdoAsync(At(Mark(picker->WithAnimationBox())) + " sleep 0.2 click 1 sleep 0.4 " +
                            At(Centre(d.FindWindow(wxID_OK))) + " sleep 0.2 click 1");
     };
@@ -228,8 +226,7 @@ TEST_F(Editor3dsEndToEnd, StaticMeshImportedFrom3dsIsDrawnLit) {
     gl->SetAutoCamera(false);
     Pump(200);
     LitPixels(*gl, &after, &imported);
-    if (const char* shots = std::getenv("LITHOSCOPE_SHOTS"))
-        session_->Screenshot(std::string(shots) + "/imported-static-mesh.png");
+    Shot("imported-static-mesh.png");
     EXPECT_GT(after, before / 2);
     EXPECT_GT(imported, lit * 0.7) << "the imported mesh is drawn darker than its original";
 }

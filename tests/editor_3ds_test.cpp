@@ -2,16 +2,13 @@
 // to 3DS" run from a node's context menu through real X events.
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <cstdlib>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <sys/stat.h>
 
 #include <wx/checkbox.h>
 #include <wx/choice.h>
 #include <wx/radiobut.h>
 
+#include "E2eEditor.h"
 #include "EditorTestSupport.h"
 #include "TestSupport.h"
 #include "editor/dialogs/DlgImport3ds.h"
@@ -29,35 +26,28 @@
 #include "level/TrMvb.h"
 #include "platform/Files.h"
 
-extern char** environ;
-
 using namespace lithoscope;
 using lithoscope::test::App;
 using lithoscope::test::g_messages;
 
 namespace {
 
-class Editor3dsTest : public ::testing::Test {
+class Editor3dsTest : public test::EditorTest {
 protected:
     void SetUp() override {
-        g_messages.clear();
-        App().m_catalog.Load(std::string(LITHOSCOPE_SOURCE_DIR) + "/resources/catalog");
+        EditorTest::SetUp();
         std::string path = dir_.file("sample.tr2");
         test::WriteFileBytes(path, test::BuildSampleLevelTr2());
-        doc_ = dynamic_cast<CLithoscopeDoc*>(App().GetDocManager()->CreateDocument(path, wxDOC_SILENT));
+        doc_ = Open(path);
         ASSERT_NE(doc_, nullptr);
-        tree_ = dynamic_cast<CFileTree*>(doc_->GetLevelView()->GetTree());
+        tree_ = TreeOf(doc_);
         ASSERT_NE(tree_, nullptr);
         previousRunner_ = SetModalDialogRunner(ModalDialogRunner());
         SetModalDialogRunner(previousRunner_);
     }
     void TearDown() override {
         SetModalDialogRunner(previousRunner_);
-        SetOpenFileChooser(OpenFileChooser());
-        SetSaveFileChooser(SaveFileChooser());
-        App().GetDocManager()->CloseDocuments(true);
-        App().ProcessIdle();
-        g_messages.clear();
+        EditorTest::TearDown();
     }
     CHandleBase* FirstChild(CHandleBase* node) {
         wxTreeItemIdValue cookie;
@@ -70,7 +60,6 @@ protected:
     }
     CTrLevel& Level() { return doc_->m_level; }
 
-    test::TempDir dir_;
     CLithoscopeDoc* doc_ = nullptr;
     CFileTree* tree_ = nullptr;
     ModalDialogRunner previousRunner_;
@@ -188,100 +177,42 @@ TEST_F(Editor3dsTest, CommandsExportAndImportThroughTheirDialogs) {
     EXPECT_EQ(Level().staticMeshList[1]->flags, 2);
 }
 
-// A program run in the background, ended (and waited for) at destruction.
-class Child {
-public:
-    explicit Child(const std::vector<std::string>& args) {
-        std::vector<char*> argv;
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        if (posix_spawnp(&pid_, argv[0], nullptr, nullptr, argv.data(), environ) != 0) pid_ = -1;
-    }
-    ~Child() {
-        if (pid_ <= 0) return;
-        if (!done_) ::kill(pid_, SIGTERM);
-        ::waitpid(pid_, nullptr, 0);
-    }
-    bool Running() {
-        if (pid_ <= 0 || done_) return false;
-        done_ = ::waitpid(pid_, nullptr, WNOHANG) == pid_;
-        return !done_;
-    }
+// The same commands from a node's context menu, driven by real X events.
+class Editor3dsMenuEndToEnd : public test::EditorEndToEnd {};
 
-private:
-    pid_t pid_ = -1;
-    bool done_ = false;
-};
-
-bool OnPath(const char* program) {
-    return std::system(("command -v " + std::string(program) + " >/dev/null").c_str()) == 0;
-}
-
-// Pumps the editor's events until done() or the time runs out.
-template <class Done>
-bool PumpUntil(Done done, double seconds) {
-    for (int i = 0; i < int(seconds * 50); ++i) {
-        if (done()) return true;
-        wxTheApp->Yield(true);
-        wxMilliSleep(20);
-    }
-    return done();
-}
-
-// A picture of the screen in $LITHOSCOPE_SHOTS, when it is set (to look at by eye).
-void Screenshot(const std::string& name) {
-    if (const char* shots = std::getenv("LITHOSCOPE_SHOTS")) {
-        Child shot({"import", "-window", "root", std::string(shots) + "/" + name});
-        PumpUntil([&] { return !shot.Running(); }, 10.0);
-    }
-}
-
-TEST_F(Editor3dsTest, ExportFromTheContextMenuWithRealEvents) {
-    if (!OnPath("xdotool") || !OnPath("openbox") || !std::getenv("DISPLAY"))
-        GTEST_SKIP() << "needs xdotool, openbox and a display";
-    Child windowManager({"openbox"});
-    CMainFrame* frame = App().GetMainFrame();
-    ASSERT_NE(frame, nullptr);
-    frame->Show();
-    frame->Raise();
-    PumpUntil([] { return false; }, 1.0);
-
-    CHandleBase* staticMesh = FirstChild(tree_->m_pStaticMeshesNode);
-    ASSERT_NE(staticMesh, nullptr);
-    tree_->EnsureVisible(staticMesh->GetItem());
-    wxRect rect;
-    ASSERT_TRUE(tree_->GetBoundingRect(staticMesh->GetItem(), rect, true));
-    const wxPoint at = tree_->ClientToScreen(rect.GetPosition() + wxPoint(rect.width / 2, rect.height / 2));
+TEST_F(Editor3dsMenuEndToEnd, ExportFromTheContextMenuWithRealEvents) {
+    const std::string level = dir_.file("sample.tr2");
+    test::WriteFileBytes(level, test::BuildSampleLevelTr2());
+    CLithoscopeDoc* doc = Open(level);
+    ASSERT_NE(doc, nullptr);
+    CFileTree* tree = TreeOf(doc);
+    ASSERT_NE(tree, nullptr);
+    const wxTreeItemId item = FirstChildItem(*tree, tree->m_pStaticMeshesNode);
+    ASSERT_TRUE(item.IsOk());
 
     // Right click on the node, the second entry of its menu ("Export to 3DS"), then the
-    // file name typed into the save dialog.
+    // file name typed into the save dialog, and Return once it is typed.
     const std::string target = dir_.file("from-menu.3ds");
-    const std::string script = StrFormat(
-        "sleep 0.5; xdotool mousemove %d %d; sleep 0.3; xdotool click 3; sleep 1;"
-        "xdotool key Down; sleep 0.2; xdotool key Down; sleep 0.2; xdotool key Return;"
-        "xdotool search --sync --onlyvisible --name 'Select a file' >/dev/null; sleep 1;"
-        "xdotool key ctrl+a; xdotool type --delay 15 '%s'; sleep 0.5; xdotool key Return",
-        at.x, at.y, target.c_str());
-    Child driver({"bash", "-c", script});
-    EXPECT_TRUE(PumpUntil([&] { return FileExists(target); }, 30.0)) << "the menu's export wrote nothing";
+    DriveAll({At(ScreenPoint(*tree, item)) + " sleep 0.3 click 3 sleep 1 key Down sleep 0.2 key Down sleep 0.2 key Return" +
+                  " sleep 2.5 key ctrl+a type '" + target + "'",
+              "sleep 7 key Return"});
+    EXPECT_TRUE(PumpUntil([&] { return FileExists(target); }, 10000)) << "the menu's export wrote nothing";
     EXPECT_TRUE(FileExists(dir_.file("rom-menu.tga")));  // the name's last 8 characters
-    PumpUntil([&] { return !driver.Running(); }, 10.0);
 
     // The import dialog: a real click on "Animation" enables the animation choices.
-    CImport3DS dialog(Level().moveableList[0]->animations.get(), 0, frame);
-    dialog.Show();
-    dialog.TransferDataToWindow();
-    PumpUntil([] { return false; }, 1.0);
-    wxRadioButton* animation = dialog.AnimationButton();
-    const wxPoint button = animation->ClientToScreen(wxPoint(8, animation->GetSize().y / 2));
-    EXPECT_FALSE(dialog.List()->IsEnabled());
-    Screenshot("import-dialog-opened.png");
-    Child click({"bash", "-c", StrFormat("xdotool mousemove %d %d; sleep 0.2; xdotool click 1", button.x, button.y)});
-    EXPECT_TRUE(PumpUntil([&] { return dialog.List()->IsEnabled(); }, 10.0));
-    EXPECT_FALSE(dialog.KeepDummiesBox()->IsEnabled());
-    PumpUntil([] { return false; }, 0.5);
-    Screenshot("import-dialog.png");
-    dialog.Hide();
+    CImport3DS import(doc->m_level.moveableList[0]->animations.get(), 0, App().GetMainFrame());
+    import.Show();
+    import.TransferDataToWindow();
+    Pump(1000);
+    wxRadioButton* animation = import.AnimationButton();
+    EXPECT_FALSE(import.List()->IsEnabled());
+    Shot("import-dialog-opened.png");
+    EXPECT_TRUE(Drive(At(animation->ClientToScreen(wxPoint(8, animation->GetSize().y / 2))) + " sleep 0.2 click 1",
+                      [&] { return import.List()->IsEnabled(); }, 10000));
+    EXPECT_FALSE(import.KeepDummiesBox()->IsEnabled());
+    Pump(500);
+    Shot("import-dialog.png");
+    import.Hide();
 }
 
 }  // namespace

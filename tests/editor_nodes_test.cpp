@@ -25,29 +25,12 @@ using lithoscope::test::g_messages;
 
 namespace {
 
-class NodesTest : public ::testing::Test {
+class NodesTest : public test::EditorTest {
 protected:
-    void SetUp() override {
-        g_messages.clear();
-        App().m_catalog.Load(std::string(LITHOSCOPE_SOURCE_DIR) + "/resources/catalog");
-    }
-    void TearDown() override {
-        App().GetDocManager()->CloseDocuments(true);
-        App().ProcessIdle();
-        SetOpenFileChooser(OpenFileChooser());
-        g_messages.clear();
-    }
-    CLithoscopeDoc* Open(const std::string& path) {
-        return dynamic_cast<CLithoscopeDoc*>(App().GetDocManager()->CreateDocument(path, wxDOC_SILENT));
-    }
     CLithoscopeDoc* OpenSample(const std::string& name) {
         std::string path = dir_.file(name);
         test::WriteFileBytes(path, test::BuildSampleLevelTr2());
         return Open(path);
-    }
-    static CFileTree* TreeOf(CLithoscopeDoc* doc) {
-        return doc && doc->GetLevelView() ? dynamic_cast<CFileTree*>(doc->GetLevelView()->GetTree())
-                                          : nullptr;
     }
     static CHandleBase* FirstChild(CFileTree& tree, CHandleBase* node) {
         if (!node) return nullptr;
@@ -74,8 +57,6 @@ protected:
         ReadWholeFile(path, out);
         return out;
     }
-
-    test::TempDir dir_;
 };
 
 TEST_F(NodesTest, ObjectFilesGoOutAndComeBackUnchanged) {

@@ -178,28 +178,22 @@ double VisibleOpaqueArea(const CTrStatMsh& sm) {
     return total;
 }
 
-class PanesTest : public ::testing::Test {
+class PanesTest : public test::EditorTest {
 protected:
     void SetUp() override {
-        g_messages.clear();
-        App().m_catalog.Load(std::string(LITHOSCOPE_SOURCE_DIR) + "/resources/catalog");
+        EditorTest::SetUp();
         previous_ = SetToolboxViewFactory(
             [](int kind, wxWindow* parent) -> wxWindow* { return new CRecordingToolbox(parent, kind); });
     }
     void TearDown() override {
-        App().GetDocManager()->CloseDocuments(true);
-        App().ProcessIdle();
+        EditorTest::TearDown();
         SetToolboxViewFactory(previous_);
         CKeyState::Instance().Clear();
-        g_messages.clear();
     }
-    CLithoscopeDoc* Open(const std::string& path) {
-        auto* doc = dynamic_cast<CLithoscopeDoc*>(App().GetDocManager()->CreateDocument(path, wxDOC_SILENT));
+    static CLithoscopeDoc* Open(const std::string& path) {
+        CLithoscopeDoc* doc = EditorTest::Open(path);
         Pump(100);
         return doc;
-    }
-    static CFileTree* TreeOf(CLithoscopeDoc* doc) {
-        return dynamic_cast<CFileTree*>(doc->GetLevelView()->GetTree());
     }
     static std::vector<CHandleBase*> Children(CFileTree& tree, CHandleBase* parent) {
         std::vector<CHandleBase*> out;

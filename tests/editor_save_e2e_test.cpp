@@ -31,7 +31,6 @@ protected:
         App().GetMainFrame()->SetManualCamera(true);
     }
     void TearDown() override {
-        SetSaveFileChooser(SaveFileChooser());
         App().GetMainFrame()->SetManualCamera(false);
         EditorEndToEnd::TearDown();
     }

@@ -74,16 +74,7 @@ struct FakeWindow : IAnimPlayback, ITlboxMoveableDisplay, ITlboxMeshDisplay, ITl
     void SetSpriteRowWidth(float w) override { Call("width", w); }
 };
 
-struct Quiet {
-    ScriptedMessageBackend messages;
-    ScopedMessageBackend scope{&messages};
-    // The last message shown since the last call, "" for none.
-    std::string Take() {
-        const std::string text = messages.shown().empty() ? "" : messages.shown().back().text;
-        messages.clear();
-        return text;
-    }
-};
+using Quiet = test::QuietMessages;
 
 std::vector<std::string> SupportedLevels() {
     std::vector<std::string> out;

@@ -17,7 +17,7 @@
 #include <wx/radiobut.h>
 #include <wx/slider.h>
 
-#include "E2eSession.h"
+#include "E2eEditor.h"
 #include "EditorTestSupport.h"
 #include "TestSupport.h"
 #include "batch/CmdLine.h"
@@ -64,30 +64,22 @@ std::string PickLevel() {
     return "";
 }
 
-class ToolboxViews : public ::testing::Test {
+class ToolboxViews : public test::EditorEndToEnd {
 protected:
     static void SetUpTestSuite() {
-        session_ = new test::XSession;
+        EditorEndToEnd::SetUpTestSuite();
         level_ = PickLevel();
     }
-    static void TearDownTestSuite() {
-        delete session_;
-        session_ = nullptr;
-    }
     void SetUp() override {
-        if (!session_->Usable()) GTEST_SKIP() << session_->Problem();
         if (level_.empty()) GTEST_SKIP() << "no real level with Lara, a static mesh and sprites";
-        g_messages.clear();
-        App().m_catalog.Load(std::string(LITHOSCOPE_SOURCE_DIR) + "/resources/catalog");
-        CMainFrame* main = App().GetMainFrame();
-        main->SetSize(0, 0, 1024, 768);
-        main->Raise();
+        EditorEndToEnd::SetUp();
+        if (IsSkipped()) return;
         const std::string path = dir_.file("level" + level_.substr(level_.rfind('.')));
         test::WriteFileBytes(path, test::ReadFileBytes(level_));
-        doc_ = dynamic_cast<CLithoscopeDoc*>(App().GetDocManager()->CreateDocument(path, wxDOC_SILENT));
+        doc_ = EditorTest::Open(path);
         ASSERT_NE(doc_, nullptr);
         frame_ = doc_->GetLevelView()->GetChildFrame();
-        tree_ = dynamic_cast<CFileTree*>(doc_->GetLevelView()->GetTree());
+        tree_ = TreeOf(doc_);
         ASSERT_TRUE(frame_ && tree_);
         Wait([] { return false; }, 300);
         g_messages.clear();
@@ -95,33 +87,14 @@ protected:
     void TearDown() override {
         g_bToolboxFix = false;
         if (App().GetMainFrame()) App().GetMainFrame()->ShowToolbox(false, true);
-        App().GetDocManager()->CloseDocuments(true);
-        App().ProcessIdle();
-        g_messages.clear();
+        EditorEndToEnd::TearDown();
     }
 
-    // Runs the editor until done() holds or ms have passed.
-    static bool Wait(const std::function<bool()>& done, int ms = 5000) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        do {
-            wxTheApp->Yield(true);
-            wxTheApp->ProcessIdle();
-            if (done()) return true;
-            wxMilliSleep(15);
-        } while (std::chrono::steady_clock::now() < end);
-        return done();
-    }
+    static bool Wait(const std::function<bool()>& done, int ms = 5000) { return PumpUntil(done, ms); }
     // xdotool in the background while the editor handles what it does.
     static bool Xdo(const std::string& words, const std::function<bool()>& done = [] { return true; }) {
-        const pid_t pid = session_->XdoAsync(words);
-        EXPECT_GT(pid, 0) << words;
-        bool finished = false;
-        auto ended = [&] { return finished || (finished = test::XSession::Finished(pid)); };
-        const bool ok = Wait([&] { return ended() && done(); }, 10000);
-        Wait(ended);
-        return ok;
+        return Drive(words, done, 10000);
     }
-    static std::string At(const wxPoint& p) { return StrFormat("mousemove %d %d", p.x, p.y); }
     static wxPoint Centre(const wxWindow* w) { return w->ClientToScreen(wxPoint(w->GetClientSize().x / 2, w->GetClientSize().y / 2)); }
     static bool Click(const wxWindow* w, const std::function<bool()>& done = [] { return true; }) {
         return Xdo(At(Centre(w)) + " click 1 sleep 0.2", done);
@@ -177,21 +150,6 @@ protected:
         EXPECT_EQ(sheet.GetSelection(), int(page));
         EXPECT_EQ(sheet.CurrentPage(), sheet.Pages()[page]);
     }
-    // What the screen shows of a window.
-    test::ScreenImage Shot(const wxWindow* w, const std::string& name) {
-        const std::string path = dir_.file(name);
-        EXPECT_TRUE(session_->Screenshot(path));
-        test::ScreenImage all = test::XSession::ReadPng(path), part;
-        const wxPoint at = w->GetScreenPosition();
-        part.width = w->GetSize().x;
-        part.height = w->GetSize().y;
-        for (int y = 0; y < part.height; ++y)
-            for (int x = 0; x < part.width; ++x) {
-                const uint32_t c = all.At(at.x + x, at.y + y);
-                part.rgb.insert(part.rgb.end(), {uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c)});
-            }
-        return part;
-    }
     static int Changed(const test::ScreenImage& a, const test::ScreenImage& b) {
         int n = 0;
         for (size_t i = 0; i < a.rgb.size() && i < b.rgb.size(); ++i) n += std::abs(a.rgb[i] - b.rgb[i]) > 24;
@@ -202,16 +160,12 @@ protected:
         return doc_->OnSaveDocument(saved) && again.Load(saved, false, false, &App().m_catalog);
     }
 
-    static test::XSession* session_;
-    static std::string level_;
-    test::TempDir dir_;
+    inline static std::string level_;
     CLithoscopeDoc* doc_ = nullptr;
     CChildFrame* frame_ = nullptr;
     CFileTree* tree_ = nullptr;
     CHandleBase* lara_ = nullptr;
 };
-test::XSession* ToolboxViews::session_ = nullptr;
-std::string ToolboxViews::level_;
 
 TEST_F(ToolboxViews, AnimationPageListsStepsWithF5F6AndItsSliderMovesThePaneFrame) {
     CToolbox2Moveable* view = ShowLara(1);
@@ -248,7 +202,7 @@ TEST_F(ToolboxViews, AnimationPageListsStepsWithF5F6AndItsSliderMovesThePaneFram
     wxSlider& slider = *page.GetFrameSlider();
     const CAnimTrack& track = *mvb.animations->CurrentTrack();
     const float before = track.time;
-    const test::ScreenImage still = Shot(&gl, "still.png");
+    const test::ScreenImage still = ShotOf(&gl, "still.png");
     const int y = slider.GetSize().y / 2;
     const wxPoint from = slider.ClientToScreen(wxPoint(slider.GetSize().x / 10, y));
     const wxPoint to = slider.ClientToScreen(wxPoint(slider.GetSize().x * 8 / 10, y));
@@ -259,7 +213,7 @@ TEST_F(ToolboxViews, AnimationPageListsStepsWithF5F6AndItsSliderMovesThePaneFram
     EXPECT_NEAR(track.time, float(slider.GetValue() - 1), 1.0f);
     EXPECT_NE(track.time, before);
     EXPECT_EQ(page.Logic().FrameText(), std::to_string(slider.GetValue()));
-    EXPECT_GT(Changed(still, Shot(&gl, "moved.png")), 100) << "the pane shows another frame";
+    EXPECT_GT(Changed(still, ShotOf(&gl, "moved.png")), 100) << "the pane shows another frame";
     EXPECT_FALSE(doc_->IsModified());
 
     // F5 on the State changes page: the previous animation, and the page follows it.

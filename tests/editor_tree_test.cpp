@@ -39,30 +39,16 @@ using lithoscope::test::g_messages;
 
 namespace {
 
-class TreeTest : public ::testing::Test {
+class TreeTest : public test::EditorTest {
 protected:
     void SetUp() override {
-        g_messages.clear();
-        App().m_catalog.Load(std::string(LITHOSCOPE_SOURCE_DIR) + "/resources/catalog");
+        EditorTest::SetUp();
         App().m_catalog.SetShowFriendlyNames(true);
-    }
-    void TearDown() override {
-        App().GetDocManager()->CloseDocuments(true);
-        App().ProcessIdle();
-        SetFolderChooser(FolderChooser());
-        g_messages.clear();
-    }
-    CLithoscopeDoc* Open(const std::string& path) {
-        return dynamic_cast<CLithoscopeDoc*>(App().GetDocManager()->CreateDocument(path, wxDOC_SILENT));
     }
     std::string WriteSample(const std::string& name) {
         std::string path = dir_.file(name);
         test::WriteFileBytes(path, test::BuildSampleLevelTr2());
         return path;
-    }
-    static CFileTree* TreeOf(CLithoscopeDoc* doc) {
-        return doc && doc->GetLevelView() ? dynamic_cast<CFileTree*>(doc->GetLevelView()->GetTree())
-                                          : nullptr;
     }
     static std::vector<wxTreeItemId> Children(CFileTree& tree, const wxTreeItemId& item) {
         std::vector<wxTreeItemId> out;
@@ -87,7 +73,6 @@ protected:
         return tree.GetItemText(item).utf8_str().data();
     }
 
-    test::TempDir dir_;
 };
 
 TEST_F(TreeTest, OpenedLevelShowsRootCollectionsAndCatalogNames) {

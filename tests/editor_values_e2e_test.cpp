@@ -53,10 +53,6 @@ int AnimatedMoveable(const CTrLevel& level) {
 
 class Values : public test::EditorEndToEnd {
 protected:
-    void TearDown() override {
-        SetSaveFileChooser(SaveFileChooser());
-        EditorEndToEnd::TearDown();
-    }
     using EditorEndToEnd::Drive;
     static bool Drive(const std::string& words) { return Drive(words, [] { return true; }); }
 

@@ -285,37 +285,30 @@ void CEditMesh::Animate(float framesPerSecond) {
     if (x == 0 && y == 0 && z == 0) return;
     const int index = node->m_nMeshIndex;
     const bool validMesh = index >= 0 && size_t(index) < list->meshes.size();
-    auto moveCentre = [&] {
-        int16_t* c = list->meshes[size_t(index)].centre;
-        c[0] = int16_t(c[0] + step * x);
-        c[1] = int16_t(c[1] + step * y);
-        c[2] = int16_t(c[2] + step * z);
-    };
+    // Ctrl moves a static mesh's boxes when its toolbox is there, else the mesh's centre.
+    CTrStatMsh* stat = node->StaticMesh();
+    auto* boxes = stat ? dynamic_cast<ITlboxMeshItfMain*>(GetToolbox()) : nullptr;
     bool changed = false;
     if (shift) {
         if (validMesh) list->meshes[size_t(index)].Translate(step * x, step * y, step * z, true, node->GetLevel());
         changed = validMesh;
-    } else if (node->m_bStatic) {
-        CTrStatMsh* stat = node->StaticMesh();
-        auto* boxes = dynamic_cast<ITlboxMeshItfMain*>(GetToolbox());
-        if (stat && boxes) {
-            const CVector3 offset{float(step * x), -float(step * y), -float(step * z)};
-            if (boxes->IsVisibilityBoxEditOn()) {
-                stat->visibilityBox.min.AddInPlace(offset);
-                stat->visibilityBox.max.AddInPlace(offset);
-                changed = true;
-            }
-            if (boxes->IsCollisionBoxEditOn()) {
-                stat->collisionBox.min.AddInPlace(offset);
-                stat->collisionBox.max.AddInPlace(offset);
-                changed = true;
-            }
-        } else if (validMesh) {
-            moveCentre();
+    } else if (boxes) {
+        const CVector3 offset{float(step * x), -float(step * y), -float(step * z)};
+        if (boxes->IsVisibilityBoxEditOn()) {
+            stat->visibilityBox.min.AddInPlace(offset);
+            stat->visibilityBox.max.AddInPlace(offset);
+            changed = true;
+        }
+        if (boxes->IsCollisionBoxEditOn()) {
+            stat->collisionBox.min.AddInPlace(offset);
+            stat->collisionBox.max.AddInPlace(offset);
             changed = true;
         }
     } else if (validMesh) {
-        moveCentre();
+        int16_t* c = list->meshes[size_t(index)].centre;
+        c[0] = int16_t(c[0] + step * x);
+        c[1] = int16_t(c[1] + step * y);
+        c[2] = int16_t(c[2] + step * z);
         changed = true;
     }
     // Keys that moved nothing (no box selected for moving) leave the level unmodified.

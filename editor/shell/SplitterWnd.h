@@ -96,7 +96,6 @@ private:
     wxWindow* pane_[2] = {nullptr, nullptr};
     int ideal_[2] = {-1, -1};
     int min_[2] = {10, 10};
-    bool saved_ = false;
 };
 
 }  // namespace lithoscope

@@ -17,7 +17,7 @@ class CEditSounds : public CEditPaneBase {
 public:
     explicit CEditSounds(wxWindow* parent);
     // The shown sounds node (not owned); null forgets it.
-    void SetHandle(CHandleBase* node);
+    void SetHandle(CHandleBase* node) override;
     void ReleaseResources() override;
     CSoundPaneModel& Model() { return model_; }
 

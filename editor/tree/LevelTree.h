@@ -74,7 +74,7 @@ public:
     // The drop: the source tree's selected node onto target, an item of this tree.
     void DropFrom(CFileTree* source, const wxTreeItemId& target, bool move);
 
-    wxTreeItemId GetRootItem() const { return m_hRootItem; }
+    wxTreeItemId GetRootItem() const override { return m_hRootItem; }
     CHandleBase* GetCurrentNode() const { return m_pCurrentNode; }
     CHandleBase* GetMenuNode() const { return m_pMenuNode; }
     // The image list (present whether attached or not).
