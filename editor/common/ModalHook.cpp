@@ -10,6 +10,7 @@
 #include <wx/dirdlg.h>
 #include <wx/filedlg.h>
 
+#include "editor/common/EditorMessages.h"
 #include "editor/common/WxStrings.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
@@ -111,7 +112,7 @@ bool ConfirmReadableFile(const std::string& path) {
     }
     std::string text = StrFormat("Unable to open the file \"%s\".", path.c_str());
     if (!notRegular.empty()) text += "\n" + NotRegularFileText("It", notRegular) + ".";
-    ShowMessage(text, "Lithoscope", MsgButtons::Ok, MsgIcon::Error);
+    ShowError(text);
     return false;
 }
 

@@ -9,6 +9,7 @@
 #include <wx/sizer.h>
 #include <wx/utils.h>
 
+#include "editor/common/EditorMessages.h"
 #include "editor/tree/NodeHandlers.h"
 #include "level/Pixels.h"
 #include "level/TrRecords.h"
@@ -83,7 +84,7 @@ bool CEditTile::BuildPicture() {
         m_bitmap = wxNullBitmap;
         char text[96];
         std::snprintf(text, sizeof text, "Can't create DIB Section (error %ld)", long(errno));
-        ShowMessage(text, "Lithoscope", MsgButtons::Ok, MsgIcon::Error);
+        ShowError(text);
         return false;
     }
     m_pCanvas->SetVirtualSize(270, tile->m_nTileKind == 0 ? 270 : int(rows) + 14);

@@ -12,6 +12,7 @@
 #include <wx/timer.h>
 
 #include "editor/common/EditorHost.h"
+#include "editor/common/EditorMessages.h"
 #include "editor/common/LevelDocument.h"
 #include "editor/common/PaneInterfaces.h"
 #include "editor/view3d/GlFont.h"
@@ -39,7 +40,7 @@ const int* ChooseAttributes(bool& supported) {
     char text[128];
     std::snprintf(text, sizeof text, "Error when calling OpenGL ChoosePixelFormat function (%ld)",
                   long(errno));
-    ShowMessage(text, "Lithoscope", MsgButtons::Ok, MsgIcon::Error);
+    ShowError(text);
     return nullptr;
 }
 
