@@ -109,7 +109,8 @@ public:
 
     // Take-over commands of "Add resource": the node's object takes over the source's
     // contents, leaving the source empty (the mesh, moveable and sprite nodes override
-    // the one of their kind; with a null source they ask for an object file).
+    // the one of their kind; with a null source they ask for an object file). A
+    // collection node takes the source in as a new object of its list.
     virtual void ImportMeshFile(CTrStatMsh* source) {}
     virtual void ImportMoveableFile(CTrMvb* source) {}
     virtual void ImportSpriteFile(CTrLstSpr* source) {}
