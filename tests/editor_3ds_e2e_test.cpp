@@ -15,6 +15,7 @@
 #include <wx/timer.h>
 
 #include "E2eEditor.h"
+#include "GlReadback.h"
 #include "EditorTestSupport.h"
 #include "TestSupport.h"
 #include "editor/dialogs/DlgImport3ds.h"
@@ -175,12 +176,8 @@ TEST_F(Editor3dsEndToEnd, MoveableDialogsOpenOnTheAnimationTheToolboxPlays) {
 // The GL view's pixels of the shown object: how many differ from the background, and their
 // mean brightness (0-255).
 void LitPixels(COpenGLWnd& gl, int* count, double* brightness) {
-    ASSERT_TRUE(gl.RenderFrame(false));
-    const wxSize size = gl.GetClientSize() * gl.GetContentScaleFactor();
-    std::vector<uint8_t> rgb(size_t(size.x) * size_t(size.y) * 3);
-    glReadBuffer(GL_BACK);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, size.x, size.y, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    int width = 0, height = 0;
+    const std::vector<uint8_t> rgb = test::RenderAndRead(gl, &width, &height);
     const uint32_t bg = gl.GetBackgroundColor();
     const int b[3] = {int(bg & 0xFF), int((bg >> 8) & 0xFF), int((bg >> 16) & 0xFF)};
     *count = 0;
