@@ -18,8 +18,10 @@ namespace lithoscope {
 class CTrLevel;
 class CTrLstMsh;
 class CTrObjGfx;
+struct CVector3;
 struct MaterialTextureMap;
 struct TrMeshRecord;
+struct TrMeshVertex;
 
 // Clears the error list, creates a mesh-file database (kind 1) and writes the ambient light,
 // the gradient background and the (unused) fog settings. False, with *db released and null,
@@ -77,11 +79,14 @@ bool ImportMeshFrom3ds(CTrLevel* level, CTrLstMsh* target, const char* path, boo
 // case); a picture that can't be loaded is reported and its faces are dropped.
 void LoadMaterialTexturesFrom3ds(Database3ds* db, MaterialTextureMap& map, const char* folder);
 
-// Appends the mesh's vertices (level axes) and, for each material group whose material has
-// a picture, one triangle per face with its object texture (noted in the material's uses,
-// owner ownerMesh). The counters run across the meshes of one record.
+// Appends the mesh's vertices (level axes, less offset when given) and, for each material
+// group whose material has a picture, one triangle per face with its object texture (noted
+// in the material's uses, owner ownerMesh). The counters run across the meshes of one
+// record. A vertex or texture coordinate that is no number, or a vertex that does not fit
+// 16 bits, refuses the file (RefuseValue3ds) and ends the mesh there.
 void AppendMeshFrom3ds(TrMeshRecord* out, Database3ds* db, const Mesh3ds* mesh, int& vertexCount,
-                       int& triangleCount, MaterialTextureMap* map, bool tr4, int ownerMesh = 0);
+                       int& triangleCount, MaterialTextureMap* map, bool tr4, int ownerMesh = 0,
+                       const CVector3* offset = nullptr);
 
 // ---- Shared by the imports ----
 
@@ -106,10 +111,22 @@ private:
 
 // Shows an error of an import (error icon, OK).
 void ShowImportError3ds(const std::string& text);
+// The text of an import step that failed on a toolkit error: "Erreur 3DS:1", what could
+// not be read from path, the error list (newest first) and the notes of the read.
+std::string ImportFailureText3ds(const std::string& what, const std::string& path);
+
+// Numbers of the file on their way to integers. FitsInteger3ds: the value is a finite
+// number that lies in [low, high] once truncated (rounded, with round). RefuseValue3ds: the
+// file is refused for one that does not: ERR_INVALID_DATA, and a note of what it was.
+bool FitsInteger3ds(double value, double low, double high, bool round = false);
+void RefuseValue3ds(const std::string& what);
+// "(x, y, z)" of a point of the file, for such notes.
+std::string PointText3ds(const Point3ds& p);
 // Writes the warnings of the toolkit's last read (names cut...) to the level log.
 void LogImportWarnings3ds(const std::string& path);
-// A 3DS vertex in level axes: x = X, y = -Z, z = Y, each truncated (and kept to 16 bits).
-void ImportVertex3ds(const Point3ds& p, int* x, int* y, int* z);
+// A 3DS vertex in level axes: x = X, y = -Z, z = Y, each truncated, less offset (its parts
+// truncated). False when a part is no number or the result does not fit 16 bits.
+bool ImportVertex3ds(const Point3ds& p, const CVector3& offset, TrMeshVertex* out);
 // Converts the pictures of the used records to ARGB1555.
 void ConvertUsedTextures3ds(MaterialTextureMap& map);
 

@@ -11,6 +11,7 @@
 #include "level/Fragment.h"
 #include "level/ImportTextures.h"
 #include "level/LevelLog.h"
+#include "level/Maths.h"
 #include "level/MeshRecord.h"
 #include "level/Pixels.h"
 #include "level/TrLevel.h"
@@ -26,14 +27,6 @@ namespace {
 constexpr int kMaxPictureWidth = 256;  // a page is 256 pixels wide at most
 constexpr int kMaxPictureRows = 32768; // rows a stack of bands can address
 constexpr uint8_t kInsideCoordinate = 127;
-
-int16_t ClampToInt16(float v) {
-    if (!(v == v)) return 0;
-    const float t = std::trunc(v);
-    if (t <= -32768.0f) return -32768;
-    if (t >= 32767.0f) return 32767;
-    return int16_t(t);
-}
 
 // A picture too wide for a page (or too tall for its bands) is reduced by a whole factor,
 // averaging the pixels of each block.
@@ -75,8 +68,11 @@ float RepeatShift(float a, float b, float c) {
 }
 
 // Texture coordinates of one face: a face that lies wholly in another repeat of the picture
-// is brought back into it; what still lies outside is clamped to the picture.
-void FaceTexels(const TexVert3ds (&uv)[3], int width, int height, int (&x)[3], int (&y)[3]) {
+// is brought back into it; what still lies outside is clamped to the picture. False for a
+// coordinate that is no number.
+bool FaceTexels(const TexVert3ds (&uv)[3], int width, int height, int (&x)[3], int (&y)[3]) {
+    for (const TexVert3ds& t : uv)
+        if (!std::isfinite(t.u) || !std::isfinite(t.v)) return false;
     const float shiftU = RepeatShift(uv[0].u, uv[1].u, uv[2].u);
     const float shiftV = RepeatShift(uv[0].v, uv[1].v, uv[2].v);
     for (int k = 0; k < 3; ++k) {
@@ -87,6 +83,7 @@ void FaceTexels(const TexVert3ds (&uv)[3], int width, int height, int (&x)[3], i
         x[k] = int(std::lround(float(width - 1) * u));
         y[k] = int(std::lround((1.0f - v) * float(height - 1)));
     }
+    return true;
 }
 
 }  // namespace
@@ -103,10 +100,37 @@ void LogImportWarnings3ds(const std::string& path) {
     }
 }
 
-void ImportVertex3ds(const Point3ds& p, int* x, int* y, int* z) {
-    *x = ClampToInt16(p.x);
-    *y = -int(ClampToInt16(p.z));
-    *z = ClampToInt16(p.y);
+std::string ImportFailureText3ds(const std::string& what, const std::string& path) {
+    std::string text = StrFormat("Erreur 3DS:%ld\n", 1L) + "\nCould not read the " + what + " of " +
+                       path + ":\n" + ErrorListText3ds();
+    for (const std::string& note : Warnings3ds()) text += note + "\n";
+    return text;
+}
+
+bool FitsInteger3ds(double value, double low, double high, bool round) {
+    if (!std::isfinite(value)) return false;
+    const double whole = round ? std::round(value) : std::trunc(value);
+    return whole >= low && whole <= high;
+}
+
+std::string PointText3ds(const Point3ds& p) {
+    return StrFormat("(%g, %g, %g)", double(p.x), double(p.y), double(p.z));
+}
+
+void RefuseValue3ds(const std::string& what) {
+    PushWarning3ds(what + " is out of range");
+    PushError3ds(ERR_INVALID_DATA);
+}
+
+bool ImportVertex3ds(const Point3ds& p, const CVector3& offset, TrMeshVertex* out) {
+    // In double: a float's whole part and the difference are exact there.
+    const double level[3] = {std::trunc(double(p.x)) - std::trunc(double(offset.x)),
+                             -std::trunc(double(p.z)) - std::trunc(double(offset.y)),
+                             std::trunc(double(p.y)) - std::trunc(double(offset.z))};
+    for (double v : level)
+        if (!FitsInteger3ds(v, -32768, 32767)) return false;
+    *out = {int16_t(level[0]), int16_t(level[1]), int16_t(level[2])};
+    return true;
 }
 
 Import3dsFile::~Import3dsFile() {
@@ -169,15 +193,20 @@ void LoadMaterialTexturesFrom3ds(Database3ds* db, MaterialTextureMap& map, const
 }
 
 void AppendMeshFrom3ds(TrMeshRecord* out, Database3ds*, const Mesh3ds* mesh, int& vertexCount,
-                       int& triangleCount, MaterialTextureMap* map, bool tr4, int ownerMesh) {
+                       int& triangleCount, MaterialTextureMap* map, bool tr4, int ownerMesh,
+                       const CVector3* offset) {
     if (!out || !mesh) return;
     const int base = vertexCount;
+    const CVector3 by = offset ? *offset : CVector3();
+    const std::string name = FieldText3ds(mesh->name, sizeof mesh->name);
     for (uint32_t i = 0; i < mesh->vertexCount(); ++i) {
         const size_t at = size_t(base) + i;
         if (at >= out->vertices.size()) break;
-        int x, y, z;
-        ImportVertex3ds(mesh->vertices[i], &x, &y, &z);
-        out->vertices[at] = {int16_t(x), int16_t(y), int16_t(z)};
+        const Point3ds& p = mesh->vertices[i];
+        if (!ImportVertex3ds(p, by, &out->vertices[at])) {
+            RefuseValue3ds(StrFormat("vertex %u of the mesh %s ", unsigned(i), name.c_str()) + PointText3ds(p));
+            return;
+        }
     }
     vertexCount += int(mesh->vertexCount());
     if (!map) return;
@@ -217,7 +246,13 @@ void AppendMeshFrom3ds(TrMeshRecord* out, Database3ds*, const Mesh3ds* mesh, int
                 uv[k] = corners[k] < mesh->textureVertices.size() ? mesh->textureVertices[corners[k]]
                                                                   : TexVert3ds{0, 0};
             int px[3], py[3];
-            FaceTexels(uv, record.width, record.height, px, py);
+            if (!FaceTexels(uv, record.width, record.height, px, py)) {
+                RefuseValue3ds(StrFormat("a texture coordinate of face %u of the mesh %s", unsigned(f),
+                                         name.c_str()));
+                use.count = use.countAgain = j;
+                use.objectTextures.resize(size_t(j));
+                return;
+            }
             // The picture is a stack of 256-row bands: the face's band goes into the tile.
             const int band = std::min(std::min(py[0], py[1]), py[2]) / 256;
             TrObjectTextureRecord& t = use.objectTextures[size_t(j)];
@@ -280,8 +315,7 @@ bool ImportMeshFrom3ds(CTrLevel* level, CTrLstMsh* target, const char* path, boo
         for (Mesh3ds*& m : meshes) ReleaseMesh3ds(&m);
     };
     if (IsErrorPending3ds()) {
-        ShowImportError3ds(StrFormat("Erreur 3DS:%ld\n", 1L) + "\nCould not read the meshes of " +
-                           std::string(path) + ":\n" + ErrorListText3ds());
+        ShowImportError3ds(ImportFailureText3ds("meshes", path));
         release();
         return false;
     }
@@ -305,8 +339,13 @@ bool ImportMeshFrom3ds(CTrLevel* level, CTrLstMsh* target, const char* path, boo
     record.Init(int(std::min<size_t>(vertexSum, 0x7FFFFFFF)), int(std::min<size_t>(faceSum, 0x7FFFFFFF)),
                 0, withLights, true);
     int vertexCount = 0, triangleCount = 0;
-    for (Mesh3ds* mesh : meshes) AppendMeshFrom3ds(&record, db, mesh, vertexCount, triangleCount, &map, tr4, 0);
+    for (Mesh3ds* mesh : meshes)
+        if (!IsErrorPending3ds()) AppendMeshFrom3ds(&record, db, mesh, vertexCount, triangleCount, &map, tr4, 0);
     release();
+    if (IsErrorPending3ds()) {
+        ShowImportError3ds(ImportFailureText3ds("meshes", path));
+        return false;
+    }
     record.FinishBuild(triangleCount, withLights);
     if (record.vertices.size() > 0x7FFF || record.texturedTriangles.size() > 0x7FFF) {
         ShowImportError3ds(StrFormat("The 3DS file %s holds too many vertices or faces for one "

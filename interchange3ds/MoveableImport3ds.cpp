@@ -2,6 +2,7 @@
 // keys the root positions and every node's rotation keys the bones of one animation.
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -147,10 +148,21 @@ bool RelativeOrigin(const float* of, const float* in, Point3ds& out) {
     return true;
 }
 
-int32_t TreeOffset(float v, bool round) {
-    if (!std::isfinite(v)) return 0;
-    const double c = std::max(std::min(double(v), 1e9), -1e9);
-    return int32_t(round ? std::lround(c) : std::trunc(c));
+// A point of the file in level axes (x = X, y = -Z, z = Y), each part becoming an integer of
+// [low, high]; false, the file refused, when one does not.
+bool LevelAxes(const Point3ds& p, double low, double high, bool round, double (&out)[3],
+               const std::string& what) {
+    out[0] = p.x;
+    out[1] = -double(p.z);
+    out[2] = p.y;
+    for (double& v : out) {
+        if (!FitsInteger3ds(v, low, high, round)) {
+            RefuseValue3ds(what + " " + PointText3ds(p));
+            return false;
+        }
+        v = round ? std::round(v) : std::trunc(v);
+    }
+    return true;
 }
 
 void Finish(TrMeshRecord& mesh, int triangles, bool withLights) {
@@ -247,8 +259,7 @@ bool BuildFlatMoveable(Database3ds* db, CTrMvb& target, bool withLights, Materia
         triangles.push_back(triangleCount);
     }
     if (IsErrorPending3ds()) {
-        ShowImportError3ds(StrFormat("Erreur 3DS:%ld\n", 1L) + "\nCould not read the meshes of " +
-                           path + ":\n" + ErrorListText3ds());
+        ShowImportError3ds(ImportFailureText3ds("meshes", path));
         return false;
     }
     if (meshes.empty()) {
@@ -361,7 +372,6 @@ bool BuildPlannedMoveable(Database3ds* db, CTrMvb* target, const std::vector<Fil
     const size_t n = nodes.size();
     const int count = int(n);
     std::vector<TrMeshRecord> meshes(n);
-    std::vector<int> triangles(n, 0);
 
     KeyframeSettings3ds* settings = nullptr;
     GetKeyframeSettings3ds(db, &settings);
@@ -374,13 +384,18 @@ bool BuildPlannedMoveable(Database3ds* db, CTrMvb* target, const std::vector<Fil
     size_t keys = std::max<size_t>(root->rotation.keyCount(), 1);
     // One key stands for every frame of the animation: its step covers them all (a step of
     // 1 would have the level read keys that are not there).
-    int step = int(std::min<int32_t>(length, 0x7FFE)) + 1;
+    int64_t step = int64_t(std::min<int32_t>(length, 0x7FFE)) + 1;
     if (root->rotation.keyCount() >= 2)
-        step = root->rotation.keys[1].frame - root->rotation.keys[0].frame;
+        step = int64_t(root->rotation.keys[1].frame) - root->rotation.keys[0].frame;
     if (step <= 0) step = 1;
     if (keys * n > kMaxBoneKeys) {
         ShowImportError3ds(StrFormat("The 3DS file's animation is too large (%ld keys of %ld nodes).",
                                      long(keys), long(n)));
+        return false;
+    }
+    if (int64_t(keys - 1) * step > INT32_MAX) {
+        RefuseValue3ds(StrFormat("the key step of node %s (%lld frames)",
+                                 FieldText3ds(root->name, sizeof root->name).c_str(), (long long)step));
         return false;
     }
     root.reset();
@@ -396,8 +411,8 @@ bool BuildPlannedMoveable(Database3ds* db, CTrMvb* target, const std::vector<Fil
         MotionPtr om = ReadMotion(db, nodes[o].motion);
         if (!om || IsErrorPending3ds()) return false;
         const bool dummy = IsDummyName(om->name);
-        const std::string meshName =
-            nodes[o].meshName.empty() ? FieldText3ds(om->name, sizeof om->name) : nodes[o].meshName;
+        const std::string nodeName = FieldText3ds(om->name, sizeof om->name);
+        const std::string meshName = nodes[o].meshName.empty() ? nodeName : nodes[o].meshName;
         MeshPtr mesh = NoMesh();
         if (!dummy) {
             Mesh3ds* raw = nullptr;
@@ -417,9 +432,6 @@ bool BuildPlannedMoveable(Database3ds* db, CTrMvb* target, const std::vector<Fil
                 return false;
             }
             meshes[o].Init(int(mesh->vertexCount()), int(mesh->faceCount()), 0, withLights, true);
-            int vertexCount = 0, triangleCount = 0;
-            AppendMeshFrom3ds(&meshes[o], db, mesh.get(), vertexCount, triangleCount, map, tr4, int(o));
-            triangles[o] = triangleCount;
             std::copy(mesh->localMatrix, mesh->localMatrix + 12, matrices[o].begin());
             hasMatrix[o] = true;
         }
@@ -457,15 +469,22 @@ bool BuildPlannedMoveable(Database3ds* db, CTrMvb* target, const std::vector<Fil
                 }
                 if (!local) p = Point3ds{0, 0, 0};
             }
-            e.dx = TreeOffset(p.x, local);
-            e.dy = TreeOffset(-p.z, local);
-            e.dz = TreeOffset(p.y, local);
+            double d[3];
+            if (!LevelAxes(p, INT32_MIN, INT32_MAX, local, d, "the place of node " + nodeName)) return false;
+            e.dx = int32_t(d[0]);
+            e.dy = int32_t(d[1]);
+            e.dz = int32_t(d[2]);
             const CVector3& base = placed[size_t(parent)];
             placed[o].Set(base.x + p.x, base.y - p.z, base.z + p.y);
         } else {
             local = om->position.keyCount() == 0;
+            // The level keeps them in 16 bits.
             for (size_t k = 0; k < keys; ++k) {
                 const Point3ds p = positionOf(k);
+                double d[3];
+                if (!LevelAxes(p, -32768, 32767, false, d,
+                               StrFormat("position key %zu of node %s", k, nodeName.c_str())))
+                    return false;
                 rootPositions[k].Set(p.x, p.z, -p.y);
             }
         }
@@ -474,9 +493,14 @@ bool BuildPlannedMoveable(Database3ds* db, CTrMvb* target, const std::vector<Fil
         const auto& rot = om->rotation.values;
         for (size_t k = 0; k < keys; ++k) {
             if (k < rot.size()) {
+                if (!std::isfinite(rot[k].angle) || !std::isfinite(rot[k].x) ||
+                    !std::isfinite(rot[k].y) || !std::isfinite(rot[k].z)) {
+                    RefuseValue3ds(StrFormat("rotation key %zu of node %s", k, nodeName.c_str()));
+                    return false;
+                }
                 CVector3 axis;
                 axis.Set(rot[k].x, rot[k].z, -rot[k].y);
-                if (axis.Normalize() && std::isfinite(rot[k].angle)) {
+                if (axis.Normalize()) {
                     CQuaternion delta, next;
                     delta.SetAxisAngle(axis, -rot[k].angle);
                     QuatMultiply(next, delta, accumulated);
@@ -486,22 +510,17 @@ bool BuildPlannedMoveable(Database3ds* db, CTrMvb* target, const std::vector<Fil
             rotations[k * n + o] = accumulated;
         }
         if (mesh) {
-            if (!local) {
-                const int dx = int(std::trunc(placed[o].x)), dy = int(std::trunc(placed[o].y)),
-                          dz = int(std::trunc(placed[o].z));
-                for (TrMeshVertex& v : meshes[o].vertices) {
-                    v.x = int16_t(v.x - dx);
-                    v.y = int16_t(v.y - dy);
-                    v.z = int16_t(v.z - dz);
-                }
-            }
-            Finish(meshes[o], triangles[o], withLights);
+            int vertexCount = 0, triangleCount = 0;
+            AppendMeshFrom3ds(&meshes[o], db, mesh.get(), vertexCount, triangleCount, map, tr4, int(o),
+                              local ? nullptr : &placed[o]);
+            if (IsErrorPending3ds()) return false;
+            Finish(meshes[o], triangleCount, withLights);
         }
     }
 
     auto track = std::make_unique<CTRAnimTrack>(int(keys), uint32_t(length) + 1, uint32_t(step), 30.0f);
     for (size_t k = 0; k < keys; ++k) {
-        CAnimKey key(int(k) * step, count, BoundingBox());
+        CAnimKey key(int(int64_t(k) * step), count, BoundingBox());
         key.bones.reserve(n);
         for (size_t o = 0; o < n; ++o)
             key.bones.push_back(MakeBone(rotations[k * n + o], o == 0 ? rootPositions[k] : CVector3()));
@@ -555,8 +574,7 @@ bool ImportMoveableFrom3ds(CTrMvb* target, const char* path, bool withLights, bo
                 f.mesh = HasMeshObject(db, f.meshName);
             }
             if (IsErrorPending3ds()) {
-                ShowImportError3ds(StrFormat("Erreur 3DS:%ld\n", 1L) + "\nCould not read the nodes of " +
-                                   std::string(path) + ":\n" + ErrorListText3ds());
+                ShowImportError3ds(ImportFailureText3ds("nodes", path));
                 return false;
             }
             FoldHelperNodes(nodes);
@@ -573,9 +591,7 @@ bool ImportMoveableFrom3ds(CTrMvb* target, const char* path, bool withLights, bo
             BuildMeshTreeFromParents(entries, int(nodes.size()), parents);
             built.meshTree = entries;
             ok = BuildPlannedMoveable(db, &built, nodes, withLights, &map, tr4);
-            if (!ok && IsErrorPending3ds())
-                ShowImportError3ds(StrFormat("Erreur 3DS:%ld\n", 1L) + "\nCould not read the nodes of " +
-                                   std::string(path) + ":\n" + ErrorListText3ds());
+            if (!ok && IsErrorPending3ds()) ShowImportError3ds(ImportFailureText3ds("nodes", path));
         }
     } catch (const FragmentPackError& e) {
         ShowImportError3ds("Could not import " + std::string(path) +

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 
 #include "platform/Files.h"
@@ -83,22 +84,27 @@ std::string RealLevelsDir() {
     return IsDirectory(d) ? d : "";
 }
 
-std::vector<RealLevel> RealLevelFiles() {
-    // Copies in a folder of this process's own: loading a level writes its log beside it,
-    // and the shared levels must stay as they are.
-    static std::vector<RealLevel> copies;
-    static bool made = false;
-    if (made) return copies;
-    made = true;
-    std::string dir = RealLevelsDir();
+std::string DamagedInputsDir() {
+    if (const char* p = std::getenv("LITHOSCOPE_DAMAGED_DIR")) return IsDirectory(p) ? p : "";
+    std::string d = std::string(LITHOSCOPE_SOURCE_DIR) + "/../shared/testdata/damaged";
+    return IsDirectory(d) ? d : "";
+}
+
+namespace {
+// Copies of every file below dir in a folder of this process's own, sorted by path, with
+// the same names and sub-folders: loading a level writes its log beside it, and the shared
+// files must stay as they are.
+std::vector<RealLevel> CopiesOf(std::string dir) {
+    std::vector<RealLevel> copies;
     while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
     if (dir.empty()) return copies;
     std::vector<RealLevel> originals;
     Walk(dir, false, originals);
-    static TempDir folder;
+    static std::vector<std::unique_ptr<TempDir>> folders;
+    folders.push_back(std::make_unique<TempDir>());
     for (const RealLevel& level : originals) {
         std::string relative = level.path.substr(dir.size());
-        std::string target = folder.path();
+        std::string target = folders.back()->path();
         size_t start = 0;
         for (size_t slash; (slash = relative.find('/', start + 1)) != std::string::npos;
              start = slash) {
@@ -112,6 +118,19 @@ std::vector<RealLevel> RealLevelFiles() {
     std::sort(copies.begin(), copies.end(),
               [](const RealLevel& a, const RealLevel& b) { return a.path < b.path; });
     return copies;
+}
+}  // namespace
+
+std::vector<RealLevel> RealLevelFiles() {
+    static const std::vector<RealLevel> copies = CopiesOf(RealLevelsDir());
+    return copies;
+}
+
+std::vector<std::string> DamagedInputFiles() {
+    static const std::vector<RealLevel> copies = CopiesOf(DamagedInputsDir());
+    std::vector<std::string> paths;
+    for (const RealLevel& c : copies) paths.push_back(c.path);
+    return paths;
 }
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path) {

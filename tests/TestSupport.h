@@ -58,6 +58,12 @@ struct RealLevel {
 // the process, with the same names and sub-folders.
 std::vector<RealLevel> RealLevelFiles();
 
+// The folder of inputs that once broke the program: $LITHOSCOPE_DAMAGED_DIR, else
+// ../shared/testdata/damaged beside the project; "" when neither exists.
+std::string DamagedInputsDir();
+// Every file below it, sorted by path: copies in a temporary folder of the process.
+std::vector<std::string> DamagedInputFiles();
+
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 

@@ -5,15 +5,22 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <climits>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <tuple>
 
 #include "TestSupport.h"
 #include "fixtures/Db3dsBytes.h"
+#include "interchange3ds/ChunkData3ds.h"
+#include "interchange3ds/Errors3ds.h"
 #include "interchange3ds/Keyframer3ds.h"
 #include "interchange3ds/Mesh3ds.h"
+#include "interchange3ds/MeshConvert3ds.h"
 #include "interchange3ds/MoveableConvert3ds.h"
 #include "level/TrLevel.h"
+#include "level/TrLstMsh.h"
 #include "level/TrMvb.h"
 #include "platform/Messages.h"
 
@@ -146,6 +153,113 @@ TEST(MoveableConvert3ds, NodesKeysAndHierarchy) {
         messages.clear();
         EXPECT_FALSE(ImportMoveableFrom3ds(&target, dir.file("cut.3ds").c_str(), false, false)) << cut;
         EXPECT_TRUE(messages.Saw("Erreur 3DS:1")) << cut;
+    }
+}
+
+// The file with the data of one chunk changed: the first chunk of the tag below the node
+// (or, with node false, the mesh object) of that name.
+std::vector<uint8_t> Changed(const std::vector<uint8_t>& bytes, const char* owner, bool node,
+                             uint32_t tag, const std::function<void(ChunkData3ds*)>& change) {
+    ClearErrorList3ds();
+    test::ReadDatabase3dsFixture in(bytes);
+    Chunk3ds* from = nullptr;
+    if (node)
+        from = FindNodeByName3ds(in.db(), owner, Tag3ds::ObjectNode);
+    else
+        FindNamedObject3ds(in.db(), owner, &from);
+    Chunk3ds* chunk = nullptr;
+    FindChunk3ds(from, tag, &chunk);
+    if (!chunk) return {};
+    change(ReadChunkData3ds(chunk));
+    return test::WriteDatabaseBytes3ds(in.db());
+}
+
+TEST(MoveableConvert3ds, NumbersThatFitNoIntegerRefuseTheFile) {
+    test::TempDir dir;
+    ScriptedMessageBackend messages;
+    ScopedMessageBackend scoped(&messages);
+    // Mesh 1 far from its parent: its vertices lie beyond 16 bits in the file and come back
+    // whole around its own place.
+    auto mvb = Moveable(3);
+    mvb->meshTree[0].dx = 30000;
+    mvb->meshes[1].vertices[0].x = 5000;
+    Animate(*mvb, 2, 4, 5);
+    const std::string path = dir.file("mvb.3ds");
+    ASSERT_TRUE(ExportMoveableTo3ds(mvb.get(), path.c_str(), "mvb", nullptr, 0, nullptr));
+    const std::vector<uint8_t> whole = ReadBytes(path);
+    CTrMvb held;
+    ASSERT_TRUE(ImportMoveableFrom3ds(&held, path.c_str(), false, false));
+    // (The export writes the vertices of each face in its own order.)
+    auto sorted = [](std::vector<TrMeshVertex> v) {
+        std::sort(v.begin(), v.end(), [](const TrMeshVertex& a, const TrMeshVertex& b) {
+            return std::tie(a.x, a.y, a.z) < std::tie(b.x, b.y, b.z);
+        });
+        return v;
+    };
+    const std::vector<TrMeshVertex> farMesh = sorted(mvb->meshes[1].vertices);
+    EXPECT_EQ(held.meshTree, mvb->meshTree);
+    EXPECT_EQ(sorted(held.meshes[1].vertices), farMesh);
+
+    // One number each, in the file's own axes: the import is refused with the toolkit's
+    // error and what was wrong; the target keeps what it held.
+    auto point = [](int at, float x, float y, float z) {
+        return [=](ChunkData3ds* d) {
+            auto* track = dynamic_cast<PointTrackData3ds*>(d);
+            if (track) track->values[size_t(at)] = Point3ds{x, y, z};
+            if (auto* points = dynamic_cast<PointArrayData3ds*>(d)) points->points[size_t(at)] = Point3ds{x, y, z};
+        };
+    };
+    struct Case {
+        const char* owner;
+        bool node;
+        uint32_t tag;
+        std::function<void(ChunkData3ds*)> change;
+        const char* note;
+    };
+    const float nan = std::nanf("");
+    const Case cases[] = {
+        {"M001", true, Tag3ds::PositionTrack, point(0, -6.49e32f, 0, 0), "the place of node M001 (-6.49e+32, 0, 0)"},
+        {"M002", true, Tag3ds::PositionTrack, point(0, 100, 2.2e9f, 0), "the place of node M002"},
+        {"M000", true, Tag3ds::PositionTrack, point(1, 0, 0, 40000), "position key 1 of node M000 (0, 0, 40000)"},
+        {"M000", true, Tag3ds::PositionTrack, point(0, nan, 0, 0), "position key 0 of node M000"},
+        {"M002", true, Tag3ds::RotationTrack,
+         [&](ChunkData3ds* d) { dynamic_cast<RotTrackData3ds*>(d)->values[1].angle = nan; },
+         "rotation key 1 of node M002"},
+        {"M000", true, Tag3ds::RotationTrack,
+         [](ChunkData3ds* d) {
+             auto* t = dynamic_cast<RotTrackData3ds*>(d);
+             t->keys[0].frame = INT_MIN;
+             t->keys[1].frame = INT_MAX;
+         },
+         "the key step of node M000 (4294967295 frames)"},
+        {"M001", false, Tag3ds::VertexList, point(2, 62768, 0, 0), "vertex 2 of the mesh M001 (62768, 0, 0)"},
+        {"M002", false, Tag3ds::VertexList, point(0, 0, 0, -1e10f), "vertex 0 of the mesh M002"},
+        {"M000", false, Tag3ds::TexVerts,
+         [](ChunkData3ds* d) { dynamic_cast<TexVertData3ds*>(d)->texVerts[1].u = INFINITY; },
+         "a texture coordinate of face 0 of the mesh M000"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.note);
+        const std::vector<uint8_t> bytes = Changed(whole, c.owner, c.node, c.tag, c.change);
+        ASSERT_FALSE(bytes.empty());
+        test::WriteFileBytes(dir.file("bad.3ds"), bytes);
+        messages.clear();
+        CTrMvb target;
+        ASSERT_TRUE(ImportMoveableFrom3ds(&target, path.c_str(), false, false));
+        EXPECT_FALSE(ImportMoveableFrom3ds(&target, dir.file("bad.3ds").c_str(), false, false));
+        EXPECT_TRUE(messages.Saw("Erreur 3DS:1"));
+        EXPECT_TRUE(messages.Saw("ERR_INVALID_DATA"));
+        EXPECT_TRUE(messages.Saw(c.note) && messages.Saw(" is out of range")) << messages.shown().back().text;
+        EXPECT_EQ(target.meshTree, mvb->meshTree);
+        ASSERT_EQ(target.meshCount(), 3u);
+        EXPECT_EQ(sorted(target.meshes[1].vertices), farMesh);
+        if (c.node) continue;
+        // The mesh import reads the same vertices and texture coordinates.
+        CTrLstMsh list;
+        list.meshes.resize(1);
+        EXPECT_FALSE(ImportMeshFrom3ds(nullptr, &list, dir.file("bad.3ds").c_str(), false, false));
+        EXPECT_TRUE(messages.Saw(c.note));
+        EXPECT_EQ(list.meshCount(), 1u);
     }
 }
 

@@ -2,16 +2,24 @@
 // file equals the original wherever the format allows.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <iostream>
 #include <memory>
 
 #include "TestSupport.h"
 #include "fixtures/LevelBuilder.h"
+#include "interchange3ds/MeshConvert3ds.h"
+#include "interchange3ds/MoveableConvert3ds.h"
 #include "level/LevelLog.h"
 #include "level/TrLevel.h"
+#include "level/TrLstMsh.h"
+#include "level/TrLstSpr.h"
+#include "level/TrMvb.h"
+#include "level/XmlMarkup.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
 #include "platform/Settings.h"
+#include "platform/System.h"
 
 using namespace lithoscope;
 using namespace lithoscope::test;
@@ -278,4 +286,63 @@ TEST(RealLevels, FullLoadAndSaveWithTheObjectModel) {
             EXPECT_NE(m.icon, MsgIcon::Error) << m.text;
     }
     EXPECT_GT(fullySaved, 0);
+}
+
+// Every input that once broke the program, through the reader of its kind (by extension;
+// what has none of the known ones goes to the level loader, which tells files apart by their
+// contents): read or refused with a message, nothing else. The sanitizer build is where this
+// counts.
+TEST(DamagedInputs, AreReadOrRefusedCleanly) {
+    const std::vector<std::string> files = DamagedInputFiles();
+    if (files.empty()) GTEST_SKIP() << "no damaged inputs";
+    ScriptedMessageBackend messages;
+    ScopedMessageBackend scope(&messages);
+    ScopedConfigDir config;
+    for (const std::string& path : files) {
+        SCOPED_TRACE(path);
+        std::string ext = ExtensionOf(path);
+        for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+        messages.clear();
+        if (ext == ".3ds") {
+            for (bool tr4 : {false, true}) {
+                CTrLstMsh list;
+                if (!ImportMeshFrom3ds(nullptr, &list, path.c_str(), !tr4, tr4)) {
+                    EXPECT_FALSE(messages.shown().empty());
+                    EXPECT_EQ(list.meshCount(), 0u);
+                }
+                messages.clear();
+                CTrMvb mvb;
+                if (!ImportMoveableFrom3ds(&mvb, path.c_str(), tr4, tr4)) {
+                    EXPECT_FALSE(messages.shown().empty());
+                    EXPECT_EQ(mvb.meshCount(), 0u);
+                }
+            }
+        } else if (ext == ".trmsh") {
+            CTrLstMsh::LoadFile(path);
+        } else if (ext == ".trsmh") {
+            CTrStatMsh::LoadFile(path);
+        } else if (ext == ".trmvb") {
+            CTrMvb::LoadFile(path);
+        } else if (ext == ".trspr") {
+            CTrLstSpr::LoadFile(path);
+        } else if (ext == ".tga" || ext == ".png" || ext == ".bmp" || ext == ".jpg") {
+            int w = 0, h = 0;
+            std::vector<uint8_t> rgba;
+            if (LoadPictureRGBA(path, &w, &h, &rgba) == 0) {
+                EXPECT_EQ(rgba.size(), size_t(w) * size_t(h) * 4);
+            }
+        } else if (ext == ".xml") {
+            CXmlMarkup xml;
+            xml.LoadFile(path);
+        } else {
+            CTrLevel level;
+            if (level.Load(path, false, true)) {
+                // What loads saves again, beside the copy.
+                level.Save(path + ".saved", 1, false, false);
+            } else {
+                EXPECT_FALSE(messages.shown().empty());
+                EXPECT_EQ(level.version, 0);
+            }
+        }
+    }
 }
