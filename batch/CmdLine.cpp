@@ -32,12 +32,12 @@ void CCmdLine::ParseParam(const std::string& word, bool /*isFlag*/, bool /*isLas
 std::string CommandLineWord(const std::string& raw, bool* isFlag) {
     bool flag = false;
     std::string word = raw;
-    if (!word.empty() && word[0] == '-') {
-        word.erase(0, 1);
-        flag = true;
-    } else if (word == "/s" || word == "/nofix" || word == "/forcefix") {
-        word.erase(0, 1);
-        flag = true;
+    if (raw.size() > 1 && (raw[0] == '-' || raw[0] == '/')) {
+        const std::string bare = raw.substr(1);
+        if (bare == "s" || bare == "nofix" || bare == "forcefix") {
+            word = bare;
+            flag = true;
+        }
     }
     if (isFlag) *isFlag = flag;
     return word;
@@ -46,7 +46,9 @@ std::string CommandLineWord(const std::string& raw, bool* isFlag) {
 void ParseCommandLine(int argc, const char* const* argv, CCmdLine& cmdLine) {
     for (int i = 1; i < argc; ++i) {
         bool isFlag = false;
-        std::string word = CommandLineWord(argv[i] ? argv[i] : "", &isFlag);
+        const std::string raw = argv[i] ? argv[i] : "";
+        // After "s" the words are the batch run's, used as typed.
+        const std::string word = cmdLine.m_bBatch ? raw : CommandLineWord(raw, &isFlag);
         cmdLine.ParseParam(word, isFlag, i == argc - 1);
     }
 }

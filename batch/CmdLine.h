@@ -14,8 +14,8 @@ public:
     CCmdLine() = default;
 
     // One word of the command line, after the program's own path, in order. The caller
-    // has already taken off the leading switch character (see CommandLineWord); isFlag and
-    // isLast are not looked at.
+    // has already taken the switch character off a switch word (see CommandLineWord);
+    // isFlag and isLast are not looked at.
     void ParseParam(const std::string& word, bool isFlag, bool isLast);
 
     bool m_bBatch = false;       // "s" seen
@@ -28,12 +28,14 @@ public:
     std::string m_szOutputPath;  // level to write (empty: the input)
 };
 
-// A word of the process command line as the parser gets it: one leading '-' is taken off
-// any word; a leading '/' only off "/s", "/nofix" and "/forcefix", so absolute paths stay
-// whole. isFlag tells whether a character was taken off.
+// A switch word of the process command line as the parser gets it: "-s" and "/s" are "s",
+// and the same for "nofix" and "forcefix"; every other word stays as typed, so file names
+// such as "-keep.PHD" or "/tmp/in.tr2" stay whole. isFlag tells whether a character was
+// taken off.
 std::string CommandLineWord(const std::string& raw, bool* isFlag);
 
-// Walks argv[1..argc-1] through CommandLineWord and CCmdLine::ParseParam.
+// Walks argv[1..argc-1] through CCmdLine::ParseParam: the words before "s" through
+// CommandLineWord, the batch run's words after it as typed.
 void ParseCommandLine(int argc, const char* const* argv, CCmdLine& cmdLine);
 
 // A word read as a decimal integer: leading white space and a sign allowed, reading stops

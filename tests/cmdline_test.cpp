@@ -99,17 +99,25 @@ TEST(CmdLine, SwitchCharactersAndCase) {
     EXPECT_EQ(CommandLineWord("/tmp/in.tr2", &flag), "/tmp/in.tr2");
     EXPECT_FALSE(flag);
     EXPECT_EQ(CommandLineWord("/S", &flag), "/S");
-    EXPECT_EQ(CommandLineWord("-", &flag), "");
+    EXPECT_EQ(CommandLineWord("-keep.PHD", &flag), "-keep.PHD");
+    EXPECT_EQ(CommandLineWord("-", &flag), "-");
     EXPECT_EQ(CommandLineWord("", &flag), "");
     EXPECT_FALSE(flag);
 
-    // Absolute paths stay whole; a '-' still comes off any word, as it always did.
+    // Only the switch words lose their '-' or '/': file names and numbers are used as
+    // typed, before "s" and after it.
     CCmdLine c = Parse({"s", "0", "1", "/data/levels/in.tr2", "/out/x.tr2"});
     EXPECT_EQ(c.m_szInputPath, "/data/levels/in.tr2");
     EXPECT_EQ(c.m_szOutputPath, "/out/x.tr2");
-    c = Parse({"s", "-1", "0", "-dash.tr2"});
-    EXPECT_EQ(c.m_nBatchOptions, 1);
-    EXPECT_EQ(c.m_szInputPath, "dash.tr2");
+    c = Parse({"-s", "0", "1", "a.PHD", "-keep.PHD"});
+    EXPECT_EQ(c.m_szInputPath, "a.PHD");
+    EXPECT_EQ(c.m_szOutputPath, "-keep.PHD");
+    c = Parse({"s", "-1", "-2", "-s", "/nofix"});
+    EXPECT_EQ(c.m_nBatchOptions, -1);
+    EXPECT_EQ(c.m_nSaveMode, -2);
+    EXPECT_EQ(c.m_szInputPath, "-s");
+    EXPECT_EQ(c.m_szOutputPath, "/nofix");
+    EXPECT_FALSE(c.m_bNoFix);
 
     // Paths of any length.
     std::string longPath = "/tmp/" + std::string(1200, 'a') + "/level.tr4";
