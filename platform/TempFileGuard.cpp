@@ -11,8 +11,28 @@ namespace lithoscope {
 
 namespace {
 
-constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
-constexpr int kSignalCount = int(sizeof kSignals / sizeof kSignals[0]);
+// Every signal whose default action ends the process and that a handler may catch, but for
+// those that report a fault of the program itself (SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP,
+// SIGSYS, SIGABRT): they come from the faulting instruction or abort(), in a process whose
+// state can no longer be trusted, and belong to debuggers and sanitizers. SIGPIPE is one of
+// ours: a console line into a closed pipe ends the process in the middle of a save.
+constexpr int kFixedSignals[] = {SIGHUP,  SIGINT,  SIGQUIT,   SIGTERM, SIGUSR1, SIGUSR2,
+                                 SIGALRM, SIGPIPE, SIGXCPU,   SIGXFSZ, SIGVTALRM, SIGPROF,
+                                 SIGIO,   SIGPWR,
+#ifdef SIGSTKFLT
+                                 SIGSTKFLT,
+#endif
+};
+
+// Calls f with each guarded signal: the fixed ones, then the real-time ones (whose default
+// action ends the process too).
+template <class F>
+void ForEachGuardedSignal(F f) {
+    for (int sig : kFixedSignals) f(sig);
+    for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) f(sig);
+}
+
+constexpr int kSignalTable = NSIG;
 constexpr int kSlotCount = 16;
 constexpr size_t kPathBytes = 4096 + 256;
 
@@ -24,18 +44,17 @@ struct Slot {
 };
 
 Slot g_slots[kSlotCount];
-struct sigaction g_previous[kSignalCount];
-bool g_installed[kSignalCount];
+// By signal number.
+struct sigaction g_previous[kSignalTable];
+bool g_installed[kSignalTable];
 std::mutex g_installMutex;
 int g_guards = 0;
 
 static_assert(std::atomic<int>::is_always_lock_free, "the signal handler reads the slot states");
 
 void OnSignal(int sig, siginfo_t* info, void* context) {
-    int i = 0;
-    while (i < kSignalCount && kSignals[i] != sig) ++i;
-    if (i == kSignalCount) return;
-    const struct sigaction& previous = g_previous[i];
+    if (sig <= 0 || sig >= kSignalTable) return;
+    const struct sigaction& previous = g_previous[sig];
     if ((previous.sa_flags & SA_SIGINFO) && previous.sa_sigaction) {
         previous.sa_sigaction(sig, info, context);
         return;
@@ -66,27 +85,28 @@ void Install() {
     ours.sa_sigaction = OnSignal;
     ours.sa_flags = SA_SIGINFO | SA_RESTART;
     sigemptyset(&ours.sa_mask);
-    for (int sig : kSignals) sigaddset(&ours.sa_mask, sig);
-    for (int i = 0; i < kSignalCount; ++i) {
-        g_installed[i] = false;
+    ForEachGuardedSignal([&](int sig) { sigaddset(&ours.sa_mask, sig); });
+    ForEachGuardedSignal([&](int sig) {
+        if (sig <= 0 || sig >= kSignalTable) return;
+        g_installed[sig] = false;
         struct sigaction current;
-        if (::sigaction(kSignals[i], nullptr, &current) != 0) continue;
+        if (::sigaction(sig, nullptr, &current) != 0) return;
         // An ignored signal stays ignored.
-        if (!(current.sa_flags & SA_SIGINFO) && current.sa_handler == SIG_IGN) continue;
-        if (IsOurs(current)) continue;
-        g_previous[i] = current;
-        g_installed[i] = ::sigaction(kSignals[i], &ours, nullptr) == 0;
-    }
+        if (!(current.sa_flags & SA_SIGINFO) && current.sa_handler == SIG_IGN) return;
+        if (IsOurs(current)) return;
+        g_previous[sig] = current;
+        g_installed[sig] = ::sigaction(sig, &ours, nullptr) == 0;
+    });
 }
 
 void Uninstall() {
-    for (int i = 0; i < kSignalCount; ++i) {
-        if (!g_installed[i]) continue;
-        g_installed[i] = false;
+    for (int sig = 1; sig < kSignalTable; ++sig) {
+        if (!g_installed[sig]) continue;
+        g_installed[sig] = false;
         struct sigaction current;
-        if (::sigaction(kSignals[i], nullptr, &current) != 0) continue;
+        if (::sigaction(sig, nullptr, &current) != 0) continue;
         // Somebody who set a handler of their own meanwhile keeps it.
-        if (IsOurs(current)) ::sigaction(kSignals[i], &g_previous[i], nullptr);
+        if (IsOurs(current)) ::sigaction(sig, &g_previous[sig], nullptr);
     }
 }
 
