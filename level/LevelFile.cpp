@@ -274,6 +274,9 @@ std::string NotRegularLine(const std::string& notRegular) {
     return notRegular.empty() ? std::string() : NotRegularFileText("It", notRegular) + ".\n";
 }
 
+// The line that says what a system error number means ("No space left on device.").
+std::string ReasonLine(long err) { return std::string(std::strerror(int(err))) + ".\n"; }
+
 // 16-bit pages as 8-bit ones through the indexer; a texel whose file pixel still fits keeps
 // the index it had.
 void ConvertPagesTo8(CPage8Indexer& indexer, const std::vector<TrPage>& pages, uint8_t* out,
@@ -705,7 +708,8 @@ bool CTrLevel::Save(const std::string& target, int unusedTextureMode, bool noReb
     std::string notRegular;
     if (const int err = CheckWritable(target, &notRegular)) {
         if (showMessages)
-            ShowError(Text(kCantCreate, target.c_str(), unsigned(err)) + NotRegularLine(notRegular));
+            ShowError(Text(kCantCreate, target.c_str(), unsigned(err)) +
+                      (notRegular.empty() ? ReasonLine(err) : NotRegularLine(notRegular)));
         return false;
     }
 
@@ -728,9 +732,9 @@ bool CTrLevel::Save(const std::string& target, int unusedTextureMode, bool noReb
         const long err = errno ? errno : EIO;
         if (showMessages) {
             if (StartsWith(why, "can't create"))
-                ShowError(Text(kCantCreate, target.c_str(), unsigned(err)));
+                ShowError(Text(kCantCreate, target.c_str(), unsigned(err)) + ReasonLine(err));
             else
-                ShowError(Text(kCantWrite, err));
+                ShowError(Text(kCantWrite, err) + ReasonLine(err));
         }
         return false;
     }

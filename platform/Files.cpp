@@ -72,15 +72,24 @@ std::string TemporaryName(const std::string& target) {
 
 void SetSafeWriteFault(SafeWriteFault fault) { Fault() = fault; }
 
-std::string ResolveLinkTarget(const std::string& path) {
+constexpr int kMaxLinks = 40;
+
+std::string ResolveLinkTarget(const std::string& path, int* error) {
+    if (error) *error = 0;
     std::string current = path;
-    for (int hops = 0; hops < 40; ++hops) {
+    // As many links as the system follows in one path (its MAXSYMLINKS); one more is a loop
+    // or a chain it refuses alike.
+    for (int hops = 0; hops <= kMaxLinks; ++hops) {
         struct stat st;
         if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+        if (hops == kMaxLinks) break;
         std::vector<char> buf(size_t(st.st_size > 0 ? st.st_size : 255) + 1);
         for (;;) {
             const ssize_t n = ::readlink(current.c_str(), buf.data(), buf.size());
-            if (n < 0) return current;
+            if (n < 0) {
+                if (error) *error = errno;
+                return current;
+            }
             if (size_t(n) < buf.size()) {
                 buf.resize(size_t(n));
                 break;
@@ -90,13 +99,16 @@ std::string ResolveLinkTarget(const std::string& path) {
         const std::string link(buf.begin(), buf.end());
         current = !link.empty() && link[0] == '/' ? link : FolderOf(current) + link;
     }
-    return current;  // a loop: the calls on it fail with ELOOP
+    if (error) *error = ELOOP;
+    return current;
 }
 
 int CheckWritable(const std::string& path, std::string* notRegular) {
     if (notRegular) notRegular->clear();
     if (path.empty()) return ENOENT;
-    const std::string target = ResolveLinkTarget(path);
+    int linkError = 0;
+    const std::string target = ResolveLinkTarget(path, &linkError);
+    if (linkError) return linkError;
     struct stat st;
     if (::stat(target.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode)) return EISDIR;
@@ -118,7 +130,9 @@ bool WriteFileSafely(const std::string& path, const void* data, size_t size,
                      std::string* error) {
     if (path.empty()) return Fail(error, "empty file name", ENOENT);
     // Through a link: the file it names is replaced, the link stays.
-    const std::string target = ResolveLinkTarget(path);
+    int linkError = 0;
+    const std::string target = ResolveLinkTarget(path, &linkError);
+    if (linkError) return Fail(error, "can't write " + path, linkError);
     struct stat st;
     const bool exists = ::stat(target.c_str(), &st) == 0;
     if (!exists && errno != ENOENT) return Fail(error, "can't write " + path, errno);

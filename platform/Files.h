@@ -13,8 +13,9 @@ namespace lithoscope {
 // link stays. An existing file keeps its permission bits, and its owner and group where
 // the process may set them. On any failure the old file is untouched, the temporary file
 // is removed, error (when given) says why, errno holds the cause, and the result is false.
-// An existing target that is not writable, or is not a regular file, is refused. Ctrl+C,
-// SIGTERM or SIGHUP during the write remove the temporary file before the process ends.
+// An existing target that is not writable, or is not a regular file, and a chain of links
+// the system would not follow are refused. A signal that ends the process during the write
+// (Ctrl+C, Ctrl+\, SIGTERM...: see TempFileGuard.h) removes the temporary file first.
 bool WriteFileSafely(const std::string& path, const void* data, size_t size,
                      std::string* error = nullptr);
 
@@ -25,8 +26,10 @@ int CheckWritable(const std::string& path, std::string* notRegular = nullptr);
 
 // The path a symbolic link finally names (links in the last part of the path followed,
 // relative ones from the link's folder); path itself when it is no link. A link to a file
-// that does not exist yet gives that file.
-std::string ResolveLinkTarget(const std::string& path);
+// that does not exist yet gives that file. A chain of more links than the system follows
+// (40), or a loop, sets error (when given) to ELOOP; a link that can't be read, to its
+// errno; the result is then the link where it stopped. Otherwise error is 0.
+std::string ResolveLinkTarget(const std::string& path, int* error = nullptr);
 
 // Failure injection for tests: the stage at which the next safe writes fail. Stop halts
 // the process (SIGSTOP) halfway through writing the temporary file and goes on when it is

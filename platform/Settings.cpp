@@ -137,7 +137,9 @@ bool Save(Store& s) {
     if (s.unreadable) return false;
     std::string text;
     for (const std::string& line : s.lines) text += line + "\n";
-    if (!MakeFolders(FolderOf(ResolveLinkTarget(s.path)))) return false;
+    int linkError = 0;
+    const std::string target = ResolveLinkTarget(s.path, &linkError);
+    if (linkError || !MakeFolders(FolderOf(target))) return false;
     return WriteFileSafely(s.path, text.data(), text.size());
 }
 

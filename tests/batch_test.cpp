@@ -4,6 +4,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -64,6 +65,8 @@ pid_t StartProgram(const std::vector<std::string>& words, const std::string& cwd
         ::dup2(input, 0);
         ::dup2(output, 1);
         ::dup2(output, 2);
+        const rlimit noCore{0, 0};  // Ctrl+\ and the like dump no core
+        ::setrlimit(RLIMIT_CORE, &noCore);
         ::unsetenv("DISPLAY");
         ::unsetenv("WAYLAND_DISPLAY");
         ::setenv("LITHOSCOPE_CONFIG_DIR", configDir.c_str(), 1);
@@ -185,6 +188,21 @@ TEST(BatchMode, LoadFailuresGive255AndLeaveTheOutput) {
     EXPECT_NE(r.output.find("NG encrypted TR4 file !"), std::string::npos) << r.output;
 }
 
+std::vector<uint8_t> FixtureFile(int version, uint32_t tr3Magic = 0xFF180038) {
+    FixtureOptions o;
+    o.version = version;
+    o.tr3Magic = tr3Magic;
+    return BuildFixtureLevel(o).file;
+}
+
+// Loads a file in this process, quietly: whether it loads as that version.
+bool LoadsAs(const std::string& path, int version) {
+    ScriptedMessageBackend quiet;
+    ScopedMessageBackend scope(&quiet);
+    CTrLevel level;
+    return level.Load(path, false, false) && level.version == version;
+}
+
 TEST(BatchMode, CaseAndSwitchCharacters) {
     // "S" is no batch word: the editor path, which this build doesn't have, writes nothing.
     Workspace ws;
@@ -197,6 +215,11 @@ TEST(BatchMode, CaseAndSwitchCharacters) {
     EXPECT_EQ(ws.Run({"-s", "0", "1", "bad.tr2", "out.tr2"}).status, 255);
     EXPECT_EQ(ws.Run({"/s", "0", "1", "bad.tr2", "out.tr2"}).status, 255);
     EXPECT_EQ(ws.Run({"-s"}).status, 0);
+    // The files are named as typed, a leading '-' included.
+    WriteFileBytes(ws.file("a.PHD"), FixtureFile(1));
+    EXPECT_EQ(ws.Run({"s", "0", "1", "a.PHD", "-keep.PHD"}).status, 0);
+    EXPECT_TRUE(LoadsAs(ws.file("-keep.PHD"), 1));
+    EXPECT_FALSE(FileExists(ws.file("keep.PHD")));
 }
 
 TEST(BatchMode, ConsoleProgressLine) {
@@ -245,21 +268,6 @@ TEST(BatchMode, ConsoleProgressLine) {
 }
 
 // ---- Levels -------------------------------------------------------------------------------
-
-std::vector<uint8_t> FixtureFile(int version, uint32_t tr3Magic = 0xFF180038) {
-    FixtureOptions o;
-    o.version = version;
-    o.tr3Magic = tr3Magic;
-    return BuildFixtureLevel(o).file;
-}
-
-// Loads a file in this process, quietly: whether it loads as that version.
-bool LoadsAs(const std::string& path, int version) {
-    ScriptedMessageBackend quiet;
-    ScopedMessageBackend scope(&quiet);
-    CTrLevel level;
-    return level.Load(path, false, false) && level.version == version;
-}
 
 ino_t InodeOf(const std::string& path) {
     struct stat st;
@@ -328,6 +336,25 @@ TEST(BatchMode, SaveFailuresGive254AndKeepTheOldFile) {
         EXPECT_EQ(r.status, 254) << r.output;
         EXPECT_EQ(ReadFileBytes(ws.file("ro.tr2")), kOldBytes);
     }
+    // A chain of more links than the system follows: refused as the system refuses it,
+    // every link and the file they name as they were.
+    WriteFileBytes(ws.file("end.tr2"), kOldBytes);
+    std::string head = "end.tr2";
+    for (int i = 0; i < 45; ++i) {
+        const std::string link = "link" + std::to_string(i) + ".tr2";
+        ASSERT_EQ(::symlink(head.c_str(), ws.file(link).c_str()), 0);
+        head = link;
+    }
+    r = ws.Run({"s", "2", "1", "in.tr2", head});
+    EXPECT_EQ(r.status, 254) << r.output;
+    EXPECT_NE(r.output.find("Can't create the file " + head + " (err 0x00000028).\n" +
+                            std::strerror(ELOOP) + ".\n"), std::string::npos) << r.output;
+    EXPECT_EQ(ReadFileBytes(ws.file("end.tr2")), kOldBytes);
+    for (int i = 0; i < 45; ++i) {
+        struct stat st;
+        EXPECT_TRUE(::lstat(ws.file("link" + std::to_string(i) + ".tr2").c_str(), &st) == 0 && S_ISLNK(st.st_mode));
+    }
+
     EXPECT_EQ(ReadFileBytes(ws.file("in.tr2")), input);
     // No temporary file is left behind anywhere.
     for (const std::string& name : Entries(ws.work.path()))
@@ -642,7 +669,7 @@ std::pair<int, bool> RunInterrupted(const std::vector<std::string>& words, Works
 
 TEST(BatchMode, InterruptedSaveLeavesNoTemporaryFile) {
     // The largest real level there is (else a synthetic one), saved over another file and
-    // over itself; Ctrl+C or SIGTERM while its bytes go out.
+    // over itself; Ctrl+C, SIGTERM or Ctrl+\ while its bytes go out.
     std::string source;
     size_t largest = 0;
     for (const auto& level : test::RealLevelFiles()) {
@@ -654,7 +681,7 @@ TEST(BatchMode, InterruptedSaveLeavesNoTemporaryFile) {
     }
     const std::vector<uint8_t> input = source.empty() ? FixtureFile(4) : ReadFileBytes(source);
     const std::string ext = source.empty() ? ".tr4" : ExtensionOf(source);
-    for (int signal : {SIGINT, SIGTERM}) {
+    for (int signal : {SIGINT, SIGTERM, SIGQUIT}) {
         for (bool overItself : {false, true}) {
             SCOPED_TRACE(std::string(strsignal(signal)) + (overItself ? ", over itself" : ""));
             Workspace ws;

@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 #include <dirent.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sys/resource.h>
+
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 
 #include "TestSupport.h"
@@ -282,6 +286,35 @@ TEST(SafeWrite, WritesThroughLinksKeepingModeOwnerAndGroup) {
     EXPECT_TRUE(IsLink(dir.file("loop-a")) && IsLink(dir.file("loop-b")));
     EXPECT_TRUE(Hidden(dir.path()).empty());
     EXPECT_TRUE(Hidden(dir.file("real")).empty());
+
+    // A chain of as many links as the system follows is written through; a longer one is
+    // refused as the system refuses it, the links and the file they name left as they were.
+    for (int length : {40, 41, 45}) {
+        SCOPED_TRACE(length);
+        test::TempDir chain;
+        test::WriteFileBytes(chain.file("end.tr4"), {1});
+        std::string head = "end.tr4";
+        for (int i = 0; i < length; ++i) {
+            const std::string link = "link" + std::to_string(i);
+            ASSERT_EQ(symlink(head.c_str(), chain.file(link).c_str()), 0);
+            head = link;
+        }
+        const int fd = open(chain.file(head).c_str(), O_RDONLY);
+        const int openError = fd < 0 ? errno : 0;
+        if (fd >= 0) close(fd);
+        std::string error;
+        const bool written = WriteFileSafely(chain.file(head), "xy", 2, &error);
+        EXPECT_EQ(!written, openError == ELOOP);
+        EXPECT_EQ(written, length <= 40) << error;
+        if (!written) {
+            EXPECT_EQ(errno, ELOOP);
+            EXPECT_NE(error.find(std::strerror(ELOOP)), std::string::npos) << error;
+            EXPECT_EQ(CheckWritable(chain.file(head)), ELOOP);
+        }
+        EXPECT_EQ(Text(test::ReadFileBytes(chain.file("end.tr4"))), written ? "xy" : "\x01");
+        for (int i = 0; i < length; ++i) EXPECT_TRUE(IsLink(chain.file("link" + std::to_string(i)))) << i;
+        EXPECT_TRUE(Hidden(chain.path()).empty());
+    }
 }
 
 TEST(Files, NamedPipesAndDevicesAreRefusedUnread) {
@@ -447,4 +480,49 @@ TEST(SafeWrite, ASignalSomebodyHandlesOrIgnoresLeavesTheWriteAlone) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     EXPECT_EQ(test::ReadFileBytes(target).size(), size_t(1) << 20);
     EXPECT_TRUE(Hidden(dir.path()).empty());
+}
+
+TEST(SafeWrite, EverySignalThatEndsTheProcessTakesTheTemporaryFileAlong) {
+    // A child writes and stops halfway; each signal that ends a process and can be caught
+    // (the faults of the program itself aside) ends it, by that signal, with the temporary
+    // file gone and the target as it was. The last case is the system's own: a write past
+    // the file size limit.
+    std::vector<int> signals = {SIGHUP,  SIGINT,  SIGQUIT, SIGTERM,   SIGUSR1, SIGUSR2, SIGALRM,
+                                SIGPIPE, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGIO,   SIGPWR};
+    for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) signals.push_back(sig);
+    signals.push_back(0);
+    test::TempDir dir;
+    const std::string target = dir.file("level.tr4");
+    test::WriteFileBytes(target, {1, 2, 3});
+    for (int sig : signals) {
+        SCOPED_TRACE(sig ? strsignal(sig) : "file size limit");
+        const pid_t pid = fork();
+        if (pid == 0) {
+            const rlimit noCore{0, 0};
+            setrlimit(RLIMIT_CORE, &noCore);
+            if (sig == 0) {
+                const rlimit small{1 << 19, 1 << 19};
+                setrlimit(RLIMIT_FSIZE, &small);
+            } else {
+                SetSafeWriteFault(SafeWriteFault::Stop);
+            }
+            const std::vector<uint8_t> bytes(1 << 20, 7);
+            WriteFileSafely(target, bytes.data(), bytes.size());
+            _exit(0);
+        }
+        ASSERT_GT(pid, 0);
+        int status = 0;
+        if (sig != 0) {
+            ASSERT_EQ(waitpid(pid, &status, WUNTRACED), pid);
+            ASSERT_TRUE(WIFSTOPPED(status));
+            EXPECT_EQ(Hidden(dir.path()).size(), 1u);
+            kill(pid, sig);
+            kill(pid, SIGCONT);
+        }
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFSIGNALED(status)) << status;
+        EXPECT_EQ(WTERMSIG(status), sig ? sig : SIGXFSZ);
+        EXPECT_EQ(test::ReadFileBytes(target), (std::vector<uint8_t>{1, 2, 3}));
+        EXPECT_TRUE(Hidden(dir.path()).empty());
+    }
 }
