@@ -13,10 +13,13 @@ std::string SettingsFilePath();
 
 // The profile calls: reads take the default when the value is absent or unreadable;
 // writes store the value at once and return false when the file can't be written. A write
-// changes only the lines of the values it sets: comments, blank lines and values the
-// program does not know stay as they were, and a link is written through to its file.
-// A settings file that exists but can't be read (no permission, a named pipe...) is said
-// once on standard error; the run goes on with the defaults and never writes that file.
+// changes only the value part of the lines it sets: comments (also after a value, from a
+// ';' or '#' after a blank), blank lines, values the program does not know, a UTF-8
+// byte-order mark and the line ends ("\n", "\r\n" or "\r") stay as they were, and a link is
+// written through to its file. A value in double quotes is read without them; one that
+// would not read back as itself is written in them. A settings file that exists but can't
+// be read (no permission, a named pipe, larger than 1 MiB...) is said once on standard
+// error; the run goes on with the defaults and never writes that file.
 int GetProfileInt(const std::string& section, const std::string& name, int defaultValue);
 std::string GetProfileString(const std::string& section, const std::string& name,
                              const std::string& defaultValue);

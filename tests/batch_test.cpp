@@ -760,6 +760,22 @@ TEST(BatchMode, RefusalsSayWhy) {
     EXPECT_EQ(r.output.find(note), r.output.rfind(note)) << r.output;
     EXPECT_TRUE(IsFifo(ws.config.file("settings.ini")));
     EXPECT_TRUE(LoadsAs(ws.file("out.tr2"), 2));
+
+    // A settings file of 1 GiB (sparse) is refused by its size, unread and unwritten.
+    ::unlink(ws.config.file("settings.ini").c_str());
+    WriteFileBytes(ws.config.file("settings.ini"), {'[', 'S', ']', '\n'});
+    ASSERT_EQ(::truncate(ws.config.file("settings.ini").c_str(), off_t(1) << 30), 0);
+    const auto start = std::chrono::steady_clock::now();
+    r = ws.Run({"s", "0", "1", "in.tr2", "out.tr2"});
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find(ws.config.file("settings.ini") + " is 1073741824 bytes, more than a settings "
+                            "file can be (1048576); the settings are the defaults for this run"),
+              std::string::npos) << r.output;
+    struct stat st;
+    ASSERT_EQ(::stat(ws.config.file("settings.ini").c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, off_t(1) << 30);
+    EXPECT_LT(st.st_blocks * 512, 1 << 20);
 }
 
 }  // namespace

@@ -399,12 +399,42 @@ TEST(Settings, WritesKeepEveryOtherLineAndGoThroughALink) {
     EXPECT_EQ(Text(test::ReadFileBytes(real)),
               "[Settings]\r\nShowRealMeshes=0\r\n[Settings]\r\nShowRealMeshes=0\r\n\r\n[Other]\r\nx=2\r\n");
     EXPECT_TRUE(IsLink(SettingsFilePath()));
+
+    // A byte-order mark, lines ended by a lone CR, comments after values: read, and kept
+    // by every write. A value that would not read back as itself is written in quotes.
+    test::WriteFileBytes(real, Bytes("\xEF\xBB\xBF[Settings]\rSaveUncompressedSounds=0 ; off on purpose\r"
+                                     "ShowRealMeshes = 0\t# mine\rTR4 Data Path=\"/games/tr 4 ;x/\" ; quoted\r"
+                                     "Last=1"));
+    ReloadSettings();
+    EXPECT_EQ(GetProfileInt("Settings", "SaveUncompressedSounds", 7), 0);
+    EXPECT_EQ(GetProfileInt("Settings", "ShowRealMeshes", 7), 0);
+    EXPECT_EQ(GetProfileString("Settings", "TR4 Data Path", ""), "/games/tr 4 ;x/");
+    const std::vector<uint8_t> kept = test::ReadFileBytes(real);
+    {
+        SettingsWriteBatch batch;
+        EXPECT_TRUE(WriteProfileInt("Settings", "SaveUncompressedSounds", 0));
+        EXPECT_TRUE(WriteProfileString("Settings", "TR4 Data Path", "/games/tr 4 ;x/"));
+    }
+    EXPECT_EQ(test::ReadFileBytes(real), kept);  // nothing changed: not even written
+    EXPECT_TRUE(WriteProfileInt("Settings", "ShowRealMeshes", 1));
+    EXPECT_TRUE(WriteProfileString("Settings", "TR1 Data Path", " /lead/and trail "));
+    EXPECT_TRUE(WriteProfileString("Settings", "TR2 Data Path", "/a #b/"));
+    EXPECT_EQ(Text(test::ReadFileBytes(real)),
+              "\xEF\xBB\xBF[Settings]\rSaveUncompressedSounds=0 ; off on purpose\rShowRealMeshes = 1\t# mine\r"
+              "TR4 Data Path=\"/games/tr 4 ;x/\" ; quoted\rLast=1\rTR1 Data Path=\" /lead/and trail \"\r"
+              "TR2 Data Path=\"/a #b/\"\r");
+    ReloadSettings();
+    EXPECT_EQ(GetProfileString("Settings", "TR1 Data Path", ""), " /lead/and trail ");
+    EXPECT_EQ(GetProfileString("Settings", "TR2 Data Path", ""), "/a #b/");
+    EXPECT_EQ(GetProfileInt("Settings", "ShowRealMeshes", 7), 1);
+    EXPECT_EQ(GetProfileInt("Settings", "Last", 7), 1);
 }
 
 TEST(Settings, AFileThatCantBeReadIsNeverWritten) {
-    // A named pipe, a folder and (for anybody but root) a file without read permission. (The
-    // batch suite checks what the program says about it.)
-    for (int kind = 0; kind < 3; ++kind) {
+    // A named pipe, a folder, (for anybody but root) a file without read permission, and a
+    // file of 1 GiB (sparse), refused by its size before anything is read. (The batch suite
+    // checks what the program says about them.)
+    for (int kind = 0; kind < 4; ++kind) {
         SCOPED_TRACE(kind);
         if (kind == 2 && geteuid() == 0) continue;
         test::ScopedConfigDir config;
@@ -418,6 +448,11 @@ TEST(Settings, AFileThatCantBeReadIsNeverWritten) {
             test::WriteFileBytes(path, Bytes("[Settings]\nShowRealMeshes=0\n"));
             ASSERT_EQ(chmod(path.c_str(), 0), 0);
         }
+        if (kind == 3) {
+            test::WriteFileBytes(path, Bytes("[Settings]\nShowRealMeshes=0\n"));
+            ASSERT_EQ(truncate(path.c_str(), off_t(1) << 30), 0);
+        }
+        const double start = SecondsNow();
         ReloadSettings();
         EXPECT_EQ(GetProfileInt("Settings", "ShowRealMeshes", 1), 1);
         EXPECT_FALSE(WriteProfileInt("Settings", "ShowRealMeshes", 0));
@@ -431,7 +466,9 @@ TEST(Settings, AFileThatCantBeReadIsNeverWritten) {
         struct stat st;
         ASSERT_EQ(lstat(path.c_str(), &st), 0);
         EXPECT_TRUE(kind == 0 ? S_ISFIFO(st.st_mode) : kind == 1 ? S_ISDIR(st.st_mode)
-                                                                 : (st.st_mode & 0777) == 0);
+                    : kind == 2 ? (st.st_mode & 0777) == 0
+                                : st.st_size == off_t(1) << 30 && st.st_blocks * 512 < (1 << 20));
+        EXPECT_LT(SecondsNow() - start, 1.0);
         if (kind == 2) chmod(path.c_str(), 0644);
         EXPECT_TRUE(Hidden(config.path()).empty());
     }
