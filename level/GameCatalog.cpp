@@ -1,5 +1,11 @@
 #include "level/GameCatalog.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 #include "platform/Files.h"
 #include "platform/Messages.h"
 #include "platform/Settings.h"
@@ -91,6 +97,21 @@ void CGameCatalog::Clear() {
     catalogLoaded_ = false;
 }
 
+namespace {
+
+// Why a file gave the XML reader no text: missing, unreadable, no regular file, or empty.
+std::string UnreadReason(const std::string& path) {
+    std::string notRegular;
+    const int fd = OpenRegularFileForReading(path, &notRegular);
+    if (fd < 0) return notRegular.empty() ? std::strerror(errno) : NotRegularFileText("it", notRegular);
+    struct stat st;
+    const bool empty = ::fstat(fd, &st) == 0 && st.st_size == 0;
+    ::close(fd);
+    return empty ? "the file is empty" : "the file can't be read";
+}
+
+}  // namespace
+
 std::string CGameCatalog::PathOf(const char* name) const { return FindFileNoCase(folder_, name); }
 
 void CGameCatalog::Load(const char* folder) {
@@ -126,8 +147,10 @@ void CGameCatalog::ReadCatalogXml() {
     std::string path = PathOf(kCatalogFile);
     if (path.empty()) path = JoinPath(folder_, kCatalogFile);
     if (!xml_->LoadFile(path)) {
+        std::string why = xml_->GetErrorText();
+        if (why.empty()) why = UnreadReason(path);
         Warn(StrFormat("Can't read the catalog: file %s not found or bad format (error: %s) !",
-                       path.c_str(), xml_->GetErrorText().c_str()));
+                       path.c_str(), why.c_str()));
         return;
     }
     catalogLoaded_ = true;

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <climits>
 #include <string>
@@ -333,7 +335,7 @@ TEST(GameCatalog, MissingFilesLeaveEverythingEmptyWithOneWarning) {
     c.Load(dir.path());
     ASSERT_EQ(messages.shown().size(), 1u);
     EXPECT_EQ(messages.shown()[0].text, "Can't read the catalog: file " + dir.file("TRCatalog.xml") +
-                                            " not found or bad format (error: ) !");
+                                            " not found or bad format (error: No such file or directory) !");
     EXPECT_EQ(messages.shown()[0].icon, MsgIcon::Warning);
     EXPECT_FALSE(c.HasCatalog());
     EXPECT_EQ(c.IconStrip(), nullptr);
@@ -358,6 +360,26 @@ TEST(GameCatalog, MissingFilesLeaveEverythingEmptyWithOneWarning) {
                   " not found or bad format (error: End tag of game element not found) !");
     EXPECT_FALSE(c.HasCatalog());
     EXPECT_FALSE(c.FindEntry(0, "", "moveables", "", ""));
+
+    // An empty file, a folder, (for anybody but root) a file nobody may read: each says why.
+    for (int kind = 0; kind < 3; ++kind) {
+        if (kind == 2 && geteuid() == 0) continue;
+        test::TempDir other;
+        const std::string path = other.file("TRCatalog.xml");
+        if (kind == 1) {
+            ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
+        } else {
+            WriteText(other, "TRCatalog.xml", kind == 0 ? "" : "<catalog/>");
+            if (kind == 2) ASSERT_EQ(chmod(path.c_str(), 0), 0);
+        }
+        messages.clear();
+        c.Load(other.path().c_str());
+        ASSERT_EQ(messages.shown().size(), 1u);
+        const char* why[] = {"the file is empty", "it is a folder, not a regular file", "Permission denied"};
+        EXPECT_EQ(messages.shown()[0].text, "Can't read the catalog: file " + path +
+                                                " not found or bad format (error: " + why[kind] + ") !");
+        if (kind == 2) chmod(path.c_str(), 0644);
+    }
 }
 
 TEST(GameCatalog, LookupsWithLevelOverridesAndDefaults) {
