@@ -457,7 +457,13 @@ void RoundTrip(const std::string& path, const TempDir& dir, ScriptedMessageBacke
     // The model built again after the save saves to the same bytes.
     ASSERT_TRUE(first.Save(a2, 1, false, false));
     EXPECT_TRUE(ReadFileBytes(a) == ReadFileBytes(a2)) << "second save differs";
-    EXPECT_EQ(DiffDecoded(input, DecodeLevelFile(ReadFileBytes(a), decode)), "");
+    const DecodedLevel output = DecodeLevelFile(ReadFileBytes(a), decode);
+    EXPECT_EQ(DiffDecoded(input, output), "");
+    // The saved file holds the reader's repairs (frame ranges, the Tomb Raider III horizon's
+    // colours): read as it stands, it shows the same.
+    DecodeOptions asWritten = decode;
+    asWritten.asRepaired = false;
+    EXPECT_EQ(DiffDecoded(DecodeLevelFile(ReadFileBytes(a), asWritten), output), "");
 
     CTrLevel second;
     ASSERT_TRUE(second.Load(a, false, false));
