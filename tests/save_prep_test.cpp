@@ -11,6 +11,7 @@
 #include "fixtures/LevelBuilder.h"
 #include "fixtures/LevelDecode.h"
 #include "fixtures/ObjectModelFixtures.h"
+#include "interchange3ds/MoveableConvert3ds.h"
 #include "level/Fragment.h"
 #include "level/LevelLog.h"
 #include "level/LevelProgress.h"
@@ -529,6 +530,129 @@ TEST(SavePrepRealLevels, RepaintedMeshPagesSaveToAFixedPoint) {
         ASSERT_TRUE(again.Save(b, 1, false, false));
         EXPECT_TRUE(ReadFileBytes(a) == ReadFileBytes(b)) << "saving the saved level changed it";
     }
+}
+
+// Calls f(face, texture) for every textured face of the object.
+template <class F>
+void ForEachTexturedFace(const CTrLstMsh& object, F f) {
+    auto texture = [&](uint16_t word) {
+        const size_t t = word & 0x7FFF;
+        return t < object.textures.size() ? &object.textures[t] : nullptr;
+    };
+    for (const TrMeshRecord& m : object.meshes) {
+        for (const TrMeshRectangle& r : m.texturedRectangles) f(r.effects(), texture(r.texture()));
+        for (const TrMeshTriangle& t : m.texturedTriangles) f(t.effects(), texture(t.texture()));
+    }
+}
+
+bool ShowsPaletteTile(const CTrLstMsh& object) {
+    bool found = false;
+    ForEachTexturedFace(object, [&](uint16_t, const TrObjectTextureRecord* t) {
+        found = found || (t && PaletteTileEntry(*t) >= 0);
+    });
+    return found;
+}
+
+// The objects of the Tomb Raider I to III levels whose coloured faces became textured on the
+// palette tile go into a Tomb Raider IV level, as moveable files, through a 3D Studio file
+// and handed over as "Add resource" does: there their faces have effects 0 and no object
+// texture keeps the tile's marks. Through moveable files back into a level of their own edition they are coloured
+// again: the saved level shows every face as the file did.
+TEST(SavePrepRealLevels, PaletteTileMarksStayOutOfTheFilesOfOtherEditions) {
+    const std::vector<RealLevel> files = RealLevelFiles();
+    std::string tr4;
+    for (const RealLevel& file : files)
+        if (!file.unsupported && tr4.empty() && ReadFileBytes(file.path).at(0) == 'T') tr4 = file.path;
+    if (tr4.empty()) GTEST_SKIP() << "no real Tomb Raider IV level";
+    Quiet quiet;
+    TempDir dir;
+    int sources = 0;
+    for (const RealLevel& file : files) {
+        if (file.unsupported || file.path == tr4) continue;
+        SCOPED_TRACE(file.path);
+        CTrLevel source;
+        ASSERT_TRUE(source.Load(file.path, false, false));
+        if (source.version == TrVersion4) continue;
+        std::vector<size_t> marked;
+        std::vector<std::vector<uint8_t>> images;
+        for (size_t i = 0; i < source.moveableList.size(); ++i) {
+            if (!ShowsPaletteTile(*source.moveableList[i])) continue;
+            marked.push_back(i);
+            images.push_back(source.moveableList[i]->Serialize());
+        }
+        if (marked.empty()) continue;
+        ++sources;
+
+        CTrLevel target;
+        ASSERT_TRUE(target.Load(tr4, false, false));
+        const size_t ownMoveables = target.moveableList.size();
+        const size_t ownStatics = target.staticMeshList.size();
+        for (size_t k = 0; k < marked.size(); ++k) target.moveableList.emplace_back(new CTrMvb(images[k]));
+        // And through a 3D Studio file, whose textures are made anew.
+        const std::string threeDs = dir.file("marked.3ds");
+        ASSERT_TRUE(ExportMoveableTo3ds(source.moveableList[marked[0]].get(), threeDs.c_str(), "marked",
+                                        &source, -1));
+        target.moveableList.emplace_back(new CTrMvb);
+        ASSERT_TRUE(ImportMoveableFrom3ds(target.moveableList.back().get(), threeDs.c_str(), false, true));
+        for (size_t k = 0; k < marked.size(); ++k) {
+            target.moveableList.emplace_back(new CTrMvb);
+            target.moveableList.back()->TakeOver(*source.moveableList[marked[k]], true, true);
+        }
+        for (auto& s : source.staticMeshList) {
+            target.staticMeshList.emplace_back(new CTrStatMsh);
+            target.staticMeshList.back()->TakeOver(*s);
+        }
+        const std::string saved = dir.file("target.tr4");
+        ASSERT_TRUE(target.Save(saved, 1, false, false));
+        CTrLevel written;
+        ASSERT_TRUE(written.Load(saved, false, false));
+        EXPECT_EQ(std::count_if(written.objectTextures.begin(), written.objectTextures.end(),
+                                [](const TrObjectTextureRecord& t) { return PaletteTileEntry(t) >= 0; }),
+                  0);
+        ASSERT_EQ(written.moveableList.size(), ownMoveables + 2 * marked.size() + 1);
+        auto plain = [](const CTrLstMsh& object) {
+            size_t marks = 0;
+            ForEachTexturedFace(object, [&](uint16_t effects, const TrObjectTextureRecord*) { marks += effects != 0; });
+            return marks;
+        };
+        for (size_t i = ownMoveables; i < written.moveableList.size(); ++i)
+            EXPECT_EQ(plain(*written.moveableList[i]), 0u) << "moveable " << i;
+        for (size_t i = ownStatics; i < written.staticMeshList.size(); ++i)
+            EXPECT_EQ(plain(*written.staticMeshList[i]), 0u) << "static mesh " << i;
+
+        CTrLevel own;
+        ASSERT_TRUE(own.Load(file.path, false, false));
+        for (size_t k = 0; k < marked.size(); ++k) {
+            CTrMvb loaded(images[k]);
+            own.moveableList[marked[k]]->ClearParts(true, true, false);
+            own.moveableList[marked[k]]->TakeOver(loaded, true, false);
+        }
+        const std::string back = dir.file("own" + ExtensionOf(file.path));
+        ASSERT_TRUE(own.Save(back, 1, false, false));
+        // A moveable file keeps 16-bit pages only: texels are compared by their 16-bit pixels.
+        DecodeOptions decode;
+        decode.tub = own.isTub;
+        decode.eightBitColours = false;
+        EXPECT_EQ(DiffDecoded(DecodeLevelFile(ReadFileBytes(file.path), decode),
+                              DecodeLevelFile(ReadFileBytes(back), decode)),
+                  "");
+        // The coloured faces with their whole colour words.
+        CTrLevel before, after;
+        ASSERT_TRUE(before.Load(file.path, true, false));
+        ASSERT_TRUE(after.Load(back, true, false));
+        for (size_t i : marked) {
+            const TrMoveableRecord &a = before.moveables.at(i), &b = after.moveables.at(i);
+            ASSERT_EQ(a.meshCount(), b.meshCount());
+            for (uint32_t m = 0; m < a.meshCount(); ++m) {
+                const TrMeshRecord* x = before.MeshForPointer(a.firstMesh() + m);
+                const TrMeshRecord* y = after.MeshForPointer(b.firstMesh() + m);
+                if (!x || !y) continue;
+                EXPECT_TRUE(x->colouredRectangles == y->colouredRectangles) << "moveable " << i << " mesh " << m;
+                EXPECT_TRUE(x->colouredTriangles == y->colouredTriangles) << "moveable " << i << " mesh " << m;
+            }
+        }
+    }
+    EXPECT_GT(sources, 0);
 }
 
 TEST(SavePrep, DummyMeshesSurviveASaveAndReload) {
