@@ -20,6 +20,7 @@
 #include "level/LevelProgress.h"
 #include "level/ObjectModel.h"
 #include "level/Pixels.h"
+#include "level/SoundList.h"
 #include "level/TrLevel.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
@@ -710,6 +711,7 @@ bool CTrLevel::Save(const std::string& target, int unusedTextureMode, bool noReb
     }
 
     const bool rebuild = !noRebuild;
+    soundsLeftOut.clear();
     std::vector<uint8_t> image;
     size_t size = 0;
     try {
@@ -735,6 +737,9 @@ bool CTrLevel::Save(const std::string& target, int unusedTextureMode, bool noReb
         return false;
     }
     path = target;
+    // Told whatever the caller says about messages: the file lacks what the level had.
+    if (!soundsLeftOut.empty())
+        ShowMessage(SoundsLeftOutMessage(soundsLeftOut), kCaption, MsgButtons::Ok, MsgIcon::Warning);
     return true;
 }
 

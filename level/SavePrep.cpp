@@ -374,7 +374,7 @@ void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSa
     level.staticMeshes = std::move(arrays.staticMeshes);
 
     level.items = level.itemList;
-    if (level.soundList) level.soundList->WriteToLevel(level);
+    if (level.soundList) level.soundsLeftOut = level.soundList->WriteToLevel(level);
 
     rollback.RetireObjectModel();
     if (progress) progress->SetRepackPos(repackRange);

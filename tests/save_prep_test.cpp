@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <set>
 
 #include "TestSupport.h"
 #include "fixtures/LevelBuilder.h"
@@ -602,10 +603,36 @@ TEST(SavePrepRealLevels, PaletteTileMarksStayOutOfTheFilesOfOtherEditions) {
             target.staticMeshList.emplace_back(new CTrStatMsh);
             target.staticMeshList.back()->TakeOver(*s);
         }
+        // Their sounds join the level's, as the imports do; a Tomb Raider IV level plays only
+        // its own samples, so the save leaves out those it lacks and says which.
+        std::set<int32_t> foreign;
+        for (size_t i = ownMoveables; i < target.moveableList.size(); ++i)
+            if (const CTrSoundList* sounds = MoveableSoundList(*target.moveableList[i]))
+                for (const auto& [index, r] : *sounds)
+                    if (!target.soundList->Contains(index)) foreign.insert(index);
+        for (size_t i = ownMoveables; i < target.moveableList.size(); ++i)
+            if (const CTrSoundList* sounds = MoveableSoundList(*target.moveableList[i]))
+                target.soundList->Merge(*sounds, false);
         const std::string saved = dir.file("target.tr4");
+        quiet.messages.clear();
         ASSERT_TRUE(target.Save(saved, 1, false, false));
+        std::set<int32_t> leftOut;
+        for (const TrSoundLeftOut& s : target.soundsLeftOut) leftOut.insert(s.internalIndex);
+        EXPECT_EQ(leftOut, foreign);
+        if (!foreign.empty()) {
+            ASSERT_EQ(quiet.messages.shown().size(), 1u);
+            const MessageRequest& told = quiet.messages.shown()[0];
+            EXPECT_EQ(told.icon, MsgIcon::Warning);
+            for (int32_t index : foreign) {
+                const std::string id = "#" + std::to_string(index);
+                EXPECT_TRUE(told.text.find(id + ",") != std::string::npos ||
+                            told.text.find(id + ":") != std::string::npos)
+                    << told.text;
+            }
+        }
         CTrLevel written;
         ASSERT_TRUE(written.Load(saved, false, false));
+        for (int32_t index : foreign) EXPECT_FALSE(written.soundList->Contains(index)) << index;
         EXPECT_EQ(std::count_if(written.objectTextures.begin(), written.objectTextures.end(),
                                 [](const TrObjectTextureRecord& t) { return PaletteTileEntry(t) >= 0; }),
                   0);
