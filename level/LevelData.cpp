@@ -437,7 +437,8 @@ void DarkenHorizonTriangles(CTrLevel& level) {
         const size_t index = level.meshPointers[pointer];
         if (index >= level.meshes.size() || !level.meshes[index]) continue;
         auto& triangles = level.meshes[index]->colouredTriangles;
-        for (size_t k = kHorizonOwnColours; k < triangles.size(); ++k) triangles[k].setTexture(word);
+        for (size_t k = kHorizonOwnColours; k < triangles.size(); ++k)
+            triangles[k].setTexture(word);
     }
 }
 

@@ -739,7 +739,8 @@ bool CTrLevel::Save(const std::string& target, int unusedTextureMode, bool noReb
     path = target;
     // Told whatever the caller says about messages: the file lacks what the level had.
     if (!soundsLeftOut.empty())
-        ShowMessage(SoundsLeftOutMessage(soundsLeftOut), kCaption, MsgButtons::Ok, MsgIcon::Warning);
+        ShowMessage(SoundsLeftOutMessage(soundsLeftOut), kCaption, MsgButtons::Ok,
+                    MsgIcon::Warning);
     return true;
 }
 

@@ -252,7 +252,9 @@ std::vector<TrSoundLeftOut> CTrSoundList::WriteToLevel(CTrLevel& level) const {
     std::vector<uint32_t> refs;
     for (const auto& [index, r] : records_) {
         if (index < 0 || index >= slots) {
-            leave(index, StrFormat("has no slot in the %d-entry sound map of the level, sound not written", slots),
+            leave(index,
+                  StrFormat("has no slot in the %d-entry sound map of the level, sound not written",
+                            slots),
                   " ");
             continue;
         }
@@ -262,8 +264,10 @@ std::vector<TrSoundLeftOut> CTrSoundList::WriteToLevel(CTrLevel& level) const {
             // Only sounds read from this level have their samples in it.
             first = uint16_t(r->sampleIndex);
             if (r->sampleRefs.empty() || first >= positions) {
-                leave(index, StrFormat("its samples are not among the %u samples of the level, sound not written",
-                                       positions),
+                leave(index,
+                      StrFormat("its samples are not among the %u samples of the level, sound not "
+                                "written",
+                                positions),
                       ": ");
                 continue;
             }
@@ -277,23 +281,27 @@ std::vector<TrSoundLeftOut> CTrSoundList::WriteToLevel(CTrLevel& level) const {
             first = uint32_t(table.size());
             kept = uint32_t(refs.size());
             if (kept == 0 && r->sampleCount != 0) {
-                leave(index, StrFormat("none of its %u samples is in the %u bytes of sample data of the level, "
-                                       "sound not written",
-                                       unsigned(r->sampleCount), level.sampleDataSize()),
+                leave(index,
+                      StrFormat("none of its %u samples is in the %u bytes of sample data of the "
+                                "level, sound not written",
+                                unsigned(r->sampleCount), level.sampleDataSize()),
                       ": ");
                 continue;
             }
         }
         int16_t flags = r->flags;
         if (kept < r->sampleCount) {
-            leave(index, StrFormat("%u of its %u samples are past the samples of the level, dropped",
-                                   unsigned(r->sampleCount - kept), unsigned(r->sampleCount)),
+            leave(index,
+                  StrFormat("%u of its %u samples are past the samples of the level, dropped",
+                            unsigned(r->sampleCount - kept), unsigned(r->sampleCount)),
                   ": ");
             flags = WithSampleCount(flags, kept);
         }
         // The detail's sample field is 16 bits wide.
         if (first > 0xFFFF) {
-            leave(index, StrFormat("its first sample %u does not fit a sound detail, sound not written", first),
+            leave(index,
+                  StrFormat("its first sample %u does not fit a sound detail, sound not written",
+                            first),
                   ": ");
             continue;
         }
@@ -315,7 +323,8 @@ std::string SoundsLeftOutMessage(const std::vector<TrSoundLeftOut>& leftOut) {
     // One line per reason, with the sounds it took, in the order they came.
     std::vector<std::pair<std::string, std::string>> lines;
     for (const TrSoundLeftOut& s : leftOut) {
-        auto it = std::find_if(lines.begin(), lines.end(), [&](const auto& l) { return l.first == s.why; });
+        auto it = std::find_if(lines.begin(), lines.end(),
+                               [&](const auto& l) { return l.first == s.why; });
         if (it == lines.end()) {
             lines.push_back({s.why, ""});
             it = lines.end() - 1;
@@ -326,8 +335,6 @@ std::string SoundsLeftOutMessage(const std::vector<TrSoundLeftOut>& leftOut) {
     for (const auto& [why, sounds] : lines) text += "\n" + sounds + ": " + why + ".";
     return text + "\n\nThe log of the level lists them too.";
 }
-
-
 
 void CTrLevel::MergeMoveableSounds() {
     for (const auto& moveable : moveableList) {
