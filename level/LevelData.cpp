@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "level/LevelProgress.h"
+#include "level/Pixels.h"
 #include "level/TrLevel.h"
 #include "platform/Messages.h"
 
@@ -28,6 +29,8 @@ constexpr int32_t kLongSoundMapMode = 130;
 constexpr size_t kLightMapBytes = 8192;
 constexpr size_t kPaletteBytes = 768;
 constexpr size_t kTr4Padding = 6;
+constexpr int32_t kTr3HorizonObject = 355;
+constexpr size_t kHorizonOwnColours = 16;
 
 bool LongSoundMap(const CTrLevel& level) {
     return level.version == TrVersion4 && level.soundMapMode == kLongSoundMapMode;
@@ -411,6 +414,34 @@ void WriteDemoAndSoundMap(ByteWriter& out, const CTrLevel& level, const MainBar&
 
 void WriteMarker(ByteWriter& out, const char* text) { out.bytes(text, 3); }
 
+// ---- Tomb Raider III: the horizon ---------------------------------------------------------
+
+// The game draws the coloured triangles of the horizon's first mesh from the seventeenth on
+// in the colour nearest to black: they get the colour word of the palettes' darkest entries.
+// Only the palettes decide it, so a saved level reads back unchanged.
+void DarkenHorizonTriangles(CTrLevel& level) {
+    int dark16 = 0, best = 4 * 256;
+    for (int i = 0; i < 256; ++i) {
+        const int d = level.palette16[i][0] + level.palette16[i][1] + level.palette16[i][2];
+        if (d < best) {
+            best = d;
+            dark16 = i;
+        }
+    }
+    const int dark8 = FindNearestPaletteEntry(level.palette, 0, 0, 0);
+    const uint16_t word = uint16_t(dark16 << 8 | dark8);
+    for (const TrMoveableRecord& m : level.moveables) {
+        if (m.objectId() != kTr3HorizonObject) continue;
+        const size_t pointer = m.firstMesh();
+        if (pointer >= level.meshPointers.size()) continue;
+        const size_t index = level.meshPointers[pointer];
+        if (index >= level.meshes.size() || !level.meshes[index]) continue;
+        auto& triangles = level.meshes[index]->colouredTriangles;
+        for (size_t k = kHorizonOwnColours; k < triangles.size(); ++k)
+            triangles[k].setTexture(word);
+    }
+}
+
 }  // namespace
 
 // ---- Whole level data --------------------------------------------------------------------
@@ -512,6 +543,8 @@ void CTrLevel::ParseLevelData(ByteReader& in, size_t progressBase, ILevelProgres
     ReadValues(in, sampleIndices);
     // V4: six bytes of padding follow; not read.
     bar.at(in.pos());
+
+    if (v == TrVersion3) DarkenHorizonTriangles(*this);
 }
 
 void CTrLevel::WriteLevelData(ByteWriter& out, ILevelProgress* progress,

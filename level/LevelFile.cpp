@@ -20,6 +20,7 @@
 #include "level/LevelProgress.h"
 #include "level/ObjectModel.h"
 #include "level/Pixels.h"
+#include "level/SoundList.h"
 #include "level/TrLevel.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
@@ -714,6 +715,7 @@ bool CTrLevel::Save(const std::string& target, int unusedTextureMode, bool noReb
     }
 
     const bool rebuild = !noRebuild;
+    soundsLeftOut.clear();
     std::vector<uint8_t> image;
     size_t size = 0;
     try {
@@ -739,6 +741,10 @@ bool CTrLevel::Save(const std::string& target, int unusedTextureMode, bool noReb
         return false;
     }
     path = target;
+    // Told whatever the caller says about messages: the file lacks what the level had.
+    if (!soundsLeftOut.empty())
+        ShowMessage(SoundsLeftOutMessage(soundsLeftOut), kCaption, MsgButtons::Ok,
+                    MsgIcon::Warning);
     return true;
 }
 

@@ -25,6 +25,11 @@ int PaletteTileEntry(const TrObjectTextureRecord& texture);
 // Tomb Raider I to III, before a save: every face that shows a palette tile swatch of this
 // level's palette becomes a coloured face again, with the colour word it was loaded with.
 void RestoreColouredFaces(CTrLevel& level);
+// Tomb Raider IV, before a save: the faces of objects from the other editions that show a
+// palette tile texture lose what the tile keeps in their effects word (the game reads it
+// as blending and shine), as their textures lose its mark (ClearPaletteTileMark).
+void ClearPaletteTileFaceMarks(CTrLevel& level);
+void ClearPaletteTileMark(TrObjectTextureRecord& texture);
 
 // What a save preparation changed, kept so that the level can be put back as it was, the
 // object model included. Dropping it frees the consumed objects.

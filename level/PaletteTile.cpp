@@ -20,6 +20,9 @@ int SwatchY(int i) { return 3 * (i / 85); }
 
 // Bytes 22 to 24 of a palette tile texture: "PT" and its entry.
 constexpr uint8_t kTileMark[2] = {'P', 'T'};
+// A coloured face's other colour byte, kept in its effects word: bit 15 and bits 1 to 8.
+constexpr uint16_t kEffectsMark = 0x8000;
+constexpr uint16_t kEffectsMarkBits = 0x81FE;
 
 void SetCorner(TrObjectTextureRecord& t, int k, uint8_t xCoord, int x, uint8_t yCoord, int y) {
     uint8_t* c = t.corner(k);
@@ -79,7 +82,7 @@ void CTrLevel::AddPaletteTile(const uint8_t palette[256][3], const uint8_t palet
         // makes the face coloured again: bit 15 set, the byte in bits 1 to 8 (bit 0, the
         // intensity-alpha bit, stays clear).
         auto keep = [tr1](uint16_t colourWord) {
-            return uint16_t(0x8000 | ((tr1 ? colourWord >> 8 : colourWord & 0xFF) << 1));
+            return uint16_t(kEffectsMark | ((tr1 ? colourWord >> 8 : colourWord & 0xFF) << 1));
         };
         for (TrMeshRectangle r : mesh->colouredRectangles) {
             r.setEffects(keep(r.texture()));
@@ -161,7 +164,7 @@ void Recolour(const CTrLstMsh& object, std::vector<Face>& textured, std::vector<
         // The word it was loaded with, or for a face that was never coloured the entry (and
         // for Tomb Raider II and III the 8-bit entry nearest to it).
         uint16_t other = 0;
-        if (f.effects() & 0x8000)
+        if (f.effects() & kEffectsMark)
             other = uint16_t((f.effects() >> 1) & 0xFF);
         else if (!tr1)
             other = uint16_t(FindNearestPaletteEntry(palette, palette16[entry][0], palette16[entry][1],
@@ -174,7 +177,42 @@ void Recolour(const CTrLstMsh& object, std::vector<Face>& textured, std::vector<
     textured = std::move(keep);
 }
 
+template <class Face>
+void ClearFaceMarks(const CTrLstMsh& object, std::vector<Face>& faces) {
+    for (Face& f : faces) {
+        const size_t t = f.texture() & 0x7FFF;
+        if (!(f.effects() & kEffectsMark) || t >= object.textures.size() ||
+            PaletteTileEntry(object.textures[t]) < 0)
+            continue;
+        f.setEffects(uint16_t(f.effects() & ~kEffectsMarkBits));
+    }
+}
+
+// Every object of the level that has meshes.
+template <class F>
+void ForEachMeshObject(CTrLevel& level, F f) {
+    for (auto& m : level.moveableList)
+        if (m) f(*m);
+    for (auto& s : level.staticMeshList)
+        if (s) f(*s);
+    if (level.zeroMesh) f(*level.zeroMesh);
+}
+
 }  // namespace
+
+void ClearPaletteTileFaceMarks(CTrLevel& level) {
+    ForEachMeshObject(level, [](CTrLstMsh& object) {
+        for (TrMeshRecord& m : object.meshes) {
+            ClearFaceMarks(object, m.texturedRectangles);
+            ClearFaceMarks(object, m.texturedTriangles);
+        }
+    });
+}
+
+void ClearPaletteTileMark(TrObjectTextureRecord& texture) {
+    if (PaletteTileEntry(texture) < 0) return;
+    for (size_t i = 22; i <= 24; ++i) texture.setU8(i, 0);
+}
 
 void RestoreColouredFaces(CTrLevel& level) {
     if (level.version == TrVersion4) return;
@@ -190,11 +228,7 @@ void RestoreColouredFaces(CTrLevel& level) {
                      level.palette16);
         }
     };
-    for (auto& m : level.moveableList)
-        if (m) restore(*m);
-    for (auto& s : level.staticMeshList)
-        if (s) restore(*s);
-    if (level.zeroMesh) restore(*level.zeroMesh);
+    ForEachMeshObject(level, restore);
 }
 
 }  // namespace lithoscope

@@ -179,7 +179,12 @@ void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSa
     uint32_t repackPos = 0;
 
     // Faces that were coloured in the file are so again; their swatches are not packed.
-    if (!tr4) RestoreColouredFaces(level);
+    // Tomb Raider IV has no coloured faces: those of objects from the other editions stay on
+    // the swatches, and what the palette tile keeps on them is not written.
+    if (tr4)
+        ClearPaletteTileFaceMarks(level);
+    else
+        RestoreColouredFaces(level);
 
     // The moveables' animations first: nothing in them moves with the textures, and a level
     // that keeps no copy lets go of its keys before the pages are packed.
@@ -214,11 +219,15 @@ void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSa
     }
     SettleFilePixels(level, fragments, planes, sourcePages, sourcePlanes);
     // Tomb Raider I to III records end before byte 22: what memory keeps there (the palette
-    // tile's marks, imported sizes) must not keep apart textures the file holds alike.
-    if (!tr4)
-        for (CFragment& f : fragments)
-            for (FragmentRef& ref : f.references)
+    // tile's marks, imported sizes) must not keep apart textures the file holds alike. Tomb
+    // Raider IV writes those bytes: only the palette tile's mark goes.
+    for (CFragment& f : fragments)
+        for (FragmentRef& ref : f.references) {
+            if (tr4)
+                ClearPaletteTileMark(ref.texture);
+            else
                 std::fill(ref.texture.b.begin() + 22, ref.texture.b.end(), 0);
+        }
     if (fragments.size() > 1) CFragment::SortBySize(fragments, 0, int(fragments.size()) - 1);
     CFragment::MergeDuplicates(fragments, &planes);
     std::vector<TrPage> packed;
@@ -365,7 +374,7 @@ void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSa
     level.staticMeshes = std::move(arrays.staticMeshes);
 
     level.items = level.itemList;
-    if (level.soundList) level.soundList->WriteToLevel(level);
+    if (level.soundList) level.soundsLeftOut = level.soundList->WriteToLevel(level);
 
     rollback.RetireObjectModel();
     if (progress) progress->SetRepackPos(repackRange);

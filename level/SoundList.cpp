@@ -230,11 +230,17 @@ void CTrSoundList::Merge(const CTrSoundList& from, bool remove) {
     }
 }
 
-void CTrSoundList::WriteToLevel(CTrLevel& level) const {
+std::vector<TrSoundLeftOut> CTrSoundList::WriteToLevel(CTrLevel& level) const {
     const int slots = MapSlots(level);
     std::vector<TrSoundDetailRecord> details;
     details.reserve(records_.size());
     std::vector<uint32_t> table;
+    std::vector<TrSoundLeftOut> leftOut;
+    // Logged as "Sound #n" and the reason, and kept for the save to tell.
+    auto leave = [&](int32_t index, const std::string& why, const char* logged) {
+        AppendLogLine(StrFormat("Sound #%d%s%s", int(index), logged, why.c_str()));
+        leftOut.push_back({index, why});
+    };
     // Tomb Raider IV plays the level's sample at a detail's table position, so the table
     // and every position stay as they are.
     const bool keepPositions = level.version == TrVersion4;
@@ -246,9 +252,10 @@ void CTrSoundList::WriteToLevel(CTrLevel& level) const {
     std::vector<uint32_t> refs;
     for (const auto& [index, r] : records_) {
         if (index < 0 || index >= slots) {
-            AppendLogLine(StrFormat("Sound #%d has no slot in the %d-entry sound map of the "
-                                    "level, sound not written",
-                                    index, slots));
+            leave(index,
+                  StrFormat("has no slot in the %d-entry sound map of the level, sound not written",
+                            slots),
+                  " ");
             continue;
         }
         uint32_t first = 0;
@@ -257,9 +264,11 @@ void CTrSoundList::WriteToLevel(CTrLevel& level) const {
             // Only sounds read from this level have their samples in it.
             first = uint16_t(r->sampleIndex);
             if (r->sampleRefs.empty() || first >= positions) {
-                AppendLogLine(StrFormat("Sound #%d: its samples are not among the %u samples "
-                                        "of the level, sound not written",
-                                        index, positions));
+                leave(index,
+                      StrFormat("its samples are not among the %u samples of the level, sound not "
+                                "written",
+                                positions),
+                      ": ");
                 continue;
             }
             kept = std::min<uint32_t>(r->sampleCount, positions - first);
@@ -272,26 +281,28 @@ void CTrSoundList::WriteToLevel(CTrLevel& level) const {
             first = uint32_t(table.size());
             kept = uint32_t(refs.size());
             if (kept == 0 && r->sampleCount != 0) {
-                AppendLogLine(StrFormat("Sound #%d: none of its %u samples is in the %u bytes "
-                                        "of sample data of the level, sound not written",
-                                        index, unsigned(r->sampleCount),
-                                        level.sampleDataSize()));
+                leave(index,
+                      StrFormat("none of its %u samples is in the %u bytes of sample data of the "
+                                "level, sound not written",
+                                unsigned(r->sampleCount), level.sampleDataSize()),
+                      ": ");
                 continue;
             }
         }
         int16_t flags = r->flags;
         if (kept < r->sampleCount) {
-            AppendLogLine(StrFormat("Sound #%d: %u of its %u samples are past the samples of "
-                                    "the level, dropped",
-                                    index, unsigned(r->sampleCount - kept),
-                                    unsigned(r->sampleCount)));
+            leave(index,
+                  StrFormat("%u of its %u samples are past the samples of the level, dropped",
+                            unsigned(r->sampleCount - kept), unsigned(r->sampleCount)),
+                  ": ");
             flags = WithSampleCount(flags, kept);
         }
         // The detail's sample field is 16 bits wide.
         if (first > 0xFFFF) {
-            AppendLogLine(StrFormat("Sound #%d: its first sample %u does not fit a sound "
-                                    "detail, sound not written",
-                                    index, first));
+            leave(index,
+                  StrFormat("its first sample %u does not fit a sound detail, sound not written",
+                            first),
+                  ": ");
             continue;
         }
         TrSoundDetailRecord d;
@@ -305,6 +316,24 @@ void CTrSoundList::WriteToLevel(CTrLevel& level) const {
     }
     level.soundDetails = std::move(details);
     level.sampleIndices = std::move(table);
+    return leftOut;
+}
+
+std::string SoundsLeftOutMessage(const std::vector<TrSoundLeftOut>& leftOut) {
+    // One line per reason, with the sounds it took, in the order they came.
+    std::vector<std::pair<std::string, std::string>> lines;
+    for (const TrSoundLeftOut& s : leftOut) {
+        auto it = std::find_if(lines.begin(), lines.end(),
+                               [&](const auto& l) { return l.first == s.why; });
+        if (it == lines.end()) {
+            lines.push_back({s.why, ""});
+            it = lines.end() - 1;
+        }
+        it->second += (it->second.empty() ? "#" : ", #") + std::to_string(s.internalIndex);
+    }
+    std::string text = "Some sounds could not be saved with the level:\n";
+    for (const auto& [why, sounds] : lines) text += "\n" + sounds + ": " + why + ".";
+    return text + "\n\nThe log of the level lists them too.";
 }
 
 void CTrLevel::MergeMoveableSounds() {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "level/ByteIO.h"
@@ -15,6 +16,7 @@ namespace lithoscope {
 
 class CTrLevel;
 class CTrMvb;
+struct TrSoundLeftOut;
 
 struct TrSoundRecord {
     int32_t internalIndex = 0;   // the sound id: its slot in the sound map
@@ -92,8 +94,8 @@ public:
     // Raider IV keeps its table (a table position is the level sample that plays) and
     // each sound its position, so only sounds read from this level can be written there.
     // Records without a slot in the level's map, and samples the level does not hold,
-    // are left out with a log line.
-    void WriteToLevel(CTrLevel& level) const;
+    // are left out with a log line; the sounds so left out (or cut short) are returned.
+    std::vector<TrSoundLeftOut> WriteToLevel(CTrLevel& level) const;
 
     size_t size() const { return records_.size(); }
     bool empty() const { return records_.empty(); }
@@ -110,6 +112,9 @@ private:
 
     Records records_;
 };
+
+// What a save tells the user about the sounds it left out, a line per reason.
+std::string SoundsLeftOutMessage(const std::vector<TrSoundLeftOut>& leftOut);
 
 // The moveable's own sound list, or null when it has none. CTrLevel::MergeMoveableSounds
 // reaches the moveables' lists only through this.

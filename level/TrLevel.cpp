@@ -78,6 +78,7 @@ void CTrLevel::Free() {
     Release(aiObjects);
     Release(demoData);
     soundList.reset();
+    Release(soundsLeftOut);
     Release(unusedObjectTextures);
     Release(samples);
     pages32Chunk.clear();

@@ -46,6 +46,12 @@ struct ObjDeleter {
 template <class T>
 using ObjPtr = std::unique_ptr<T, ObjDeleter<T>>;
 
+// A sound that a save left out of the level (or wrote with fewer samples), and why.
+struct TrSoundLeftOut {
+    int32_t internalIndex = 0;
+    std::string why;
+};
+
 class CTrLevel {
 public:
     CTrLevel();
@@ -216,6 +222,8 @@ public:
     std::vector<uint32_t> sampleIndices;
     std::vector<uint8_t> sampleData;
     ObjPtr<CTrSoundList> soundList;
+    // What the last save's write-back of soundList left out; the save tells the user.
+    std::vector<TrSoundLeftOut> soundsLeftOut;
     std::vector<TrCameraRecord> cameras;
     std::vector<TrFlybyCameraRecord> flybyCameras;
     std::vector<TrBoxRecord> boxes;

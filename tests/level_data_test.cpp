@@ -259,9 +259,10 @@ TEST(LevelData, PointersAtOffsetZeroKeepTheMeshAtOffsetZero) {
     EXPECT_EQ(l2->meshes[l2->meshPointers[1]]->radius, 50);
 }
 
-// The coloured triangles of a Tomb Raider III moveable 355 (the horizon) come and go with
-// the colours the file gives them, however many there are.
-TEST(LevelData, Tr3Moveable355KeepsTheColoursOfItsTriangles) {
+// Tomb Raider III moveable 355 (the horizon): the coloured triangles of its first mesh from
+// the seventeenth on take the colour word of the palettes' entries nearest to black; written
+// and read again they stay so. A mesh of 16 triangles, and other versions, keep their words.
+TEST(LevelData, Tr3Moveable355GetsTheDarkestColourFromTheSeventeenthTriangle) {
     for (int n : {16, 17, 20}) {
         SCOPED_TRACE(n);
         FixtureOptions o = Opts(3);
@@ -269,16 +270,19 @@ TEST(LevelData, Tr3Moveable355KeepsTheColoursOfItsTriangles) {
         auto l = Parse(o, BuildFixtureLevel(o).levelData);
         const TrMoveableRecord& m = l->moveables.at(2);
         ASSERT_EQ(m.objectId(), 355);
-        const TrMeshRecord& mesh = *l->meshes.at(l->meshPointers.at(m.firstMesh()));
-        ASSERT_EQ(mesh.colouredTriangles.size(), size_t(n));
-        for (int k = 0; k < n; ++k)
-            EXPECT_EQ(mesh.colouredTriangles[k].texture(), uint16_t(0x0101 * k)) << k;
         auto again = Parse(o, Write(*l));
-        const TrMeshRecord& back = *again->meshes.at(again->meshPointers.at(m.firstMesh()));
-        ASSERT_EQ(back.colouredTriangles.size(), size_t(n));
-        for (int k = 0; k < n; ++k)
-            EXPECT_EQ(back.colouredTriangles[k].texture(), uint16_t(0x0101 * k)) << k;
+        for (const CTrLevel* level : {l.get(), again.get()}) {
+            const TrMeshRecord& mesh = *level->meshes.at(level->meshPointers.at(m.firstMesh()));
+            ASSERT_EQ(mesh.colouredTriangles.size(), size_t(n));
+            // Nearest to black: 16-bit entry 7 (1, 1, 1), 8-bit entry 9 (0, 0, 0).
+            for (int k = 0; k < n; ++k)
+                EXPECT_EQ(mesh.colouredTriangles[k].texture(), k >= 16 ? 0x0709 : 0x0101 * k) << k;
+        }
     }
+    FixtureOptions o = Opts(2);
+    o.moveable355Triangles = 20;
+    auto l = Parse(o, BuildFixtureLevel(o).levelData);
+    EXPECT_EQ(l->meshes.at(l->meshPointers.back())->colouredTriangles[19].texture(), 0x0101 * 19);
 }
 
 TEST(LevelData, RoomFileSizes) {

@@ -6,11 +6,13 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <set>
 
 #include "TestSupport.h"
 #include "fixtures/LevelBuilder.h"
 #include "fixtures/LevelDecode.h"
 #include "fixtures/ObjectModelFixtures.h"
+#include "interchange3ds/MoveableConvert3ds.h"
 #include "level/Fragment.h"
 #include "level/LevelLog.h"
 #include "level/LevelProgress.h"
@@ -457,7 +459,13 @@ void RoundTrip(const std::string& path, const TempDir& dir, ScriptedMessageBacke
     // The model built again after the save saves to the same bytes.
     ASSERT_TRUE(first.Save(a2, 1, false, false));
     EXPECT_TRUE(ReadFileBytes(a) == ReadFileBytes(a2)) << "second save differs";
-    EXPECT_EQ(DiffDecoded(input, DecodeLevelFile(ReadFileBytes(a), decode)), "");
+    const DecodedLevel output = DecodeLevelFile(ReadFileBytes(a), decode);
+    EXPECT_EQ(DiffDecoded(input, output), "");
+    // The saved file holds the reader's repairs (frame ranges, the Tomb Raider III horizon's
+    // colours): read as it stands, it shows the same.
+    DecodeOptions asWritten = decode;
+    asWritten.asRepaired = false;
+    EXPECT_EQ(DiffDecoded(DecodeLevelFile(ReadFileBytes(a), asWritten), output), "");
 
     CTrLevel second;
     ASSERT_TRUE(second.Load(a, false, false));
@@ -523,6 +531,126 @@ TEST(SavePrepRealLevels, RepaintedMeshPagesSaveToAFixedPoint) {
         ASSERT_TRUE(again.Save(b, 1, false, false));
         EXPECT_TRUE(ReadFileBytes(a) == ReadFileBytes(b)) << "saving the saved level changed it";
     }
+}
+
+// Textured faces of the object for which holds(effects, texture or null).
+template <class F>
+size_t CountFaces(const CTrLstMsh& object, F holds) {
+    size_t n = 0;
+    auto count = [&](const auto& faces) {
+        for (const auto& f : faces) {
+            const size_t t = f.texture() & 0x7FFF;
+            n += holds(f.effects(), t < object.textures.size() ? &object.textures[t] : nullptr);
+        }
+    };
+    for (const TrMeshRecord& m : object.meshes) {
+        count(m.texturedRectangles);
+        count(m.texturedTriangles);
+    }
+    return n;
+}
+
+// The moveables of the Tomb Raider I to III levels with faces coloured in the file go into a
+// Tomb Raider IV level as moveable files, through a 3D Studio file and handed over as "Add
+// resource" does (static meshes too): there their faces have effects 0 and no object texture
+// keeps the palette tile's marks; the sounds whose samples the level lacks are left out and
+// named in one warning. Back into their own level through moveable files, their coloured
+// faces are written with the colour words of the file.
+TEST(SavePrepRealLevels, PaletteTileMarksStayOutOfTheFilesOfOtherEditions) {
+    const std::vector<RealLevel> files = RealLevelFiles();
+    std::string tr4;
+    for (const RealLevel& file : files)
+        if (!file.unsupported && tr4.empty() && ReadFileBytes(file.path).at(0) == 'T') tr4 = file.path;
+    if (tr4.empty()) GTEST_SKIP() << "no real Tomb Raider IV level";
+    Quiet quiet;
+    TempDir dir;
+    auto onTile = [](uint16_t, const TrObjectTextureRecord* t) { return t && PaletteTileEntry(*t) >= 0; };
+    int sources = 0;
+    for (const RealLevel& file : files) {
+        if (file.unsupported || file.path == tr4) continue;
+        SCOPED_TRACE(file.path);
+        CTrLevel source, target;
+        ASSERT_TRUE(source.Load(file.path, false, false));
+        if (source.version == TrVersion4) continue;
+        std::vector<size_t> marked;
+        std::vector<std::vector<uint8_t>> images;
+        for (size_t i = 0; i < source.moveableList.size(); ++i)
+            if (CountFaces(*source.moveableList[i], onTile) > 0) {
+                marked.push_back(i);
+                images.push_back(source.moveableList[i]->Serialize());
+            }
+        if (marked.empty()) continue;
+        ++sources;
+
+        ASSERT_TRUE(target.Load(tr4, false, false));
+        const size_t ownMoveables = target.moveableList.size(), ownStatics = target.staticMeshList.size();
+        for (const std::vector<uint8_t>& image : images) target.moveableList.emplace_back(new CTrMvb(image));
+        const std::string threeDs = dir.file("marked.3ds");
+        ASSERT_TRUE(ExportMoveableTo3ds(source.moveableList[marked[0]].get(), threeDs.c_str(), "marked", &source, -1));
+        target.moveableList.emplace_back(new CTrMvb);
+        ASSERT_TRUE(ImportMoveableFrom3ds(target.moveableList.back().get(), threeDs.c_str(), false, true));
+        for (size_t i : marked) {
+            target.moveableList.emplace_back(new CTrMvb);
+            target.moveableList.back()->TakeOver(*source.moveableList[i], true, true);
+        }
+        for (auto& s : source.staticMeshList) {
+            target.staticMeshList.emplace_back(new CTrStatMsh);
+            target.staticMeshList.back()->TakeOver(*s);
+        }
+        std::set<int32_t> foreign;
+        for (size_t i = ownMoveables; i < target.moveableList.size(); ++i)
+            if (const CTrSoundList* sounds = MoveableSoundList(*target.moveableList[i])) {
+                for (const auto& [index, r] : *sounds)
+                    if (!target.soundList->Contains(index)) foreign.insert(index);
+                target.soundList->Merge(*sounds, false);
+            }
+        const std::string saved = dir.file("target.tr4");
+        quiet.messages.clear();
+        ASSERT_TRUE(target.Save(saved, 1, false, false));
+        std::set<int32_t> leftOut;
+        for (const TrSoundLeftOut& s : target.soundsLeftOut) leftOut.insert(s.internalIndex);
+        EXPECT_EQ(leftOut, foreign);
+        ASSERT_EQ(quiet.messages.shown().size(), foreign.empty() ? 0u : 1u);
+        for (int32_t index : foreign) {
+            const std::string& text = quiet.messages.shown()[0].text;
+            const std::string id = "#" + std::to_string(index);
+            EXPECT_TRUE(text.find(id + ",") != std::string::npos || text.find(id + ":") != std::string::npos)
+                << text;
+        }
+
+        CTrLevel written;
+        ASSERT_TRUE(written.Load(saved, false, false));
+        for (int32_t index : foreign) EXPECT_FALSE(written.soundList->Contains(index)) << index;
+        for (const TrObjectTextureRecord& t : written.objectTextures) ASSERT_LT(PaletteTileEntry(t), 0);
+        ASSERT_EQ(written.moveableList.size(), ownMoveables + 2 * marked.size() + 1);
+        auto withEffects = [](uint16_t effects, const TrObjectTextureRecord*) { return effects != 0; };
+        for (size_t i = ownMoveables; i < written.moveableList.size(); ++i)
+            EXPECT_EQ(CountFaces(*written.moveableList[i], withEffects), 0u) << "moveable " << i;
+        for (size_t i = ownStatics; i < written.staticMeshList.size(); ++i)
+            EXPECT_EQ(CountFaces(*written.staticMeshList[i], withEffects), 0u) << "static mesh " << i;
+
+        CTrLevel own, before, after;
+        ASSERT_TRUE(own.Load(file.path, false, false));
+        for (size_t k = 0; k < marked.size(); ++k) {
+            CTrMvb loaded(images[k]);
+            own.moveableList[marked[k]]->ClearParts(true, true, false);
+            own.moveableList[marked[k]]->TakeOver(loaded, true, false);
+        }
+        const std::string back = dir.file("own" + ExtensionOf(file.path));
+        ASSERT_TRUE(own.Save(back, 1, false, false));
+        ASSERT_TRUE(before.Load(file.path, true, false));
+        ASSERT_TRUE(after.Load(back, true, false));
+        for (size_t i : marked) {
+            const TrMoveableRecord &a = before.moveables.at(i), &b = after.moveables.at(i);
+            for (uint32_t m = 0; m < a.meshCount(); ++m) {
+                const TrMeshRecord* x = before.MeshForPointer(a.firstMesh() + m);
+                const TrMeshRecord* y = after.MeshForPointer(b.firstMesh() + m);
+                if (x && y) EXPECT_TRUE(x->colouredRectangles == y->colouredRectangles && x->colouredTriangles == y->colouredTriangles)
+                    << "moveable " << i << " mesh " << m;
+            }
+        }
+    }
+    EXPECT_GT(sources, 0);
 }
 
 TEST(SavePrep, DummyMeshesSurviveASaveAndReload) {

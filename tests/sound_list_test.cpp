@@ -69,6 +69,12 @@ std::vector<uint8_t> Bytes(std::initializer_list<int> v) {
     return out;
 }
 
+std::vector<int32_t> Indices(const std::vector<TrSoundLeftOut>& leftOut) {
+    std::vector<int32_t> out;
+    for (const TrSoundLeftOut& s : leftOut) out.push_back(s.internalIndex);
+    return out;
+}
+
 }  // namespace
 
 TEST(SoundList, MapSizeFollowsVersionAndLongMapMarker) {
@@ -458,7 +464,7 @@ TEST(SoundList, RecordsWithoutASlotAreNotWritten) {
     CTrLevel level;
     NoSounds(level, TrVersion2);
     level.soundMap[370] = 55;
-    list.WriteToLevel(level);
+    EXPECT_EQ(Indices(list.WriteToLevel(level)), (std::vector<int32_t>{-1, 370, 2047, 5000}));
     EXPECT_EQ(level.soundMap[369], 0);
     EXPECT_EQ(level.soundMap[370], 55);  // outside the map: untouched
     EXPECT_EQ(level.soundDetailCount(), 1u);
@@ -504,7 +510,8 @@ TEST(SoundList, SamplesPastTheLevelsOwnAreDropped) {
     NoSounds(tr4, TrVersion4);
     tr4.samples.resize(4);
     tr4.sampleIndices = {100, 101, 102, 103};
-    list.WriteToLevel(tr4);
+    // Each sound left out or cut short is handed back for the save to tell.
+    EXPECT_EQ(Indices(list.WriteToLevel(tr4)), (std::vector<int32_t>{1, 2, 3}));
     EXPECT_EQ(tr4.soundMap[1], 0);
     EXPECT_EQ(tr4.soundMap[2], -1);
     EXPECT_EQ(tr4.soundMap[3], -1);
@@ -537,7 +544,7 @@ TEST(SoundList, SamplesPastTheLevelsOwnAreDropped) {
     CTrLevel tr1;
     NoSounds(tr1, TrVersion1);
     tr1.sampleData.resize(200);
-    offsets.WriteToLevel(tr1);
+    EXPECT_EQ(Indices(offsets.WriteToLevel(tr1)), (std::vector<int32_t>{4, 6}));
     EXPECT_EQ(tr1.soundMap[4], 0);
     EXPECT_EQ(tr1.soundMap[6], -1);
     EXPECT_EQ(tr1.sampleIndices, (std::vector<uint32_t>{0, 120}));
