@@ -570,6 +570,20 @@ TEST(LevelFile, Tr4LiesInSizesAndCountsFail) {
         EXPECT_TRUE(level.pages.empty()) << what;
         EXPECT_TRUE(env.messages.shown().empty());
     };
+    // A page chunk that declares more than its pages: logged as damage, the pages are read
+    // and the save writes both page chunks from them.
+    auto expectDamageLogged = [&](const std::vector<uint8_t>& bytes, const char* what) {
+        CTrLevel level;
+        const std::string path = env.Write("damaged.tr4", bytes);
+        ASSERT_TRUE(level.Load(path, true, false)) << what;
+        EXPECT_EQ(LevelLog().errorCount, 1) << what;
+        const std::string saved = env.dir.file("saved.tr4");
+        ASSERT_TRUE(level.Save(saved, 1, true, false)) << what;
+        CTrLevel again;
+        ASSERT_TRUE(again.Load(saved, true, false)) << what;
+        EXPECT_EQ(LevelLog().errorCount, 0) << what;
+        EXPECT_TRUE(again.pages == level.pages) << what;
+    };
     auto patched32 = [&](size_t offset, uint32_t value) {
         std::vector<uint8_t> b = f.file;
         SetLe32(b, offset, value);
@@ -586,10 +600,17 @@ TEST(LevelFile, Tr4LiesInSizesAndCountsFail) {
     for (int c = 1; c <= 4; ++c) {
         const size_t chunk = at[c];
         const uint32_t un = Le32(f.file, chunk), pk = Le32(f.file, chunk + 4);
-        if (c != 3) {  // a damaged third chunk is reported, not refused
+        if (c == 4) {  // a damaged third chunk is reported, not refused
             expectFails(patched32(chunk, un + 1), "unpacked + 1");
             expectFails(patched32(chunk, un - 1), "unpacked - 1");
             expectFails(patched32(chunk, 0xFFFFFFFF), "unpacked huge");
+        } else if (c != 3) {
+            expectDamageLogged(patched32(chunk, un + 1), "unpacked + 1");
+            expectDamageLogged(patched32(chunk, 0xFFFFFFFF), "unpacked huge");
+            if (c == 1)
+                expectDamageLogged(patched32(chunk, un - 1), "unpacked - 1");
+            else
+                expectFails(patched32(chunk, un - 1), "unpacked - 1");  // pages missing
         }
         expectFails(patched32(chunk + 4, 0xFFFFFFFF), "packed huge");
         expectFails(patched32(chunk + 4, uint32_t(f.file.size())), "packed past the end");

@@ -630,7 +630,7 @@ TEST(MoveableBuild, DamagedIndicesAreLoggedAndMadeSafe) {
     {
         CTrLevel level;
         Tr2Level(level);
-        level.moveables[0].setU16(4, 2000);
+        level.moveables[0].setU16(4, 123);
         level.animations[0].setU8(5, 1);
         level.frames.resize(4000, 0);
         level.animations[1].setU32(0, 7000);
@@ -638,10 +638,16 @@ TEST(MoveableBuild, DamagedIndicesAreLoggedAndMadeSafe) {
         level.animations[3].setU32(0, 7500);
         const int before = log.errors();
         CTrMvb m(level.moveables[0], level);
-        EXPECT_EQ(m.meshCount(), 2000u);
+        EXPECT_EQ(m.meshCount(), 123u);
         EXPECT_EQ(m.GetTrack(0)->keyCount(), 1);
         EXPECT_NE(LogText().find("keyframes do not fit the keyframe data"), std::string::npos);
         EXPECT_GT(log.errors(), before);
+        // More meshes than a frame of 255 words holds: no moveable (the load refuses).
+        level.moveables[0].setU16(4, 124);
+        EXPECT_THROW(CTrMvb(level.moveables[0], level), LevelError);
+        level.version = TrVersion1;
+        level.moveables[0].setU16(4, 123);
+        EXPECT_THROW(CTrMvb(level.moveables[0], level), LevelError);
     }
 }
 
