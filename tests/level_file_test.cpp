@@ -2,7 +2,9 @@
 // progress windows, safe replacement, samples, and damaged files.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -110,12 +112,17 @@ TEST(LevelFile, RecognitionAndItsMessages) {
     EXPECT_TRUE(level.path.empty());
     EXPECT_TRUE(windows.opened.empty());  // no window for a failed recognition
 
-    const std::vector<std::vector<uint8_t>> unknown = {{}, {0x20, 0, 0}, {1, 2, 3, 4, 5}};
-    for (const auto& bytes : unknown) {
+    // Each refusal keeps its reason for the log and batch mode.
+    const std::vector<std::pair<std::vector<uint8_t>, std::string>> unknown = {
+        {{}, "0 bytes: too short for a level"},
+        {{0x20, 0, 0}, "3 bytes: too short for a level"},
+        {{0x7F, 'E', 'L', 'F', 2}, "first word 0x464c457f: not a level of Tomb Raider I-IV"}};
+    for (const auto& [bytes, why] : unknown) {
         env.messages.clear();
         EXPECT_FALSE(level.Load(env.Write("x.phd", bytes), true, true));
         ASSERT_EQ(env.messages.shown().size(), 1u);
         EXPECT_EQ(env.messages.shown()[0].text, "Unknown file type !");
+        EXPECT_EQ(LevelLog().refusal, "Level not read: " + why);
     }
     // Without messages nothing is shown.
     env.messages.clear();
@@ -555,6 +562,48 @@ TEST(LevelFile, DamagedContainersFailCleanly) {
             EXPECT_EQ(env.messages.shown()[0].text, "Unknown file type !");
         }
     }
+}
+
+// Sizes past what any level holds are refused before anything is allocated for them,
+// each with its reason: a file larger than a level (not even read), more pages than a
+// level has, pointers that would copy their meshes over and over; and a level of nothing
+// but zeros after its magic has no room, which every level has.
+TEST(LevelFile, SizesPastAnyLevelAreRefusedWithTheirReason) {
+    Env env;
+    auto refusal = [&](const std::string& path) {
+        CTrLevel level;
+        env.messages.clear();
+        EXPECT_FALSE(level.Load(path, true, true)) << path;
+        EXPECT_TRUE(env.messages.Saw("Unknown file type !"));
+        EXPECT_EQ(level.version, 0);
+        return LevelLog().refusal;
+    };
+    // A sparse file: nothing of it is read.
+    const std::string large = env.dir.file("large.tr2");
+    WriteFileBytes(large, {0x2D, 0, 0, 0});
+    ASSERT_EQ(::truncate(large.c_str(), (off_t(64) << 20) + 1), 0);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(refusal(large), "Level not read: 67108865 bytes: more than a level holds (at most 67108864)");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+
+    for (int v = 1; v <= 4; ++v) {
+        std::vector<uint8_t> zeros(65536, 0);
+        SetLe32(zeros, 0, MagicForVersion(v));
+        const std::string why = refusal(env.Write(v == 4 ? "zeros.tr4" : "zeros.tr2", zeros));
+        EXPECT_NE(why.find(v == 4 ? "16-bit pages chunk" : "no room"), std::string::npos) << why;
+    }
+
+    FixtureLevel tr2 = BuildFixtureLevel(Opts(2));
+    SetLe32(tr2.file, 1796, 257);
+    EXPECT_NE(refusal(env.Write("pages.tr2", tr2.file)).find("257 pages, more than a level holds"),
+              std::string::npos);
+
+    // 300000 pointers to one empty mesh: copies of 70 MB from a file of one.
+    FixtureOptions o = Opts(3);
+    o.content["meshes"] = std::vector<uint8_t>(24, 0);
+    o.content["mesh pointers"] = std::vector<uint8_t>(4 * 300000, 0);
+    EXPECT_NE(refusal(env.Write("pointers.tr2", BuildFixtureLevel(o).file)).find("name the same meshes"),
+              std::string::npos);
 }
 
 TEST(LevelFile, Tr4LiesInSizesAndCountsFail) {

@@ -651,6 +651,36 @@ TEST(MoveableBuild, DamagedIndicesAreLoggedAndMadeSafe) {
     }
 }
 
+// What a save could not number again refuses the level at its build, saying what: the
+// frames of one moveable's animations, the state changes of all of them.
+TEST(MoveableBuild, CountsASaveCannotWriteAreRefused) {
+    LogScope log;
+    ScriptedMessageBackend messages;
+    ScopedMessageBackend scoped(&messages);
+    auto refusal = [](CTrLevel& level) -> std::string {
+        try {
+            level.BuildObjects(nullptr);
+        } catch (const LevelError& e) {
+            return e.what();
+        }
+        return "";
+    };
+    CTrLevel level;
+    Tr2Level(level);
+    EXPECT_EQ(refusal(level), "");
+    for (int a = 0; a < 2; ++a) {
+        level.animations[size_t(a)].setU16(24, 0);
+        level.animations[size_t(a)].setU16(26, 0x4000);
+    }
+    EXPECT_EQ(refusal(level),
+              "32770 frames in the animations of a moveable, more than a level holds (at most 32768)");
+
+    Tr2Level(level);
+    level.stateChanges.resize(40000);
+    for (int a = 0; a < 2; ++a) level.animations[size_t(a)].setU16(32, 40000);
+    EXPECT_EQ(refusal(level), "65537 state changes, more than a level holds (at most 65536)");
+}
+
 TEST(MoveableBuild, LevelMergesTheMoveablesSounds) {
     LogScope log;
     CTrLevel level;
