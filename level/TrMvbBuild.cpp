@@ -24,6 +24,8 @@ constexpr int kMeshTreeWords = 4;
 // the rotation count).
 constexpr size_t kFrameHeadWords = 9;
 constexpr size_t kTr1FrameHeadWords = 10;
+// A track without its keys, as measured.
+constexpr uint64_t kTrackBytes = 256;
 // Commands a list may hold before it is taken for garbage.
 constexpr uint32_t kMaxCommands = 256;
 
@@ -277,6 +279,7 @@ void CTrMvb::BuildAnimations(const TrMoveableRecord& record, CTrLevel& level, in
         }
 
         TallyForSave(tally.tracks, 1, 0xFFFE, "animations");
+        TallyBytes(level, kTrackBytes);
         TallyForSave(frameTotal, frameCount, 0x8000, "frames in the animations of a moveable");
         std::unique_ptr<CTRAnimTrack> track;
         if (keyCount > 0 && frameRate != 0 && keyDivisor != 0 && fits) {
