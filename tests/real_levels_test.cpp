@@ -530,10 +530,9 @@ TEST(DamagedInputs, AreReadOrRefusedCleanly) {
 TEST(RealLevels, DamagedVariantsAreRefusedWithAReasonOrSave) {
     auto files = RealLevelFiles();
     if (files.empty()) GTEST_SKIP() << "no real levels";
+    QuietMessages quiet;
     TempDir dir;
     ScopedConfigDir config;
-    ScriptedMessageBackend messages;
-    ScopedMessageBackend scope(&messages);
     constexpr int kVariants = 48;
     constexpr double kSeconds = 30;
     struct Subject {
@@ -558,7 +557,7 @@ TEST(RealLevels, DamagedVariantsAreRefusedWithAReasonOrSave) {
             const std::vector<uint8_t> bytes = DamagedVariant(s.level, s.rng, n, &what);
             SCOPED_TRACE(s.file->path + ": " + what);
             StartLevelLog(dir.file("damaged" + ExtensionOf(s.file->path)));
-            messages.clear();
+            quiet.messages.clear();
             CTrLevel damaged;
             damaged.rebuildAfterSave = false;
             if (!damaged.ReadFileImage(bytes.data(), bytes.size(), s.file->path, false, false)) {
