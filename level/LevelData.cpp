@@ -31,6 +31,8 @@ constexpr size_t kPaletteBytes = 768;
 constexpr size_t kTr4Padding = 6;
 constexpr int32_t kTr3HorizonObject = 355;
 constexpr size_t kHorizonOwnColours = 16;
+// Bytes of mesh copies that pointers sharing meshes may add beyond the meshes themselves.
+constexpr uint64_t kMaxSharedMeshBytes = uint64_t(16) << 20;
 
 bool LongSoundMap(const CTrLevel& level) {
     return level.version == TrVersion4 && level.soundMapMode == kLongSoundMapMode;
@@ -173,6 +175,8 @@ void WriteRoom(ByteWriter& out, int v, const TrRoomRecord& room) {
 
 void ReadRooms(ByteReader& in, int v, std::vector<TrRoomRecord>& rooms) {
     const uint16_t count = in.u16();
+    // The games start in a room: a level without one has lost what it held.
+    if (count == 0) in.fail("no room: a level holds at least one");
     in.need(count, 44);  // the smallest room
     rooms.clear();
     rooms.resize(count);
@@ -224,6 +228,11 @@ void ReadMeshes(ByteReader& in, int v, CTrLevel& level) {
     std::vector<size_t> which(count);
     std::vector<uint32_t> uses(parsed.size(), 0);
     size_t firstAtZero = count;
+    // Each pointer gets a copy of its mesh: the copies may not come to much more than the
+    // meshes themselves, as in every level, where hardly any mesh but that of offset 0 is
+    // shared.
+    uint64_t copied = 0;
+    const uint64_t copiedMax = 4 * uint64_t(bytes) + kMaxSharedMeshBytes;
     for (uint32_t i = 0; i < count; ++i) {
         auto it = std::lower_bound(starts.begin(), starts.end(), offsets[i]);
         if (it == starts.end() || *it != offsets[i])
@@ -232,6 +241,11 @@ void ReadMeshes(ByteReader& in, int v, CTrLevel& level) {
         which[i] = size_t(it - starts.begin());
         ++uses[which[i]];
         if (offsets[i] == 0 && firstAtZero == count) firstAtZero = i;
+        const size_t k = which[i];
+        copied += (k + 1 < starts.size() ? starts[k + 1] : bytes) - starts[k] + sizeof(TrMeshRecord);
+        if (copied > copiedMax)
+            throw FormatError("mesh pointers", 4 * size_t(i),
+                              StrFormat("%u pointers name the same meshes over and over", count));
     }
     level.meshes.clear();
     level.meshes.reserve(count);

@@ -45,7 +45,11 @@ constexpr uint32_t kMagicTr4Encrypted = 0x63345254;  // "TR4c"
 
 // No zlib stream inflates to more than about 1032 times its size.
 constexpr uint64_t kMaxInflateRatio = 1032;
-constexpr uint64_t kMaxUnpacked = uint64_t(1) << 30;
+// The largest real levels are a few MB, files and level data alike: a file or a Tomb
+// Raider IV level-data chunk beyond this is no level.
+constexpr uint64_t kMaxLevelBytes = uint64_t(64) << 20;
+// Levels hold a few tens of texture pages; each costs 384 KB once read.
+constexpr uint64_t kMaxPages = 256;
 
 const char* const kCaption = "Lithoscope";
 // Kept as variables: the texts are the system's own, flags and all.
@@ -189,18 +193,21 @@ PackedSpan ReadSpan(ByteReader& in, TrPackedChunk& chunk, const char* what) {
     return span;
 }
 
-// The unpacked size checked against what the packed bytes could hold, before anything is
+// An unpacked size checked against what the packed bytes could hold, before anything is
 // allocated for it.
-void CheckInflatedSize(const PackedSpan& span, const char* what) {
-    if (span.unpackedSize > kMaxUnpacked ||
-        span.unpackedSize > uint64_t(span.packedSize) * kMaxInflateRatio + 64)
-        throw FormatError(what, 0, "unpacked size out of bounds");
+void CheckInflatedSize(const PackedSpan& span, uint64_t unpacked, const char* what) {
+    if (unpacked > uint64_t(span.packedSize) * kMaxInflateRatio + 64)
+        throw FormatError(what, 0, StrFormat("%llu bytes can't come from %u packed bytes",
+                                             static_cast<unsigned long long>(unpacked),
+                                             unsigned(span.packedSize)));
 }
 
-// Inflates a chunk that must give exactly its unpacked size (count blocks of blockSize).
+// Inflates a chunk that must give exactly its unpacked size (count blocks of blockSize), or
+// with firstBlocksOnly at least those blocks.
 void InflateSpan(const PackedSpan& span, uint8_t* const* blocks, size_t count, size_t blockSize,
-                 const char* what) {
-    const int status = DecompressToBlocks(span.data, span.packedSize, blocks, count, blockSize);
+                 const char* what, bool firstBlocksOnly = false) {
+    const int status =
+        DecompressToBlocks(span.data, span.packedSize, blocks, count, blockSize, firstBlocksOnly);
     if (status != Z_OK)
         throw FormatError(what, 0, StrFormat("does not inflate to its size (zlib %d)", status));
 }
@@ -306,6 +313,13 @@ bool StartsWith(const std::string& s, const char* prefix) {
     return s.compare(0, std::strlen(prefix), prefix) == 0;
 }
 
+// Why the last load refused its level, for the log and for batch mode, which says it
+// after "Unknown file type !".
+void NoteRefusal(const std::string& why) {
+    LevelLog().refusal = "Level not read: " + why;
+    AppendLogLine(LevelLog().refusal);
+}
+
 }  // namespace
 
 uint32_t MagicForVersion(int version) {
@@ -342,6 +356,16 @@ bool CTrLevel::Load(const std::string& filePath, bool noBuild, bool showMessages
         const long err = errno ? errno : EINVAL;
         ::close(fd);
         if (showMessages) ShowError(Text(kCantGetSize, err));
+        return false;
+    }
+    // Refused unread: no level is that large.
+    if (uint64_t(st.st_size) > kMaxLevelBytes) {
+        ::close(fd);
+        Free();
+        NoteRefusal(StrFormat("%llu bytes: more than a level holds (at most %llu)",
+                              static_cast<unsigned long long>(st.st_size),
+                              static_cast<unsigned long long>(kMaxLevelBytes)));
+        if (showMessages) ShowError("Unknown file type !");
         return false;
     }
     long readError = 0;
@@ -407,8 +431,17 @@ bool CTrLevel::ReadImage(const uint8_t* image, size_t size, const std::string& f
         path = std::move(keepPath);
         name = std::move(keepName);
     }
-    if (!image || size < 4) return false;
-    switch (GetU32(image)) {
+    if (!image || size < 4) {
+        NoteRefusal(StrFormat("%zu bytes: too short for a level", image ? size : 0));
+        return false;
+    }
+    if (size > kMaxLevelBytes) {
+        NoteRefusal(StrFormat("%zu bytes: more than a level holds (at most %llu)", size,
+                              static_cast<unsigned long long>(kMaxLevelBytes)));
+        return false;
+    }
+    const uint32_t magic = GetU32(image);
+    switch (magic) {
         case kMagicTr1:
             version = TrVersion1;
             // Tomb Raider I Gold levels are told by their extension.
@@ -419,7 +452,10 @@ bool CTrLevel::ReadImage(const uint8_t* image, size_t size, const std::string& f
         case kMagicTr3Old: version = TrVersion3; break;
         case kMagicTr4: version = TrVersion4; break;
         case kMagicTr4Encrypted: version = TrVersion4Encrypted; return false;
-        default: version = TrVersionUnknown; return false;
+        default:
+            version = TrVersionUnknown;
+            NoteRefusal(StrFormat("first word 0x%08x: not a level of Tomb Raider I-IV", magic));
+            return false;
     }
 
     try {
@@ -434,9 +470,7 @@ bool CTrLevel::ReadImage(const uint8_t* image, size_t size, const std::string& f
         if (owner) std::vector<uint8_t>().swap(*owner);  // everything read is copied
         if (!noBuild) BuildObjectModel(progress.get(), catalog);
     } catch (const std::exception& e) {
-        // Kept beside the log: batch mode says it after "Unknown file type !".
-        LevelLog().refusal = std::string("Level not read: ") + e.what();
-        AppendLogLine(LevelLog().refusal);
+        NoteRefusal(e.what());
         Free();
         return false;
     }
@@ -456,6 +490,9 @@ void CTrLevel::ReadImageTr123(ByteReader& in, ILevelProgress* progress) {
     }
     in.setSection("texture pages");
     const uint32_t count = in.u32();
+    if (count > kMaxPages)
+        in.fail(StrFormat("%u pages, more than a level holds (at most %llu)", count,
+                          static_cast<unsigned long long>(kMaxPages)));
     in.need(count, version == TrVersion1 ? kPage8Bytes : kPage8Bytes + kPage16Bytes);
     // The 8-bit pages stay in the image until the palette is known.
     const uint8_t* pages8 = in.cursor();
@@ -583,6 +620,10 @@ void CTrLevel::ReadImageTr4(ByteReader& in, size_t size, ILevelProgress* progres
     objectPageCount = in.u16();
     bumpPageCount = in.u16();
     const uint64_t count = uint64_t(roomPageCount) + objectPageCount + bumpPageCount;
+    if (count > kMaxPages)
+        in.fail(StrFormat("%llu pages, more than a level holds (at most %llu)",
+                          static_cast<unsigned long long>(count),
+                          static_cast<unsigned long long>(kMaxPages)));
     // The page and level-data chunks are inflated from the image itself; only what the
     // save writes back as it stands is kept packed.
     const PackedSpan packed32 = ReadSpan(in, pages32Chunk, "32-bit pages chunk");
@@ -602,18 +643,37 @@ void CTrLevel::ReadImageTr4(ByteReader& in, size_t size, ILevelProgress* progres
     }
     trailing = in.take(in.left());
 
-    // The page chunks must hold exactly the pages their counts name.
+    // Every size checked before anything is allocated for it. The 16-bit pages must all be
+    // there; what the chunk holds past them is left out. The level data can't be more than
+    // a level file holds.
+    const uint64_t pages16Bytes = count * kPage16Bytes;
+    if (pages16Chunk.unpackedSize < pages16Bytes)
+        throw FormatError("16-bit pages chunk", 0,
+                          StrFormat("%u bytes, too few for %llu pages", unsigned(pages16Chunk.unpackedSize),
+                                    static_cast<unsigned long long>(count)));
+    CheckInflatedSize(packed16, pages16Bytes, "16-bit pages chunk");
+    if (packedLevel.unpackedSize > kMaxLevelBytes)
+        throw FormatError("level-data chunk", 0,
+                          StrFormat("%u bytes, more than a level holds (at most %llu)",
+                                    unsigned(packedLevel.unpackedSize),
+                                    static_cast<unsigned long long>(kMaxLevelBytes)));
+    CheckInflatedSize(packedLevel, packedLevel.unpackedSize, "level-data chunk");
+    // The game's 32-bit pages, not ours: damage there is repaired at the next save from the
+    // 16-bit pages, as before they were kept.
+    std::string pages32Damage;
     if (pages32Chunk.unpackedSize != count * kPage32Bytes)
-        throw FormatError("32-bit pages chunk", 0, "unpacked size does not match the page counts");
-    if (pages16Chunk.unpackedSize != count * kPage16Bytes)
-        throw FormatError("16-bit pages chunk", 0, "unpacked size does not match the page counts");
+        pages32Damage = StrFormat("it declares %u bytes for %llu pages",
+                                  unsigned(pages32Chunk.unpackedSize),
+                                  static_cast<unsigned long long>(count));
+    else if (uint64_t(count) * kPage32Bytes > uint64_t(packed32.packedSize) * kMaxInflateRatio + 64)
+        pages32Damage = "its size can't come from its packed bytes";
+
     // The level data inflates on a thread of its own while the pages do.
     if (progress) progress->SetMainRange(levelChunk.unpackedSize);
     std::vector<uint8_t> data;
     std::exception_ptr levelFailure;
     std::thread levelInflate([&]() {
         try {
-            CheckInflatedSize(packedLevel, "level-data chunk");
             data.resize(packedLevel.unpackedSize);
             uint8_t* block = data.data();
             InflateSpan(packedLevel, &block, 1, data.size(), "level-data chunk");
@@ -625,10 +685,10 @@ void CTrLevel::ReadImageTr4(ByteReader& in, size_t size, ILevelProgress* progres
     // form nobody changed. They go straight into the page planes (B, G, R, A bytes are the
     // little-endian words).
     std::exception_ptr pages32Failure;
-    pageFilePixels.assign(size_t(count), std::vector<uint32_t>());
+    pageFilePixels.assign(pages32Damage.empty() ? size_t(count) : 0, std::vector<uint32_t>());
     std::thread pages32Inflate([&]() {
+        if (!pages32Damage.empty()) return;
         try {
-            CheckInflatedSize(packed32, "32-bit pages chunk");
             std::vector<uint8_t*> blocks;
             for (std::vector<uint32_t>& plane : pageFilePixels) {
                 plane.resize(kPagePixels);
@@ -652,14 +712,20 @@ void CTrLevel::ReadImageTr4(ByteReader& in, size_t size, ILevelProgress* progres
         }
     } join{levelInflate, pages32Inflate};
     {
-        CheckInflatedSize(packed16, "16-bit pages chunk");
         pages.assign(size_t(count), TrPage());
         std::vector<uint8_t*> blocks;
         for (TrPage& page : pages) {
             page.resize(kPagePixels);
             blocks.push_back(reinterpret_cast<uint8_t*>(page.data()));
         }
-        InflateSpan(packed16, blocks.data(), blocks.size(), kPage16Bytes, "16-bit pages chunk");
+        const bool longer = pages16Chunk.unpackedSize > pages16Bytes;
+        InflateSpan(packed16, blocks.data(), blocks.size(), kPage16Bytes, "16-bit pages chunk", longer);
+        if (longer)
+            AppendLogLine(StrFormat("ERROR: 16-bit pages chunk declares %u bytes for %llu pages; "
+                                    "what follows the pages is left out.",
+                                    unsigned(pages16Chunk.unpackedSize),
+                                    static_cast<unsigned long long>(count)),
+                          true);
 #if __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
         for (TrPage& page : pages)
             for (uint16_t& v : page) v = GetU16(reinterpret_cast<const uint8_t*>(&v));
@@ -670,19 +736,19 @@ void CTrLevel::ReadImageTr4(ByteReader& in, size_t size, ILevelProgress* progres
     if (!miscDamage.empty())
         AppendLogLine("ERROR: third texture chunk damaged (" + miscDamage + "); it is kept as read.",
                       true);
-    // The game's pages, not ours: damage there is repaired at the next save from the
-    // 16-bit pages, as before they were kept.
     pages32Inflate.join();
     if (pages32Failure) {
         std::vector<std::vector<uint32_t>>().swap(pageFilePixels);
         try {
             std::rethrow_exception(pages32Failure);
         } catch (const std::exception& e) {
-            AppendLogLine(std::string("ERROR: 32-bit pages not read (") + e.what() +
-                              "); they are made again from the 16-bit pages when saving.",
-                          true);
+            pages32Damage = e.what();
         }
     }
+    if (!pages32Damage.empty())
+        AppendLogLine("ERROR: 32-bit pages not read (" + pages32Damage +
+                          "); they are made again from the 16-bit pages when saving.",
+                      true);
     levelInflate.join();
     if (levelFailure) std::rethrow_exception(levelFailure);
     ByteReader levelData(data, "level data");

@@ -11,6 +11,7 @@
 namespace lithoscope {
 
 class CGameCatalog;
+class CTrObjGfx;
 class ILevelProgress;
 
 // Index of the first of the 512 palette-tile textures that a load appends (the last 512
@@ -30,6 +31,15 @@ void RestoreColouredFaces(CTrLevel& level);
 // as blending and shine), as their textures lose its mark (ClearPaletteTileMark).
 void ClearPaletteTileFaceMarks(CTrLevel& level);
 void ClearPaletteTileMark(TrObjectTextureRecord& texture);
+
+// Adds n to the tally's count of what, which may reach at most max (what a save can number):
+// else LevelError, the level's counts being damaged.
+void TallyForSave(uint64_t& count, uint64_t n, uint64_t max, const char* what);
+// Adds the bytes an object of the build takes (or is about to take): LevelError when the
+// object model would take more than any level's.
+void TallyBytes(CTrLevel& level, uint64_t bytes);
+// The bytes a built object holds: meshes, textures and page.
+uint64_t ObjectBytes(const CTrObjGfx& object);
 
 // What a save preparation changed, kept so that the level can be put back as it was, the
 // object model included. Dropping it frees the consumed objects.

@@ -25,6 +25,9 @@ constexpr size_t kRoomRectangleWord = 8;
 constexpr size_t kRoomTriangleWord = 6;
 constexpr size_t kPaletteTextures = 512;
 
+// The object model of the largest real level takes about 25 MB.
+constexpr uint64_t kMaxObjectModelBytes = uint64_t(128) << 20;
+
 void Log(const std::string& line) { AppendLogLine(line, false, false); }
 void LogError(const std::string& line) { AppendLogLine(line, true, false); }
 
@@ -104,12 +107,44 @@ size_t PaletteTileTextureStart(const CTrLevel& level) {
     return base;
 }
 
+void TallyForSave(uint64_t& count, uint64_t n, uint64_t max, const char* what) {
+    if (n > max || count > max - n)
+        throw LevelError(StrFormat("%llu %s, more than a level holds (at most %llu)",
+                                   static_cast<unsigned long long>(count + n), what,
+                                   static_cast<unsigned long long>(max)));
+    count += n;
+}
+
+void TallyBytes(CTrLevel& level, uint64_t bytes) {
+    uint64_t& total = level.objectTally.bytes;
+    if (bytes > kMaxObjectModelBytes || total > kMaxObjectModelBytes - bytes)
+        throw LevelError(StrFormat("the objects would take more than %llu MB: counts or "
+                                   "textures are damaged",
+                                   static_cast<unsigned long long>(kMaxObjectModelBytes >> 20)));
+    total += bytes;
+}
+
+uint64_t ObjectBytes(const CTrObjGfx& object) {
+    // The object with what it allocates beside its arrays, as measured.
+    constexpr uint64_t kObject = 512;
+    uint64_t n = kObject + object.pixels.size() + 4 * uint64_t(object.filePixels.size()) +
+                 sizeof(TrObjectTextureRecord) * uint64_t(object.textures.size());
+    if (const CTrLstMsh* list = dynamic_cast<const CTrLstMsh*>(&object))
+        for (const TrMeshRecord& m : list->meshes)
+            n += sizeof m + sizeof(TrMeshVertex) * (m.vertices.size() + m.normals.size()) +
+                 2 * m.lights.size() +
+                 sizeof(TrMeshRectangle) * (m.texturedRectangles.size() + m.colouredRectangles.size()) +
+                 sizeof(TrMeshTriangle) * (m.texturedTriangles.size() + m.colouredTriangles.size());
+    return n;
+}
+
 void CTrLevel::BuildObjectModel(ILevelProgress* progress, CGameCatalog* catalog) {
     if (version != TrVersion4) AddPaletteTile(palette, palette16);
     BuildObjects(progress, catalog);
 }
 
 void CTrLevel::BuildObjects(ILevelProgress* progress, CGameCatalog* catalog) {
+    objectTally = ObjectModelTally();
     const uint32_t buildRange = staticMeshCount() + moveableCount() + meshCount() +
                                 spriteSequenceCount() + itemCount();
     if (progress) progress->SetBuildRange(buildRange);
@@ -249,7 +284,10 @@ void CTrLevel::BuildObjects(ILevelProgress* progress, CGameCatalog* catalog) {
     for (size_t i = 0; i < staticMeshes.size(); ++i) {
         Log(StrFormat("Check first of creation of static mesh index=%d with slot=%d", int(i),
                       int(staticMeshes[i].objectId())));
+        // The save gives each its mesh pointer after those of the moveables.
+        TallyForSave(objectTally.meshes, 1, 0x10000, "mesh pointers");
         newStatics.emplace_back(new CTrStatMsh(staticMeshes[i], *this));
+        TallyBytes(*this, ObjectBytes(*newStatics.back()));
         if (progress) progress->SetBuildPos(++done);
     }
     Log("Check: end of creating static meshes\r\n\r\n");
@@ -260,6 +298,7 @@ void CTrLevel::BuildObjects(ILevelProgress* progress, CGameCatalog* catalog) {
         newZeroMesh.reset(new CTrLstMsh);
         newZeroMesh->gameVersion = version;
         newZeroMesh->SetMeshesFromLevel(*this, {meshes[zeroMeshEntry].get()}, 0, 0);
+        TallyBytes(*this, ObjectBytes(*newZeroMesh));
     }
 
     Log("Check: start of creating sprite sequences");
@@ -267,6 +306,8 @@ void CTrLevel::BuildObjects(ILevelProgress* progress, CGameCatalog* catalog) {
     newSprites.reserve(spriteSequences.size());
     for (const TrSpriteSequenceRecord& sequence : spriteSequences) {
         newSprites.emplace_back(new CTrLstSpr(sequence, *this));
+        TallyBytes(*this, ObjectBytes(*newSprites.back()) +
+                              newSprites.back()->sprites.size() * sizeof(TrSpriteFrameRecord));
         if (progress) progress->SetBuildPos(++done);
     }
     Log("Check: end of creating sprite sequences\r\n\r\n");

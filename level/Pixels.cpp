@@ -361,10 +361,11 @@ int DecompressChunk(const TrPackedChunk& chunk, bool is32Bit, std::vector<uint8_
 }
 
 int DecompressToBlocks(const uint8_t* packed, size_t packedSize, uint8_t* const* blocks,
-                       size_t count, size_t blockSize) {
+                       size_t count, size_t blockSize, bool firstBlocksOnly) {
     // The loop and the results of zlib's uncompress, with the output moving from one block
     // to the next.
     const uint64_t total = uint64_t(count) * blockSize;
+    if (firstBlocksOnly && total == 0) return Z_OK;
     if (total == 0 || total > kMaxUnpackedChunk || blockSize > 0xFFFFFFFFu) {
         TrPackedChunk chunk;
         chunk.unpackedSize = uint32_t(std::min<uint64_t>(total, 0xFFFFFFFFu));
@@ -394,7 +395,8 @@ int DecompressToBlocks(const uint8_t* packed, size_t packedSize, uint8_t* const*
             inputLeft -= z.avail_in;
         }
         err = inflate(&z, Z_NO_FLUSH);
-    } while (err == Z_OK);
+    } while (err == Z_OK && !(firstBlocksOnly && z.avail_out == 0 && next == count));
+    if (err == Z_OK) err = Z_STREAM_END;  // every block filled; the rest is not wanted
     const uLong produced = z.total_out;
     const uInt room = z.avail_out;
     inflateEnd(&z);

@@ -50,9 +50,10 @@ int DecompressChunk(const TrPackedChunk& chunk, bool is32Bit, std::vector<uint8_
                     uint32_t* rowsOut);
 // Inflates a zlib stream of packed bytes into count blocks of blockSize bytes, one after
 // the other, with DecompressChunk's results: Z_OK only when the stream ends having filled
-// every block exactly.
+// every block exactly. With firstBlocksOnly the stream may go on past the blocks: Z_OK
+// once they are full, the rest not inflated.
 int DecompressToBlocks(const uint8_t* packed, size_t packedSize, uint8_t* const* blocks,
-                       size_t count, size_t blockSize);
+                       size_t count, size_t blockSize, bool firstBlocksOnly = false);
 // Writes a 32-bit TGA through the safe writer; false (and error set) on failure.
 bool WriteTga32(const std::string& path, const uint8_t* pixels, int width, int height,
                 int bytesPerPixel, bool bottomRowFirst, std::string* error = nullptr);

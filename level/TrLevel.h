@@ -52,6 +52,19 @@ struct TrSoundLeftOut {
     std::string why;
 };
 
+// What a build of the object model holds so far, counted as it goes: the records a save
+// writes behind 16-bit indices, and the bytes taken. The build refuses a level whose
+// objects would need more than a save can write or more memory than any level takes.
+struct ObjectModelTally {
+    uint64_t bytes = 0;
+    uint64_t meshes = 0;  // mesh pointers of the moveables and static meshes
+    uint64_t tracks = 0;
+    uint64_t stateChanges = 0;
+    uint64_t ranges = 0;
+    uint64_t commandWords = 0;
+    uint64_t sprites = 0;
+};
+
 class CTrLevel {
 public:
     CTrLevel();
@@ -241,6 +254,8 @@ public:
     // after saving (the batch run) turns that off, and the save then lets go of each part of
     // the object model as soon as it is written: such a level is only good for freeing.
     bool rebuildAfterSave = true;
+    // Started anew by each BuildObjects.
+    ObjectModelTally objectTally;
 
 private:
     // ReadFileImage; a given owner of the image is emptied once the image is read.

@@ -2,6 +2,7 @@
 
 #include "level/Fragment.h"
 #include "level/LevelLog.h"
+#include "level/ObjectModel.h"
 #include "level/TrLevel.h"
 #include "platform/Messages.h"
 
@@ -44,6 +45,8 @@ CTrLstSpr::CTrLstSpr(const TrSpriteSequenceRecord& sequence, CTrLevel& level) {
         if (first < 0 || size_t(first) > available) first = 0, count = 0;
         count = std::max(0, std::min(count, int(available - size_t(first))));
     }
+    // A save numbers the sprites of all sequences with 15 bits.
+    TallyForSave(level.objectTally.sprites, uint64_t(count), 0x7FFF, "sprites in sequences");
     std::vector<TrSpriteTextureRecord> copies(level.spriteTextures.begin() + first,
                                               level.spriteTextures.begin() + first + count);
     std::vector<CFragment> fragments;

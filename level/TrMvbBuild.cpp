@@ -9,6 +9,7 @@
 #include <set>
 
 #include "level/LevelLog.h"
+#include "level/ObjectModel.h"
 #include "level/TrLevel.h"
 #include "level/TrMvb.h"
 #include "platform/Messages.h"
@@ -23,6 +24,8 @@ constexpr int kMeshTreeWords = 4;
 // the rotation count).
 constexpr size_t kFrameHeadWords = 9;
 constexpr size_t kTr1FrameHeadWords = 10;
+// A track without its keys, as measured.
+constexpr uint64_t kTrackBytes = 256;
 // Commands a list may hold before it is taken for garbage.
 constexpr uint32_t kMaxCommands = 256;
 
@@ -111,6 +114,10 @@ bool DecodeFrames(const CTrLevel& level, const FrameLayout& layout, uint32_t fra
 
 }  // namespace
 
+size_t MaxMoveableMeshes(int32_t gameVersion) {
+    return (255 - (gameVersion == TrVersion1 ? kTr1FrameHeadWords : kFrameHeadWords)) / 2;
+}
+
 bool KeepsZeroMesh(int32_t gameVersion, int32_t objectId, size_t meshIndex) {
     return gameVersion < TrVersion3 ? objectId == 0 : (objectId == 1 && meshIndex == 1);
 }
@@ -130,6 +137,11 @@ void CTrMvb::BuildFromLevel(const TrMoveableRecord& record, CTrLevel& level) {
     const int32_t id = record.objectId();
     const uint32_t meshTotal = record.meshCount();
     const uint32_t first = record.firstMesh();
+    if (meshTotal > MaxMoveableMeshes(level.version))
+        throw LevelError(StrFormat("moveable %d (slot %d) has %u meshes, more than a frame of "
+                                   "its animations holds (at most %zu)",
+                                   position, id, meshTotal, MaxMoveableMeshes(level.version)));
+    TallyForSave(level.objectTally.meshes, meshTotal, 0x10000, "mesh pointers");
 
     // Meshes. A slot whose pointer holds 0 is a dummy (the games fill it from another
     // moveable), except where KeepsZeroMesh says the slot really shows that mesh.
@@ -147,6 +159,7 @@ void CTrMvb::BuildFromLevel(const TrMoveableRecord& record, CTrLevel& level) {
             sources[i] = level.meshes[level.meshPointers[p]].get();
     }
     SetMeshesFromLevel(level, sources, 0, 0);
+    TallyBytes(level, ObjectBytes(*this) + meshTotal * sizeof(TrMeshTreeEntry));
 
     objectId = id;
     firstMesh = int32_t(first);
@@ -193,6 +206,10 @@ void CTrMvb::BuildAnimations(const TrMoveableRecord& record, CTrLevel& level, in
         LogError(StrFormat("ERROR: Moveable[%d] Slot=%d:\r\n\t\tHas anim indices[%d - %d] greater "
                            "than highest anim index[%d].",
                            position, id, int(first), int(end) - 1, int(levelAnims) - 1));
+    // A save numbers the animations of all moveables, their frames within each moveable.
+    uint64_t frameTotal = 0;
+    ObjectModelTally& tally = level.objectTally;
+    const uint64_t keyBytes = sizeof(CAnimKey) + meshTotal * sizeof(BoneWords);
 
     for (uint32_t g = first; g < end && g < levelAnims; ++g) {
         TrAnimationRecord& a = level.animations[g];
@@ -261,6 +278,9 @@ void CTrMvb::BuildAnimations(const TrMoveableRecord& record, CTrLevel& level, in
                                position, id, rel + 1, int(g)));
         }
 
+        TallyForSave(tally.tracks, 1, 0xFFFE, "animations");
+        TallyBytes(level, kTrackBytes);
+        TallyForSave(frameTotal, frameCount, 0x8000, "frames in the animations of a moveable");
         std::unique_ptr<CTRAnimTrack> track;
         if (keyCount > 0 && frameRate != 0 && keyDivisor != 0 && fits) {
             // More bones than the frame words could describe is damage, not animation.
@@ -272,6 +292,7 @@ void CTrMvb::BuildAnimations(const TrMoveableRecord& record, CTrLevel& level, in
                                    position, id, rel + 1, int(g),
                                    static_cast<unsigned long long>(keyCount)));
             } else {
+                TallyBytes(level, keyCount * keyBytes);
                 track = std::make_unique<CTRAnimTrack>(int(keyCount), frameCount, frameRate, kTrackRate);
                 FrameLayout layout;
                 layout.offsetWords = frameOffset / 2;
@@ -298,6 +319,7 @@ void CTrMvb::BuildAnimations(const TrMoveableRecord& record, CTrLevel& level, in
             uint64_t badKey = 0;
             if (DecodeFrames(level, layout, frameRate, meshTotal, *still, &badKey)) {
                 const uint32_t keys = (frameCount - 1) / frameRate + 1 + ((frameCount - 1) % frameRate ? 1 : 0);
+                TallyBytes(level, keys * keyBytes);
                 for (uint32_t k = 1; k < keys; ++k) {
                     CAnimKey key = still->keys[0];
                     key.frame = int32_t(k * frameRate);
@@ -306,7 +328,10 @@ void CTrMvb::BuildAnimations(const TrMoveableRecord& record, CTrLevel& level, in
                 track = std::move(still);
             }
         }
-        if (!track) track = OneKeyTrack(frameRate, meshTotal);
+        if (!track) {
+            TallyBytes(level, sizeof(CAnimKey) + meshTotal * sizeof(BoneKey));
+            track = OneKeyTrack(frameRate, meshTotal);
+        }
 
         track->stateId = a.stateId();
         track->speedLow = a.s16(8);
@@ -328,6 +353,7 @@ void CTrMvb::BuildAnimations(const TrMoveableRecord& record, CTrLevel& level, in
                 break;
             }
             const TrStateChangeRecord& sc = level.stateChanges[si];
+            TallyForSave(tally.stateChanges, 1, 0x10000, "state changes");
             CTRStateChange change(sc.stateId());
             for (uint32_t d = 0; d < sc.dispatchCount(); ++d) {
                 const uint32_t di = uint32_t(sc.dispatchOffset()) + d;
@@ -340,6 +366,7 @@ void CTrMvb::BuildAnimations(const TrMoveableRecord& record, CTrLevel& level, in
                                        unsigned(sc.stateId()), level.animDispatchCount()));
                     break;
                 }
+                TallyForSave(tally.ranges, 1, 0x10000, "state change ranges");
                 const TrAnimDispatchRecord& disp = level.animDispatches[di];
                 const int32_t target = disp.nextAnimation();
                 // The frame counts from the first frame of the target's record; a target
@@ -368,6 +395,9 @@ void CTrMvb::BuildAnimations(const TrMoveableRecord& record, CTrLevel& level, in
         else
             ReadTrAnimCommandList(level.animCommands, a.animCommandOffset(), commandTotal,
                                   a.frameStart(), rel, track->commands);
+        for (const TrAnimCommand& c : track->commands)
+            if (c.operandCount <= 4)
+                TallyForSave(tally.commandWords, 1 + c.operandCount, 0x10000, "command words");
 
         animations->AddTrack(std::move(track));
         // The next animation as the game reads it, relative to the first animation.

@@ -1,12 +1,14 @@
 #include "level/XmlMarkup.h"
 
 #include <strings.h>
+#include <sys/stat.h>
 
 #include <cctype>
 #include <cstdio>
 #include <cstring>
 
 #include "platform/Files.h"
+#include "platform/Messages.h"
 
 namespace lithoscope {
 
@@ -15,6 +17,8 @@ namespace {
 // Offsets are kept in 32 bits: longer documents are refused.
 constexpr size_t kMaxDocument = 0x7FFFFFF0;
 constexpr size_t kMaxErrorText = 299;
+// The catalog that comes with the program is about 200 KB.
+constexpr uint64_t kMaxFile = uint64_t(16) << 20;
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 bool IsSpecial(char c) {
@@ -63,6 +67,15 @@ CXmlMarkup::CXmlMarkup() { SetDocument(nullptr); }
 CXmlMarkup::~CXmlMarkup() = default;
 
 bool CXmlMarkup::LoadFile(const char* path) {
+    // Refused unread when larger than any catalog: parsing takes several times its size.
+    struct stat st;
+    if (path && ::stat(path, &st) == 0 && S_ISREG(st.st_mode) && uint64_t(st.st_size) > kMaxFile) {
+        SetDocument(nullptr);
+        error_ = StrFormat("%llu bytes, more than a catalog holds (at most %llu)",
+                           static_cast<unsigned long long>(st.st_size),
+                           static_cast<unsigned long long>(kMaxFile));
+        return false;
+    }
     std::vector<uint8_t> bytes;
     if (!path || !ReadWholeFile(path, bytes) || bytes.empty() || bytes.size() > kMaxDocument) {
         SetDocument(nullptr);

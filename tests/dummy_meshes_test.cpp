@@ -50,6 +50,7 @@ std::vector<bool> DummySlots(const CTrLevel& level) {
 // holding 0, built into objects.
 void BuildPlainLevel(CTrLevel& level) {
     InitTestLevel(level, TrVersion2, 1);
+    level.rooms.resize(1);  // saved and loaded again: a level holds a room
     level.objectTextures.push_back(TestTexture(0, 0, 0, 16, 16, false));
     level.meshes.push_back(std::make_unique<TrMeshRecord>(TestMesh({0}, {})));
     level.meshes.push_back(std::make_unique<TrMeshRecord>(TestMesh({0}, {})));

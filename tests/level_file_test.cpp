@@ -2,7 +2,9 @@
 // progress windows, safe replacement, samples, and damaged files.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -110,12 +112,17 @@ TEST(LevelFile, RecognitionAndItsMessages) {
     EXPECT_TRUE(level.path.empty());
     EXPECT_TRUE(windows.opened.empty());  // no window for a failed recognition
 
-    const std::vector<std::vector<uint8_t>> unknown = {{}, {0x20, 0, 0}, {1, 2, 3, 4, 5}};
-    for (const auto& bytes : unknown) {
+    // Each refusal keeps its reason for the log and batch mode.
+    const std::vector<std::pair<std::vector<uint8_t>, std::string>> unknown = {
+        {{}, "0 bytes: too short for a level"},
+        {{0x20, 0, 0}, "3 bytes: too short for a level"},
+        {{0x7F, 'E', 'L', 'F', 2}, "first word 0x464c457f: not a level of Tomb Raider I-IV"}};
+    for (const auto& [bytes, why] : unknown) {
         env.messages.clear();
         EXPECT_FALSE(level.Load(env.Write("x.phd", bytes), true, true));
         ASSERT_EQ(env.messages.shown().size(), 1u);
         EXPECT_EQ(env.messages.shown()[0].text, "Unknown file type !");
+        EXPECT_EQ(LevelLog().refusal, "Level not read: " + why);
     }
     // Without messages nothing is shown.
     env.messages.clear();
@@ -557,6 +564,48 @@ TEST(LevelFile, DamagedContainersFailCleanly) {
     }
 }
 
+// Sizes past what any level holds are refused before anything is allocated for them,
+// each with its reason: a file larger than a level (not even read), more pages than a
+// level has, pointers that would copy their meshes over and over; and a level of nothing
+// but zeros after its magic has no room, which every level has.
+TEST(LevelFile, SizesPastAnyLevelAreRefusedWithTheirReason) {
+    Env env;
+    auto refusal = [&](const std::string& path) {
+        CTrLevel level;
+        env.messages.clear();
+        EXPECT_FALSE(level.Load(path, true, true)) << path;
+        EXPECT_TRUE(env.messages.Saw("Unknown file type !"));
+        EXPECT_EQ(level.version, 0);
+        return LevelLog().refusal;
+    };
+    // A sparse file: nothing of it is read.
+    const std::string large = env.dir.file("large.tr2");
+    WriteFileBytes(large, {0x2D, 0, 0, 0});
+    ASSERT_EQ(::truncate(large.c_str(), (off_t(64) << 20) + 1), 0);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(refusal(large), "Level not read: 67108865 bytes: more than a level holds (at most 67108864)");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+
+    for (int v = 1; v <= 4; ++v) {
+        std::vector<uint8_t> zeros(65536, 0);
+        SetLe32(zeros, 0, MagicForVersion(v));
+        const std::string why = refusal(env.Write(v == 4 ? "zeros.tr4" : "zeros.tr2", zeros));
+        EXPECT_NE(why.find(v == 4 ? "16-bit pages chunk" : "no room"), std::string::npos) << why;
+    }
+
+    FixtureLevel tr2 = BuildFixtureLevel(Opts(2));
+    SetLe32(tr2.file, 1796, 257);
+    EXPECT_NE(refusal(env.Write("pages.tr2", tr2.file)).find("257 pages, more than a level holds"),
+              std::string::npos);
+
+    // 300000 pointers to one empty mesh: copies of 70 MB from a file of one.
+    FixtureOptions o = Opts(3);
+    o.content["meshes"] = std::vector<uint8_t>(24, 0);
+    o.content["mesh pointers"] = std::vector<uint8_t>(4 * 300000, 0);
+    EXPECT_NE(refusal(env.Write("pointers.tr2", BuildFixtureLevel(o).file)).find("name the same meshes"),
+              std::string::npos);
+}
+
 TEST(LevelFile, Tr4LiesInSizesAndCountsFail) {
     Env env;
     FixtureOptions o = Opts(4);
@@ -569,6 +618,20 @@ TEST(LevelFile, Tr4LiesInSizesAndCountsFail) {
         EXPECT_EQ(level.version, 0) << what;
         EXPECT_TRUE(level.pages.empty()) << what;
         EXPECT_TRUE(env.messages.shown().empty());
+    };
+    // A page chunk that declares more than its pages: logged as damage, the pages are read
+    // and the save writes both page chunks from them.
+    auto expectDamageLogged = [&](const std::vector<uint8_t>& bytes, const char* what) {
+        CTrLevel level;
+        const std::string path = env.Write("damaged.tr4", bytes);
+        ASSERT_TRUE(level.Load(path, true, false)) << what;
+        EXPECT_EQ(LevelLog().errorCount, 1) << what;
+        const std::string saved = env.dir.file("saved.tr4");
+        ASSERT_TRUE(level.Save(saved, 1, true, false)) << what;
+        CTrLevel again;
+        ASSERT_TRUE(again.Load(saved, true, false)) << what;
+        EXPECT_EQ(LevelLog().errorCount, 0) << what;
+        EXPECT_TRUE(again.pages == level.pages) << what;
     };
     auto patched32 = [&](size_t offset, uint32_t value) {
         std::vector<uint8_t> b = f.file;
@@ -586,10 +649,17 @@ TEST(LevelFile, Tr4LiesInSizesAndCountsFail) {
     for (int c = 1; c <= 4; ++c) {
         const size_t chunk = at[c];
         const uint32_t un = Le32(f.file, chunk), pk = Le32(f.file, chunk + 4);
-        if (c != 3) {  // a damaged third chunk is reported, not refused
+        if (c == 4) {  // a damaged third chunk is reported, not refused
             expectFails(patched32(chunk, un + 1), "unpacked + 1");
             expectFails(patched32(chunk, un - 1), "unpacked - 1");
             expectFails(patched32(chunk, 0xFFFFFFFF), "unpacked huge");
+        } else if (c != 3) {
+            expectDamageLogged(patched32(chunk, un + 1), "unpacked + 1");
+            expectDamageLogged(patched32(chunk, 0xFFFFFFFF), "unpacked huge");
+            if (c == 1)
+                expectDamageLogged(patched32(chunk, un - 1), "unpacked - 1");
+            else
+                expectFails(patched32(chunk, un - 1), "unpacked - 1");  // pages missing
         }
         expectFails(patched32(chunk + 4, 0xFFFFFFFF), "packed huge");
         expectFails(patched32(chunk + 4, uint32_t(f.file.size())), "packed past the end");

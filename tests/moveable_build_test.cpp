@@ -630,7 +630,7 @@ TEST(MoveableBuild, DamagedIndicesAreLoggedAndMadeSafe) {
     {
         CTrLevel level;
         Tr2Level(level);
-        level.moveables[0].setU16(4, 2000);
+        level.moveables[0].setU16(4, 123);
         level.animations[0].setU8(5, 1);
         level.frames.resize(4000, 0);
         level.animations[1].setU32(0, 7000);
@@ -638,11 +638,47 @@ TEST(MoveableBuild, DamagedIndicesAreLoggedAndMadeSafe) {
         level.animations[3].setU32(0, 7500);
         const int before = log.errors();
         CTrMvb m(level.moveables[0], level);
-        EXPECT_EQ(m.meshCount(), 2000u);
+        EXPECT_EQ(m.meshCount(), 123u);
         EXPECT_EQ(m.GetTrack(0)->keyCount(), 1);
         EXPECT_NE(LogText().find("keyframes do not fit the keyframe data"), std::string::npos);
         EXPECT_GT(log.errors(), before);
+        // More meshes than a frame of 255 words holds: no moveable (the load refuses).
+        level.moveables[0].setU16(4, 124);
+        EXPECT_THROW(CTrMvb(level.moveables[0], level), LevelError);
+        level.version = TrVersion1;
+        level.moveables[0].setU16(4, 123);
+        EXPECT_THROW(CTrMvb(level.moveables[0], level), LevelError);
     }
+}
+
+// What a save could not number again refuses the level at its build, saying what: the
+// frames of one moveable's animations, the state changes of all of them.
+TEST(MoveableBuild, CountsASaveCannotWriteAreRefused) {
+    LogScope log;
+    ScriptedMessageBackend messages;
+    ScopedMessageBackend scoped(&messages);
+    auto refusal = [](CTrLevel& level) -> std::string {
+        try {
+            level.BuildObjects(nullptr);
+        } catch (const LevelError& e) {
+            return e.what();
+        }
+        return "";
+    };
+    CTrLevel level;
+    Tr2Level(level);
+    EXPECT_EQ(refusal(level), "");
+    for (int a = 0; a < 2; ++a) {
+        level.animations[size_t(a)].setU16(24, 0);
+        level.animations[size_t(a)].setU16(26, 0x4000);
+    }
+    EXPECT_EQ(refusal(level),
+              "32770 frames in the animations of a moveable, more than a level holds (at most 32768)");
+
+    Tr2Level(level);
+    level.stateChanges.resize(40000);
+    for (int a = 0; a < 2; ++a) level.animations[size_t(a)].setU16(32, 40000);
+    EXPECT_EQ(refusal(level), "65537 state changes, more than a level holds (at most 65536)");
 }
 
 TEST(MoveableBuild, LevelMergesTheMoveablesSounds) {

@@ -2,9 +2,13 @@
 // file equals the original wherever the format allows.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <cctype>
+#include <chrono>
 #include <iostream>
 #include <memory>
+#include <random>
 
 #include "TestSupport.h"
 #include "fixtures/LevelBuilder.h"
@@ -26,38 +30,102 @@ using namespace lithoscope::test;
 
 namespace {
 
+// Where the sections of level data stand, walked from the layout independently of the
+// reader: the count fields, and the records that the object model is built from.
 struct Located {
     size_t meshWordsAt = 0;  // offset of the mesh data's word count
     size_t afterPointers = 0;
+    struct Count {
+        size_t at;
+        int width;  // 2 or 4
+    };
+    std::vector<Count> counts;
+    struct Records {
+        size_t at = 0, count = 0, size = 0;
+    };
+    Records animations, moveables, staticMeshes, spriteSequences;
 };
 
-// Walks the rooms and floor data from the layout, independently of the reader.
-Located LocateMeshSection(const std::vector<uint8_t>& d, size_t o, int v) {
+// Walks the level data at o; with all false, it stops after the mesh pointers.
+Located LocateMeshSection(const std::vector<uint8_t>& d, size_t o, int v, bool all = false,
+                          bool tub = false) {
+    Located l;
+    auto count16 = [&](size_t size) {
+        l.counts.push_back({o, 2});
+        const size_t n = Le16(d, o);
+        o += 2 + n * size;
+        return n;
+    };
+    auto count32 = [&](size_t size, Located::Records* records = nullptr) {
+        l.counts.push_back({o, 4});
+        const size_t n = Le32(d, o);
+        if (records) *records = {o + 4, n, size};
+        o += 4 + n * size;
+        return n;
+    };
     o += 4;
-    const uint16_t rooms = Le16(d, o);
-    o += 2;
-    for (uint16_t r = 0; r < rooms; ++r) {
+    const size_t rooms = count16(0);
+    for (size_t r = 0; r < rooms; ++r) {
         o += 16 + 4;
-        o += 2 + Le16(d, o) * (v == 1 ? 8 : 12);
-        o += 2 + Le16(d, o) * 10;
-        o += 2 + Le16(d, o) * 8;
-        o += 2 + Le16(d, o) * 4;
-        o += 2 + Le16(d, o) * 32;
+        count16(v == 1 ? 8 : 12);
+        count16(10);
+        count16(8);
+        count16(4);
+        count16(32);
+        l.counts.push_back({o, 2});
         const size_t z = Le16(d, o), x = Le16(d, o + 2);
         o += 4 + z * x * 8 + 2;
         if (v >= 2) o += 2;
         if (v == 2) o += 2;
-        o += 2 + Le16(d, o) * (v == 1 ? 18 : v == 4 ? 46 : 24);
-        o += 2 + Le16(d, o) * (v == 1 ? 18 : 20);
+        count16(v == 1 ? 18 : v == 4 ? 46 : 24);
+        count16(v == 1 ? 18 : 20);
         o += 4;
         if (v >= 3) o += 3;
     }
-    o += 4 + size_t(Le32(d, o)) * 2;
-    Located l;
+    count32(2);
     l.meshWordsAt = o;
-    o += 4 + size_t(Le32(d, o)) * 2;
-    o += 4 + size_t(Le32(d, o)) * 4;
+    count32(2);
+    count32(4);
     l.afterPointers = o;
+    if (!all) return l;
+    count32(v == 4 ? 40 : 32, &l.animations);
+    count32(6);
+    count32(8);
+    count32(2);
+    count32(4);
+    count32(2);
+    count32(18, &l.moveables);
+    count32(32, &l.staticMeshes);
+    if (v <= 2) count32(20);
+    if (v == 4) o += 3;
+    count32(16);
+    count32(8, &l.spriteSequences);
+    if (v == 1 && tub) o += 768;
+    count32(16);
+    if (v == 4) count32(40);
+    count32(16);
+    const size_t boxes = count32(v == 1 ? 20 : 8);
+    count32(2);
+    o += boxes * (v == 1 ? 12 : 20);
+    count32(2);
+    if (v == 3) count32(20);
+    if (v == 4) {
+        o += 4;
+        count32(38);
+    }
+    count32(v == 1 ? 22 : 24);
+    if (v != 4) o += 8192;
+    if (v == 1 && !tub) o += 768;
+    if (v == 4)
+        count32(24);
+    else
+        count16(16);
+    const bool longSoundMap = v == 4 && Le16(d, o) == 2048;
+    count16(longSoundMap ? 0 : 1);  // demo data
+    o += 2 * (v == 1 ? 256 : longSoundMap ? 2048 : 370);
+    count32(8);
+    if (v == 1) count32(1);  // samples
+    count32(4);
     return l;
 }
 
@@ -70,6 +138,125 @@ int VersionOfMagic(uint32_t m) {
         case 0x00345254: return 4;
         default: return 0;
     }
+}
+
+// A real level to damage: its file and its level data (Tomb Raider IV: inflated from its
+// chunk), with where the level data's sections stand.
+struct Damageable {
+    int version = 0;
+    std::vector<uint8_t> file;
+    std::vector<uint8_t> data;
+    size_t dataAt = 0;    // I-III: the level data's offset in the file
+    size_t chunkAt = 0;   // IV: the level-data chunk's offset in the file
+    size_t chunkEnd = 0;
+    Located layout;
+
+    // The file around damaged level data.
+    std::vector<uint8_t> With(const std::vector<uint8_t>& d) const {
+        if (version != 4) {
+            std::vector<uint8_t> f(file.begin(), file.begin() + ptrdiff_t(dataAt));
+            f.insert(f.end(), d.begin(), d.end());
+            return f;
+        }
+        const std::vector<uint8_t> packed = Deflate(d);
+        std::vector<uint8_t> f(file.begin(), file.begin() + ptrdiff_t(chunkAt) + 8);
+        SetLe32(f, chunkAt, uint32_t(d.size()));
+        SetLe32(f, chunkAt + 4, uint32_t(packed.size()));
+        f.insert(f.end(), packed.begin(), packed.end());
+        f.insert(f.end(), file.begin() + ptrdiff_t(chunkEnd), file.end());
+        return f;
+    }
+};
+
+Damageable ToDamage(const std::string& path, int version) {
+    Damageable l;
+    l.version = version;
+    l.file = ReadFileBytes(path);
+    if (version == 4) {
+        size_t o = 10;
+        for (int c = 0; c < 3; ++c) o += 8 + Le32(l.file, o + 4);
+        l.chunkAt = o;
+        l.chunkEnd = o + 8 + Le32(l.file, o + 4);
+        l.data = Inflate(&l.file[o + 8], Le32(l.file, o + 4), Le32(l.file, o));
+    } else {
+        const size_t pagesAt = version == 1 ? 8 : 1800;
+        l.dataAt = pagesAt + size_t(Le32(l.file, pagesAt - 4)) * 65536 * (version == 1 ? 1 : 3);
+        l.data.assign(l.file.begin() + ptrdiff_t(l.dataAt), l.file.end());
+    }
+    l.layout = LocateMeshSection(l.data, 0, version, true, EqualsNoCase(ExtensionOf(path), ".tub"));
+    return l;
+}
+
+// One damaged variant of the level, the n-th of the seed's sequence, and what was done.
+std::vector<uint8_t> DamagedVariant(const Damageable& l, std::mt19937& rng, int n, std::string* what) {
+    auto pick = [&](size_t count) { return count ? size_t(rng() % count) : 0; };
+    std::vector<uint8_t> d = l.data;
+    auto set = [&](size_t at, int width, uint32_t value, const char* field) {
+        if (at + size_t(width) > d.size()) return;
+        *what = StrFormat("%s at %zu = %u", field, at, value);
+        if (width == 2)
+            SetLe16(d, at, uint16_t(value));
+        else if (width == 4)
+            SetLe32(d, at, value);
+        else
+            d[at] = uint8_t(value);
+    };
+    // Values that damage does: none, one more, twice as many, all bits, any.
+    auto value = [&](uint32_t was, int width) {
+        const uint32_t all = width == 1 ? 0xFF : width == 2 ? 0xFFFF : 0xFFFFFFFF;
+        const uint32_t choices[] = {0, was + 1, was - 1, 2 * was + 1, all, uint32_t(rng()) & all,
+                                    uint32_t(rng() % 64)};
+        return choices[pick(7)] & all;
+    };
+    auto field = [&](const Located::Records& r, const std::vector<std::pair<size_t, int>>& fields,
+                     const char* name) {
+        if (r.count == 0) return;
+        const auto f = fields[pick(fields.size())];
+        const size_t at = r.at + pick(r.count) * r.size + f.first;
+        const uint32_t was = f.second == 1 ? d[at] : f.second == 2 ? Le16(d, at) : Le32(d, at);
+        set(at, f.second, value(was, f.second), name);
+    };
+    const bool tr4 = l.version == 4;
+    // Animation fields as the file holds them (I-III: bytes 16-23 of the record are not in
+    // the file).
+    const size_t late = tr4 ? 0 : 8;
+    switch (n % 8) {
+        case 0:
+        case 1: {
+            const Located::Count c = l.layout.counts[pick(l.layout.counts.size())];
+            set(c.at, c.width, value(c.width == 2 ? Le16(d, c.at) : Le32(d, c.at), c.width), "count");
+            break;
+        }
+        case 2:
+            field(l.layout.moveables, {{4, 2}, {6, 2}, {8, 4}, {12, 4}, {16, 2}}, "moveable field");
+            break;
+        case 3:
+            field(l.layout.animations,
+                  {{0, 4}, {4, 1}, {5, 1}, {24 - late, 2}, {26 - late, 2}, {28 - late, 2},
+                   {30 - late, 2}, {32 - late, 2}, {34 - late, 2}, {36 - late, 2}, {38 - late, 2}},
+                  "animation field");
+            break;
+        case 4:
+            field(n % 16 < 8 ? l.layout.staticMeshes : l.layout.spriteSequences, {{4, 2}, {6, 2}},
+                  "static mesh or sprite sequence field");
+            break;
+        case 5: {
+            const size_t cut = pick(d.size());
+            d.resize(cut);
+            *what = StrFormat("cut at %zu of %zu", cut, l.data.size());
+            break;
+        }
+        default: {
+            const int flips = 1 + int(pick(8));
+            *what = "bytes flipped at";
+            for (int i = 0; i < flips; ++i) {
+                const size_t at = pick(d.size());
+                d[at] = uint8_t(d[at] ^ (1u << pick(8)));
+                *what += StrFormat(" %zu", at);
+            }
+        }
+    }
+    return l.With(d);
 }
 
 struct Tr4Parts {
@@ -333,4 +520,70 @@ TEST(DamagedInputs, AreReadOrRefusedCleanly) {
             if (loaded) level.Save(path + ".saved", 1, false, false);
         }
     }
+}
+
+// Damaged variants of every real level, the same on every run: counts, moveable,
+// animation, static-mesh and sprite records set to what damage gives, cut level data and
+// flipped bits. Each is refused with its reason or loaded; a level that loads is saved;
+// none takes memory out of proportion. The levels take turns, so that a slow build still
+// tries every level within the time allowed.
+TEST(RealLevels, DamagedVariantsAreRefusedWithAReasonOrSave) {
+    auto files = RealLevelFiles();
+    if (files.empty()) GTEST_SKIP() << "no real levels";
+    QuietMessages quiet;
+    TempDir dir;
+    ScopedConfigDir config;
+    constexpr int kVariants = 48;
+    constexpr double kSeconds = 30;
+    struct Subject {
+        const RealLevel* file;
+        Damageable level;
+        std::mt19937 rng;
+    };
+    std::vector<Subject> subjects;
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (files[i].unsupported) continue;
+        const int v = VersionOfMagic(Le32(ReadFileBytes(files[i].path), 0));
+        subjects.push_back({&files[i], ToDamage(files[i].path, v), std::mt19937(uint32_t(1000 + i))});
+    }
+    int loaded = 0, refused = 0;
+    const auto start = std::chrono::steady_clock::now();
+    auto seconds = [&] {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    for (int n = 0; n < kVariants && seconds() < kSeconds; ++n) {
+        for (Subject& s : subjects) {
+            std::string what;
+            const std::vector<uint8_t> bytes = DamagedVariant(s.level, s.rng, n, &what);
+            SCOPED_TRACE(s.file->path + ": " + what);
+            StartLevelLog(dir.file("damaged" + ExtensionOf(s.file->path)));
+            quiet.messages.clear();
+            CTrLevel damaged;
+            damaged.rebuildAfterSave = false;
+            if (!damaged.ReadFileImage(bytes.data(), bytes.size(), s.file->path, false, false)) {
+                EXPECT_NE(LevelLog().refusal, "");
+                ++refused;
+                continue;
+            }
+            ++loaded;
+            try {
+                size_t size = 0;
+                const std::vector<uint8_t> image =
+                    s.level.version == 4 ? damaged.BuildImageTr4(&size, true, 1, false)
+                                         : damaged.BuildImageTr123(&size, true, 1, false);
+                EXPECT_EQ(image.size(), size);
+            } catch (const std::exception& e) {
+                ADD_FAILURE() << "loaded, but not saved: " << e.what();
+            }
+        }
+    }
+    std::cerr << "damaged variants: " << loaded << " loaded and saved, " << refused
+              << " refused, in " << seconds() << " s\n";
+    EXPECT_GT(loaded, 0);
+    EXPECT_GT(refused, 0);
+#ifndef __SANITIZE_ADDRESS__  // the sanitizer keeps freed memory for a while
+    struct rusage usage;
+    ASSERT_EQ(getrusage(RUSAGE_SELF, &usage), 0);
+    EXPECT_LT(usage.ru_maxrss, 512L * 1024) << "KB at the peak";
+#endif
 }

@@ -65,6 +65,7 @@ TrMoveableRecord MoveableRecord(int32_t id, uint16_t meshCount, uint16_t firstMe
 // A level with one two-mesh moveable (id 5, its second mesh a dummy) built into objects.
 void BuildMoveableLevel(CTrLevel& level, int version) {
     InitTestLevel(level, version, 1);
+    level.rooms.resize(1);  // saved and loaded again: a level holds a room
     level.objectTextures.push_back(TestTexture(0, 0, 0, 16, 16, false));
     level.meshes.push_back(std::make_unique<TrMeshRecord>(TestMesh({0}, {})));
     level.meshes.push_back(std::make_unique<TrMeshRecord>(TestMesh({0}, {})));

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -289,6 +290,13 @@ TEST(XmlMarkup, LoadFile) {
     ASSERT_TRUE(x.LoadFile(dir.file("good.xml")));
     EXPECT_TRUE(x.FindChild("G"));
     EXPECT_EQ(x.GetChildAttribute("ID"), "TR2");
+
+    // Larger than any catalog: refused unread (a sparse file), saying why.
+    test::WriteFileBytes(dir.file("large.xml"), std::vector<uint8_t>(text.begin(), text.end()));
+    ASSERT_EQ(::truncate(dir.file("large.xml").c_str(), (off_t(16) << 20) + 1), 0);
+    EXPECT_FALSE(x.LoadFile(dir.file("large.xml")));
+    EXPECT_EQ(x.GetErrorText(), "16777217 bytes, more than a catalog holds (at most 16777216)");
+    EXPECT_FALSE(x.FindChild("g"));
 
     const std::string bad = "<r>";
     test::WriteFileBytes(dir.file("bad.xml"), std::vector<uint8_t>(bad.begin(), bad.end()));
