@@ -11,6 +11,7 @@
 #include "E2eEditor.h"
 #include "EditorTestSupport.h"
 #include "TestSupport.h"
+#include "editor/common/WxMessageBackend.h"
 #include "editor/dialogs/DlgImport3ds.h"
 #include "editor/dialogs/DlgObjects.h"
 #include "editor/shell/LithoscopeDoc.h"
@@ -20,6 +21,7 @@
 #include "editor/tree/LevelTree.h"
 #include "editor/tree/NodeHandlers.h"
 #include "fixtures/SampleLevel.h"
+#include "interchange3ds/MeshConvert3ds.h"
 #include "interchange3ds/MoveableConvert3ds.h"
 #include "level/TrLevel.h"
 #include "level/TrLstMsh.h"
@@ -198,6 +200,32 @@ TEST_F(Editor3dsMenuEndToEnd, ExportFromTheContextMenuWithRealEvents) {
               "sleep 7 key Return"});
     EXPECT_TRUE(PumpUntil([&] { return FileExists(target); }, 10000)) << "the menu's export wrote nothing";
     EXPECT_TRUE(FileExists(dir_.file("rom-menu.tga")));  // the name's last 8 characters
+
+    // "Clear mesh" (the first entry), then "Export to 3DS": a real message box says there is
+    // nothing to draw, before any file is asked for; Return closes it.
+    struct Boxes : CWxMessageBackend {
+        std::vector<std::string> texts;
+        MsgAnswer Show(const MessageRequest& request) override {
+            texts.push_back(request.text);
+            return CWxMessageBackend::Show(request);
+        }
+    } boxes;
+    ScopedMessageBackend real(&boxes);
+    bool asked = false;
+    SetSaveFileChooser([&](const SaveFileRequest&) {
+        asked = true;
+        return dir_.file("cleared.3ds");
+    });
+    const char* shots = std::getenv("LITHOSCOPE_SHOTS");  // the box on screen, as Shot keeps it
+    const std::string shot = (shots ? std::string(shots) : dir_.path()) + "/nothing-to-draw.png";
+    DriveAll(At(ScreenPoint(*tree, item)) + " sleep 0.3 click 3 sleep 1 key Down sleep 0.2 key Return sleep 1");
+    ASSERT_FALSE(HasFacesToExport3ds(doc->m_level.staticMeshList[0]->meshes[0]));
+    DriveAll({At(ScreenPoint(*tree, item)) + " sleep 0.3 click 3 sleep 1 key Down sleep 0.2 key Down sleep 0.2 key Return",
+              "sleep 4 exec import -window root '" + shot + "'", "sleep 6 key Return"});
+    EXPECT_EQ(boxes.texts, std::vector<std::string>{kNothingToExport3ds});
+    EXPECT_FALSE(asked);
+    EXPECT_FALSE(FileExists(dir_.file("cleared.3ds")));
+    EXPECT_FALSE(test::XSession::ReadPng(shot).empty());
 
     // The import dialog: a real click on "Animation" enables the animation choices.
     CImport3DS import(doc->m_level.moveableList[0]->animations.get(), 0, App().GetMainFrame());
