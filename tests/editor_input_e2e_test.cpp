@@ -46,10 +46,10 @@ float CameraDistance(COpenGLWnd& gl) {
 
 class InputEndToEnd : public test::EditorEndToEnd {
 protected:
-    // A copy of a real level in the test's folder; "" when the levels are not there.
+    // A copy of a real level in the test's folder; "" when the levels folder does not hold it.
     std::string RealLevel(const std::string& relative, const std::string& name) {
         const std::string dir = test::RealLevelsDir();
-        if (dir.empty()) return "";
+        if (dir.empty() || !FileExists(dir + "/" + relative)) return "";
         const std::vector<uint8_t> bytes = test::ReadFileBytes(dir + "/" + relative);
         if (bytes.empty()) return "";
         const std::string path = dir_.file(name);
@@ -92,7 +92,7 @@ protected:
     };
     void OpenCaves(Shown& shown) {
         shown.path = RealLevel("tr1/01-Caves.PHD", "caves.phd");
-        if (shown.path.empty()) GTEST_SKIP() << "no real levels";
+        if (shown.path.empty()) GTEST_SKIP() << "the real levels hold no tr1/01-Caves.PHD";
         shown.doc = Open(shown.path);
         if (shown.doc) shown.node = ClickFirstStaticMesh(shown.doc);
         EXPECT_NE(shown.node, nullptr) << "Caves' first static mesh shown";
@@ -154,7 +154,8 @@ TEST_F(InputEndToEnd, ShiftHeldWhileTheExportChooserOpensIsLetGoThere) {
 TEST_F(InputEndToEnd, DragsAcrossTreesChangeOnlyTheObjectDropped) {
     const std::string sourcePath = RealLevel("tr1/01-Caves.PHD", "caves.phd");
     const std::string targetPath = RealLevel("tr1/09-Tomb-of-Tihocan.PHD", "tihocan.phd");
-    if (sourcePath.empty() || targetPath.empty()) GTEST_SKIP() << "no real levels";
+    if (sourcePath.empty() || targetPath.empty())
+        GTEST_SKIP() << "the real levels hold no tr1/01-Caves.PHD and tr1/09-Tomb-of-Tihocan.PHD";
     CLithoscopeDoc* source = Open(sourcePath);
     CLithoscopeDoc* target = Open(targetPath);
     ASSERT_TRUE(source && target);
