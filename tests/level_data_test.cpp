@@ -361,12 +361,26 @@ TEST(LevelData, MeshPointersOffTheMeshesFail) {
     FixtureOptions o = Opts(2);
     FixtureLevel f = BuildFixtureLevel(o);
     const size_t ptrs = f.meshDataOffset + 4 + f.meshASize + f.meshBSize + 4;
-    const uint32_t bad[] = {4, uint32_t(f.meshASize + 2), uint32_t(f.meshASize + f.meshBSize),
+    // At the end or past it, or a mesh that runs past it.
+    const uint32_t bad[] = {uint32_t(f.meshASize + f.meshBSize - 4), uint32_t(f.meshASize + f.meshBSize),
                             0x7FFFFFFF, 0xFFFFFFFF};
     for (uint32_t off : bad) {
         std::vector<uint8_t> d = f.levelData;
         SetLe32(d, ptrs + 4, off);
         EXPECT_THROW(Parse(o, d), FormatError) << off;
+    }
+    // Pointers that would make the level's copies of its meshes outgrow the file by far.
+    FixtureOptions many = Opts(2);
+    many.content["meshes"] = std::vector<uint8_t>(f.levelData.begin() + long(f.meshDataOffset + 4),
+                                                  f.levelData.begin() + long(ptrs - 4));
+    std::vector<uint8_t> pointers(4 * 100000);
+    for (size_t i = 0; i < pointers.size(); i += 4) SetLe32(pointers, i, uint32_t(f.meshASize));
+    many.content["mesh pointers"] = pointers;
+    try {
+        Parse(many, BuildFixtureLevel(many).levelData);
+        ADD_FAILURE() << "100000 copies of a mesh read";
+    } catch (const FormatError& e) {
+        EXPECT_NE(std::string(e.what()).find("name more than"), std::string::npos) << e.what();
     }
     // A mesh word count that cuts the last mesh.
     std::vector<uint8_t> d = f.levelData;

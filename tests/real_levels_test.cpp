@@ -2,6 +2,7 @@
 // file equals the original wherever the format allows.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <iostream>
 #include <memory>
 
@@ -90,6 +91,56 @@ Tr4Parts SplitTr4(const std::vector<uint8_t>& f) {
 
 std::vector<uint8_t> Slice(const std::vector<uint8_t>& b, size_t from, size_t to) {
     return std::vector<uint8_t>(b.begin() + from, b.begin() + to);
+}
+
+// Bytes put into the mesh data of level data d before the mesh at offset before: the word
+// count and every pointer from there on follow.
+void InsertIntoMeshData(std::vector<uint8_t>& d, size_t wordsAt, uint32_t before,
+                        const std::vector<uint8_t>& bytes) {
+    const size_t pointersAt = wordsAt + 4 + size_t(Le32(d, wordsAt)) * 2;
+    for (uint32_t i = 0, n = Le32(d, pointersAt); i < n; ++i) {
+        const size_t at = pointersAt + 4 + 4 * size_t(i);
+        if (Le32(d, at) >= before) SetLe32(d, at, Le32(d, at) + uint32_t(bytes.size()));
+    }
+    SetLe32(d, wordsAt, Le32(d, wordsAt) + uint32_t(bytes.size() / 2));
+    d.insert(d.begin() + long(wordsAt + 4 + before), bytes.begin(), bytes.end());
+}
+
+// The level with bytes between its meshes that no pointer reads, as level builders may
+// write them: 8 zero bytes before the last mesh and, before a mesh halfway, a copy of the
+// mesh at offset 0. Tomb Raider IV: in its level-data chunk, deflated again.
+std::vector<uint8_t> WithBytesBetweenMeshes(const std::vector<uint8_t>& file, int v) {
+    size_t chunkAt = 10, levelAt = 0;
+    std::vector<uint8_t> d = file;
+    if (v == 4) {
+        for (int c = 0; c < 3; ++c) chunkAt += 8 + Le32(file, chunkAt + 4);
+        d = Inflate(&file[chunkAt + 8], Le32(file, chunkAt + 4), Le32(file, chunkAt));
+    } else {
+        const size_t n = Le32(file, v == 1 ? 4 : 1796);
+        levelAt = (v == 1 ? 8 : 1800) + n * 65536 * (v == 1 ? 1 : 3);
+    }
+    const size_t wordsAt = LocateMeshSection(d, levelAt, v).meshWordsAt;
+    const size_t pointersAt = wordsAt + 4 + size_t(Le32(d, wordsAt)) * 2;
+    std::vector<uint32_t> starts;
+    for (uint32_t i = 0, n = Le32(d, pointersAt); i < n; ++i)
+        if (uint32_t at = Le32(d, pointersAt + 4 + 4 * size_t(i))) starts.push_back(at);
+    std::sort(starts.begin(), starts.end());
+    starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
+    if (starts.empty()) return {};
+    InsertIntoMeshData(d, wordsAt, starts.back(), std::vector<uint8_t>(8, 0));
+    const uint32_t halfway = starts[starts.size() / 2];
+    if (halfway != starts.back())
+        InsertIntoMeshData(d, wordsAt, halfway, Slice(d, wordsAt + 4, wordsAt + 4 + starts[0]));
+    if (v != 4) return d;
+    const std::vector<uint8_t> packed = Deflate(d);
+    std::vector<uint8_t> out = Slice(file, 0, chunkAt);
+    const uint32_t sizes[2] = {uint32_t(d.size()), uint32_t(packed.size())};
+    for (uint32_t size : sizes)
+        for (int k = 0; k < 4; ++k) out.push_back(uint8_t(size >> (8 * k)));
+    out.insert(out.end(), packed.begin(), packed.end());
+    const size_t after = chunkAt + 8 + Le32(file, chunkAt + 4);
+    out.insert(out.end(), file.begin() + long(after), file.end());
+    return out;
 }
 
 }  // namespace
@@ -207,6 +258,33 @@ TEST(RealLevels, LoadSaveLoadKeepsEverything) {
     }
     if (tested == 0) GTEST_SKIP() << "only unsupported levels";
     EXPECT_TRUE(messages.shown().empty());
+}
+
+// Every pointer's mesh is read at its offset: a level with bytes between its meshes loads
+// as the level without them, and saves to the same file.
+TEST(RealLevels, BytesBetweenMeshesAreLeftOut) {
+    auto files = RealLevelFiles();
+    if (files.empty()) GTEST_SKIP() << "no real levels";
+    TempDir dir;
+    ScopedConfigDir config;
+    ScriptedMessageBackend messages;
+    ScopedMessageBackend scope(&messages);
+    for (const RealLevel& f : files) {
+        if (f.unsupported) continue;
+        SCOPED_TRACE(f.path);
+        const std::vector<uint8_t> original = ReadFileBytes(f.path);
+        const std::vector<uint8_t> padded = WithBytesBetweenMeshes(original, VersionOfMagic(Le32(original, 0)));
+        if (padded.empty()) continue;
+        const std::string ext = ExtensionOf(f.path), path = dir.file("padded" + ext);
+        WriteFileBytes(path, padded);
+        CTrLevel plain, spaced;
+        ASSERT_TRUE(plain.Load(f.path, false, false));
+        ASSERT_TRUE(spaced.Load(path, false, false));
+        EXPECT_EQ(DiffLevels(plain, spaced, true), "");
+        ASSERT_TRUE(plain.Save(dir.file("plain-saved" + ext), 1, false, false));
+        ASSERT_TRUE(spaced.Save(dir.file("padded-saved" + ext), 1, false, false));
+        EXPECT_TRUE(ReadFileBytes(dir.file("plain-saved" + ext)) == ReadFileBytes(dir.file("padded-saved" + ext)));
+    }
 }
 
 TEST(RealLevels, ImagesFromMemoryMatchTheFiles) {
