@@ -11,7 +11,6 @@
 #include "E2eEditor.h"
 #include "EditorTestSupport.h"
 #include "TestSupport.h"
-#include "editor/common/WxMessageBackend.h"
 #include "editor/dialogs/DlgImport3ds.h"
 #include "editor/dialogs/DlgObjects.h"
 #include "editor/shell/LithoscopeDoc.h"
@@ -203,13 +202,7 @@ TEST_F(Editor3dsMenuEndToEnd, ExportFromTheContextMenuWithRealEvents) {
 
     // "Clear mesh" (the first entry), then "Export to 3DS": a real message box says there is
     // nothing to draw, before any file is asked for; Return closes it.
-    struct Boxes : CWxMessageBackend {
-        std::vector<std::string> texts;
-        MsgAnswer Show(const MessageRequest& request) override {
-            texts.push_back(request.text);
-            return CWxMessageBackend::Show(request);
-        }
-    } boxes;
+    test::RealMessageBoxes boxes;
     ScopedMessageBackend real(&boxes);
     bool asked = false;
     SetSaveFileChooser([&](const SaveFileRequest&) {

@@ -11,7 +11,6 @@
 #include "editor/panes/EditGfx.h"
 #include "editor/shell/ChildFrame.h"
 #include "editor/shell/SplitterWnd.h"
-#include "editor/common/WxMessageBackend.h"
 #include "editor/tree/NodeHandlers.h"
 #include "editor/view3d/GlWindow.h"
 #include "editor/view3d/ViewCameraInput.h"
@@ -270,13 +269,7 @@ TEST_F(InputEndToEnd, ViewUnderAQuestionOfTheSaveShowsItsOwnPicture) {
 
     // Ctrl+S: the toolkit's chooser over the view, a new name, then the save asks its
     // question in a real message box; the screen is taken while it is up.
-    struct Boxes : CWxMessageBackend {
-        std::vector<std::string> texts;
-        MsgAnswer Show(const MessageRequest& request) override {
-            texts.push_back(request.text);
-            return CWxMessageBackend::Show(request);
-        }
-    } boxes;
+    test::RealMessageBoxes boxes;
     ScopedMessageBackend real(&boxes);
     const std::string saved = dir_.file("saved.phd");
     const std::string shot = dir_.file("during.png");
