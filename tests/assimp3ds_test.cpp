@@ -110,12 +110,15 @@ TEST(Assimp3ds, ReadsEveryExportOfTheRealLevels) {
             const int anim = anims ? int(j) % anims : -1;
             const std::string path = dir.file("mvb.3ds");
             std::string error;
-            ASSERT_TRUE(ExportMoveableTo3ds(&mvb, path.c_str(), "mvb", &level, anim, &error)) << error;
+            bool drawn = false;
+            ASSERT_TRUE(ExportMoveableTo3ds(&mvb, path.c_str(), "mvb", &level, anim, &error, &drawn)) << error;
             SCOPED_TRACE(StrFormat("moveable %d", mvb.objectId));
             unsigned withFaces = 0;
             for (const TrMeshRecord& m : mvb.meshes) withFaces += HasFaces(m) && !m.dummy;
-            // Dummies only (a placeholder of Lara's): no mesh object, which assimp refuses.
+            // Dummies only (a placeholder of Lara's): no mesh object, which assimp refuses;
+            // the export says so.
             if (withFaces == 0) continue;
+            EXPECT_TRUE(drawn);
             Assimp::Importer importer;
             const aiScene* scene = importer.ReadFile(path, 0);
             ASSERT_NE(scene, nullptr) << importer.GetErrorString();

@@ -162,6 +162,26 @@ TEST_F(Editor3dsTest, CommandsExportAndImportThroughTheirDialogs) {
     EXPECT_EQ(test::ReadFileBytes(dir_.file("blocked.tga")), (std::vector<uint8_t>{1, 2, 3}));
     EXPECT_TRUE(IsDirectory(blocked));
 
+    // A moveable whose meshes are all dummies: its tree and keys only, and a word on it.
+    SetModalDialogRunner([](wxDialog& d) {
+        dynamic_cast<CExportMvbl&>(d).OnExport();
+        return int(wxID_OK);
+    });
+    const std::vector<TrMeshRecord> meshes = mvb.meshes;
+    for (TrMeshRecord& m : mvb.meshes) {
+        m = TrMeshRecord();
+        m.dummy = 1;
+    }
+    g_messages.clear();
+    savePath = dir_.file("dummies.3ds");
+    Command(moveable, 32797);
+    EXPECT_TRUE(FileExists(savePath));
+    EXPECT_FALSE(FileExists(dir_.file("dummies.tga")));
+    ASSERT_EQ(g_messages.shown().size(), 1u);
+    EXPECT_EQ(g_messages.shown()[0].text, kNoMeshInMoveable3ds);
+    EXPECT_EQ(g_messages.shown()[0].icon, MsgIcon::Information);
+    mvb.meshes = meshes;
+
     // New objects from a 3DS file: a moveable with the id asked for, a static mesh with id 0.
     SetModalDialogRunner([](wxDialog& d) {
         dynamic_cast<CDlgGetObjId&>(d).m_nObjectId = 77;

@@ -99,10 +99,13 @@ bool CHandleMoveable::ExportMoveable3ds(const std::string& chosenPath) {
     if (path.empty()) return false;
     wxBusyCursor wait;
     std::string error;
-    if (!ExportMoveableTo3ds(mvb, path.c_str(), TextureNameFor(path).c_str(), m_pLevel, anim, &error)) {
+    bool drawn = false;
+    if (!ExportMoveableTo3ds(mvb, path.c_str(), TextureNameFor(path).c_str(), m_pLevel, anim, &error,
+                             &drawn)) {
         ReportExportFailure(path, error);
         return false;
     }
+    if (!drawn) ShowMessage(kNoMeshInMoveable3ds, kEditorCaption, MsgButtons::Ok, MsgIcon::Information);
     return true;
 }
 
