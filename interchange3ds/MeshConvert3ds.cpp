@@ -280,20 +280,37 @@ bool WriteMeshObjectTo3ds(Database3ds* db, const char* name, const CTrObjGfx* pa
     return !IsErrorPending3ds();
 }
 
+const char* const kNothingToExport3ds =
+    "This mesh has nothing to draw (it has no faces): there is nothing to export to a 3DS file.";
+
+bool HasFacesToExport3ds(const TrMeshRecord& mesh) {
+    return !mesh.vertices.empty() &&
+           (!mesh.texturedRectangles.empty() || !mesh.texturedTriangles.empty());
+}
+
 bool ExportMeshTo3ds(CTrLstMsh* list, int meshIndex, const char* path, const char* textureName,
                      std::string* error) {
     if (!list || !path || !textureName || meshIndex < 0 || size_t(meshIndex) >= list->meshes.size()) {
         if (error) *error = "there is no such mesh to export";
         return false;
     }
+    const TrMeshRecord& mesh = list->meshes[size_t(meshIndex)];
+    if (!HasFacesToExport3ds(mesh)) {
+        if (error) *error = kNothingToExport3ds;
+        return false;
+    }
     Database3ds* db = nullptr;
     if (!BeginExport3ds(&db, textureName, error)) return false;
-    const bool written =
-        WriteMeshObjectTo3ds(db, "M", list, &list->meshes[size_t(meshIndex)], 0, 0, 0);
+    if (!WriteMeshObjectTo3ds(db, "M", list, &mesh, 0, 0, 0)) {
+        // No face on vertices of its own, or a toolkit error.
+        const std::string text = IsErrorPending3ds() ? ErrorListText3ds() : kNothingToExport3ds;
+        ReleaseDatabase3ds(&db);
+        if (error) *error = text;
+        return false;
+    }
     std::vector<uint8_t> image;
     if (!RenderExportDatabase3ds(&db, &image, error)) return false;
-    return WriteExportFiles3ds(path, image, ExportTexturePath3ds(path, textureName),
-                               written ? list : nullptr, error);
+    return WriteExportFiles3ds(path, image, ExportTexturePath3ds(path, textureName), list, error);
 }
 
 }  // namespace lithoscope

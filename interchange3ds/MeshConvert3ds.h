@@ -56,10 +56,15 @@ bool PutExportMaterial3ds(Database3ds* db, const std::string& textureName);
 bool BeginExport3ds(Database3ds** db, const std::string& textureName, std::string* error);
 
 // Writes mesh meshIndex of the list as a .3ds file at path (an object "M" with the material
-// "tile0") and the list's page beside it as textureName.tga. A mesh without faces writes
-// no object and no picture; the file is still saved.
+// "tile0") and the list's page beside it as textureName.tga. A mesh with nothing to draw
+// (no face) is refused with kNothingToExport3ds and writes nothing: such a file holds no
+// mesh, and no reader (this program's import included) takes it.
 bool ExportMeshTo3ds(CTrLstMsh* list, int meshIndex, const char* path, const char* textureName,
                      std::string* error = nullptr);
+
+extern const char* const kNothingToExport3ds;
+// True when the mesh has a face to write.
+bool HasFacesToExport3ds(const TrMeshRecord& mesh);
 
 // One Mesh3ds named name from a mesh and its owner's page, every face with vertices of its
 // own, placed at (ox, oy, oz) (level axes). False when the mesh has no face or vertex, is

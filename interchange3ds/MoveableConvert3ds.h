@@ -23,8 +23,11 @@ struct TrMeshTreeEntry;
 // anim: the animation written as keys, -1 for none. Under the Tomb Raider IV body rule the
 // dummy meshes of Lara's objects take the meshes of the skin (object 8). False with the
 // reason on a toolkit or write failure (the files are then left as they were).
+// *drawn (when given) tells whether a mesh was written: a moveable whose meshes are all
+// dummies gives a file of its tree and keys only (kNoMeshInMoveable3ds says so).
 bool ExportMoveableTo3ds(CTrMvb* mvb, const char* path, const char* textureName, CTrLevel* level,
-                         int anim, std::string* error = nullptr);
+                         int anim, std::string* error = nullptr, bool* drawn = nullptr);
+extern const char* const kNoMeshInMoveable3ds;
 
 // Reads a .3ds file into target (a new, empty moveable): meshes, mesh tree and one
 // animation. Nodes without ids count in file order; the helper nodes other tools write (a

@@ -61,8 +61,13 @@ struct TreeLevel {
 
 }  // namespace
 
+const char* const kNoMeshInMoveable3ds =
+    "This moveable has nothing to draw (its meshes are dummies): the 3DS file holds only its "
+    "mesh tree and animation keys, and programs that need meshes may refuse it.";
+
 bool ExportMoveableTo3ds(CTrMvb* mvb, const char* path, const char* textureName, CTrLevel* level,
-                         int anim, std::string* error) {
+                         int anim, std::string* error, bool* drawn) {
+    if (drawn) *drawn = false;
     if (!mvb || !path || !textureName) {
         if (error) *error = "there is no moveable to export";
         return false;
@@ -183,7 +188,10 @@ bool ExportMoveableTo3ds(CTrMvb* mvb, const char* path, const char* textureName,
     std::vector<uint8_t> image;
     if (!RenderExportDatabase3ds(&db, &image, error)) return false;
     const CTrObjGfx* page = !anyWritten ? nullptr : bodyUsed ? static_cast<CTrObjGfx*>(body) : mvb;
-    return WriteExportFiles3ds(path, image, ExportTexturePath3ds(path, textureName), page, error);
+    if (!WriteExportFiles3ds(path, image, ExportTexturePath3ds(path, textureName), page, error))
+        return false;
+    if (drawn) *drawn = anyWritten;
+    return true;
 }
 
 }  // namespace lithoscope

@@ -629,18 +629,21 @@ uint32_t CFragment::BuildBytesFromFragments(std::vector<CFragment>& fragments,
 uint32_t CFragment::BuildPagesFromFragments(std::vector<CFragment>& fragments,
                                             std::vector<std::vector<uint16_t>>& pagesOut,
                                             std::vector<std::vector<uint32_t>>& filePagesOut,
-                                            const FilePixelPlanes* planes) {
+                                            const FilePixelPlanes* planes, uint16_t freePixel,
+                                            uint32_t freeFilePixel) {
     int w = 256, h = 0;
     PackForImage(fragments, &w, &h);
     const size_t pageCount = h > 0 ? size_t((h - 1) >> 8) + 1 : 0;
     pagesOut.clear();
     filePagesOut.clear();
     for (size_t k = 0; k < pageCount; ++k) {
-        // Rows past the packed height are 0, free places inside it 0xFFFF.
+        // Rows past the packed height are 0, free places inside it freePixel.
         const size_t rows = std::min<size_t>(256, size_t(h) - k * 256);
         pagesOut.emplace_back(256 * 256, 0);
-        std::fill(pagesOut.back().begin(), pagesOut.back().begin() + ptrdiff_t(rows * 256), 0xFFFF);
+        std::fill(pagesOut.back().begin(), pagesOut.back().begin() + ptrdiff_t(rows * 256), freePixel);
         filePagesOut.emplace_back(256 * 256, 0);
+        std::fill(filePagesOut.back().begin(), filePagesOut.back().begin() + ptrdiff_t(rows * 256),
+                  freeFilePixel);
     }
     PlaceFragments(
         fragments,

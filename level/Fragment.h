@@ -222,10 +222,13 @@ public:
                                             std::vector<uint8_t>& bytesOut, int* width, int* height,
                                             const FilePixelPlanes* planes = nullptr,
                                             std::vector<uint32_t>* filePixelsOut = nullptr);
+    // The free places inside the packed height get freePixel, and freeFilePixel in the
+    // file-pixel plane.
     static uint32_t BuildPagesFromFragments(std::vector<CFragment>& fragments,
                                             std::vector<std::vector<uint16_t>>& pagesOut,
                                             std::vector<std::vector<uint32_t>>& filePagesOut,
-                                            const FilePixelPlanes* planes);
+                                            const FilePixelPlanes* planes,
+                                            uint16_t freePixel = 0xFFFF, uint32_t freeFilePixel = 0);
     // The representatives' texture copies, in fragment and list order: texture k of the
     // new numbering.
     static std::vector<TrObjectTextureRecord> Representatives(const std::vector<CFragment>& fragments);

@@ -3,6 +3,7 @@
 // in the same order.
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 
 #include "level/LevelProgress.h"
 #include "level/Pixels.h"
@@ -191,7 +192,9 @@ void WriteRooms(ByteWriter& out, int v, const std::vector<TrRoomRecord>& rooms) 
 // ---- Meshes and mesh pointers ----------------------------------------------------------
 
 // Every pointer gets its own copy of the mesh at its offset; pointers at offset 0 share
-// one entry (the first such pointer's, which is entry 0 in every real level).
+// one entry (the first such pointer's, which is entry 0 in every real level). Each mesh is
+// read where its pointer says, as the games read it: bytes between meshes (padding, a mesh
+// no pointer uses) are passed over, and the save leaves them out.
 void ReadMeshes(ByteReader& in, int v, CTrLevel& level) {
     in.setSection("mesh data");
     const uint32_t words = in.u32();
@@ -207,45 +210,41 @@ void ReadMeshes(ByteReader& in, int v, CTrLevel& level) {
     std::vector<uint32_t> offsets(count);
     for (uint32_t& o : offsets) o = in.u32();
 
-    // The meshes follow each other from the start of the block, each on a 4-byte
-    // boundary: walking them gives every mesh start.
-    std::vector<uint32_t> starts;
+    // One parse per offset. The copies that the pointers get are bounded by the mesh data:
+    // pointers into one another's bytes or at one offset can't make the level grow without
+    // end in memory.
+    const uint64_t budget = 4 * uint64_t(bytes) + kMaxSharedMeshBytes;
+    uint64_t taken = 0;
+    std::unordered_map<uint32_t, size_t> parsedAt;
     std::vector<TrMeshRecord> parsed;
-    size_t p = 0;
-    while (p < bytes) {
-        block.seek(p);
-        starts.push_back(uint32_t(p));
-        parsed.emplace_back();
-        if (v == TrVersion4)
-            parsed.back().ParseTr4(block, 0);
-        else
-            parsed.back().Parse(block, 0, false);
-        const size_t next = Align4(block.pos());
-        if (next <= p) block.fail("mesh without bytes");
-        p = next;
-    }
-
+    std::vector<size_t> parsedBytes;
     std::vector<size_t> which(count);
-    std::vector<uint32_t> uses(parsed.size(), 0);
+    std::vector<uint32_t> uses;
     size_t firstAtZero = count;
-    // Each pointer gets a copy of its mesh: the copies may not come to much more than the
-    // meshes themselves, as in every level, where hardly any mesh but that of offset 0 is
-    // shared.
-    uint64_t copied = 0;
-    const uint64_t copiedMax = 4 * uint64_t(bytes) + kMaxSharedMeshBytes;
     for (uint32_t i = 0; i < count; ++i) {
-        auto it = std::lower_bound(starts.begin(), starts.end(), offsets[i]);
-        if (it == starts.end() || *it != offsets[i])
-            throw FormatError("mesh pointers", size_t(offsets[i]),
-                              StrFormat("pointer %u is not on a mesh start", i));
-        which[i] = size_t(it - starts.begin());
+        const uint32_t at = offsets[i];
+        if (at >= bytes)
+            throw FormatError("mesh pointers", size_t(at),
+                              StrFormat("pointer %u is past the %zu bytes of mesh data", i, bytes));
+        auto found = parsedAt.emplace(at, parsed.size());
+        if (found.second) {
+            block.seek(at);
+            parsed.emplace_back();
+            if (v == TrVersion4)
+                parsed.back().ParseTr4(block, 0);
+            else
+                parsed.back().Parse(block, 0, false);
+            parsedBytes.push_back(block.pos() - at);
+            uses.push_back(0);
+        }
+        which[i] = found.first->second;
         ++uses[which[i]];
-        if (offsets[i] == 0 && firstAtZero == count) firstAtZero = i;
-        const size_t k = which[i];
-        copied += (k + 1 < starts.size() ? starts[k + 1] : bytes) - starts[k] + sizeof(TrMeshRecord);
-        if (copied > copiedMax)
-            throw FormatError("mesh pointers", 4 * size_t(i),
-                              StrFormat("%u pointers name the same meshes over and over", count));
+        taken += parsedBytes[which[i]] + sizeof(TrMeshRecord);
+        if (taken > budget)
+            throw FormatError("mesh pointers", size_t(at),
+                              StrFormat("the %u mesh pointers name more than %llu bytes of meshes",
+                                        count, static_cast<unsigned long long>(budget)));
+        if (at == 0 && firstAtZero == count) firstAtZero = i;
     }
     level.meshes.clear();
     level.meshes.reserve(count);

@@ -232,7 +232,20 @@ void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSa
     CFragment::MergeDuplicates(fragments, &planes);
     std::vector<TrPage> packed;
     std::vector<std::vector<uint32_t>> packedFile;
-    const uint32_t made = CFragment::BuildPagesFromFragments(fragments, packed, packedFile, &planes);
+    // Tomb Raider I files hold no 16-bit pages: free texels take the colour of the index
+    // the file gets for white, the one a load of the file gives them.
+    uint16_t freePixel = 0xFFFF;
+    uint32_t freeFilePixel = 0;
+    if (level.version == TrVersion1) {
+        CPage8Indexer indexer(level.palette, true, level.colourIndices);
+        uint16_t colours[256];
+        Tr1EntryColours(level.palette, colours);
+        const uint8_t index = indexer(freePixel);
+        freePixel = colours[index];
+        freeFilePixel = IndexFilePixel(freePixel, index);
+    }
+    const uint32_t made = CFragment::BuildPagesFromFragments(fragments, packed, packedFile, &planes,
+                                                             freePixel, freeFilePixel);
     const uint16_t oldObjectPages = level.objectPageCount;
     const uint32_t oldPageCount = level.pageCount();
     const uint32_t newObjectPages = uint32_t(packed.size());

@@ -4,7 +4,6 @@
 // records are repaired or skipped and reported in the level log; every index taken from
 // the level is checked before it is used.
 #include <algorithm>
-#include <cstdio>
 #include <functional>
 #include <set>
 
@@ -391,7 +390,11 @@ void CTrMvb::BuildAnimations(const TrMoveableRecord& record, CTrLevel& level, in
         // Commands, frame operands relative to the first frame.
         const uint32_t commandTotal = a.animCommandCount();
         if (commandTotal >= kMaxCommands)
-            std::fprintf(stderr, "%ld - %ld\n", long(commandTotal), long(level.animCommandCount()));
+            LogError(StrFormat("ERROR: Moveable[%d] Slot=%d Animation=%d (AbsAnimation=%d):\r\n\t\t"
+                               "%u animation commands, more than an animation holds (the level "
+                               "has %u command words). No command is taken.",
+                               position, id, rel + 1, int(g), commandTotal,
+                               unsigned(level.animCommandCount())));
         else
             ReadTrAnimCommandList(level.animCommands, a.animCommandOffset(), commandTotal,
                                   a.frameStart(), rel, track->commands);

@@ -17,12 +17,22 @@
 #include "E2eSession.h"
 #include "EditorTestSupport.h"
 #include "TestSupport.h"
+#include "editor/common/WxMessageBackend.h"
 #include "editor/shell/LithoscopeDoc.h"
 #include "editor/shell/LithoscopeView.h"
 #include "editor/shell/MainFrame.h"
 #include "editor/tree/LevelTree.h"
 
 namespace lithoscope::test {
+
+// Messages in real message boxes on the screen, their texts kept.
+struct RealMessageBoxes : CWxMessageBackend {
+    std::vector<std::string> texts;
+    MsgAnswer Show(const MessageRequest& request) override {
+        texts.push_back(request.text);
+        return CWxMessageBackend::Show(request);
+    }
+};
 
 class EditorEndToEnd : public EditorTest {
 protected:

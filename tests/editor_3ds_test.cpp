@@ -20,6 +20,7 @@
 #include "editor/tree/LevelTree.h"
 #include "editor/tree/NodeHandlers.h"
 #include "fixtures/SampleLevel.h"
+#include "interchange3ds/MeshConvert3ds.h"
 #include "interchange3ds/MoveableConvert3ds.h"
 #include "level/TrLevel.h"
 #include "level/TrLstMsh.h"
@@ -161,6 +162,26 @@ TEST_F(Editor3dsTest, CommandsExportAndImportThroughTheirDialogs) {
     EXPECT_EQ(test::ReadFileBytes(dir_.file("blocked.tga")), (std::vector<uint8_t>{1, 2, 3}));
     EXPECT_TRUE(IsDirectory(blocked));
 
+    // A moveable whose meshes are all dummies: its tree and keys only, and a word on it.
+    SetModalDialogRunner([](wxDialog& d) {
+        dynamic_cast<CExportMvbl&>(d).OnExport();
+        return int(wxID_OK);
+    });
+    const std::vector<TrMeshRecord> meshes = mvb.meshes;
+    for (TrMeshRecord& m : mvb.meshes) {
+        m = TrMeshRecord();
+        m.dummy = 1;
+    }
+    g_messages.clear();
+    savePath = dir_.file("dummies.3ds");
+    Command(moveable, 32797);
+    EXPECT_TRUE(FileExists(savePath));
+    EXPECT_FALSE(FileExists(dir_.file("dummies.tga")));
+    ASSERT_EQ(g_messages.shown().size(), 1u);
+    EXPECT_EQ(g_messages.shown()[0].text, kNoMeshInMoveable3ds);
+    EXPECT_EQ(g_messages.shown()[0].icon, MsgIcon::Information);
+    mvb.meshes = meshes;
+
     // New objects from a 3DS file: a moveable with the id asked for, a static mesh with id 0.
     SetModalDialogRunner([](wxDialog& d) {
         dynamic_cast<CDlgGetObjId&>(d).m_nObjectId = 77;
@@ -198,6 +219,26 @@ TEST_F(Editor3dsMenuEndToEnd, ExportFromTheContextMenuWithRealEvents) {
               "sleep 7 key Return"});
     EXPECT_TRUE(PumpUntil([&] { return FileExists(target); }, 10000)) << "the menu's export wrote nothing";
     EXPECT_TRUE(FileExists(dir_.file("rom-menu.tga")));  // the name's last 8 characters
+
+    // "Clear mesh" (the first entry), then "Export to 3DS": a real message box says there is
+    // nothing to draw, before any file is asked for; Return closes it.
+    test::RealMessageBoxes boxes;
+    ScopedMessageBackend real(&boxes);
+    bool asked = false;
+    SetSaveFileChooser([&](const SaveFileRequest&) {
+        asked = true;
+        return dir_.file("cleared.3ds");
+    });
+    const char* shots = std::getenv("LITHOSCOPE_SHOTS");  // the box on screen, as Shot keeps it
+    const std::string shot = (shots ? std::string(shots) : dir_.path()) + "/nothing-to-draw.png";
+    DriveAll(At(ScreenPoint(*tree, item)) + " sleep 0.3 click 3 sleep 1 key Down sleep 0.2 key Return sleep 1");
+    ASSERT_FALSE(HasFacesToExport3ds(doc->m_level.staticMeshList[0]->meshes[0]));
+    DriveAll({At(ScreenPoint(*tree, item)) + " sleep 0.3 click 3 sleep 1 key Down sleep 0.2 key Down sleep 0.2 key Return",
+              "sleep 4 exec import -window root '" + shot + "'", "sleep 6 key Return"});
+    EXPECT_EQ(boxes.texts, std::vector<std::string>{kNothingToExport3ds});
+    EXPECT_FALSE(asked);
+    EXPECT_FALSE(FileExists(dir_.file("cleared.3ds")));
+    EXPECT_FALSE(test::XSession::ReadPng(shot).empty());
 
     // The import dialog: a real click on "Animation" enables the animation choices.
     CImport3DS import(doc->m_level.moveableList[0]->animations.get(), 0, App().GetMainFrame());

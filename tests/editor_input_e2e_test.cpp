@@ -11,7 +11,6 @@
 #include "editor/panes/EditGfx.h"
 #include "editor/shell/ChildFrame.h"
 #include "editor/shell/SplitterWnd.h"
-#include "editor/common/WxMessageBackend.h"
 #include "editor/tree/NodeHandlers.h"
 #include "editor/view3d/GlWindow.h"
 #include "editor/view3d/ViewCameraInput.h"
@@ -46,10 +45,10 @@ float CameraDistance(COpenGLWnd& gl) {
 
 class InputEndToEnd : public test::EditorEndToEnd {
 protected:
-    // A copy of a real level in the test's folder; "" when the levels are not there.
+    // A copy of a real level in the test's folder; "" when the levels folder does not hold it.
     std::string RealLevel(const std::string& relative, const std::string& name) {
         const std::string dir = test::RealLevelsDir();
-        if (dir.empty()) return "";
+        if (dir.empty() || !FileExists(dir + "/" + relative)) return "";
         const std::vector<uint8_t> bytes = test::ReadFileBytes(dir + "/" + relative);
         if (bytes.empty()) return "";
         const std::string path = dir_.file(name);
@@ -92,7 +91,7 @@ protected:
     };
     void OpenCaves(Shown& shown) {
         shown.path = RealLevel("tr1/01-Caves.PHD", "caves.phd");
-        if (shown.path.empty()) GTEST_SKIP() << "no real levels";
+        if (shown.path.empty()) GTEST_SKIP() << "the real levels hold no tr1/01-Caves.PHD";
         shown.doc = Open(shown.path);
         if (shown.doc) shown.node = ClickFirstStaticMesh(shown.doc);
         EXPECT_NE(shown.node, nullptr) << "Caves' first static mesh shown";
@@ -154,7 +153,8 @@ TEST_F(InputEndToEnd, ShiftHeldWhileTheExportChooserOpensIsLetGoThere) {
 TEST_F(InputEndToEnd, DragsAcrossTreesChangeOnlyTheObjectDropped) {
     const std::string sourcePath = RealLevel("tr1/01-Caves.PHD", "caves.phd");
     const std::string targetPath = RealLevel("tr1/09-Tomb-of-Tihocan.PHD", "tihocan.phd");
-    if (sourcePath.empty() || targetPath.empty()) GTEST_SKIP() << "no real levels";
+    if (sourcePath.empty() || targetPath.empty())
+        GTEST_SKIP() << "the real levels hold no tr1/01-Caves.PHD and tr1/09-Tomb-of-Tihocan.PHD";
     CLithoscopeDoc* source = Open(sourcePath);
     CLithoscopeDoc* target = Open(targetPath);
     ASSERT_TRUE(source && target);
@@ -269,13 +269,7 @@ TEST_F(InputEndToEnd, ViewUnderAQuestionOfTheSaveShowsItsOwnPicture) {
 
     // Ctrl+S: the toolkit's chooser over the view, a new name, then the save asks its
     // question in a real message box; the screen is taken while it is up.
-    struct Boxes : CWxMessageBackend {
-        std::vector<std::string> texts;
-        MsgAnswer Show(const MessageRequest& request) override {
-            texts.push_back(request.text);
-            return CWxMessageBackend::Show(request);
-        }
-    } boxes;
+    test::RealMessageBoxes boxes;
     ScopedMessageBackend real(&boxes);
     const std::string saved = dir_.file("saved.phd");
     const std::string shot = dir_.file("during.png");

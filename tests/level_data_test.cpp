@@ -365,7 +365,8 @@ TEST(LevelData, MeshPointersOffTheMeshesFail) {
     FixtureOptions o = Opts(2);
     FixtureLevel f = BuildFixtureLevel(o);
     const size_t ptrs = f.meshDataOffset + 4 + f.meshASize + f.meshBSize + 4;
-    const uint32_t bad[] = {4, uint32_t(f.meshASize + 2), uint32_t(f.meshASize + f.meshBSize),
+    // At the end or past it, or a mesh that runs past it.
+    const uint32_t bad[] = {uint32_t(f.meshASize + f.meshBSize - 4), uint32_t(f.meshASize + f.meshBSize),
                             0x7FFFFFFF, 0xFFFFFFFF};
     for (uint32_t off : bad) {
         std::vector<uint8_t> d = f.levelData;

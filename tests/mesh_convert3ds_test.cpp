@@ -174,12 +174,19 @@ TEST(MeshConvert3ds, MeshExportWritesFacesCornersAndPicture) {
         EXPECT_EQ(page[y * back.width + got.corner(k)[1]], 0x8000 | 63);
     }
 
-    // A mesh without faces: no object and no picture, the file all the same.
+    // A mesh with nothing to draw, or whose faces name no vertex of its own: refused with
+    // the reason, no file and no picture written.
+    CTrLstMsh astray = list;
+    for (TrMeshTriangle& t : astray.meshes[0].texturedTriangles) t.setVertex(0, 999);
+    for (TrMeshRectangle& r : astray.meshes[0].texturedRectangles) r.setVertex(0, 999);
     list.ClearMesh(0);
-    ASSERT_TRUE(ExportMeshTo3ds(&list, 0, dir.file("empty.3ds").c_str(), "nopic", &error)) << error;
-    EXPECT_FALSE(FileExists(dir.file("nopic.tga")));
-    test::ReadDatabase3dsFixture empty(ReadBytes(dir.file("empty.3ds")));
-    EXPECT_EQ(GetMeshCount3ds(empty.db()), 0u);
+    for (CTrLstMsh* nothing : {&list, &astray}) {
+        error.clear();
+        EXPECT_FALSE(ExportMeshTo3ds(nothing, 0, dir.file("empty.3ds").c_str(), "nopic", &error));
+        EXPECT_EQ(error, kNothingToExport3ds);
+        EXPECT_FALSE(FileExists(dir.file("empty.3ds")));
+        EXPECT_FALSE(FileExists(dir.file("nopic.tga")));
+    }
 }
 
 TEST(MeshConvert3ds, AFailedWriteChangesNothingAndAMissingPictureDropsItsFaces) {

@@ -608,6 +608,34 @@ TEST(MoveableBuild, DamagedIndicesAreLoggedAndMadeSafe) {
         EXPECT_EQ(log.errors(), before + 3 + 2 + 2 + 2);
     }
 
+    // Command counts no animation holds (as in a retail title level): logged as errors, no
+    // command taken, nothing on the standard error stream.
+    {
+        CTrLevel level, none;
+        Tr2Level(level);
+        Tr2Level(none);  // the construction repairs its level's records: one level each
+        none.animations[1].setU16(36, 0);
+        none.animations[2].setU16(36, 0);
+        int before = log.errors();
+        CTrMvb plain(none.moveables[0], none);
+        const int repairs = log.errors() - before;
+        level.animations[1].setU16(36, 0xFFFF);
+        level.animations[2].setU16(36, 0xAAAA);
+        before = log.errors();
+        testing::internal::CaptureStderr();
+        CTrMvb m(level.moveables[0], level);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+        EXPECT_TRUE(m.GetTrack(1)->commands.empty());
+        EXPECT_TRUE(m.GetTrack(2)->commands.empty());
+        EXPECT_EQ(log.errors(), before + repairs + 2);
+        EXPECT_NE(LogText().find("ERROR: Moveable[0] Slot=5 Animation=2 (AbsAnimation=1):\r\n\t\t"
+                                 "65535 animation commands, more than an animation holds (the level "
+                                 "has 9 command words). No command is taken."),
+                  std::string::npos)
+            << LogText();
+        EXPECT_NE(LogText().find("43690 animation commands"), std::string::npos);
+    }
+
     // No animations in the level, and a first animation past them.
     {
         CTrLevel level;

@@ -4,6 +4,7 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <iostream>
@@ -287,6 +288,56 @@ std::vector<uint8_t> Slice(const std::vector<uint8_t>& b, size_t from, size_t to
     return std::vector<uint8_t>(b.begin() + from, b.begin() + to);
 }
 
+// Bytes put into the mesh data of level data d before the mesh at offset before: the word
+// count and every pointer from there on follow.
+void InsertIntoMeshData(std::vector<uint8_t>& d, size_t wordsAt, uint32_t before,
+                        const std::vector<uint8_t>& bytes) {
+    const size_t pointersAt = wordsAt + 4 + size_t(Le32(d, wordsAt)) * 2;
+    for (uint32_t i = 0, n = Le32(d, pointersAt); i < n; ++i) {
+        const size_t at = pointersAt + 4 + 4 * size_t(i);
+        if (Le32(d, at) >= before) SetLe32(d, at, Le32(d, at) + uint32_t(bytes.size()));
+    }
+    SetLe32(d, wordsAt, Le32(d, wordsAt) + uint32_t(bytes.size() / 2));
+    d.insert(d.begin() + long(wordsAt + 4 + before), bytes.begin(), bytes.end());
+}
+
+// The level with bytes between its meshes that no pointer reads, as level builders may
+// write them: 8 zero bytes before the last mesh and, before a mesh halfway, a copy of the
+// mesh at offset 0. Tomb Raider IV: in its level-data chunk, deflated again.
+std::vector<uint8_t> WithBytesBetweenMeshes(const std::vector<uint8_t>& file, int v) {
+    size_t chunkAt = 10, levelAt = 0;
+    std::vector<uint8_t> d = file;
+    if (v == 4) {
+        for (int c = 0; c < 3; ++c) chunkAt += 8 + Le32(file, chunkAt + 4);
+        d = Inflate(&file[chunkAt + 8], Le32(file, chunkAt + 4), Le32(file, chunkAt));
+    } else {
+        const size_t n = Le32(file, v == 1 ? 4 : 1796);
+        levelAt = (v == 1 ? 8 : 1800) + n * 65536 * (v == 1 ? 1 : 3);
+    }
+    const size_t wordsAt = LocateMeshSection(d, levelAt, v).meshWordsAt;
+    const size_t pointersAt = wordsAt + 4 + size_t(Le32(d, wordsAt)) * 2;
+    std::vector<uint32_t> starts;
+    for (uint32_t i = 0, n = Le32(d, pointersAt); i < n; ++i)
+        if (uint32_t at = Le32(d, pointersAt + 4 + 4 * size_t(i))) starts.push_back(at);
+    std::sort(starts.begin(), starts.end());
+    starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
+    if (starts.empty()) return {};
+    InsertIntoMeshData(d, wordsAt, starts.back(), std::vector<uint8_t>(8, 0));
+    const uint32_t halfway = starts[starts.size() / 2];
+    if (halfway != starts.back())
+        InsertIntoMeshData(d, wordsAt, halfway, Slice(d, wordsAt + 4, wordsAt + 4 + starts[0]));
+    if (v != 4) return d;
+    const std::vector<uint8_t> packed = Deflate(d);
+    std::vector<uint8_t> out = Slice(file, 0, chunkAt);
+    const uint32_t sizes[2] = {uint32_t(d.size()), uint32_t(packed.size())};
+    for (uint32_t size : sizes)
+        for (int k = 0; k < 4; ++k) out.push_back(uint8_t(size >> (8 * k)));
+    out.insert(out.end(), packed.begin(), packed.end());
+    const size_t after = chunkAt + 8 + Le32(file, chunkAt + 4);
+    out.insert(out.end(), file.begin() + long(after), file.end());
+    return out;
+}
+
 }  // namespace
 
 TEST(RealLevels, UnsupportedLevelsAreRefused) {
@@ -434,6 +485,8 @@ TEST(RealLevels, ImagesFromMemoryMatchTheFiles) {
 TEST(RealLevels, FullLoadAndSaveWithTheObjectModel) {
     // The path the editor takes: the object model built after the load, written back and
     // built again by the save; the saved level loads again with the same arrays' shape.
+    // Every pointer's mesh is read at its offset: the level with bytes between its meshes
+    // loads as the level without them and saves to the same file.
     auto files = RealLevelFiles();
     if (files.empty()) GTEST_SKIP() << "no real levels";
     TempDir dir;
@@ -444,8 +497,15 @@ TEST(RealLevels, FullLoadAndSaveWithTheObjectModel) {
     for (const RealLevel& f : files) {
         if (f.unsupported) continue;
         SCOPED_TRACE(f.path);
-        CTrLevel level;
+        CTrLevel level, spaced;
         ASSERT_TRUE(level.Load(f.path, false, false));
+        const std::vector<uint8_t> padded = WithBytesBetweenMeshes(ReadFileBytes(f.path), level.version);
+        const std::string spacedPath = dir.file("spaced-" + FileNameOf(f.path));
+        if (!padded.empty()) {
+            WriteFileBytes(spacedPath, padded);
+            ASSERT_TRUE(spaced.Load(spacedPath, false, false));
+            EXPECT_EQ(DiffLevels(level, spaced, true), "");
+        }
         StartLevelLog(dir.file("full.tr4"));
         const std::string out = dir.file("full-" + FileNameOf(f.path));
         messages.clear();
@@ -461,6 +521,10 @@ TEST(RealLevels, FullLoadAndSaveWithTheObjectModel) {
             continue;
         }
         ++fullySaved;
+        if (!padded.empty()) {
+            ASSERT_TRUE(spaced.Save(spacedPath, 1, false, false));
+            EXPECT_TRUE(ReadFileBytes(spacedPath) == ReadFileBytes(out)) << "saved with bytes between meshes";
+        }
         CTrLevel again;
         ASSERT_TRUE(again.Load(out, true, true));
         EXPECT_EQ(again.version, level.version);

@@ -42,18 +42,24 @@ void ReportExportFailure(const std::string& path, const std::string& error) {
 // ---- mesh and static mesh ----
 
 bool CHandleMesh::ExportMesh3ds(const std::string& chosenPath) {
+    std::unique_ptr<CTrLstMsh> one;
+    CTrLstMsh* list = StaticMesh();
+    int index = m_nMeshIndex;
+    if (!list && (one = OneMeshList())) {
+        list = one.get();
+        index = 0;
+    }
+    // Said before a file is asked for: nothing would be written.
+    if (list && index >= 0 && size_t(index) < list->meshes.size() &&
+        !HasFacesToExport3ds(list->meshes[size_t(index)])) {
+        ShowError(kNothingToExport3ds);
+        return false;
+    }
     const std::string path = chosenPath.empty() ? AskSavePath(*this, k3dsFilter, "3ds") : chosenPath;
     if (path.empty()) return false;
     wxBusyCursor wait;
-    std::string error;
-    bool ok = false;
-    if (CTrStatMsh* sm = StaticMesh()) {
-        ok = ExportMeshTo3ds(sm, m_nMeshIndex, path.c_str(), TextureNameFor(path).c_str(), &error);
-    } else if (auto one = OneMeshList()) {
-        ok = ExportMeshTo3ds(one.get(), 0, path.c_str(), TextureNameFor(path).c_str(), &error);
-    } else {
-        error = "the mesh is gone";
-    }
+    std::string error = list ? "" : "the mesh is gone";
+    const bool ok = list && ExportMeshTo3ds(list, index, path.c_str(), TextureNameFor(path).c_str(), &error);
     if (!ok) ReportExportFailure(path, error);
     return ok;
 }
@@ -93,10 +99,13 @@ bool CHandleMoveable::ExportMoveable3ds(const std::string& chosenPath) {
     if (path.empty()) return false;
     wxBusyCursor wait;
     std::string error;
-    if (!ExportMoveableTo3ds(mvb, path.c_str(), TextureNameFor(path).c_str(), m_pLevel, anim, &error)) {
+    bool drawn = false;
+    if (!ExportMoveableTo3ds(mvb, path.c_str(), TextureNameFor(path).c_str(), m_pLevel, anim, &error,
+                             &drawn)) {
         ReportExportFailure(path, error);
         return false;
     }
+    if (!drawn) ShowMessage(kNoMeshInMoveable3ds, kEditorCaption, MsgButtons::Ok, MsgIcon::Information);
     return true;
 }
 
