@@ -15,6 +15,17 @@ int PowerOfTwoAtLeast(int n) {
 }
 }  // namespace
 
+void COpenGLWnd::KeepLastFrames() {
+    for (COpenGLWnd* window : LiveWindows()) {
+        window->lastFrameWidth_ = window->lastFrameHeight_ = 0;
+        if (!window->MakeCurrent()) continue;
+        window->still_ = true;
+        const bool drawn = window->DrawItems();
+        window->still_ = false;
+        if (drawn) window->KeepLastFrame();
+    }
+}
+
 void COpenGLWnd::KeepLastFrame() {
     const int w = viewportWidth_, h = viewportHeight_;
     if (w <= 0 || h <= 0) return;
