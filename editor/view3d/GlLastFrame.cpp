@@ -47,7 +47,7 @@ void COpenGLWnd::KeepLastFrame() {
     lastTexture_ = 0;
 }
 
-void COpenGLWnd::ShowLastFrame() {
+void COpenGLWnd::ShowLastFrame(bool swap) {
     const wxSize size = GetClientSize() * GetContentScaleFactor();
     glViewport(0, 0, std::max(1, size.x), std::max(1, size.y));
     glClearColor((background_ & 0xFF) / 255.0f, ((background_ >> 8) & 0xFF) / 255.0f,
@@ -82,7 +82,7 @@ void COpenGLWnd::ShowLastFrame() {
         glDisable(GL_TEXTURE_2D);
         lastTexture_ = 0;
     }
-    SwapBuffers();
+    if (swap) SwapBuffers();
 }
 
 void COpenGLWnd::ReleaseLastFrame() {

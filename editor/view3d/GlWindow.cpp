@@ -444,7 +444,7 @@ bool COpenGLWnd::RenderFrame(bool swap) {
     if (!context_ || !MakeCurrent()) return false;
     if (g_bSavingLevel) {
         // The level's objects are not drawn while they are saved.
-        if (swap) ShowLastFrame();
+        ShowLastFrame(swap);
         return false;
     }
     if (itemCount_ == 0 || !items_[0].main.object) {

@@ -208,7 +208,7 @@ private:
     void KeepLastFrame();
     // Draws the shown items into the back buffer; false when there is nothing to draw.
     bool DrawItems();
-    void ShowLastFrame();
+    void ShowLastFrame(bool swap);
     void ReleaseLastFrame();
 
     // Playback (GlPlayback.cpp).
