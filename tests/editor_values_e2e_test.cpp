@@ -274,8 +274,11 @@ TEST_F(Values, TrackListsFollowThePlayingAnimationAndTheSavedNodeShowsAgain) {
     auto* toolbox = dynamic_cast<CToolbox2Moveable*>(FrameOf(doc)->GetToolboxView(EditPaneMoveable));
     ASSERT_NE(toolbox, nullptr);
     CMainFrame* main = App().GetMainFrame();
-    const wxPoint toolboxButton = ToolPoint(main->GetToolBar(), ID_VIEW_TOOLBOX);
-    EXPECT_TRUE(Drive(At(toolboxButton) + " click 1", [&] { return toolbox->IsShownOnScreen(); }));
+    Pump(300);
+    if (!toolbox->IsShownOnScreen()) {
+        const wxPoint toolboxButton = ToolPoint(main->GetToolBar(), ID_VIEW_TOOLBOX);
+        EXPECT_TRUE(Drive(At(toolboxButton) + " click 1", [&] { return toolbox->IsShownOnScreen(); }));
+    }
 
     const CTRAnimTrack& first = *doc->m_level.moveableList[lara]->GetTrack(0);
     const int ranges = int(first.GetTotalRangeCount()), commands = int(first.commands.size());
