@@ -238,74 +238,59 @@ TEST_F(Values, AnimationPageValuesStickOrAreRefusedAndNoAnimationEmptiesThem) {
 // time an animation starts: after "No animation", after another moveable, and after a save,
 // when the saved moveable is clicked again.
 TEST_F(Values, TrackListsFollowThePlayingAnimationAndTheSavedNodeShowsAgain) {
-    // The first moveable whose first animation has state changes and commands (Lara).
-    auto pick = [](const CTrLevel& l) {
-        for (size_t i = 0; i < l.moveableList.size(); ++i) {
-            const CTRAnimTrack* t = l.moveableList[i]->GetTrack(0);
-            if (t && t->GetTotalRangeCount() > 0 && !t->commands.empty()) return int(i);
-        }
-        return -1;
-    };
-    const std::string path =
-        RealLevel(2, [&](CTrLevel& l) { return pick(l) >= 0 && l.moveableList.size() > 1; });
-    if (path.empty()) GTEST_SKIP() << "no real Tomb Raider II level with a moveable whose first animation has state changes";
+    // Lara, whose first animation has state changes and commands.
+    auto laraTrack = [](const CTrLevel& l) { return l.moveableList.size() > 1 ? l.moveableList[0]->GetTrack(0) : nullptr; };
+    const std::string path = RealLevel(2, [&](CTrLevel& l) {
+        return laraTrack(l) && laraTrack(l)->GetTotalRangeCount() > 0 && !laraTrack(l)->commands.empty();
+    });
+    if (path.empty()) GTEST_SKIP() << "no real Tomb Raider II level whose Lara has state changes";
     CLithoscopeDoc* doc = Open(path);
     ASSERT_NE(doc, nullptr);
     CFileTree* tree = TreeOf(doc);
     ASSERT_NE(tree, nullptr);
-    const size_t lara = size_t(pick(doc->m_level)), other = lara == 0 ? 1 : 0;
-    const wxTreeItemId moveables = CollectionItem(*tree, HandleTypeMoveables);
-    tree->Expand(moveables);
-    // The item of a moveable, found anew (a save rebuilds the items).
-    auto moveableItem = [&](size_t n) {
+    tree->Expand(CollectionItem(*tree, HandleTypeMoveables));
+    // The item of moveable n, found anew (a save rebuilds the items); a click on it.
+    auto item = [&](size_t n) {
         CTrMvb* mvb = doc->m_level.moveableList[n].get();
         return FindChild(*tree, tree->m_pMoveablesNode->GetItem(), [mvb](CHandleBase* node) {
-            auto* m = dynamic_cast<CHandleMoveable*>(node);
-            return m && m->Moveable() == mvb;
+            return node && node->GetObject() == mvb;
         });
     };
-    auto click = [&](const wxTreeItemId& item) {
-        return Drive(At(ScreenPoint(*tree, item)) + " click 1", [&] {
+    auto click = [&](size_t n) {
+        const wxTreeItemId it = item(n);
+        return Drive(At(ScreenPoint(*tree, it)) + " click 1", [&] {
             auto* pane = dynamic_cast<CEditMoveable*>(PaneOf(doc));
-            return pane && pane->GetGlWindow() && tree->GetSelection() == item;
+            return pane && pane->GetGlWindow() && tree->GetSelection() == it;
         });
     };
-    ASSERT_TRUE(click(moveableItem(lara)));
+    ASSERT_TRUE(click(0));
     auto* toolbox = dynamic_cast<CToolbox2Moveable*>(FrameOf(doc)->GetToolboxView(EditPaneMoveable));
     ASSERT_NE(toolbox, nullptr);
     CMainFrame* main = App().GetMainFrame();
     Pump(300);
-    if (!toolbox->IsShownOnScreen()) {
-        const wxPoint toolboxButton = ToolPoint(main->GetToolBar(), ID_VIEW_TOOLBOX);
-        EXPECT_TRUE(Drive(At(toolboxButton) + " click 1", [&] { return toolbox->IsShownOnScreen(); }));
-    }
+    if (!toolbox->IsShownOnScreen())
+        EXPECT_TRUE(Drive(At(ToolPoint(main->GetToolBar(), ID_VIEW_TOOLBOX)) + " click 1",
+                          [&] { return toolbox->IsShownOnScreen(); }));
 
-    const CTRAnimTrack& first = *doc->m_level.moveableList[lara]->GetTrack(0);
-    const int ranges = int(first.GetTotalRangeCount()), commands = int(first.commands.size());
+    const CTRAnimTrack& first = *laraTrack(doc->m_level);
     CTlboxTrackPage* pages[2] = {toolbox->GetStateChangesPage(), toolbox->GetCommandsPage()};
-    const int rows[2] = {ranges, commands};
-    // F5 or F6 pressed in the 3D view; then what the page's list shows.
+    const int rows[2] = {int(first.GetTotalRangeCount()), int(first.commands.size())};
+    // F5 or F6 pressed in the 3D view; then the rows the page's list shows.
     auto press = [&](const std::string& key, int page) {
-        auto* pane = dynamic_cast<CEditMoveable*>(PaneOf(doc));
-        if (!pane) return -1;
-        Drive(At(Centre(pane)) + " click 1 sleep 0.3 key " + key + " sleep 0.6");
+        Drive(At(Centre(PaneOf(doc))) + " click 1 sleep 0.3 key " + key + " sleep 0.6");
         Pump(300);
         return pages[page]->GetList()->GetItemCount();
     };
     for (int page = 0; page < 2; ++page) {
         SCOPED_TRACE(page == 0 ? "State changes" : "Anim commands");
-        const wxPoint tab = TabPoint(toolbox->GetSheet(), page + 2);
-        EXPECT_TRUE(Drive(At(tab) + " click 1", [&] { return pages[page]->IsShownOnScreen(); }));
-        EXPECT_EQ(press("F5", page), 0);
-        EXPECT_EQ(press("F6", page), rows[page]);
-        EXPECT_EQ(press("F5", page), 0);
-        EXPECT_EQ(press("F6", page), rows[page]);
+        EXPECT_TRUE(Drive(At(TabPoint(toolbox->GetSheet(), page + 2)) + " click 1",
+                          [&] { return pages[page]->IsShownOnScreen(); }));
+        for (const char* key : {"F5", "F6", "F5", "F6"}) EXPECT_EQ(press(key, page), key[1] == '5' ? 0 : rows[page]);
         // Another moveable and back.
-        ASSERT_TRUE(click(moveableItem(other)));
-        ASSERT_TRUE(click(moveableItem(lara)));
+        ASSERT_TRUE(click(1));
+        ASSERT_TRUE(click(0));
         EXPECT_EQ(press("F6", page), rows[page]);
     }
-    Shot("anim-commands-after-another-moveable.png");
 
     // Saved: the pane is the empty one; the moveable's new item shows it again when clicked.
     std::string saved = dir_.file("saved" + path.substr(path.rfind('.')));
@@ -314,8 +299,8 @@ TEST_F(Values, TrackListsFollowThePlayingAnimationAndTheSavedNodeShowsAgain) {
     EXPECT_TRUE(Drive(At(save) + " click 1", [&] { return FileExists(saved); }));
     Pump(500);
     EXPECT_EQ(FrameOf(doc)->GetEditPane(), EditPaneEmpty);
-    ASSERT_TRUE(click(moveableItem(lara)));
-    EXPECT_EQ(press("F6", 1), commands);
+    ASSERT_TRUE(click(0));
+    EXPECT_EQ(press("F6", 1), rows[1]);
     Shot("anim-commands-after-save.png");
 
     // A node the save keeps stays selected: a click on it shows it again.
