@@ -1,6 +1,8 @@
 // The 3D Studio commands in the running editor, driven by real X events: the moveable's
-// "Export to 3DS" and "Import from 3DS" dialogs open on the animation the toolbox plays, and
-// a static mesh imported from a .3ds file is drawn lit, as its exported original was.
+// "Export to 3DS" and "Import from 3DS" dialogs open on the animation the toolbox plays, the
+// toolbox shows the moveable as each import left it, a new moveable's id is typed and taken
+// with Enter, and a static mesh imported from a .3ds file is drawn lit, as its exported
+// original was.
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
@@ -12,7 +14,9 @@
 #include <wx/checkbox.h>
 #include <wx/choice.h>
 #include <wx/radiobut.h>
+#include <wx/spinctrl.h>
 #include <wx/timer.h>
+#include <wx/weakref.h>
 
 #include "E2eEditor.h"
 #include "GlReadback.h"
@@ -104,7 +108,7 @@ protected:
     std::function<void(wxDialog&)> onShown_;
 };
 
-TEST_F(Editor3dsEndToEnd, MoveableDialogsOpenOnTheAnimationTheToolboxPlays) {
+TEST_F(Editor3dsEndToEnd, MoveableDialogsOpenOnThePlayingAnimationAndTheToolboxFollowsEachImport) {
     // The push block gets two more animations, of 9 and 17 frames.
     CTrMvb& mvb = *doc_->m_level.moveableList[0];
     ASSERT_EQ(mvb.animationCount(), 1);
@@ -171,6 +175,44 @@ TEST_F(Editor3dsEndToEnd, MoveableDialogsOpenOnTheAnimationTheToolboxPlays) {
     ASSERT_EQ(mvb.animationCount(), 3);
     EXPECT_EQ(mvb.animations->GetTrack(0)->frameCount, 32u);
     EXPECT_EQ(mvb.animations->GetTrack(2)->frameCount, 17u);
+    // The toolbox shows the moveable as it now is: nothing plays, and #002 played again
+    // has the frames it took.
+    const CTlboxMoveableAnimLogic& anim = toolbox->GetAnimPage()->Logic();
+    EXPECT_EQ(list->GetSelection(), 0);
+    EXPECT_EQ(anim.FrameCountText(), "");
+    list->SetSelection(2);
+    list->GetEventHandler()->ProcessEvent(chosen);
+    EXPECT_TRUE(PumpUntil([&] { return anim.FrameCountText() == "/ 32"; }, 5000)) << anim.FrameCountText();
+
+    // "Animation" and "Import" (adding it): the toolbox lists the fourth animation at once.
+    onShown_ = [&](wxDialog& d) {
+        if (auto* dialog = dynamic_cast<CImport3DS*>(&d))
+            session_->XdoAsync(At(Mark(dialog->AnimationButton())) + " sleep 0.2 click 1 sleep 0.4 " +
+                               At(Centre(d.FindWindow(wxID_OK))) + " sleep 0.2 click 1");
+    };
+    ASSERT_TRUE(RunMenuEntry(moveable, 5, [&] { return mvb.animationCount() == 4; }));
+    Pump(300);
+    ASSERT_EQ(list->GetCount(), 5u);
+    EXPECT_EQ(list->GetString(4), "Animation #004");
+
+    // A new moveable from the file: its id typed and Enter pressed in the "New object Id" box.
+    // A box that Enter leaves open is cancelled after a while.
+    wxWeakRef<wxDialog> asked;
+    wxTimer cancel;
+    cancel.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        if (asked && asked->IsModal()) asked->EndModal(wxID_CANCEL);
+    });
+    onShown_ = [&](wxDialog& d) {
+        auto* ask = dynamic_cast<CDlgGetObjId*>(&d);
+        if (!ask) return;
+        session_->XdoAsync(At(ask->IdField()->ClientToScreen(wxPoint(10, ask->IdField()->GetClientSize().y / 2))) +
+                           " click 1 sleep 0.2 key ctrl+a sleep 0.1 key 7 7 sleep 0.2 key Return");
+        asked = &d;
+        cancel.StartOnce(8000);
+    };
+    auto& list2 = doc_->m_level.moveableList;
+    ASSERT_TRUE(RunMenuEntry(tree_->m_pMoveablesNode, 1, [&] { return list2.size() == 2; }));
+    EXPECT_EQ(list2.back()->objectId, 77);
 }
 
 // The GL view's pixels of the shown object: how many differ from the background, and their

@@ -234,9 +234,17 @@ TEST(GlWindow, DrawsMeshReadsBackAndPicks) {
     EXPECT_EQ(gl->SelectedVertex(), 2);
     EXPECT_EQ(gl->PickVertex(2, 2), -1);  // nothing there
 
-    // While a level is saved nothing is drawn.
+    // While a level is saved nothing is drawn: the view shows the picture it kept when the
+    // save started (a red background would show through without it).
+    COpenGLWnd::KeepLastFrames();
+    gl->SetBackgroundColor(0x0000FF);
     g_bSavingLevel = true;
+    const uint64_t frames = gl->FrameCount();
     EXPECT_FALSE(gl->RenderFrame(false));
+    EXPECT_EQ(gl->FrameCount(), frames);
+    const Rgb kept = ReadPixel(size.x / 2, size.y / 2), keptCorner = ReadPixel(3, 3);
+    EXPECT_GT(kept.r + kept.g + kept.b, 600);
+    EXPECT_EQ(keptCorner.r + keptCorner.g + keptCorner.b, 0);
     g_bSavingLevel = false;
 
     frame->Destroy();

@@ -387,7 +387,8 @@ TEST(ToolboxMesh, StaticAndMoveableMeshesShowButtonsAndRefusals) {
     EXPECT_FLOAT_EQ(st.visibilityBox.max.x, 12.0f);
     page.SetObjectIdText("x");
     EXPECT_EQ(st.objectId, 0);
-    // The box-edit check boxes answer independently; another mesh resets the box buttons.
+    // The box-edit check boxes answer independently; a moveable's mesh shows the box buttons
+    // as "Show", and the next static mesh has its box shown again.
     page.SetCollisionBoxEdit(true);
     EXPECT_EQ(page.IsCollisionBoxEditOn() * 10 + page.IsVisibilityBoxEditOn(), 10);
     page.ToggleShowVisibilityBox();
@@ -396,6 +397,12 @@ TEST(ToolboxMesh, StaticAndMoveableMeshesShowButtonsAndRefusals) {
     page.Bind(&mvb, 0, false, level.get(), "Mesh #1", &window);
     page.Update(false);
     EXPECT_STREQ(page.VisibilityBoxButtonText(), "Show");
+    window.calls.clear();
+    page.Bind(&st, 0, true, level.get(), "Static", &window);
+    page.Update(true);
+    EXPECT_STREQ(page.VisibilityBoxButtonText(), "Hide");
+    EXPECT_STREQ(page.CollisionBoxButtonText(), "Show");
+    EXPECT_TRUE(window.Called("visibility box 1") && window.Called("collision box 0"));
 }
 
 TEST(ToolboxMoveable, MainAndAnimationPagesDriveTheWindowAndRefuseBadValues) {
@@ -771,6 +778,13 @@ TEST(ToolboxBinding, FixHidesTheShownToolboxAndChangedFollowsTheObject) {
     g_bToolboxFix = false;
     r = binding.Bind(&b, true);
     EXPECT_TRUE(r.bound && r.changed && !r.hideToolbox && binding.Object() == &b);
+    // The bound object changed in place by a command binds as another one, once; a change
+    // of another object does not count.
+    binding.ObjectChanged(&a);
+    EXPECT_FALSE(binding.Bind(&b, false).changed);
+    binding.ObjectChanged(&b);
+    EXPECT_TRUE(binding.Bind(&b, false).changed);
+    EXPECT_FALSE(binding.Bind(&b, false).changed);
     g_bToolboxFix = saved;
 }
 

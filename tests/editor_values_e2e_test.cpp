@@ -7,6 +7,7 @@
 #include <climits>
 
 #include <wx/listbox.h>
+#include <wx/listctrl.h>
 #include <wx/notebook.h>
 #include <wx/toolbar.h>
 
@@ -19,6 +20,7 @@
 #include "editor/sound/SoundPane.h"
 #include "editor/toolbox/TlboxControls.h"
 #include "editor/toolbox/TlboxMoveablePages.h"
+#include "editor/toolbox/TlboxTrackPages.h"
 #include "editor/toolbox/ToolboxViews.h"
 #include "editor/tree/NodeHandlers.h"
 #include "level/SoundList.h"
@@ -230,6 +232,87 @@ TEST_F(Values, AnimationPageValuesStickOrAreRefusedAndNoAnimationEmptiesThem) {
     EXPECT_EQ(page->Logic().FrameText(), "");
     EXPECT_EQ(page->Logic().CurrentAnimText(), "");
     Shot("no-animation.png");
+}
+
+// The "State changes" and "Anim commands" lists show the playing animation's rows each
+// time an animation starts: after "No animation", after another moveable, and after a save,
+// when the saved moveable is clicked again.
+TEST_F(Values, TrackListsFollowThePlayingAnimationAndTheSavedNodeShowsAgain) {
+    // Lara, whose first animation has state changes and commands.
+    auto laraTrack = [](const CTrLevel& l) { return l.moveableList.size() > 1 ? l.moveableList[0]->GetTrack(0) : nullptr; };
+    const std::string path = RealLevel(2, [&](CTrLevel& l) {
+        return laraTrack(l) && laraTrack(l)->GetTotalRangeCount() > 0 && !laraTrack(l)->commands.empty();
+    });
+    if (path.empty()) GTEST_SKIP() << "no real Tomb Raider II level whose Lara has state changes";
+    CLithoscopeDoc* doc = Open(path);
+    ASSERT_NE(doc, nullptr);
+    CFileTree* tree = TreeOf(doc);
+    ASSERT_NE(tree, nullptr);
+    tree->Expand(CollectionItem(*tree, HandleTypeMoveables));
+    // The item of moveable n, found anew (a save rebuilds the items); a click on it.
+    auto item = [&](size_t n) {
+        CTrMvb* mvb = doc->m_level.moveableList[n].get();
+        return FindChild(*tree, tree->m_pMoveablesNode->GetItem(), [mvb](CHandleBase* node) {
+            return node && node->GetObject() == mvb;
+        });
+    };
+    auto click = [&](size_t n) {
+        const wxTreeItemId it = item(n);
+        return Drive(At(ScreenPoint(*tree, it)) + " click 1", [&] {
+            auto* pane = dynamic_cast<CEditMoveable*>(PaneOf(doc));
+            return pane && pane->GetGlWindow() && tree->GetSelection() == it;
+        });
+    };
+    ASSERT_TRUE(click(0));
+    auto* toolbox = dynamic_cast<CToolbox2Moveable*>(FrameOf(doc)->GetToolboxView(EditPaneMoveable));
+    ASSERT_NE(toolbox, nullptr);
+    CMainFrame* main = App().GetMainFrame();
+    Pump(300);
+    if (!toolbox->IsShownOnScreen())
+        EXPECT_TRUE(Drive(At(ToolPoint(main->GetToolBar(), ID_VIEW_TOOLBOX)) + " click 1",
+                          [&] { return toolbox->IsShownOnScreen(); }));
+
+    const CTRAnimTrack& first = *laraTrack(doc->m_level);
+    CTlboxTrackPage* pages[2] = {toolbox->GetStateChangesPage(), toolbox->GetCommandsPage()};
+    const int rows[2] = {int(first.GetTotalRangeCount()), int(first.commands.size())};
+    // F5 or F6 pressed in the 3D view; then the rows the page's list shows.
+    auto press = [&](const std::string& key, int page) {
+        Drive(At(Centre(PaneOf(doc))) + " click 1 sleep 0.3 key " + key + " sleep 0.6");
+        Pump(300);
+        return pages[page]->GetList()->GetItemCount();
+    };
+    for (int page = 0; page < 2; ++page) {
+        SCOPED_TRACE(page == 0 ? "State changes" : "Anim commands");
+        EXPECT_TRUE(Drive(At(TabPoint(toolbox->GetSheet(), page + 2)) + " click 1",
+                          [&] { return pages[page]->IsShownOnScreen(); }));
+        for (const char* key : {"F5", "F6", "F5", "F6"}) EXPECT_EQ(press(key, page), key[1] == '5' ? 0 : rows[page]);
+        // Another moveable and back.
+        ASSERT_TRUE(click(1));
+        ASSERT_TRUE(click(0));
+        EXPECT_EQ(press("F6", page), rows[page]);
+    }
+
+    // Saved: the pane is the empty one; the moveable's new item shows it again when clicked.
+    std::string saved = dir_.file("saved" + path.substr(path.rfind('.')));
+    SetSaveFileChooser([&](const SaveFileRequest&) { return saved; });
+    const wxPoint save = ToolPoint(main->GetToolBar(), wxID_SAVE);
+    EXPECT_TRUE(Drive(At(save) + " click 1", [&] { return FileExists(saved); }));
+    Pump(500);
+    EXPECT_EQ(FrameOf(doc)->GetEditPane(), EditPaneEmpty);
+    ASSERT_TRUE(click(0));
+    EXPECT_EQ(press("F6", 1), rows[1]);
+    Shot("anim-commands-after-save.png");
+
+    // A node the save keeps stays selected: a click on it shows it again.
+    const wxTreeItemId sounds = CollectionItem(*tree, HandleTypeSounds);
+    auto showsSounds = [&] { return FrameOf(doc)->GetEditPane() == EditPaneSounds; };
+    EXPECT_TRUE(Drive(At(ScreenPoint(*tree, sounds)) + " click 1", showsSounds));
+    saved = dir_.file("again" + path.substr(path.rfind('.')));
+    EXPECT_TRUE(Drive(At(save) + " click 1", [&] { return FileExists(saved); }));
+    Pump(500);
+    EXPECT_EQ(FrameOf(doc)->GetEditPane(), EditPaneEmpty);
+    EXPECT_EQ(tree->GetSelection(), sounds);
+    EXPECT_TRUE(Drive(At(ScreenPoint(*tree, sounds)) + " click 1", showsSounds));
 }
 
 TEST_F(Values, SaveIsAlwaysASaveAsWhoseNameEveryWindowShows) {

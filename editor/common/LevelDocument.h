@@ -29,6 +29,9 @@ public:
     virtual void RepopulateExpandedCollections() = 0;
     // The root shows the level's name again (after the level took another file name).
     virtual void ShowLevelName() {}
+    // The edit pane no longer shows the selected node (after a save): a click on that node
+    // shows it again.
+    virtual void SelectionNotShown() {}
 };
 
 // What a level tree asks of the document that holds its level.

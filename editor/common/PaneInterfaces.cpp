@@ -17,4 +17,10 @@ void ForgetHandleInFrame(IChildFrame* frame, CHandleBase* node) {
         if (auto* toolbox = dynamic_cast<IPaneToolbox*>(frame->GetToolboxView(kind))) toolbox->ForgetNode(node);
 }
 
+void ObjectChangedInFrame(IChildFrame* frame, const void* object) {
+    if (!frame || !object) return;
+    for (int kind = EditPaneMesh; kind <= EditPaneSprite; ++kind)
+        if (auto* toolbox = dynamic_cast<IPaneToolbox*>(frame->GetToolboxView(kind))) toolbox->ObjectChanged(object);
+}
+
 }  // namespace lithoscope

@@ -46,6 +46,9 @@ public:
     virtual void Tick() = 0;
     // A node deleted by the tree: a view bound to it forgets it.
     virtual void ForgetNode(CHandleBase* node) = 0;
+    // A command changed object in place: a view bound to it rebuilds its pages at its
+    // next binding, as for another object.
+    virtual void ObjectChanged(const void* object) = 0;
 };
 
 // What the rooms below shell/ ask of a document window.
@@ -66,5 +69,7 @@ public:
 IChildFrame* ChildFrameOf(const wxWindow* window);
 // The frame's pane and toolbox views forget a node the tree deletes.
 void ForgetHandleInFrame(IChildFrame* frame, CHandleBase* node);
+// The frame's toolbox views hear that a command changed object in place.
+void ObjectChangedInFrame(IChildFrame* frame, const void* object);
 
 }  // namespace lithoscope

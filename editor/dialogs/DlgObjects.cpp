@@ -9,6 +9,7 @@
 #include <wx/spinctrl.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
+#include <wx/textctrl.h>
 
 #include "editor/common/DialogButtons.h"
 #include "editor/common/WxStrings.h"
@@ -23,8 +24,14 @@ CDlgGetObjId::CDlgGetObjId(wxWindow* parent) : wxDialog(parent, wxID_ANY, "New o
     auto* row = new wxBoxSizer(wxHORIZONTAL);
     row->Add(new wxStaticText(this, wxID_ANY, "Object Id for the new moveable:"), 0,
              wxALIGN_CENTER_VERTICAL | wxRIGHT, 8);
-    id_ = new wxSpinCtrl(this, wxID_ANY, "0", wxDefaultPosition, wxDefaultSize, wxSP_ARROW_KEYS,
-                         INT_MIN, INT_MAX, 0);
+    id_ = new wxSpinCtrl(this, wxID_ANY, "0", wxDefaultPosition, wxDefaultSize,
+                         wxSP_ARROW_KEYS | wxTE_PROCESS_ENTER, INT_MIN, INT_MAX, 0);
+    // Enter in the number presses OK.
+    id_->Bind(wxEVT_TEXT_ENTER, [this](wxCommandEvent&) {
+        wxCommandEvent ok(wxEVT_BUTTON, wxID_OK);
+        ok.SetEventObject(FindWindow(wxID_OK));
+        GetEventHandler()->ProcessEvent(ok);
+    });
     row->Add(id_, 1);
     auto* outer = new wxBoxSizer(wxVERTICAL);
     outer->Add(row, 1, wxEXPAND | wxALL, 10);

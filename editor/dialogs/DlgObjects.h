@@ -21,6 +21,7 @@ public:
     int m_nObjectId = 0;
     bool TransferDataToWindow() override;
     bool TransferDataFromWindow() override;
+    wxSpinCtrl* IdField() const { return id_; }
 
 private:
     wxSpinCtrl* id_ = nullptr;

@@ -10,6 +10,7 @@
 #include "editor/common/ModalHook.h"
 #include "editor/common/WxStrings.h"
 #include "editor/shell/LithoscopeView.h"
+#include "editor/view3d/GlWindow.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
 
@@ -93,6 +94,8 @@ bool CLithoscopeDoc::DoSave(const std::string& path, bool /*replace*/) {
 bool CLithoscopeDoc::OnSaveDocument(const wxString& wxPath) {
     const std::string path = FromWx(wxPath);
     bool saved = false;
+    // The views show what they show now until the save is done.
+    COpenGLWnd::KeepLastFrames();
     {
         SavingFlag saving;
         // The document's own view saves: the level it shows is this document's.

@@ -118,6 +118,7 @@ void CLithoscopeView::ResetAfterSave(bool repopulate) {
     m_pFrame->GetEditPane(&pane);
     if (pane) pane->ReleaseResources();
     m_pFrame->SetEditPane(EditPaneEmpty);
+    if (m_pTree) m_pTree->SelectionNotShown();
     if (repopulate && m_pTree) m_pTree->RepopulateExpandedCollections();
 }
 

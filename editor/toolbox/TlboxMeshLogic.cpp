@@ -92,8 +92,6 @@ void CTlboxMeshLogic::Update(bool) {
         nonCollisionable_ = visible_ = false;
         for (auto& sizes : boxSize_)
             for (int32_t& s : sizes) s = 0;
-        // Both box buttons read "Show" again.
-        showVisibilityBox_ = showCollisionBox_ = false;
         objectIdText_.clear();
     }
 }
@@ -233,11 +231,12 @@ void CTlboxMeshLogic::ToggleShowSphere() {
 void CTlboxMeshLogic::ToggleShowVertices() {
     Toggle(showVertices_, &ITlboxMeshDisplay::SetShowVertices);
 }
+// The box buttons act for a static mesh only (they read "Show" for other meshes).
 void CTlboxMeshLogic::ToggleShowVisibilityBox() {
-    Toggle(showVisibilityBox_, &ITlboxMeshDisplay::SetShowVisibilityBox);
+    if (staticMesh_) Toggle(showVisibilityBox_, &ITlboxMeshDisplay::SetShowVisibilityBox);
 }
 void CTlboxMeshLogic::ToggleShowCollisionBox() {
-    Toggle(showCollisionBox_, &ITlboxMeshDisplay::SetShowCollisionBox);
+    if (staticMesh_) Toggle(showCollisionBox_, &ITlboxMeshDisplay::SetShowCollisionBox);
 }
 
 const TlboxMeshHelpTexts& MeshHelpTexts() {

@@ -66,11 +66,12 @@ public:
     // A static mesh enables the object id, flags and boxes; other meshes the radius.
     bool StaticControlsEnabled() const { return staticMesh_ != nullptr; }
     bool RadiusControlsEnabled() const { return staticMesh_ == nullptr; }
-    // "Show" or "Hide" on the four show buttons.
+    // "Show" or "Hide" on the four show buttons. The box buttons read "Show" while no static
+    // mesh is bound; their flags wait for the next static mesh.
     const char* SphereButtonText() const { return ShowText(showSphere_); }
     const char* VerticesButtonText() const { return ShowText(showVertices_); }
-    const char* VisibilityBoxButtonText() const { return ShowText(showVisibilityBox_); }
-    const char* CollisionBoxButtonText() const { return ShowText(showCollisionBox_); }
+    const char* VisibilityBoxButtonText() const { return ShowText(staticMesh_ && showVisibilityBox_); }
+    const char* CollisionBoxButtonText() const { return ShowText(staticMesh_ && showCollisionBox_); }
 
     // Data edits: each writes only its own value, marks the document modified and redraws
     // the pane. Object id, flags and boxes need a static mesh.

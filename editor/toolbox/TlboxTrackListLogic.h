@@ -24,12 +24,14 @@ public:
     using EditTexts = std::array<std::string, N>;
 
     // currentAnim: the Animation page's GetCurrentAnim (1-based, 0 for none). The list is
-    // refilled for a new object (force) or another animation.
+    // refilled for a new object (force) or another animation; an empty list is refilled
+    // whenever an animation plays again, the same one included.
     void Update(bool force, int currentAnim) {
         const bool refill = currentAnim != 0 && (force || currentAnim != lastAnim_);
         if (currentAnim == 0 || refill) {
             list_.Clear();
             values_.fill(0);
+            lastAnim_ = 0;
         }
         if (refill) {
             lastAnim_ = currentAnim;

@@ -97,6 +97,7 @@ public:
     void OnPageActivated(CToolboxItfBase* page);
     // A node deleted by the tree: a view bound to it forgets it and its pages go empty.
     void ForgetNode(CHandleBase* node) override;
+    void ObjectChanged(const void* object) override { m_binding.ObjectChanged(object); }
     // Marks the document of the bound node modified (the pages call it after each edit).
     void MarkModified();
 

@@ -11,10 +11,15 @@ ToolboxBindResult CToolboxBinding::Bind(const void* object, bool toolboxShown) {
         return result;
     }
     result.bound = true;
-    result.changed = !hasBound_ || object != object_;
+    result.changed = !hasBound_ || stale_ || object != object_;
     hasBound_ = true;
+    stale_ = false;
     object_ = object;
     return result;
+}
+
+void CToolboxBinding::ObjectChanged(const void* object) {
+    if (hasBound_ && object && object == object_) stale_ = true;
 }
 
 }  // namespace lithoscope

@@ -18,11 +18,15 @@ public:
     // object: what the shown node stands for (compared by identity); toolboxShown: the
     // main frame shows the toolbox row. Reads g_bToolboxFix.
     ToolboxBindResult Bind(const void* object, bool toolboxShown);
+    // The object changed in place: when it is the bound one, the next binding counts as
+    // a change, so the pages rebuild from what it now holds.
+    void ObjectChanged(const void* object);
     bool HasBound() const { return hasBound_; }
     const void* Object() const { return object_; }
 
 private:
     bool hasBound_ = false;
+    bool stale_ = false;
     const void* object_ = nullptr;
 };
 

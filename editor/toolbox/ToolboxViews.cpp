@@ -46,7 +46,12 @@ void CToolbox2Moveable::ShowPosition(bool updateControls) {
     if (m_pMainPage) m_pMainPage->ShowPosition(updateControls);
 }
 void CToolbox2Moveable::SetAnim(int index) {
-    if (m_pAnimPage) m_pAnimPage->SetAnim(index);
+    if (!m_pAnimPage) return;
+    m_pAnimPage->SetAnim(index);
+    // A chained animation that starts by itself: the shown list page follows it, so its
+    // rows stay those of the track its buttons change.
+    CToolboxItfBase* current = m_pSheet ? m_pSheet->CurrentPage() : nullptr;
+    if (current && (current == m_pStChPage || current == m_pCmdPage)) current->Update(false);
 }
 void CToolbox2Moveable::SetFrame(int current, int count) {
     if (m_pAnimPage) m_pAnimPage->SetFrame(current, count);

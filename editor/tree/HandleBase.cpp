@@ -1,12 +1,15 @@
 // The node protocol's base behaviour and the tree as the nodes see it.
 #include "editor/tree/HandleBase.h"
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include <wx/menu.h>
 
 #include "editor/common/CommandIds.h"
 #include "editor/common/EditorHost.h"
+#include "editor/common/LevelDocument.h"
 #include "editor/common/PaneInterfaces.h"
 #include "level/GameCatalog.h"
 #include "level/TrLevel.h"
@@ -63,6 +66,16 @@ void CHandleBase::SetName(const std::string& text) {
 IEditPane* CHandleBase::GetEditPane() const {
     if (!m_pFrame) return nullptr;
     return m_pFrame->GetEditPaneKind() == m_nPaneKind ? m_pFrame->GetCurrentEditPane() : nullptr;
+}
+
+void CHandleBase::ObjectChangedInPlace() {
+    if (IEditPane* pane = GetEditPane()) pane->ReleaseTextures();
+    std::vector<IChildFrame*> frames{m_pFrame};
+    if (ILevelDocument* doc = GetDocument())
+        for (ILevelTree* tree : doc->GetLevelTrees())
+            if (IChildFrame* frame = tree ? ChildFrameOf(tree->GetWindow()) : nullptr)
+                if (std::find(frames.begin(), frames.end(), frame) == frames.end()) frames.push_back(frame);
+    for (IChildFrame* frame : frames) ObjectChangedInFrame(frame, m_pObject);
 }
 
 void CHandleBase::SwitchEditPane() {

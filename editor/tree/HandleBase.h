@@ -117,6 +117,10 @@ public:
 
     // The child frame's current edit pane when it is of this node's kind, else null.
     IEditPane* GetEditPane() const;
+    // A command changed the node's object in place (the modified notification with
+    // refreshPane): the pane gives back its textures and every toolbox bound to the object,
+    // in each window of the document, rebuilds its pages at its next binding.
+    void ObjectChangedInPlace();
     void SwitchEditPane();
     // First child whose object has that object id (moveable, static mesh, sprite nodes).
     CHandleBase* FindChildNode(int32_t objectId) const;

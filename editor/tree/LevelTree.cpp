@@ -56,6 +56,7 @@ CFileTree::CFileTree(wxWindow* parent, IChildFrame* frame, CTrLevel& level, ILev
     // toolkit, which then sends the context-menu event, as the Menu key and Shift+F10 do.
     Bind(wxEVT_CONTEXT_MENU, &CFileTree::OnContextMenu, this);
     Bind(wxEVT_KEY_DOWN, &CFileTree::OnKeyDown, this);
+    Bind(wxEVT_LEFT_DOWN, &CFileTree::OnLeftDown, this);
     Bind(wxEVT_TREE_BEGIN_DRAG, &CFileTree::OnBeginDrag, this);
     SetDropTarget(new CTreeDropTarget(this));
     m_dragTimer.Bind(wxEVT_TIMER, [this](wxTimerEvent&) {
@@ -225,6 +226,7 @@ void CFileTree::OnExpanding(const wxTreeItemId& item) {
 
 void CFileTree::OnSelectionChanged(const wxTreeItemId& item) {
     if (m_bDestroying) return;
+    m_bShowSelectionOnClick = false;
     m_pCurrentNode = GetNode(item);
     bool kindChanged = !m_pLastNode || !m_pCurrentNode ||
                        m_pLastNode->GetType() != m_pCurrentNode->GetType();
@@ -272,6 +274,20 @@ void CFileTree::OnContextMenu(wxContextMenuEvent& event) {
     }
     if (GetSelection() != item) SelectItem(item);
     ShowContextMenu(point, item);
+}
+
+void CFileTree::OnLeftDown(wxMouseEvent& event) {
+    event.Skip();
+    if (!m_bShowSelectionOnClick) return;
+    int flags = 0;
+    const wxTreeItemId item = HitTest(event.GetPosition(), flags);
+    if (!item.IsOk() || !(flags & wxTREE_HITTEST_ONITEM) || item != GetSelection()) return;
+    // After the control's own handling of the click; the pane is of another kind by now.
+    CallAfter([this, item] {
+        if (!m_bShowSelectionOnClick || m_bDestroying || GetSelection() != item) return;
+        m_pLastNode = nullptr;
+        OnSelectionChanged(item);
+    });
 }
 
 void CFileTree::OnKeyDown(wxKeyEvent& event) {

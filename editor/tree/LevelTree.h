@@ -34,6 +34,7 @@ public:
     void ShowIcons(bool show) override;
     void RepopulateExpandedCollections() override;
     void ShowLevelName() override;
+    void SelectionNotShown() override { m_bShowSelectionOnClick = true; }
 
     // CNodeTree
     CHandleBase* GetNode(const wxTreeItemId& item) const override;
@@ -97,8 +98,11 @@ private:
     void DragTick(bool timer);
     void OnContextMenu(wxContextMenuEvent& event);
     void OnKeyDown(wxKeyEvent& event);
+    // A click on the selected item while the pane does not show it shows it again.
+    void OnLeftDown(wxMouseEvent& event);
     void OnBeginDrag(wxTreeEvent& event);
 
+    bool m_bShowSelectionOnClick = false;
     int m_nCommandDepth = 0;
     int m_nExpanding = 0;
     std::set<int32_t> m_pendingRepopulate;

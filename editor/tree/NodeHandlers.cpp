@@ -198,8 +198,7 @@ void CHandleMesh::ShowInPane(const std::string&) {
 }
 
 void CHandleMesh::OnModified(bool refreshPane) {
-    if (refreshPane)
-        if (IEditPane* pane = GetEditPane()) pane->ReleaseTextures();
+    if (refreshPane) ObjectChangedInPlace();
     SetModified();
 }
 
@@ -407,8 +406,7 @@ void CHandleMoveable::ShowInPane(const std::string&) {
 }
 
 void CHandleMoveable::OnModified(bool refreshPane) {
-    if (refreshPane)
-        if (IEditPane* pane = GetEditPane()) pane->ReleaseTextures();
+    if (refreshPane) ObjectChangedInPlace();
     SetModified();
 }
 

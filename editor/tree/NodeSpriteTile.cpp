@@ -59,8 +59,7 @@ void CHandleSprite::ShowInPane(const std::string&) {
 }
 
 void CHandleSprite::OnModified(bool refreshPane) {
-    if (refreshPane)
-        if (IEditPane* pane = GetEditPane()) pane->ReleaseTextures();
+    if (refreshPane) ObjectChangedInPlace();
     SetModified();
 }
 

@@ -15,6 +15,17 @@ int PowerOfTwoAtLeast(int n) {
 }
 }  // namespace
 
+void COpenGLWnd::KeepLastFrames() {
+    for (COpenGLWnd* window : LiveWindows()) {
+        window->lastFrameWidth_ = window->lastFrameHeight_ = 0;
+        if (!window->MakeCurrent()) continue;
+        window->still_ = true;
+        const bool drawn = window->DrawItems();
+        window->still_ = false;
+        if (drawn) window->KeepLastFrame();
+    }
+}
+
 void COpenGLWnd::KeepLastFrame() {
     const int w = viewportWidth_, h = viewportHeight_;
     if (w <= 0 || h <= 0) return;
@@ -36,7 +47,7 @@ void COpenGLWnd::KeepLastFrame() {
     lastTexture_ = 0;
 }
 
-void COpenGLWnd::ShowLastFrame() {
+void COpenGLWnd::ShowLastFrame(bool swap) {
     const wxSize size = GetClientSize() * GetContentScaleFactor();
     glViewport(0, 0, std::max(1, size.x), std::max(1, size.y));
     glClearColor((background_ & 0xFF) / 255.0f, ((background_ >> 8) & 0xFF) / 255.0f,
@@ -71,7 +82,7 @@ void COpenGLWnd::ShowLastFrame() {
         glDisable(GL_TEXTURE_2D);
         lastTexture_ = 0;
     }
-    SwapBuffers();
+    if (swap) SwapBuffers();
 }
 
 void COpenGLWnd::ReleaseLastFrame() {

@@ -57,7 +57,7 @@ void COpenGLWnd::StartAnimPlayback(int index) {
 
 void COpenGLWnd::PlaybackStep(GlDisplayItem& item) {
     CTrMvb* mvb = item.main.Moveable();
-    if (!playing_ || !mvb || !mvb->animations) return;
+    if (still_ || !playing_ || !mvb || !mvb->animations) return;
     if (!automaticPlayback_ && !refreshPending_) return;
     CAnimMgr& mgr = *mvb->animations;
     CAnimTrack* track = mgr.CurrentTrack();

@@ -215,9 +215,15 @@ void WarmUpOpenGL(wxWindow* parent) {
 
 static bool s_lastSupported = true;
 
+std::vector<COpenGLWnd*>& COpenGLWnd::LiveWindows() {
+    static std::vector<COpenGLWnd*> windows;
+    return windows;
+}
+
 COpenGLWnd::COpenGLWnd(wxWindow* parent, const wxPoint& pos, const wxSize& size)
     : wxGLCanvas(parent, kGlWindowId, ChooseAttributes(s_lastSupported), pos, size,
                  wxFULL_REPAINT_ON_RESIZE | wxCLIP_CHILDREN | wxCLIP_SIBLINGS) {
+    LiveWindows().push_back(this);
     if (s_lastSupported) context_ = SharedContext(this);
     if (IMainWindow* main = MainWindow()) {
         showAxis_ = main->IsAxisShown();
@@ -229,6 +235,8 @@ COpenGLWnd::COpenGLWnd(wxWindow* parent, const wxPoint& pos, const wxSize& size)
 }
 
 COpenGLWnd::~COpenGLWnd() {
+    std::vector<COpenGLWnd*>& live = LiveWindows();
+    live.erase(std::remove(live.begin(), live.end(), this), live.end());
     ReleaseTextures();
     ReleaseLastFrame();
     for (GlDisplayItem& item : items_) item.main.object = item.associated.object = nullptr;
@@ -436,7 +444,7 @@ bool COpenGLWnd::RenderFrame(bool swap) {
     if (!context_ || !MakeCurrent()) return false;
     if (g_bSavingLevel) {
         // The level's objects are not drawn while they are saved.
-        if (swap) ShowLastFrame();
+        ShowLastFrame(swap);
         return false;
     }
     if (itemCount_ == 0 || !items_[0].main.object) {
@@ -448,22 +456,23 @@ bool COpenGLWnd::RenderFrame(bool swap) {
         if (swap) SwapBuffers();
         return false;
     }
-    lastTexture_ = 0;  // another view of the shared context may have bound its own
     const bool autoStep = lastCounterNs_ != 0 && autoCamera_;
     MeasureFrame();
     if (autoStep) CameraAutoStep(camera_, framesPerSecond_);
+    DrawItems();
+    ++frameCount_;
+    if (swap) SwapBuffers();
+    return true;
+}
 
+bool COpenGLWnd::DrawItems() {
+    if (itemCount_ == 0 || !items_[0].main.object) return false;
+    lastTexture_ = 0;  // another view of the shared context may have bound its own
     BeginFrame(background_);
-
     for (uint32_t i = 0; i < itemCount_; ++i) UploadItemTextures(items_[i]);
     LoadView(false, 0, 0);
     for (uint32_t i = 0; i < itemCount_; ++i) DrawDisplayItem(items_[i]);
     DrawCaption(viewportWidth_, viewportHeight_);
-    ++frameCount_;
-    if (swap) {
-        KeepLastFrame();
-        SwapBuffers();
-    }
     return true;
 }
 

@@ -150,6 +150,9 @@ public:
     CViewCamera& Camera() { return camera_; }
     // Frames drawn since the window was made.
     uint64_t FrameCount() const { return frameCount_; }
+    // A save starts: every view on screen keeps a picture of what it shows now (drawn anew,
+    // playback and camera standing still), to show while the level's objects are saved.
+    static void KeepLastFrames();
 
     // ---- input (window coordinates) ----
     void BeginRotate(int flags, int x, int y);
@@ -172,6 +175,8 @@ public:
     bool ChangeSelectedVertexShade(int delta);
 
 private:
+    // Every window that exists, for KeepLastFrames.
+    static std::vector<COpenGLWnd*>& LiveWindows();
     bool MakeCurrent();
     void MeasureFrame();
     void UploadItemTextures(GlDisplayItem& item);
@@ -197,11 +202,13 @@ private:
     void DrawSprites(GlObjectRef& ref);
     void DrawSprite(GlObjectRef& ref, const TrSpriteFrameRecord& sprite, bool fromOrigin);
     void DrawCaption(int width, int height);
-    // The last frame drawn (GlLastFrame.cpp): copied from the back buffer after each frame,
-    // shown again while frames can't be drawn, so that the window never shows what another
-    // window left on the screen.
+    // The last frame (GlLastFrame.cpp): drawn into the back buffer and copied when a save
+    // starts, shown while frames can't be drawn, so that the window never shows what
+    // another window left on the screen.
     void KeepLastFrame();
-    void ShowLastFrame();
+    // Draws the shown items into the back buffer; false when there is nothing to draw.
+    bool DrawItems();
+    void ShowLastFrame(bool swap);
     void ReleaseLastFrame();
 
     // Playback (GlPlayback.cpp).
@@ -231,6 +238,7 @@ private:
     bool chain_ = false;
     bool interpolate_ = true;
     bool refreshPending_ = false;
+    bool still_ = false;  // a frame drawn for the last-frame picture: playback stands
     int currentAnim_ = 0;
     float replaySpeed_ = 1.0f;
     SpriteDisplayValues sprite_;
