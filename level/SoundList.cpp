@@ -1,6 +1,7 @@
 #include "level/SoundList.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "level/LevelLog.h"
 #include "level/TrLevel.h"
@@ -24,6 +25,14 @@ bool IsOwnSampleOffset(const CTrLevel& level, uint32_t ref) {
 }
 
 }  // namespace
+
+size_t SampleWaveSize(const CTrLevel& level, uint32_t offset) {
+    const std::vector<uint8_t>& data = level.sampleData;
+    if (offset > data.size() || data.size() - offset < 8 || std::memcmp(&data[offset], "RIFF", 4) != 0)
+        return 0;
+    const size_t length = GetU32(&data[offset + 4]);
+    return length > data.size() - offset - 8 ? 0 : length + 8;
+}
 
 uint32_t TrSoundRecord::GetSampleRef(size_t j) const {
     if (j < sampleRefs.size()) return sampleRefs[j];
@@ -274,8 +283,16 @@ std::vector<TrSoundLeftOut> CTrSoundList::WriteToLevel(CTrLevel& level) const {
             kept = std::min<uint32_t>(r->sampleCount, positions - first);
         } else {
             refs.clear();
+            uint32_t ref = 0;
             for (uint32_t j = 0; j < r->sampleCount; ++j) {
-                const uint32_t ref = r->GetSampleRef(j);
+                if (level.version == TrVersion1 && j > 0 && j >= r->sampleRefs.size()) {
+                    // Byte offsets: a sound's samples are waves that follow each other.
+                    const size_t size = SampleWaveSize(level, ref);
+                    if (size == 0) break;
+                    ref += uint32_t(size);
+                } else {
+                    ref = r->GetSampleRef(j);
+                }
                 if (IsOwnSampleOffset(level, ref)) refs.push_back(ref);
             }
             first = uint32_t(table.size());

@@ -116,6 +116,10 @@ private:
 // What a save tells the user about the sounds it left out, a line per reason.
 std::string SoundsLeftOutMessage(const std::vector<TrSoundLeftOut>& leftOut);
 
+// The bytes of the WAVE that starts at offset in a Tomb Raider I level's sample data (the
+// "RIFF" head and the length it gives), 0 when none starts there or it runs past the data.
+size_t SampleWaveSize(const CTrLevel& level, uint32_t offset);
+
 // The moveable's own sound list, or null when it has none. CTrLevel::MergeMoveableSounds
 // reaches the moveables' lists only through this.
 const CTrSoundList* MoveableSoundList(const CTrMvb& moveable);

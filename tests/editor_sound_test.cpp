@@ -2,6 +2,7 @@
 // tree's tile drop.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 
@@ -185,6 +186,55 @@ TEST(SoundPaneModel, Tr4LevelPlaysItsOwnSamples) {
     EXPECT_EQ(PlayWaveMemory(wave.data(), wave.size()), PlayResult::Played);
     EXPECT_EQ(m.UsedWave(8, wave), CSoundPaneModel::Fetch::Nothing);
     EXPECT_TRUE(wave.empty());
+}
+
+// Every used sound of every real level plays: Tomb Raider I and IV from the level's own
+// samples, the other editions from entry firstSample of their game's "Main.sfx" (here one
+// made up of numbered waves).
+TEST(SoundPaneModel, EveryUsedSoundOfTheRealLevelsGivesItsWave) {
+    test::ScopedConfigDir config;
+    ScriptedMessageBackend script;
+    ScopedMessageBackend scoped(&script);
+    CGameCatalog catalog;
+    catalog.Load(CatalogFolder());
+    test::TempDir sfxDir;
+    int levels = 0;
+    for (const test::RealLevel& file : test::RealLevelFiles()) {
+        CTrLevel level;
+        if (file.unsupported || !level.Load(file.path, false, false) || !level.soundList) continue;
+        SCOPED_TRACE(file.path);
+        ++levels;
+        CSoundPaneModel m;
+        m.Bind(&level, &catalog);
+        const bool own = level.version == TrVersion1 || level.version == TrVersion4;
+        EXPECT_EQ(m.OwnSamples(), own);
+        uint32_t entries = 0;
+        for (int k : m.Used()) entries = std::max(entries, m.Record(k)->firstSample + 1);
+        std::vector<uint8_t> sfx;
+        if (!own) {
+            // Without the game's file, a used sound says so.
+            catalog.SetDataPath(m.Game(), sfxDir.path() + "/none/");
+            std::vector<uint8_t> none;
+            if (!m.Used().empty()) EXPECT_EQ(m.UsedWave(m.Used()[0], none), CSoundPaneModel::Fetch::FileMissing);
+            for (uint32_t e = 0; e < entries; ++e) {
+                const std::vector<uint8_t> w = ShortWave(int16_t(e));
+                sfx.insert(sfx.end(), w.begin(), w.end());
+            }
+            test::WriteFileBytes(sfxDir.path() + "/Main.sfx", sfx);
+            catalog.SetDataPath(m.Game(), sfxDir.path() + "/");
+        }
+        int played = 0;
+        for (int k : m.Used()) {
+            std::vector<uint8_t> wave;
+            ASSERT_EQ(m.UsedWave(k, wave), CSoundPaneModel::Fetch::Ok) << "sound " << k;
+            DecodedWave d;
+            EXPECT_TRUE(DecodeWave(wave.data(), wave.size(), d)) << "sound " << k;
+            if (!own) EXPECT_EQ(wave, ShortWave(int16_t(m.Record(k)->firstSample))) << "sound " << k;
+            ++played;
+        }
+        EXPECT_EQ(played, int(level.soundList->size()));
+    }
+    if (levels == 0) GTEST_SKIP() << "no real levels";
 }
 
 TEST(SoundPlayer, MainSfxEntriesAndDecoding) {

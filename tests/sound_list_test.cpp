@@ -701,6 +701,13 @@ TEST(SoundListRealLevels, BuiltAndWrittenBackGivesTheSameSoundTables) {
         EXPECT_EQ(std::vector<int16_t>(level.soundMap, level.soundMap + slots), map);
         EXPECT_EQ(level.soundDetails, details);
         EXPECT_EQ(level.sampleIndices, indices);
+        // Without the sample references kept (as read back from a moveable file), a Tomb
+        // Raider I sound's samples are the waves that follow its first one.
+        if (level.version == TrVersion1) {
+            level.sampleIndices.assign(5, 0xDEAD);
+            back.WriteToLevel(level);
+            EXPECT_EQ(level.sampleIndices, indices);
+        }
         ++checked;
     }
     if (checked == 0) GTEST_SKIP() << "no real level could be loaded";

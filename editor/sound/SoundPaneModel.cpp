@@ -2,10 +2,8 @@
 #include "editor/sound/SoundPaneModel.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "editor/sound/SoundPlayer.h"
-#include "level/ByteIO.h"
 #include "level/GameCatalog.h"
 #include "level/SoundList.h"
 #include "level/TrLevel.h"
@@ -232,16 +230,12 @@ CSoundPaneModel::Fetch CSoundPaneModel::UsedWave(int k, std::vector<uint8_t>& wa
         return wave.empty() ? Fetch::Nothing : Fetch::Ok;
     }
     if (level_->version == TrVersion1) {
-        // firstSample is an entry of the sample-index table, which holds byte offsets
-        // into the sound data.
-        if (r->firstSample >= level_->sampleIndices.size()) return Fetch::Nothing;
-        const size_t at = level_->sampleIndices[r->firstSample];
-        const std::vector<uint8_t>& data = level_->sampleData;
-        if (at > data.size() || data.size() - at < 8 || std::memcmp(&data[at], "RIFF", 4) != 0)
-            return Fetch::Nothing;
-        const size_t length = GetU32(&data[at + 4]);
-        if (length > data.size() - at - 8) return Fetch::Nothing;
-        wave.assign(data.begin() + long(at), data.begin() + long(at + 8 + length));
+        // The level's sample-index entries, and so firstSample, are byte offsets into the
+        // sound data.
+        const size_t size = SampleWaveSize(*level_, r->firstSample);
+        if (size == 0) return Fetch::Nothing;
+        const auto from = level_->sampleData.begin() + long(r->firstSample);
+        wave.assign(from, from + long(size));
         return Fetch::Ok;
     }
     if (r->firstSample > 0x7FFFFFFF) return Fetch::Nothing;
