@@ -497,4 +497,82 @@ TEST_F(Values, SoundPaneTakesWhatEachEditionStoresAndSaysSoOtherwise) {
     if (tried == 0) GTEST_SKIP() << "no real level with sounds";
 }
 
+// The sound pane's fields always belong to the row they show: rows removed, added and
+// selected by clicks and keys, each followed by a field left with Tab, change nothing but
+// the sounds removed.
+TEST_F(Values, SoundFieldsFollowTheSelectedRowAsRowsComeAndGo) {
+    auto enough = [](CTrLevel& l) { return l.soundList && l.soundList->size() >= 4; };
+    std::string path = RealLevel(2, enough);
+    if (path.empty()) path = RealLevel(3, enough);
+    if (path.empty()) GTEST_SKIP() << "no Tomb Raider II or III level with sounds";
+    CLithoscopeDoc* doc = Open(path);
+    ASSERT_NE(doc, nullptr);
+    CFileTree* tree = TreeOf(doc);
+    EXPECT_TRUE(Drive(At(ScreenPoint(*tree, CollectionItem(*tree, HandleTypeSounds))) + " click 1",
+                      [&] { return dynamic_cast<CEditSounds*>(PaneOf(doc)) != nullptr; }));
+    auto* pane = dynamic_cast<CEditSounds*>(PaneOf(doc));
+    ASSERT_NE(pane, nullptr);
+    auto* used = dynamic_cast<wxListBox*>(pane->FindWindow(1109));
+    auto* catalog = dynamic_cast<wxListBox*>(pane->FindWindow(1110));
+    std::vector<wxTextCtrl*> edits;  // samples, volume, range, loop, pitch, chance
+    for (int id : {1118, 1120, 1119, 1121, 1117, 1147}) edits.push_back(dynamic_cast<wxTextCtrl*>(pane->FindWindow(id)));
+    ASSERT_TRUE(used && catalog && std::count(edits.begin(), edits.end(), nullptr) == 0);
+    const CSoundPaneModel& model = pane->Model();
+    g_messages.clear();
+    const std::string add = At(Centre(pane->FindWindow(1111))) + " click 1 sleep 0.4 ";
+    const std::string remove = At(Centre(pane->FindWindow(1112))) + " click 1 sleep 0.4 ";
+    // A click in the list (on whatever row shows first), then Home.
+    const std::string firstRow = At(Inside(used, 20, 8)) + " click 1 sleep 0.3 key Home sleep 0.3 ";
+    auto tabOutOf = [&](int edit) { return At(Centre(edits[size_t(edit)])) + " click 1 sleep 0.2 key Tab sleep 0.3 "; };
+    // The fields show the selected row's values, or nothing (disabled) without one.
+    auto showsSelected = [&](const char* step) {
+        SCOPED_TRACE(step);
+        const int row = used->GetSelection();
+        if (row == wxNOT_FOUND) {
+            for (wxTextCtrl* e : edits) EXPECT_TRUE(Shows(e, "") && !e->IsEnabled());
+            return;
+        }
+        SoundDetails d;
+        ASSERT_TRUE(model.GetDetails(model.Used()[size_t(row)], d));
+        const int values[] = {d.samples, d.volume, d.range, d.loop, d.pitch, d.chance};
+        for (size_t i = 0; i < edits.size(); ++i) EXPECT_TRUE(Shows(edits[i], std::to_string(values[i]))) << i;
+    };
+    std::vector<int> removed;
+    showsSelected("no row selected yet");
+
+    // The last row goes; the row above comes up; Chance left with Tab.
+    EXPECT_TRUE(Drive(firstRow + "key End sleep 0.3", [&] { return used->GetSelection() + 1 == int(used->GetCount()); }));
+    showsSelected("End");
+    removed.push_back(model.Used().back());
+    EXPECT_TRUE(Drive(remove, [&] { return model.Record(removed.back()) == nullptr; }));
+    showsSelected("<< of the last row");
+    EXPECT_TRUE(Drive(tabOutOf(5)));
+    // A catalog sound comes in and goes again, from the end of the list.
+    const int added = model.Available().front();
+    EXPECT_TRUE(Drive(At(Inside(catalog, 20, 8)) + " click 1 sleep 0.3 " + add, [&] { return model.Record(added) != nullptr; }));
+    showsSelected(">>");
+    EXPECT_TRUE(Drive(tabOutOf(1) + firstRow + "key End sleep 0.3 " + tabOutOf(4)));
+    showsSelected("End onto the added row");
+    EXPECT_TRUE(Drive(firstRow + "key End sleep 0.3 " + remove, [&] { return model.Record(added) == nullptr; }));
+    showsSelected("<< of the added row");
+    // A row in the middle goes; the one after it comes up.
+    EXPECT_TRUE(Drive(tabOutOf(5) + firstRow + "key Down sleep 0.3", [&] { return used->GetSelection() == 1; }));
+    removed.push_back(model.Used()[1]);
+    EXPECT_TRUE(Drive(remove, [&] { return model.Record(removed.back()) == nullptr; }));
+    showsSelected("<< of the second row");
+    EXPECT_TRUE(Drive(tabOutOf(4) + tabOutOf(1) + firstRow + "key End sleep 0.3 key Up sleep 0.3"));
+    showsSelected("Up");
+    Shot("sound-pane-rows.png");
+    EXPECT_TRUE(g_messages.shown().empty()) << g_messages.shown()[0].text;
+
+    // Saved, the level is the one loaded with those sounds removed, byte for byte.
+    const std::string now = dir_.file("sounds-now.tr2"), then = dir_.file("sounds-then.tr2");
+    ASSERT_TRUE(doc->OnSaveDocument(wxString::FromUTF8(now.c_str())));
+    CTrLevel fresh;
+    ASSERT_TRUE(fresh.Load(path, false, false, &App().m_catalog));
+    for (int k : removed) fresh.soundList->Erase(k);
+    ASSERT_TRUE(fresh.Save(then, 1, false, false, &App().m_catalog));
+    EXPECT_TRUE(test::ReadFileBytes(now) == test::ReadFileBytes(then));
+}
+
 }  // namespace

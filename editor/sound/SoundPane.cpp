@@ -12,6 +12,7 @@
 #include "editor/sound/SoundPlayer.h"
 #include "editor/tree/HandleBase.h"
 #include "level/GameCatalog.h"
+#include "level/TrLevel.h"
 #include "platform/Messages.h"
 
 namespace lithoscope {
@@ -103,6 +104,7 @@ CEditSounds::CEditSounds(wxWindow* parent) : CEditPaneBase(parent, EditPaneSound
 
 void CEditSounds::SetHandle(CHandleBase* node) {
     node_ = node;
+    shownKey_ = -1;
     model_.Bind(node ? node->GetLevel() : nullptr, node ? &node->GetCatalog() : nullptr);
     game_->SetSelection(model_.Game());
     FillLists();
@@ -110,7 +112,9 @@ void CEditSounds::SetHandle(CHandleBase* node) {
 
 void CEditSounds::ReleaseResources() {
     node_ = nullptr;
+    shownKey_ = -1;
     model_.Bind(nullptr, nullptr);
+    ClearDetails();
 }
 
 void CEditSounds::FillLists() {
@@ -118,11 +122,16 @@ void CEditSounds::FillLists() {
     catalog_->Clear();
     for (int k : model_.Used()) used_->Append(W(model_.Name(k)));
     for (int k : model_.Available()) catalog_->Append(W(model_.Name(k)));
+    // The sound shown stays selected while the level uses it.
+    const std::vector<int>& used = model_.Used();
+    const auto shown = std::find(used.begin(), used.end(), shownKey_);
+    if (shownKey_ >= 0 && shown != used.end()) used_->SetSelection(int(shown - used.begin()));
     const bool moves = !model_.OwnSamples();
     add_->Enable(moves);
     remove_->Enable(moves);
     playCatalog_->Enable(moves);
     ShowCounts();
+    ShowSelected();
 }
 
 void CEditSounds::ShowCounts() {
@@ -142,9 +151,25 @@ void CEditSounds::OnGameChanged() {
     FillLists();
 }
 
-void CEditSounds::OnUsedSelected() {
+void CEditSounds::ClearDetails() {
+    shownKey_ = -1;
+    for (wxTextCtrl* e : {samples_, volume_, range_, loop_, pitch_, chance_}) {
+        e->ChangeValue("");
+        e->Enable(false);
+    }
+    firstIndex_->SetLabel("");
+    internalIndex_->SetLabel("");
+    if (model_.Level() && model_.Level()->version == TrVersion4) flags_->SetLabel("");
+}
+
+void CEditSounds::ShowDetails(int k) {
     SoundDetails d;
-    if (SelectedUsed() < 0 || !model_.GetDetails(SelectedUsed(), d)) return;
+    if (k < 0 || !model_.GetDetails(k, d)) {
+        ClearDetails();
+        return;
+    }
+    shownKey_ = k;
+    for (wxTextCtrl* e : {samples_, volume_, range_, loop_, pitch_, chance_}) e->Enable(true);
     samples_->ChangeValue(wxString::Format("%d", d.samples));
     volume_->ChangeValue(wxString::Format("%d", d.volume));
     range_->ChangeValue(wxString::Format("%d", d.range));
@@ -156,6 +181,14 @@ void CEditSounds::OnUsedSelected() {
     if (!d.flagsText.empty()) flags_->SetLabel(W(d.flagsText));
 }
 
+void CEditSounds::ShowSelected() {
+    std::string error;
+    if (!StoreEdits(error)) ShowPaneError(error);
+    ShowDetails(SelectedUsed());
+}
+
+void CEditSounds::OnUsedSelected() { ShowSelected(); }
+
 void CEditSounds::OnAdd() {
     const int i = catalog_->GetSelection();
     if (i == wxNOT_FOUND || size_t(i) >= model_.Available().size()) return;
@@ -165,22 +198,33 @@ void CEditSounds::OnAdd() {
     used_->Append(W(model_.Name(k)));
     ShowCounts();
     if (node_) node_->SetModified();
+    ShowSelected();
 }
 
 void CEditSounds::OnRemove() {
     const int i = used_->GetSelection();
     const int k = SelectedUsed();
-    if (k < 0 || !model_.Remove(k)) return;
+    if (k < 0) return;
+    // Edits pending for another sound go to it before the rows move.
+    std::string error;
+    if (shownKey_ != k && !StoreEdits(error)) ShowPaneError(error);
+    if (!model_.Remove(k)) return;
+    if (shownKey_ == k) shownKey_ = -1;
     used_->Delete(unsigned(i));
     catalog_->Append(W(model_.Name(k)));
+    // The row that took its place is the one selected (the toolkit may pick one itself,
+    // without telling).
+    const int rows = int(used_->GetCount());
+    if (rows > 0) used_->SetSelection(std::min(i, rows - 1));
+    else used_->SetSelection(wxNOT_FOUND);
     ShowCounts();
     if (node_) node_->SetModified();
+    ShowSelected();
 }
 
-void CEditSounds::OnEditDone() {
-    const int k = SelectedUsed();
+bool CEditSounds::StoreEdits(std::string& error) {
     SoundDetails now;
-    if (k < 0 || !model_.GetDetails(k, now)) return;
+    if (shownKey_ < 0 || !samples_->IsEnabled() || !model_.GetDetails(shownKey_, now)) return true;
     SoundDetails v = now;
     auto read = [](wxTextCtrl* e, int& out) {
         long long n = 0;
@@ -189,20 +233,23 @@ void CEditSounds::OnEditDone() {
         out = int(std::clamp<long long>(n, INT_MIN, INT_MAX));
         return true;
     };
-    std::string error;
-    bool changed = false;
     if (!read(samples_, v.samples) || !read(volume_, v.volume) || !read(range_, v.range) ||
-        !read(loop_, v.loop) || !read(pitch_, v.pitch) || !read(chance_, v.chance))
+        !read(loop_, v.loop) || !read(pitch_, v.pitch) || !read(chance_, v.chance)) {
         error = "Please enter an integer.";
-    else
-        model_.SetDetails(k, v, &error, &changed);
-    if (!error.empty()) {
-        // Refused: the edits show again what the sound holds.
-        OnUsedSelected();
-        ShowPaneError(error);
-        return;
+        return false;
     }
+    bool changed = false;
+    if (!model_.SetDetails(shownKey_, v, &error, &changed)) return false;
     if (changed && node_) node_->SetModified();
+    return true;
+}
+
+void CEditSounds::OnEditDone() {
+    std::string error;
+    if (StoreEdits(error)) return;
+    // Refused: the edits show again what the sound holds.
+    ShowDetails(shownKey_);
+    ShowPaneError(error);
 }
 
 void CEditSounds::ShowPaneError(const std::string& text) {

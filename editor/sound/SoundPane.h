@@ -33,6 +33,15 @@ public:
 private:
     void FillLists();
     void ShowCounts();
+    // The detail fields show the selected used sound, or are empty and disabled when none
+    // is selected. Edits still pending for the sound shown before are stored first.
+    void ShowSelected();
+    // Stores the edits into the sound they show; false when a value was refused (error
+    // tells why).
+    bool StoreEdits(std::string& error);
+    // The fields show sound k's values (k < 0 or gone: empty and disabled).
+    void ShowDetails(int k);
+    void ClearDetails();
     void Play(CSoundPaneModel::Fetch fetched, const std::vector<uint8_t>& wave);
     int SelectedUsed() const;
     // An error box once the current event is over.
@@ -40,6 +49,8 @@ private:
 
     CSoundPaneModel model_;
     CHandleBase* node_ = nullptr;
+    // The internal index of the sound whose values the detail fields show; -1: none.
+    int shownKey_ = -1;
     wxChoice* game_;
     wxListBox* used_;
     wxListBox* catalog_;
