@@ -9,8 +9,10 @@
 #include <wx/dialog.h>
 #include <wx/dirdlg.h>
 #include <wx/filedlg.h>
+#include <wx/mdi.h>
 
 #include "editor/common/EditorMessages.h"
+#include "editor/common/PaneInterfaces.h"
 #include "editor/common/WxStrings.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
@@ -82,6 +84,23 @@ std::string FileDialogWildcard(const std::string& filter) {
     return out + (out.empty() ? "" : "|") + "All files (*)|*";
 }
 
+namespace {
+// The keyboard back to window, when it is still there to take it, else to the level view
+// of the active document.
+void GiveFocusBack(wxWindow* window) {
+    if (window && !window->IsBeingDeleted() && window->IsShownOnScreen() && window->IsEnabled()) {
+        window->SetFocus();
+        return;
+    }
+    auto* main = wxDynamicCast(DialogParent(), wxMDIParentFrame);
+    if (IChildFrame* frame = main ? ChildFrameOf(main->GetActiveChild()) : nullptr) frame->FocusLevelView();
+}
+}  // namespace
+
+ModalFocusKeeper::ModalFocusKeeper() : before_(wxWindow::FindFocus()) {}
+
+ModalFocusKeeper::~ModalFocusKeeper() { GiveFocusBack(before_); }
+
 wxWindow* DialogParent() {
     if (!wxTheApp) return nullptr;
     wxWindow* top = wxTheApp->GetTopWindow();
@@ -93,6 +112,7 @@ std::string ChooseOpenFile(const std::string& filter) {
     if (OpenChooser()) {
         path = OpenChooser()(filter);
     } else {
+        ModalFocusKeeper focus;
         wxFileDialog dialog(DialogParent(), wxFileSelectorPromptStr, wxEmptyString, wxEmptyString,
                             ToWx(FileDialogWildcard(filter)), wxFD_OPEN | wxFD_FILE_MUST_EXIST);
         if (dialog.ShowModal() != wxID_OK) return std::string();
@@ -127,6 +147,7 @@ int RunModalDialog(wxDialog& dialog) {
         dialog.InitDialog();  // as ShowModal does: the members go into the controls
         return Runner()(dialog);
     }
+    ModalFocusKeeper focus;
     return dialog.ShowModal();
 }
 
@@ -138,6 +159,7 @@ ModalDialogRunner SetModalDialogRunner(ModalDialogRunner runner) {
 
 std::string ChooseSaveFile(wxWindow* parent, const SaveFileRequest& request) {
     if (SaveChooser()) return SaveChooser()(request);
+    ModalFocusKeeper focus;
     wxFileDialog dialog(parent ? parent : DialogParent(), wxFileSelectorPromptStr,
                         ToWx(FolderOf(request.initialPath)), ToWx(FileNameOf(request.initialPath)),
                         ToWx(FileDialogWildcard(request.filter)), wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
@@ -153,6 +175,7 @@ SaveFileChooser SetSaveFileChooser(SaveFileChooser chooser) {
 
 std::string ChooseFolder(const std::string& title) {
     if (FolderPicker()) return FolderPicker()(title);
+    ModalFocusKeeper focus;
     wxDirDialog dialog(DialogParent(), ToWx(title), wxEmptyString, wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
     if (dialog.ShowModal() != wxID_OK) return std::string();
     return FromWx(dialog.GetPath());

@@ -4,10 +4,26 @@
 #include <functional>
 #include <string>
 
+#include <wx/weakref.h>
+#include <wx/window.h>
+
 class wxDialog;
-class wxWindow;
 
 namespace lithoscope {
+
+// While it lives, a modal window may take the keyboard; when it goes, the window that had
+// the keyboard before gets it back, or, when that one is gone or no longer shown, the
+// level view of the active document. Every message box, dialog and chooser runs under one.
+class ModalFocusKeeper {
+public:
+    ModalFocusKeeper();
+    ~ModalFocusKeeper();
+    ModalFocusKeeper(const ModalFocusKeeper&) = delete;
+    ModalFocusKeeper& operator=(const ModalFocusKeeper&) = delete;
+
+private:
+    wxWeakRef<wxWindow> before_;
+};
 
 // Runs the dialog modally (ShowModal) or through the installed runner; returns the
 // dialog's end code (wxID_OK, wxID_CANCEL...).

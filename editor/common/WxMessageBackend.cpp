@@ -37,6 +37,7 @@ MsgAnswer AnswerFromWxResult(int result, const MessageRequest& request) {
 
 MsgAnswer CWxMessageBackend::Show(const MessageRequest& request) {
     // Application-modal over the main frame: every window waits for the answer.
+    ModalFocusKeeper focus;
     wxMessageDialog box(DialogParent(), wxString::FromUTF8(request.text.c_str()),
                         wxString::FromUTF8(request.caption.c_str()),
                         MessageBoxStyle(request.buttons, request.icon));
