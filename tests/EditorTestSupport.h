@@ -5,8 +5,10 @@
 
 #include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <wx/app.h>
 #include <wx/utils.h>
@@ -20,6 +22,10 @@
 #include "editor/shell/LithoscopeDoc.h"
 #include "editor/shell/LithoscopeView.h"
 #include "editor/tree/LevelTree.h"
+#include "level/TrLevel.h"
+#include "level/TrLstMsh.h"
+#include "level/TrLstSpr.h"
+#include "level/TrMvb.h"
 #include "platform/Messages.h"
 
 namespace lithoscope::test {
@@ -117,5 +123,15 @@ protected:
 
     TempDir dir_;
 };
+
+// The object-file image of every moveable, static mesh and sprite list, by kind and id.
+using ObjectImageMap = std::map<std::string, std::vector<uint8_t>>;
+inline ObjectImageMap ObjectImages(const CTrLevel& level) {
+    ObjectImageMap images;
+    for (const auto& m : level.moveableList) images["moveable " + std::to_string(m->objectId)] = m->Serialize();
+    for (const auto& s : level.staticMeshList) images["static " + std::to_string(s->objectId)] = s->Serialize();
+    for (const auto& s : level.spriteList) images["sprite " + std::to_string(s->objectId)] = s->Serialize();
+    return images;
+}
 
 }  // namespace lithoscope::test

@@ -26,17 +26,6 @@ using lithoscope::test::g_messages;
 
 namespace {
 
-using Images = std::map<std::string, std::vector<uint8_t>>;
-
-// The object-file image of every moveable, static mesh and sprite list, by kind and id.
-Images ObjectImages(const CTrLevel& level) {
-    Images images;
-    for (const auto& m : level.moveableList) images["moveable " + std::to_string(m->objectId)] = m->Serialize();
-    for (const auto& s : level.staticMeshList) images["static " + std::to_string(s->objectId)] = s->Serialize();
-    for (const auto& s : level.spriteList) images["sprite " + std::to_string(s->objectId)] = s->Serialize();
-    return images;
-}
-
 float CameraDistance(COpenGLWnd& gl) {
     CVector3 d;
     VecSub(d, gl.Camera().eye, gl.Camera().target);
@@ -60,7 +49,7 @@ protected:
         EXPECT_FALSE(doc->IsModified()) << what;
         CTrLevel fresh;
         ASSERT_TRUE(fresh.Load(path, false, false, &App().m_catalog));
-        EXPECT_TRUE(ObjectImages(doc->m_level) == ObjectImages(fresh)) << what;
+        EXPECT_TRUE(test::ObjectImages(doc->m_level) == test::ObjectImages(fresh)) << what;
     }
     // Saved by the editor, the document gives the bytes of its file loaded and saved again.
     void ExpectSavesAsLoaded(CLithoscopeDoc* doc, const std::string& path) {
@@ -150,87 +139,152 @@ TEST_F(InputEndToEnd, ShiftHeldWhileTheExportChooserOpensIsLetGoThere) {
     ExpectSavesAsLoaded(doc, caves.path);
 }
 
-TEST_F(InputEndToEnd, DragsAcrossTreesChangeOnlyTheObjectDropped) {
-    const std::string sourcePath = RealLevel("tr1/01-Caves.PHD", "caves.phd");
-    const std::string targetPath = RealLevel("tr1/09-Tomb-of-Tihocan.PHD", "tihocan.phd");
+TEST_F(InputEndToEnd, DragsAcrossTreesChangeNeitherLevelButTheTileAsked) {
+    const std::string sourcePath = RealLevel("tr4/title-b.tr4", "source.tr4");
+    const std::string targetPath = RealLevel("tr4/title-trng.tr4", "target.tr4");
     if (sourcePath.empty() || targetPath.empty())
-        GTEST_SKIP() << "the real levels hold no tr1/01-Caves.PHD and tr1/09-Tomb-of-Tihocan.PHD";
+        GTEST_SKIP() << "the real levels hold no tr4/title-b.tr4 and tr4/title-trng.tr4";
     CLithoscopeDoc* source = Open(sourcePath);
     CLithoscopeDoc* target = Open(targetPath);
     ASSERT_TRUE(source && target);
     CFileTree* sourceTree = TreeOf(source);
     CFileTree* targetTree = TreeOf(target);
     ASSERT_TRUE(sourceTree && targetTree);
-
+    g_messages.clear();
+    auto front = [&](CLithoscopeDoc* doc) {
+        doc->GetLevelView()->GetChildFrame()->Activate();
+        Pump(400);
+    };
+    // The screen point of the first node of a collection (of the tile: collection null),
+    // with only that collection open.
+    auto nodePoint = [&](CFileTree& tree, CHandleBase* collection) {
+        tree.Expand(tree.GetRootItem());
+        for (CHandleBase* c : {tree.m_pMoveablesNode, tree.m_pStaticMeshesNode, tree.m_pSpritesNode})
+            if (c != collection) tree.Collapse(c->GetItem());
+        wxTreeItemId item;
+        if (collection) {
+            tree.Expand(collection->GetItem());
+            item = FirstChildItem(tree, collection);
+        } else {
+            wxTreeItemIdValue cookie;
+            item = tree.GetFirstChild(tree.GetRootItem(), cookie);
+            while (item.IsOk() && tree.GetNode(item)->GetType() != HandleTypeTile)
+                item = tree.GetNextChild(tree.GetRootItem(), cookie);
+        }
+        // The toolkit scrolls to the selected row once the rows moved: that first.
+        Pump(400);
+        const wxPoint p = ScreenPoint(tree, item);
+        EXPECT_TRUE(tree.GetScreenRect().Contains(p));
+        return p;
+    };
     // The target, in front, gets a narrow tree, wider inside than shown: a drag near its
-    // right edge scrolls it sideways. Where the drops go is taken with it in front.
+    // right edge scrolls it sideways.
+    front(target);
     target->GetLevelView()->GetChildFrame()->GetOuterSplitter()->SetSashPosition(150);
     Pump(300);
-    targetTree->Expand(targetTree->GetRootItem());
-    const wxTreeItemId dropItem = FirstChildItem(*targetTree, targetTree->m_pStaticMeshesNode);
-    ASSERT_TRUE(dropItem.IsOk());
-    const wxPoint drop = ScreenPoint(*targetTree, dropItem);
-    ASSERT_GT(targetTree->GetVirtualSize().x, targetTree->GetClientSize().x);
-    const wxPoint rightEdge(targetTree->GetScreenRect().GetRight() - 6, drop.y);
 
-    // The source in front, its first static mesh shown, and the arrows pressed to walk
-    // its tree.
-    source->GetLevelView()->GetChildFrame()->Activate();
-    Pump(400);
-    CHandleMesh* dragged = ClickFirstStaticMesh(source);
-    ASSERT_NE(dragged, nullptr);
-    DriveAll("key Down sleep 0.3 key Right sleep 0.3 key Up sleep 0.3 key Left sleep 0.5");
-    const wxPoint from = ScreenPoint(*sourceTree, dragged->GetItem());
-    const int32_t id = dragged->StaticMesh()->objectId;
-    const std::vector<uint8_t> image = dragged->StaticMesh()->Serialize();
-    const Images sourceBefore = ObjectImages(source->m_level);
-    const Images targetBefore = ObjectImages(target->m_level);
-
-    // The drag passes over the source's other nodes, rests on each place of the tab strip
-    // so that the target's tab comes to the front, highlights the drop node, then rests at
-    // the tree's right edge on the same row until the drop. Keys go with it where given.
-    auto dragPath = [&](const std::string& overSource, const std::string& overTabs) {
+    // A drag from the source's node over its other nodes, resting on each place of the tab
+    // strip so that the target's tab comes to the front, onto the target's node; keys go
+    // with it where given. Then, for one, a rest at the target tree's right edge on the
+    // same row until the drop.
+    auto dragPath = [&](const wxPoint& from, const wxPoint& drop, const std::string& overSource,
+                        const std::string& overTabs, bool rightEdge) {
         std::string p = At(from) + " mousedown 1 sleep 0.3";
         for (int dy = 4; dy <= 60; dy += 8) p += " " + At(from + wxPoint(dy / 4, dy)) + " sleep 0.05";
         p += " " + overSource;
         for (int dy = 60; dy >= 0; dy -= 12) p += " " + At(from + wxPoint(4, dy)) + " sleep 0.1";
         p += OverTabStrip() + " " + overTabs;
-        p += " " + At(drop - wxPoint(0, 20)) + " sleep 0.2 " + At(drop) + " sleep 0.2 " + At(drop + wxPoint(2, 0));
-        for (int x = drop.x + 10; x < rightEdge.x; x += 10) p += " " + At(wxPoint(x, drop.y)) + " sleep 0.02";
-        return p + " " + At(rightEdge) + " sleep 1.5 mouseup 1";
+        p += " " + At(drop - wxPoint(0, 20)) + " sleep 0.2 " + At(drop) + " sleep 0.4 " + At(drop + wxPoint(2, 0));
+        if (rightEdge) {
+            const int edge = targetTree->GetScreenRect().GetRight() - 6;
+            for (int x = drop.x + 10; x < edge; x += 10) p += " " + At(wxPoint(x, drop.y)) + " sleep 0.02";
+            p += " " + At(wxPoint(edge, drop.y)) + " sleep 1.5";
+        }
+        return p + " sleep 0.3 mouseup 1 sleep 0.5";
     };
-
-    // Shift held as the drag starts and let go during it, where the drag has the keyboard:
-    // a copy. Then the arrows walk the trees: the key let go stays up.
-    EXPECT_TRUE(Drive("keydown shift sleep 0.3 " + dragPath("", "keyup shift sleep 0.3"),
-                      [&] { return target->IsModified(); }, 40000));
-    Pump(500);
-    int x = -1, y = -1;
-    targetTree->GetViewStart(&x, &y);
-    EXPECT_EQ(x, 0) << "the target tree shows its expanders again";
-    Shot("after-copy.png");
+    // Moveables, static meshes and sprites onto their kind in the other level: without
+    // Shift, with Shift pressed once the drag runs, and last with Shift held as the drag
+    // starts and let go in it. The drop reaches the target (the node it was let go on is
+    // the one highlighted), and nothing changes.
+    const test::ObjectImageMap sourceBefore = test::ObjectImages(source->m_level);
+    const test::ObjectImageMap targetBefore = test::ObjectImages(target->m_level);
+    struct Drag {
+        CHandleBase* CFileTree::*collection;
+        std::string keysBefore, overSource, overTabs, keysAfter;
+        bool rightEdge;
+    };
+    const std::vector<Drag> drags = {
+        {&CFileTree::m_pMoveablesNode, "", "", "", "", false},
+        {&CFileTree::m_pStaticMeshesNode, "", "", "", "", true},
+        {&CFileTree::m_pSpritesNode, "", "", "", "", false},
+        {&CFileTree::m_pMoveablesNode, "", "keydown shift sleep 0.2", "", " keyup shift", false},
+        {&CFileTree::m_pStaticMeshesNode, "", "keydown shift sleep 0.2", "", " keyup shift", false},
+        {&CFileTree::m_pSpritesNode, "", "keydown shift sleep 0.2", "", " keyup shift", false},
+        {&CFileTree::m_pStaticMeshesNode, "keydown shift sleep 0.3 ", "", "keyup shift sleep 0.3", "", false},
+    };
+    for (const Drag& d : drags) {
+        front(target);
+        const wxPoint drop = nodePoint(*targetTree, targetTree->*d.collection);
+        const wxTreeItemId dropItem = FirstChildItem(*targetTree, targetTree->*d.collection);
+        front(source);
+        const wxPoint from = nodePoint(*sourceTree, sourceTree->*d.collection);
+        // The drag runs a loop of its own, where timers still fire.
+        bool hovered = false;
+        wxTimer probe;
+        probe.Bind(wxEVT_TIMER, [&](wxTimerEvent&) { hovered = hovered || targetTree->m_hDropItem == dropItem; });
+        probe.Start(50);
+        EXPECT_TRUE(Drive(d.keysBefore + dragPath(from, drop, d.overSource, d.overTabs, d.rightEdge) + d.keysAfter,
+                          [&] { return !g_hDragSourceTree; }, 40000));
+        probe.Stop();
+        Pump(500);
+        EXPECT_TRUE(hovered) << &d - &drags[0];
+        if (d.rightEdge) {
+            int x = -1, y = -1;
+            targetTree->GetViewStart(&x, &y);
+            EXPECT_EQ(x, 0) << "the target tree shows its expanders again";
+            Shot("after-drop.png");
+        }
+    }
+    // The target's static mesh shown, the arrows walk the tree: the Shift let go in the
+    // drag stays up (held, it would move the mesh).
+    front(target);
+    EXPECT_TRUE(Drive(At(nodePoint(*targetTree, targetTree->m_pStaticMeshesNode)) + " click 1 sleep 0.6",
+                      [&] { return MeshPane(target) != nullptr; }));
     DriveAll("key Down sleep 0.4 key Up sleep 0.4 key Down sleep 0.4 key Up sleep 0.6");
-    ExpectUntouched(source, sourcePath, "copy drag");
-    Images expected = targetBefore;
-    expected["static " + std::to_string(id)] = image;
-    EXPECT_TRUE(ObjectImages(target->m_level) == expected);
+    EXPECT_TRUE(g_messages.shown().empty());
+    EXPECT_FALSE(source->IsModified() || target->IsModified());
+    EXPECT_TRUE(test::ObjectImages(source->m_level) == sourceBefore);
+    EXPECT_TRUE(test::ObjectImages(target->m_level) == targetBefore);
 
-    // Shift pressed once the drag has started: a move. The object leaves the source, which
-    // keeps everything else as it was; the target has it, byte for byte.
-    source->GetLevelView()->GetChildFrame()->Activate();
-    Pump(400);
-    ASSERT_TRUE(ClickFirstStaticMesh(source) == dragged);
-    const size_t statics = source->m_level.staticMeshList.size();
-    EXPECT_TRUE(Drive(dragPath("keydown shift sleep 0.2", "") + " sleep 0.3 keyup shift",
-                      [&] { return source->m_level.staticMeshList.size() + 1 == statics; }, 40000));
-    Pump(500);
-    DriveAll("key Down sleep 0.4 key Up sleep 0.6");
-    Images remaining = sourceBefore;
-    remaining.erase("static " + std::to_string(id));
-    EXPECT_TRUE(ObjectImages(source->m_level) == remaining);
-    EXPECT_TRUE(ObjectImages(target->m_level) == expected);
-    targetTree->GetViewStart(&x, &y);
-    EXPECT_EQ(x, 0);
+    // The tile asks, in a real message box answered No; then the keyboard is where it was:
+    // Ctrl+S asks for a file name.
+    front(target);
+    const wxPoint tileDrop = nodePoint(*targetTree, nullptr);
+    front(source);
+    const wxPoint tile = nodePoint(*sourceTree, nullptr);
+    int asked = 0;
+    SetSaveFileChooser([&](const SaveFileRequest&) {
+        ++asked;
+        return std::string();
+    });
+    {
+        test::RealMessageBoxes boxes;
+        ScopedMessageBackend real(&boxes);
+        DriveAll({dragPath(tile, tileDrop, "", "", false),
+                  // The box: the toolkit names its untitled windows (the drag icon among them)
+                  // after the program too; the box is the one at least 100 pixels wide. No is
+                  // left of Yes.
+                  "exec --sync --args 3 sh -c 'until xdotool search --onlyvisible --name ^Lithoscope$ getwindowgeometry %@ "
+                  "| grep -q \"Geometry: [0-9][0-9][0-9]x\"; do sleep 0.2; done' sleep 0.8 key Left sleep 0.3 key Return "
+                  "sleep 1 key ctrl+s sleep 1"},
+                 40000);
+        Pump(500);
+        EXPECT_EQ(boxes.texts, std::vector<std::string>{"Copy the tile ?"});
+    }
+    EXPECT_EQ(asked, 1) << "Ctrl+S after the question";
+    EXPECT_FALSE(target->IsModified());
+    ExpectSavesAsLoaded(source, sourcePath);
+    ExpectSavesAsLoaded(target, targetPath);
 }
 
 TEST_F(InputEndToEnd, OneWheelNotchZoomsOnceAndOutUndoesIn) {

@@ -356,14 +356,14 @@ TEST_F(NodesTest, FontAndSkyExportReplaceAndCopy) {
     // the target document modified.
     g_messages.clear();
     g_messages.Answer(MsgAnswer::No);
-    tile->DropOnto(target, false, false);
+    tile->DropOnto(target, false);
     ASSERT_EQ(g_messages.shown().size(), 1u);
     EXPECT_EQ(g_messages.shown()[0].text, "Copy the tile ?");
     EXPECT_EQ(g_messages.shown()[0].icon, MsgIcon::Question);
     EXPECT_NE(other->m_level.miscChunk.unpackedSize, 524288u);
     EXPECT_FALSE(other->IsModified());
     g_messages.Answer(MsgAnswer::Yes);
-    tile->DropOnto(target, false, false);
+    tile->DropOnto(target, false);
     EXPECT_EQ(other->m_level.miscChunk.unpackedSize, 524288u);
     EXPECT_EQ(other->m_level.miscChunk.data, chunk.data);
     EXPECT_TRUE(other->IsModified());

@@ -303,7 +303,7 @@ class TestTile : public CHandleBase {
 public:
     TestTile(int32_t type, int kind) : CHandleBase(nullptr, nullptr, 1), type_(type), kind_(kind) {}
     int32_t GetType() const override { return type_; }
-    void DropOnto(CHandleBase* target, bool, bool) override {
+    void DropOnto(CHandleBase* target, bool) override {
         auto* t = static_cast<TestTile*>(target);
         CopyTileTo(&chunk, kind_, &t->chunk, t->kind_, t);
     }
@@ -324,7 +324,7 @@ TEST(TreeDrag, TileDropCopiesAfterYesOnly) {
     target.chunk.data = {9, 9};
 
     script.Answer(MsgAnswer::No);
-    EXPECT_TRUE(DropNodeOnto(&source, &target, false, false));
+    EXPECT_TRUE(DropNodeOnto(&source, &target, false));
     ASSERT_EQ(script.shown().size(), 1u);
     EXPECT_EQ(script.shown()[0].text, "Copy the tile ?");
     EXPECT_EQ(script.shown()[0].icon, MsgIcon::Question);
@@ -333,15 +333,15 @@ TEST(TreeDrag, TileDropCopiesAfterYesOnly) {
 
     script.clear();
     script.Answer(MsgAnswer::Yes);
-    EXPECT_TRUE(DropNodeOnto(&source, &target, true, false));
+    EXPECT_TRUE(DropNodeOnto(&source, &target, true));
     EXPECT_EQ(target.chunk, source.chunk);
 
     // Another kind of node, and a node onto itself.
     script.clear();
-    EXPECT_FALSE(DropNodeOnto(&source, &mesh, false, false));
+    EXPECT_FALSE(DropNodeOnto(&source, &mesh, false));
     EXPECT_TRUE(script.Saw("Invalid operation !"));
     script.clear();
-    EXPECT_FALSE(DropNodeOnto(&source, &source, true, false));
+    EXPECT_FALSE(DropNodeOnto(&source, &source, true));
     EXPECT_TRUE(script.shown().empty());
 
     // Tiles of different kinds: asked, then refused.
@@ -349,7 +349,7 @@ TEST(TreeDrag, TileDropCopiesAfterYesOnly) {
     other.chunk.data = {7};
     script.clear();
     script.Answer(MsgAnswer::Yes);
-    DropNodeOnto(&source, &other, false, false);
+    DropNodeOnto(&source, &other, false);
     EXPECT_TRUE(script.Saw("Invalid operation !"));
     EXPECT_EQ(other.chunk.data, (std::vector<uint8_t>{7}));
 }

@@ -445,60 +445,35 @@ namespace {
 
 class DragTest : public TreeTest {};
 
-TEST_F(DragTest, DroppedObjectsAreCopiedIntoTheOtherLevelAndMovedWithShift) {
+TEST_F(DragTest, ObjectDropsChangeNothingAndOtherTypesAreRefused) {
     CLithoscopeDoc* a = Open(WriteSample("a.tr2"));
     CLithoscopeDoc* b = Open(WriteSample("b.tr2"));
     ASSERT_TRUE(a && b);
     CFileTree* ta = TreeOf(a);
     CFileTree* tb = TreeOf(b);
-    CTrLevel& la = a->m_level;
-    CTrLevel& lb = b->m_level;
     auto first = [&](CFileTree& t, CHandleBase* collection) {
         return t.GetNode(Children(t, collection->GetItem()).at(0));
     };
-    // b's moveable takes another id: a's push block is then new there and is appended.
-    lb.moveableList[0]->objectId = 68;
-    tb->RepopulateCollection(HandleTypeMoveables);
-    const auto bytes = la.moveableList[0]->Serialize();
-    EXPECT_TRUE(DropNodeOnto(first(*ta, ta->m_pMoveablesNode), first(*tb, tb->m_pMoveablesNode), false, false));
-    ASSERT_EQ(lb.moveableList.size(), 2u);
-    // The same image after the header (a moveable from an image reports the file's version).
-    const auto copied = lb.moveableList[1]->Serialize();
-    EXPECT_TRUE(std::equal(bytes.begin() + 8, bytes.end(), copied.begin() + 8, copied.end()));
-    EXPECT_EQ(Children(*tb, tb->m_pMoveablesNode->GetItem()).size(), 2u);
-    EXPECT_TRUE(b->IsModified());
-    EXPECT_FALSE(a->IsModified());
-    EXPECT_EQ(la.moveableList[0]->Serialize(), bytes);  // a copy: the source is whole
-
-    // The same id exists: that moveable takes the copy over in place; with Shift the
-    // source leaves its level.
-    EXPECT_TRUE(DropNodeOnto(first(*ta, ta->m_pMoveablesNode), first(*tb, tb->m_pMoveablesNode), false, true));
-    EXPECT_EQ(lb.moveableList.size(), 2u);
-    EXPECT_TRUE(la.moveableList.empty());
-    EXPECT_TRUE(Children(*ta, ta->m_pMoveablesNode->GetItem()).empty());
-
-    // Static meshes and sprites the same way; within one level nothing happens.
-    lb.staticMeshList[0]->objectId = 5;
-    tb->RepopulateCollection(HandleTypeStaticMeshes);
-    DropNodeOnto(first(*ta, ta->m_pStaticMeshesNode), first(*tb, tb->m_pStaticMeshesNode), false, false);
-    EXPECT_EQ(lb.staticMeshList.size(), 2u);
-    DropNodeOnto(first(*ta, ta->m_pSpritesNode), first(*tb, tb->m_pSpritesNode), false, true);
-    EXPECT_EQ(lb.spriteList.size(), 1u);
-    EXPECT_TRUE(la.spriteList.empty());
-    DropNodeOnto(first(*tb, tb->m_pStaticMeshesNode), Children(*tb, tb->m_pStaticMeshesNode->GetItem()).size() > 1
-                     ? tb->GetNode(Children(*tb, tb->m_pStaticMeshesNode->GetItem())[1]) : nullptr, true, false);
-    EXPECT_EQ(lb.staticMeshList.size(), 2u);
-
-    // A moveable's mesh is no static mesh; a moveable onto a mesh is another type.
+    const test::ObjectImageMap beforeA = test::ObjectImages(a->m_level), beforeB = test::ObjectImages(b->m_level);
+    // Moveables, static meshes and sprites onto their kind in the other level are dropped,
+    // and ignored; onto themselves they are not dropped.
     g_messages.clear();
+    for (CFileTree* to : {tb, ta}) {
+        EXPECT_EQ(DropNodeOnto(first(*ta, ta->m_pMoveablesNode), first(*to, to->m_pMoveablesNode), to == ta), to == tb);
+        EXPECT_EQ(DropNodeOnto(first(*ta, ta->m_pStaticMeshesNode), first(*to, to->m_pStaticMeshesNode), to == ta), to == tb);
+        EXPECT_EQ(DropNodeOnto(first(*ta, ta->m_pSpritesNode), first(*to, to->m_pSpritesNode), to == ta), to == tb);
+    }
+    // A moveable's mesh onto a static mesh is of the same kind; a moveable onto a static
+    // mesh is not.
     CHandleBase* moveable = first(*tb, tb->m_pMoveablesNode);
     moveable->Expand(moveable->GetItem());
     CHandleBase* mesh = tb->GetNode(Children(*tb, moveable->GetItem()).at(0));
-    DropNodeOnto(mesh, first(*tb, tb->m_pStaticMeshesNode), false, false);
-    DropNodeOnto(moveable, first(*tb, tb->m_pStaticMeshesNode), false, false);
-    EXPECT_EQ(g_messages.shown().size(), 2u);
-    EXPECT_TRUE(g_messages.Saw("Invalid operation !"));
-    EXPECT_EQ(lb.staticMeshList.size(), 2u);
+    EXPECT_TRUE(DropNodeOnto(mesh, first(*tb, tb->m_pStaticMeshesNode), false));
+    EXPECT_FALSE(DropNodeOnto(moveable, first(*ta, ta->m_pStaticMeshesNode), false));
+    ASSERT_EQ(g_messages.shown().size(), 1u);
+    EXPECT_EQ(g_messages.shown()[0].text, "Invalid operation !");
+    EXPECT_FALSE(a->IsModified() || b->IsModified());
+    EXPECT_TRUE(test::ObjectImages(a->m_level) == beforeA && test::ObjectImages(b->m_level) == beforeB);
 
     // The drop target's rules: the effect, and the scroll near the edges.
     EXPECT_EQ(DragEffect(true), wxDragMove);

@@ -97,8 +97,9 @@ public:
     virtual int32_t GetType() const = 0;
     // Marks the document modified.
     virtual void SetModified();
-    // This node was dropped on target (same type code, another node); move: Shift was held.
-    virtual void DropOnto(CHandleBase* target, bool sameTree, bool move) {}
+    // This node was dropped on target (same type code, another node). Only the tile does
+    // something (it copies its pixels); every other node ignores the drop.
+    virtual void DropOnto(CHandleBase* target, bool sameTree) {}
     virtual void Populate(bool repopulate) {}
     // The popup to show, or null for none; the node keeps it until ReleaseContextMenu.
     virtual wxMenu* CreateContextMenu() { return nullptr; }

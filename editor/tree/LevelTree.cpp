@@ -358,15 +358,12 @@ void CFileTree::DragLeave() {
     }
 }
 
-void CFileTree::DropFrom(CFileTree* source, const wxTreeItemId& target, bool move) {
+void CFileTree::DropFrom(CFileTree* source, const wxTreeItemId& target) {
     DragLeave();
     if (!source || !target.IsOk()) return;
     CHandleBase* from = source->GetNode(source->GetSelection());
     CHandleBase* to = GetNode(target);
-    // Both trees defer their repopulations: the nodes stay until the drop is done.
-    CommandScope sourceScope(source);
-    CommandScope targetScope(this);
-    DropNodeOnto(from, to, source == this, move);
+    DropNodeOnto(from, to, source == this);
 }
 
 void CFileTree::OnBeginDrag(wxTreeEvent& event) {
@@ -438,17 +435,16 @@ bool CTreeDropTarget::OnDrop(wxCoord, wxCoord) { return g_hDragSourceTree != nul
 wxDragResult CTreeDropTarget::OnData(wxCoord, wxCoord, wxDragResult def) {
     CFileTree* source = g_hDragSourceTree;
     if (!source) return wxDragNone;
-    const bool move = wxGetKeyState(WXK_SHIFT);
     // The toolkit says "leave" before "drop": the item hovered last is the target.
     const wxTreeItemId target = hovered_;
     hovered_ = wxTreeItemId();
     // The drop may ask questions: it runs once the toolkit has finished the drag.
     wxWeakRef<CFileTree> from(source);
-    tree_->CallAfter([tree = tree_, from, target, move] {
-        if (from) tree->DropFrom(from, target, move);
+    tree_->CallAfter([tree = tree_, from, target] {
+        if (from) tree->DropFrom(from, target);
         else tree->DragLeave();
     });
-    return def == wxDragNone ? DragEffect(move) : def;
+    return def == wxDragNone ? DragEffect(wxGetKeyState(WXK_SHIFT)) : def;
 }
 
 }  // namespace lithoscope

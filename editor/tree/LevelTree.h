@@ -73,7 +73,7 @@ public:
     void DragOver(const wxPoint& point);
     void DragLeave();
     // The drop: the source tree's selected node onto target, an item of this tree.
-    void DropFrom(CFileTree* source, const wxTreeItemId& target, bool move);
+    void DropFrom(CFileTree* source, const wxTreeItemId& target);
 
     wxTreeItemId GetRootItem() const override { return m_hRootItem; }
     CHandleBase* GetCurrentNode() const { return m_pCurrentNode; }

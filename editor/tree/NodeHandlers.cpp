@@ -328,11 +328,6 @@ void CHandleMesh::ImportMeshFileFrom(const std::string& path) {
 
 void CHandleMesh::DeleteStaticMesh() {
     if (!m_bStatic || !Confirm("Are you sure you want to delete this static mesh ?")) return;
-    RemoveStaticMesh();
-}
-
-void CHandleMesh::RemoveStaticMesh() {
-    if (!m_bStatic) return;
     auto& list = m_pLevel->staticMeshList;
     auto it = std::find_if(list.begin(), list.end(), [&](const auto& p) { return p.get() == m_pObject; });
     if (it == list.end()) return;
@@ -341,10 +336,6 @@ void CHandleMesh::RemoveStaticMesh() {
     m_pObject = nullptr;
     OnModified(false);
     RepopulateCollection(HandleTypeStaticMeshes);
-}
-
-void CHandleMesh::DropOnto(CHandleBase* target, bool sameTree, bool move) {
-    if (target) CopyObjectToTree(*this, *target, sameTree, move);
 }
 
 // ---- CHandleMoveable ----
@@ -438,13 +429,8 @@ void CHandleMoveable::RemoveMoveableSounds() {
 }
 
 void CHandleMoveable::DeleteMoveable() {
-    if (!Moveable() || !Confirm("Are you sure you want to delete this moveable ?")) return;
-    RemoveMoveable();
-}
-
-void CHandleMoveable::RemoveMoveable() {
     CTrMvb* mvb = Moveable();
-    if (!mvb) return;
+    if (!mvb || !Confirm("Are you sure you want to delete this moveable ?")) return;
     RemoveSoundsOf(*m_pLevel, *mvb);
     auto& list = m_pLevel->moveableList;
     auto it = std::find_if(list.begin(), list.end(), [&](const auto& p) { return p.get() == mvb; });
@@ -463,10 +449,6 @@ void CHandleMoveable::RemoveMoveable() {
         return;
     }
     m_pLevel->MergeMoveableSounds();
-}
-
-void CHandleMoveable::DropOnto(CHandleBase* target, bool sameTree, bool move) {
-    if (target) CopyObjectToTree(*this, *target, sameTree, move);
 }
 
 int CHandleMoveable::CurrentAnimation() const {
@@ -593,54 +575,6 @@ CHandleBase* CreateMoveableNode(CNodeTree* tree, CTrMvb* moveable) {
 }
 CHandleBase* CreateStaticMeshNode(CNodeTree* tree, CTrStatMsh* mesh) {
     return new CHandleMesh(tree, mesh, true, 0);
-}
-
-// ---- copies into another level ----
-
-namespace {
-// The copy of an object (through its object file image, as an export and import would)
-// goes to the node of the same id in collection, or the collection takes it in.
-template <class Object>
-bool CopyInto(const Object& object, CHandleBase* collection, void (CHandleBase::*takeOver)(Object*)) {
-    if (!collection) return false;
-    Object copy(object.Serialize());
-    CHandleBase* node = collection->FindChildNode(copy.objectId);
-    ((node ? node : collection)->*takeOver)(&copy);
-    return true;
-}
-}  // namespace
-
-bool CopyObjectToTree(CHandleBase& source, CHandleBase& target, bool sameTree, bool move) {
-    // Within one level the object is already there.
-    if (sameTree || !source.GetObject() || !target.GetTree()) return false;
-    CNodeTree& tree = *target.GetTree();
-    wxBusyCursor wait;
-    switch (source.GetType()) {
-    case HandleTypeMoveable:
-        if (!CopyInto(*static_cast<CTrMvb*>(source.GetObject()), tree.m_pMoveablesNode,
-                      &CHandleBase::ImportMoveableFile))
-            return false;
-        if (move) static_cast<CHandleMoveable&>(source).RemoveMoveable();
-        return true;
-    case HandleTypeMesh: {
-        auto& from = static_cast<CHandleMesh&>(source);
-        // Only whole static meshes travel; a moveable's mesh stays with its moveable.
-        if (!from.m_bStatic || !static_cast<CHandleMesh&>(target).m_bStatic) {
-            ShowError("Invalid operation !");
-            return false;
-        }
-        if (!CopyInto(*from.StaticMesh(), tree.m_pStaticMeshesNode, &CHandleBase::ImportMeshFile)) return false;
-        if (move) from.RemoveStaticMesh();
-        return true;
-    }
-    case HandleTypeSprite:
-        if (!CopyInto(*static_cast<CTrLstSpr*>(source.GetObject()), tree.m_pSpritesNode,
-                      &CHandleBase::ImportSpriteFile))
-            return false;
-        if (move) static_cast<CHandleSprite&>(source).RemoveSprite();
-        return true;
-    default: return false;
-    }
 }
 
 }  // namespace lithoscope

@@ -43,9 +43,6 @@ public:
     bool ReplaceMeshTexture(const std::string& chosenPath = "");
     void ImportMeshFileFrom(const std::string& path);
     void DeleteStaticMesh();
-    // The static mesh leaves the level (no question); the collection repopulates.
-    void RemoveStaticMesh();
-    void DropOnto(CHandleBase* target, bool sameTree, bool move) override;
     // 3D Studio files (Node3dsCommands.cpp); "" path: ask for it. True when done.
     bool ExportMesh3ds(const std::string& chosenPath = "");
     bool ImportMesh3ds(const std::string& chosenPath = "");
@@ -76,10 +73,9 @@ public:
 
     void ClearMoveableMeshes();
     void RemoveMoveableSounds();
+    // After the question, the moveable leaves the level: its sounds, and in a Tomb Raider
+    // I level its items, go with it; the collection repopulates.
     void DeleteMoveable();
-    // The moveable leaves the level (no question): its sounds, and in a Tomb Raider I
-    // level its items, go with it; the collection repopulates.
-    void RemoveMoveable();
     bool ExportMoveableFile(const std::string& chosenPath = "");
     // The animation picker, then the .fkeys file of the chosen animation (or of the nodes
     // only). chosenPath "" asks for it; true when the file was written.
@@ -87,7 +83,6 @@ public:
     // Without a source: the "Importing data" choices, then a file.
     void ImportMoveableFileFrom(const std::string& path, bool meshes = true,
                                 bool animations = true, bool keepDummies = false);
-    void DropOnto(CHandleBase* target, bool sameTree, bool move) override;
     // 3D Studio files (Node3dsCommands.cpp): the animation picker or the import dialog
     // first, then the file ("" path: ask for it). True when done.
     bool ExportMoveable3ds(const std::string& chosenPath = "");
@@ -124,9 +119,6 @@ public:
     bool ExportSpriteFile(const std::string& chosenPath = "");
     void ImportSpriteFileFrom(const std::string& path);
     void DeleteSprite();
-    // The sprite leaves the level (no question); the collection repopulates.
-    void RemoveSprite();
-    void DropOnto(CHandleBase* target, bool sameTree, bool move) override;
     CTrLstSpr* Sprite() const;
 
     wxMenu* m_pMenu = nullptr;
@@ -144,7 +136,7 @@ public:
     void ReleaseContextMenu() override;
     void OnCommand(int id) override;
     void ShowInPane(const std::string& text) override;
-    void DropOnto(CHandleBase* target, bool sameTree, bool move) override;
+    void DropOnto(CHandleBase* target, bool sameTree) override;
 
     void CopyTileTo(CHandleBase* target);
     bool ExportTileTga(const std::string& chosenPath = "");
@@ -161,11 +153,5 @@ bool ReplaceObjectTexture(CHandleBase& node, const std::string& chosenPath = "")
 // The save chooser of the node commands: the node's text ("/" made "-") with ext proposed,
 // filter in either form; ext is added to a chosen name without one. "" for Cancel.
 std::string AskSavePath(const CHandleBase& node, const std::string& filter, const std::string& ext);
-
-// A copy of the object of a moveable, static mesh or sprite node goes into the level of
-// target's tree, as "Add resource" puts objects there: the object of the same id takes it
-// over, or the collection takes it in as a new one. Nothing happens within one tree. With
-// move, the source object then leaves its own level. True when the target level changed.
-bool CopyObjectToTree(CHandleBase& source, CHandleBase& target, bool sameTree, bool move);
 
 }  // namespace lithoscope

@@ -110,13 +110,8 @@ void CHandleSprite::ImportSpriteFileFrom(const std::string& path) {
 }
 
 void CHandleSprite::DeleteSprite() {
-    if (!Sprite() || !Confirm("Are you sure you want to delete this sprite ?")) return;
-    RemoveSprite();
-}
-
-void CHandleSprite::RemoveSprite() {
     CTrLstSpr* spr = Sprite();
-    if (!spr) return;
+    if (!spr || !Confirm("Are you sure you want to delete this sprite ?")) return;
     auto& list = m_pLevel->spriteList;
     auto it = std::find_if(list.begin(), list.end(), [&](const auto& p) { return p.get() == spr; });
     if (it == list.end()) return;
@@ -132,10 +127,6 @@ void CHandleSprite::RemoveSprite() {
     m_pObject = nullptr;
     OnModified(false);
     RepopulateCollection(HandleTypeSprites);
-}
-
-void CHandleSprite::DropOnto(CHandleBase* target, bool sameTree, bool move) {
-    if (target) CopyObjectToTree(*this, *target, sameTree, move);
 }
 
 // ---- CHandleTile ----
@@ -167,7 +158,7 @@ void CHandleTile::ShowInPane(const std::string&) {
     if (IEditPane* pane = GetEditPane()) pane->SetHandle(this);
 }
 
-void CHandleTile::DropOnto(CHandleBase* target, bool, bool) { CopyTileTo(target); }
+void CHandleTile::DropOnto(CHandleBase* target, bool) { CopyTileTo(target); }
 
 void CHandleTile::CopyTileTo(CHandleBase* target) {
     auto* to = dynamic_cast<CHandleTile*>(target);

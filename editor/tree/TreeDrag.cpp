@@ -25,14 +25,14 @@ wxPoint DragScrollStep(const wxPoint& point, const wxRect& rect, int margin) {
 
 wxDragResult DragEffect(bool shiftDown) { return shiftDown ? wxDragMove : wxDragCopy; }
 
-bool DropNodeOnto(CHandleBase* source, CHandleBase* target, bool sameTree, bool move) {
+bool DropNodeOnto(CHandleBase* source, CHandleBase* target, bool sameTree) {
     if (!source || !target) return false;
     if (source->GetType() != target->GetType()) {
         ShowError("Invalid operation !");
         return false;
     }
     if (source == target) return false;
-    source->DropOnto(target, sameTree, move);
+    source->DropOnto(target, sameTree);
     return true;
 }
 

@@ -15,13 +15,13 @@ constexpr int kDragScrollMargin = 10;
 // margin, else up at or above the top one; one column left or right likewise.
 wxPoint DragScrollStep(const wxPoint& point, const wxRect& rect, int margin);
 
-// Move when Shift is held, else copy.
+// The effect shown: move when Shift is held, else copy.
 wxDragResult DragEffect(bool shiftDown);
 
 // The drop of source onto target (either null: nothing). Different types: "Invalid
-// operation !"; the same node: nothing; else source's DropOnto(target, sameTree, move).
+// operation !"; the same node: nothing; else source's DropOnto(target, sameTree).
 // True when DropOnto was called.
-bool DropNodeOnto(CHandleBase* source, CHandleBase* target, bool sameTree, bool move);
+bool DropNodeOnto(CHandleBase* source, CHandleBase* target, bool sameTree);
 
 // The tile copy of a tile drop: asks "Copy the tile ?"; on Yes, tiles of the same kind
 // give the target a copy of the source's pixels (kind 0: a 16-bit page; 1 and 2: a
