@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <map>
 
 #include "E2eEditor.h"
 #include "editor/panes/EditGfx.h"
