@@ -52,7 +52,7 @@ public:
     // Routes a menu command to the node whose menu was shown last.
     void OnCommand(int command);
     // Collection repopulations asked for while a scope lives run when the outermost one
-    // ends: a command or a drop may still touch its own node meanwhile.
+    // ends: a command may still touch its own node meanwhile.
     class CommandScope {
     public:
         explicit CommandScope(CFileTree* tree);
