@@ -405,7 +405,9 @@ TEST_F(PanesTest, RealLevelsOfEveryVersionShowTheirObjects) {
             auto* tilePane = Select<CEditTile>(*tree, tile, frame);
             ASSERT_NE(tilePane, nullptr);
             for (int i = 0; i < 50 && !tilePane->GetPicture().IsOk(); ++i) Pump(10);
-            if (!tilePane->GetPicture().IsOk()) EXPECT_TRUE(tilePane->BuildPicture());
+            if (!tilePane->GetPicture().IsOk()) {
+                EXPECT_TRUE(tilePane->BuildPicture());
+            }
             const wxImage image = tilePane->GetPicture().ConvertToImage();
             EXPECT_EQ(image.GetWidth(), 256);
             EXPECT_GE(image.GetHeight(), 256);
@@ -464,7 +466,9 @@ TEST_F(PanesTest, TickDoubleClickAndDeletionOfTheShownMoveable) {
     Pump(50);
     CEditPaneBase* now = nullptr;
     frame->GetEditPane(&now);
-    if (auto* gfx = dynamic_cast<CEditGfxBase*>(now)) EXPECT_EQ(gfx->GetGlWindow(), nullptr);
+    if (auto* gfx = dynamic_cast<CEditGfxBase*>(now)) {
+        EXPECT_EQ(gfx->GetGlWindow(), nullptr);
+    }
     App().OnIdleTick();
 }
 

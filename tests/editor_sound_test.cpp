@@ -215,7 +215,9 @@ TEST(SoundPaneModel, EveryUsedSoundOfTheRealLevelsGivesItsWave) {
             // Without the game's file, a used sound says so.
             catalog.SetDataPath(m.Game(), sfxDir.path() + "/none/");
             std::vector<uint8_t> none;
-            if (!m.Used().empty()) EXPECT_EQ(m.UsedWave(m.Used()[0], none), CSoundPaneModel::Fetch::FileMissing);
+            if (!m.Used().empty()) {
+                EXPECT_EQ(m.UsedWave(m.Used()[0], none), CSoundPaneModel::Fetch::FileMissing);
+            }
             for (uint32_t e = 0; e < entries; ++e) {
                 const std::vector<uint8_t> w = ShortWave(int16_t(e));
                 sfx.insert(sfx.end(), w.begin(), w.end());
@@ -229,7 +231,9 @@ TEST(SoundPaneModel, EveryUsedSoundOfTheRealLevelsGivesItsWave) {
             ASSERT_EQ(m.UsedWave(k, wave), CSoundPaneModel::Fetch::Ok) << "sound " << k;
             DecodedWave d;
             EXPECT_TRUE(DecodeWave(wave.data(), wave.size(), d)) << "sound " << k;
-            if (!own) EXPECT_EQ(wave, ShortWave(int16_t(m.Record(k)->firstSample))) << "sound " << k;
+            if (!own) {
+                EXPECT_EQ(wave, ShortWave(int16_t(m.Record(k)->firstSample))) << "sound " << k;
+            }
             ++played;
         }
         EXPECT_EQ(played, int(level.soundList->size()));

@@ -268,9 +268,10 @@ TEST_F(Values, TrackListsFollowThePlayingAnimationAndTheSavedNodeShowsAgain) {
     ASSERT_NE(toolbox, nullptr);
     CMainFrame* main = App().GetMainFrame();
     Pump(300);
-    if (!toolbox->IsShownOnScreen())
+    if (!toolbox->IsShownOnScreen()) {
         EXPECT_TRUE(Drive(At(ToolPoint(main->GetToolBar(), ID_VIEW_TOOLBOX)) + " click 1",
                           [&] { return toolbox->IsShownOnScreen(); }));
+    }
 
     const CTRAnimTrack& first = *laraTrack(doc->m_level);
     CTlboxTrackPage* pages[2] = {toolbox->GetStateChangesPage(), toolbox->GetCommandsPage()};

@@ -304,17 +304,9 @@ void InsertIntoMeshData(std::vector<uint8_t>& d, size_t wordsAt, uint32_t before
 // The level with bytes between its meshes that no pointer reads, as level builders may
 // write them: 8 zero bytes before the last mesh and, before a mesh halfway, a copy of the
 // mesh at offset 0. Tomb Raider IV: in its level-data chunk, deflated again.
-std::vector<uint8_t> WithBytesBetweenMeshes(const std::vector<uint8_t>& file, int v) {
-    size_t chunkAt = 10, levelAt = 0;
-    std::vector<uint8_t> d = file;
-    if (v == 4) {
-        for (int c = 0; c < 3; ++c) chunkAt += 8 + Le32(file, chunkAt + 4);
-        d = Inflate(&file[chunkAt + 8], Le32(file, chunkAt + 4), Le32(file, chunkAt));
-    } else {
-        const size_t n = Le32(file, v == 1 ? 4 : 1796);
-        levelAt = (v == 1 ? 8 : 1800) + n * 65536 * (v == 1 ? 1 : 3);
-    }
-    const size_t wordsAt = LocateMeshSection(d, levelAt, v).meshWordsAt;
+std::vector<uint8_t> WithBytesBetweenMeshes(const Damageable& l) {
+    std::vector<uint8_t> d = l.data;
+    const size_t wordsAt = l.layout.meshWordsAt;
     const size_t pointersAt = wordsAt + 4 + size_t(Le32(d, wordsAt)) * 2;
     std::vector<uint32_t> starts;
     for (uint32_t i = 0, n = Le32(d, pointersAt); i < n; ++i)
@@ -326,16 +318,7 @@ std::vector<uint8_t> WithBytesBetweenMeshes(const std::vector<uint8_t>& file, in
     const uint32_t halfway = starts[starts.size() / 2];
     if (halfway != starts.back())
         InsertIntoMeshData(d, wordsAt, halfway, Slice(d, wordsAt + 4, wordsAt + 4 + starts[0]));
-    if (v != 4) return d;
-    const std::vector<uint8_t> packed = Deflate(d);
-    std::vector<uint8_t> out = Slice(file, 0, chunkAt);
-    const uint32_t sizes[2] = {uint32_t(d.size()), uint32_t(packed.size())};
-    for (uint32_t size : sizes)
-        for (int k = 0; k < 4; ++k) out.push_back(uint8_t(size >> (8 * k)));
-    out.insert(out.end(), packed.begin(), packed.end());
-    const size_t after = chunkAt + 8 + Le32(file, chunkAt + 4);
-    out.insert(out.end(), file.begin() + long(after), file.end());
-    return out;
+    return l.With(d);
 }
 
 }  // namespace
@@ -499,7 +482,7 @@ TEST(RealLevels, FullLoadAndSaveWithTheObjectModel) {
         SCOPED_TRACE(f.path);
         CTrLevel level, spaced;
         ASSERT_TRUE(level.Load(f.path, false, false));
-        const std::vector<uint8_t> padded = WithBytesBetweenMeshes(ReadFileBytes(f.path), level.version);
+        const std::vector<uint8_t> padded = WithBytesBetweenMeshes(ToDamage(f.path, level.version));
         const std::string spacedPath = dir.file("spaced-" + FileNameOf(f.path));
         if (!padded.empty()) {
             WriteFileBytes(spacedPath, padded);
@@ -554,7 +537,9 @@ TEST(DamagedInputs, AreReadOrRefusedCleanly) {
         std::string ext = ExtensionOf(path);
         for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
         auto refused = [&](bool read, size_t meshes) {
-            if (!read) EXPECT_TRUE(!messages.shown().empty() && meshes == 0);
+            if (!read) {
+                EXPECT_TRUE(!messages.shown().empty() && meshes == 0);
+            }
             messages.clear();
         };
         messages.clear();
@@ -573,7 +558,9 @@ TEST(DamagedInputs, AreReadOrRefusedCleanly) {
         } else if (ext == ".tga" || ext == ".png" || ext == ".bmp" || ext == ".jpg") {
             int w = 0, h = 0;
             std::vector<uint8_t> rgba;
-            if (LoadPictureRGBA(path, &w, &h, &rgba) == 0) EXPECT_EQ(rgba.size(), size_t(w) * size_t(h) * 4);
+            if (LoadPictureRGBA(path, &w, &h, &rgba) == 0) {
+                EXPECT_EQ(rgba.size(), size_t(w) * size_t(h) * 4);
+            }
         } else if (ext == ".xml") {
             CXmlMarkup().LoadFile(path);
         } else {

@@ -646,8 +646,11 @@ TEST(SavePrepRealLevels, PaletteTileMarksStayOutOfTheFilesOfOtherEditions) {
             for (uint32_t m = 0; m < a.meshCount(); ++m) {
                 const TrMeshRecord* x = before.MeshForPointer(a.firstMesh() + m);
                 const TrMeshRecord* y = after.MeshForPointer(b.firstMesh() + m);
-                if (x && y) EXPECT_TRUE(x->colouredRectangles == y->colouredRectangles && x->colouredTriangles == y->colouredTriangles)
-                    << "moveable " << i << " mesh " << m;
+                if (x && y) {
+                    EXPECT_TRUE(x->colouredRectangles == y->colouredRectangles &&
+                                x->colouredTriangles == y->colouredTriangles)
+                        << "moveable " << i << " mesh " << m;
+                }
             }
         }
     }
