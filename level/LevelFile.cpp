@@ -320,6 +320,12 @@ void NoteRefusal(const std::string& why) {
     AppendLogLine(LevelLog().refusal);
 }
 
+std::string TooLargeText(uint64_t size) {
+    return StrFormat("%llu bytes: more than a level holds (at most %llu)",
+                     static_cast<unsigned long long>(size),
+                     static_cast<unsigned long long>(kMaxLevelBytes));
+}
+
 }  // namespace
 
 uint32_t MagicForVersion(int version) {
@@ -362,9 +368,7 @@ bool CTrLevel::Load(const std::string& filePath, bool noBuild, bool showMessages
     if (uint64_t(st.st_size) > kMaxLevelBytes) {
         ::close(fd);
         Free();
-        NoteRefusal(StrFormat("%llu bytes: more than a level holds (at most %llu)",
-                              static_cast<unsigned long long>(st.st_size),
-                              static_cast<unsigned long long>(kMaxLevelBytes)));
+        NoteRefusal(TooLargeText(uint64_t(st.st_size)));
         if (showMessages) ShowError("Unknown file type !");
         return false;
     }
@@ -436,8 +440,7 @@ bool CTrLevel::ReadImage(const uint8_t* image, size_t size, const std::string& f
         return false;
     }
     if (size > kMaxLevelBytes) {
-        NoteRefusal(StrFormat("%zu bytes: more than a level holds (at most %llu)", size,
-                              static_cast<unsigned long long>(kMaxLevelBytes)));
+        NoteRefusal(TooLargeText(size));
         return false;
     }
     const uint32_t magic = GetU32(image);
@@ -788,6 +791,13 @@ bool CTrLevel::Save(const std::string& target, int unusedTextureMode, bool noReb
         image = version == TrVersion4
                     ? BuildImageTr4(&size, rebuild, unusedTextureMode, showMessages, catalog)
                     : BuildImageTr123(&size, rebuild, unusedTextureMode, showMessages, catalog);
+        // Nothing is written that a load would refuse.
+        if (size > kMaxLevelBytes || pageCount() > kMaxPages)
+            throw OverflowError(StrFormat("%zu bytes and %u texture pages, more than a level holds "
+                                          "(at most %llu bytes and %llu pages)",
+                                          size, unsigned(pageCount()),
+                                          static_cast<unsigned long long>(kMaxLevelBytes),
+                                          static_cast<unsigned long long>(kMaxPages)));
     } catch (const std::exception& e) {
         AppendLogLine(std::string("Level not saved: ") + e.what());
         if (showMessages) ShowError(StrFormat("The level can't be saved: %s.\n", e.what()));

@@ -597,6 +597,18 @@ TEST(LevelFile, SizesPastAnyLevelAreRefusedWithTheirReason) {
     SetLe32(tr2.file, 1796, 257);
     EXPECT_NE(refusal(env.Write("pages.tr2", tr2.file)).find("257 pages, more than a level holds"),
               std::string::npos);
+    // What a load would refuse is not written either: the old file stays.
+    {
+        CTrLevel level;
+        const std::string kept = env.Write("kept.tr2", BuildFixtureLevel(Opts(2)).file);
+        ASSERT_TRUE(level.Load(kept, true, false));
+        level.pages.resize(257, level.pages.empty() ? TrPage(65536, 0xFFFF) : level.pages[0]);
+        const std::vector<uint8_t> before = ReadFileBytes(kept);
+        env.messages.clear();
+        EXPECT_FALSE(level.Save(kept, 1, true, true));
+        EXPECT_TRUE(env.messages.Saw("257 texture pages, more than a level holds"));
+        EXPECT_EQ(ReadFileBytes(kept), before);
+    }
 
     // 300000 pointers to one empty mesh: copies of 70 MB from a file of one.
     FixtureOptions o = Opts(3);
