@@ -34,9 +34,28 @@ bool CountFits(size_t count) {
     return true;
 }
 
-// Names are read whole, bounded by their chunk: the records that take them cut a name
-// longer than its field (with a warning) rather than refusing the file.
-uint32_t StringLimit(uint32_t, uint32_t bodyLength) { return bodyLength; }
+// The field of a name chunk: its characters at most and what it names (in the note of a
+// longer one); other strings are bounded by their chunk.
+struct NameField {
+    uint32_t length;
+    const char* what;
+};
+NameField StringField(uint32_t tag, uint32_t bodyLength) {
+    switch (tag) {
+    case Tag3ds::BitMap: return {12, "bitmap name"};
+    case Tag3ds::ProcName: return {12, "procedure name"};
+    case Tag3ds::SpotProjector: return {12, "projector name"};
+    case Tag3ds::MatMapName: return {16, "map name"};
+    case Tag3ds::MatName: return {16, "material name"};
+    case Tag3ds::ViewCamera: return {10, "camera name of a view"};
+    case Tag3ds::NamedObject: return {10, "object name"};
+    case Tag3ds::LightExclude: return {10, "excluded object name"};
+    case Tag3ds::InstanceName: return {10, "instance name"};
+    default: return {bodyLength, nullptr};  // 0x8002, 0x8003, 0x80F0: the chunk's length
+    }
+}
+// While the tree is read a map name must fit in 12 characters.
+constexpr uint32_t kTreeMapNameLength = 12;
 
 void ReadTrackKeys(TrackData3ds& track, uint32_t& count, uint64_t minValueSize) {
     TrackHeader3ds h;
@@ -171,13 +190,19 @@ void BoundBoxData3ds::Write() const {
 
 // --- strings -------------------------------------------------------------------------------
 
-void StringData3ds::Read(uint32_t tag, uint32_t bodyLength) { ReadString3ds(&value, StringLimit(tag, bodyLength)); }
+void StringData3ds::Read(uint32_t tag, uint32_t bodyLength) {
+    const NameField field = StringField(tag, bodyLength);
+    if (field.what)
+        ReadName3ds(&value, field.length, field.what);
+    else
+        ReadString3ds(&value, field.length);
+}
 void StringData3ds::Write() const { WriteString3ds(value); }
 
-void BoxMapData3ds::Read(uint32_t, uint32_t bodyLength) {
+void BoxMapData3ds::Read(uint32_t, uint32_t) {
     for (std::string& name : names) {
         if (Pending()) return;
-        ReadString3ds(&name, bodyLength);
+        ReadName3ds(&name, 16, "box map name");
     }
 }
 void BoxMapData3ds::Write() const {
@@ -225,8 +250,8 @@ void FaceArrayData3ds::Write() const {
     for (const Face3ds& f : faces) WriteFace3ds(f);
 }
 
-void MaterialGroupData3ds::Read(uint32_t, uint32_t bodyLength) {
-    ReadString3ds(&name, bodyLength);
+void MaterialGroupData3ds::Read(uint32_t, uint32_t) {
+    ReadName3ds(&name, 16, "material name of a face group");
     if (Pending()) return;
     uint16_t count = 0;
     ReadUShort3ds(&count);
@@ -381,8 +406,8 @@ void KfHeaderData3ds::Write() const {
     WriteULong3ds(animLength);
 }
 
-void NodeHeaderData3ds::Read(uint32_t, uint32_t bodyLength) {
-    ReadString3ds(&objName, bodyLength);
+void NodeHeaderData3ds::Read(uint32_t, uint32_t) {
+    ReadName3ds(&objName, 10, "node name");
     if (!Pending()) ReadUShort3ds(&flags1);
     if (!Pending()) ReadUShort3ds(&flags2);
     uint16_t parent = 0xFFFF;
@@ -668,10 +693,11 @@ void SkipChunkFixedData3ds(Chunk3ds* chunk) {
     uint32_t fixed = 0;
     std::string text;
     switch (chunk->tag) {
-    // Names of any length up to their chunk's end (cut later by the records).
-    case 0x1100: case 0x4181: case 0xA300: case 0x3080: case 0x4000: case 0xB011: case 0xA000:
-        ReadString3ds(&text, end > body ? end - body : 0);
+    // Names: a name longer than its field makes the read fail.
+    case 0x1100: case 0x4181: case 0x3080: case 0x4000: case 0xB011: case 0xA000:
+        ReadName3ds(&text, StringField(chunk->tag, 0).length, StringField(chunk->tag, 0).what);
         return;
+    case 0xA300: ReadName3ds(&text, kTreeMapNameLength, "map name"); return;
     case 0xB00A: {
         uint16_t revision;
         uint32_t length;
@@ -681,7 +707,7 @@ void SkipChunkFixedData3ds(Chunk3ds* chunk) {
         return;
     }
     case 0xB010:
-        ReadString3ds(&text, end > body ? end - body : 0);
+        ReadName3ds(&text, 10, "node name");
         fixed = FileTell3ds() - body + 6;
         break;
     case 0x4120: {

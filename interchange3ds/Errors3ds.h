@@ -66,8 +66,8 @@ void ClearErrorList3ds();
 void DumpErrorList3ds(FILE* stream);
 const char* ErrorText3ds(int32_t code);
 
-// Notes of a read that went on past something it had to change (a name longer than its
-// field, cut). Each text is kept once; ClearErrorList3ds empties the list too.
+// Notes that tell what an error was about (a name longer than its field, a number out of
+// range). Each text is kept once; ClearErrorList3ds empties the list too.
 void PushWarning3ds(const std::string& text);
 const std::vector<std::string>& Warnings3ds();
 

@@ -18,6 +18,19 @@ void ShowError(const std::string& text) {
 const char kMeshCountMismatch[] =
     "Imported 3DS file and current moveable must have the same number of meshes !";
 
+// The frames of a moveable's animations, as the level counts them (1 at least each),
+// leaving out entry skip.
+uint64_t FramesOf(const CAnimMgr& animations, int skip) {
+    uint64_t frames = 0;
+    for (int i = 0; i < animations.count(); ++i) {
+        const CAnimTrack* t = animations.GetTrack(i);
+        if (i != skip) frames += t && t->frameCount ? t->frameCount : 1;
+    }
+    return frames;
+}
+// The frames of a moveable's animations count from 0 to 32767 in the level.
+constexpr uint64_t kMaxMoveableFrames = 0x8000;
+
 }  // namespace
 
 void TakeImportedStaticMesh3ds(CTrStatMsh& target, CTrLstMsh& imported) {
@@ -69,7 +82,23 @@ bool ApplyMoveableImport3ds(CTrMvb& current, CTrMvb& imported, const CImport3dsO
     }
     if (!imported.animations || imported.animations->count() == 0 || !current.animations)
         return false;
+    // The imported animation's frames with the others of the moveable (all but the replaced
+    // one) must fit the level's frame numbers.
+    auto framesFit = [&](int replaced) {
+        const CAnimTrack* fresh = imported.animations->GetTrack(0);
+        const uint64_t frames = fresh && fresh->frameCount ? fresh->frameCount : 1;
+        const uint64_t others = FramesOf(*current.animations, replaced);
+        if (others + frames <= kMaxMoveableFrames) return true;
+        ShowError(StrFormat("The imported animation has %llu frames: with the %llu frames of the "
+                            "moveable's other animations it makes more than a moveable holds (%llu "
+                            "frames). Nothing was changed.",
+                            static_cast<unsigned long long>(frames),
+                            static_cast<unsigned long long>(others),
+                            static_cast<unsigned long long>(kMaxMoveableFrames)));
+        return false;
+    };
     if (choice.add) {
+        if (!framesFit(-1)) return false;
         current.animations->TakeTrack(*imported.animations, 0, -1);
         return true;
     }
@@ -80,6 +109,7 @@ bool ApplyMoveableImport3ds(CTrMvb& current, CTrMvb& imported, const CImport3dsO
         ShowError("Choose the animation of the current moveable that the imported one replaces.");
         return false;
     }
+    if (!framesFit(r)) return false;
     int nextAnim = 0, nextFrame = 0;
     current.animations->GetNext(&nextAnim, &nextFrame, r);
     fresh->TakeTrData(*old);

@@ -24,6 +24,7 @@ std::string ErrorListText3ds() {
         text += desc ? desc : "?";
         text += '\n';
     }
+    for (const std::string& note : Warnings3ds()) text += note + "\n";
     return text;
 }
 
@@ -149,6 +150,9 @@ bool BeginExport3ds(Database3ds** db, const std::string& textureName, std::strin
 
 bool PutExportMaterial3ds(Database3ds* db, const std::string& textureName) {
     if (IsErrorPending3ds()) return false;
+    // The picture's name must fit the map name's field whole, or the import would not find it.
+    const std::string mapName = textureName + ".tga";
+    if (!CheckNameLength3ds(mapName, sizeof TextureMap3ds().name - 1, "map name")) return false;
     Material3ds* material = nullptr;
     InitMaterial3ds(&material);
     if (IsErrorPending3ds()) return false;
@@ -156,8 +160,7 @@ bool PutExportMaterial3ds(Database3ds* db, const std::string& textureName) {
     material->diffuse = {0.999f, 0.999f, 0.999f};
     material->shading = 3;
     InitTextureMap3ds(&material->texture1());
-    std::snprintf(material->texture1().name, sizeof material->texture1().name, "%s.tga",
-                  textureName.c_str());
+    std::snprintf(material->texture1().name, sizeof material->texture1().name, "%s", mapName.c_str());
     material->texture1().percent = 1.0f;
     if (!IsErrorPending3ds()) PutMaterial3ds(db, material);
     ReleaseMaterial3ds(&material);
@@ -235,6 +238,7 @@ bool WriteMeshObjectTo3ds(Database3ds* db, const char* name, const CTrObjGfx* pa
                          uint16_t(t.texture() & 0x7FFF), 3});
     }
     if (faces.empty() || vertexCount == 0) return false;
+    if (!CheckNameLength3ds(name, sizeof Mesh3ds().name - 1, "object name")) return false;
     // Each face has vertices of its own: the counts are 16-bit in the file.
     if (faces.size() * 3 > 0xFFFF) {
         PushError3ds(ERR_INVALID_DATA);

@@ -43,7 +43,8 @@ bool WriteExportFiles3ds(const std::string& path, const std::vector<uint8_t>& im
                          const std::string& texturePath, const CTrObjGfx* page,
                          std::string* error = nullptr);
 
-// The toolkit's error list as text, newest first, one error a line.
+// The toolkit's error list as text, newest first, one error a line, then the notes that
+// tell what the errors were about.
 std::string ErrorListText3ds();
 
 // The texture picture's path of an export: the folder of path, textureName, ".tga".
@@ -117,17 +118,18 @@ private:
 // Shows an error of an import (error icon, OK).
 void ShowImportError3ds(const std::string& text);
 // The text of an import step that failed on a toolkit error: "Erreur 3DS:1", what could
-// not be read from path, the error list (newest first) and the notes of the read.
+// not be read from path, the error list (newest first) and its notes.
 std::string ImportFailureText3ds(const std::string& what, const std::string& path);
 
 // Numbers of the file on their way to integers. FitsInteger3ds: the value is a finite
 // number that lies in [low, high] once truncated (rounded, with round). RefuseValue3ds: the
-// file is refused for one that does not: ERR_INVALID_DATA, and a note of what it was.
+// file is refused for one that does not: ERR_INVALID_DATA, and a note of what it was
+// ("what is out of range (range)").
 bool FitsInteger3ds(double value, double low, double high, bool round = false);
-void RefuseValue3ds(const std::string& what);
+void RefuseValue3ds(const std::string& what, const std::string& range = std::string());
 // "(x, y, z)" of a point of the file, for such notes.
 std::string PointText3ds(const Point3ds& p);
-// Writes the warnings of the toolkit's last read (names cut...) to the level log.
+// Writes the notes of the toolkit's last read to the level log.
 void LogImportWarnings3ds(const std::string& path);
 // A 3DS vertex in level axes: x = X, y = -Z, z = Y, each truncated, less offset (its parts
 // truncated). False when a part is no number or the result does not fit 16 bits.

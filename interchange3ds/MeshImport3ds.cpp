@@ -101,10 +101,8 @@ void LogImportWarnings3ds(const std::string& path) {
 }
 
 std::string ImportFailureText3ds(const std::string& what, const std::string& path) {
-    std::string text = StrFormat("Erreur 3DS:%ld\n", 1L) + "\nCould not read the " + what + " of " +
-                       path + ":\n" + ErrorListText3ds();
-    for (const std::string& note : Warnings3ds()) text += note + "\n";
-    return text;
+    return StrFormat("Erreur 3DS:%ld\n", 1L) + "\nCould not read the " + what + " of " + path + ":\n" +
+           ErrorListText3ds();
 }
 
 bool FitsInteger3ds(double value, double low, double high, bool round) {
@@ -117,8 +115,8 @@ std::string PointText3ds(const Point3ds& p) {
     return StrFormat("(%g, %g, %g)", double(p.x), double(p.y), double(p.z));
 }
 
-void RefuseValue3ds(const std::string& what) {
-    PushWarning3ds(what + " is out of range");
+void RefuseValue3ds(const std::string& what, const std::string& range) {
+    PushWarning3ds(what + " is out of range" + (range.empty() ? std::string() : " (" + range + ")"));
     PushError3ds(ERR_INVALID_DATA);
 }
 

@@ -115,6 +115,7 @@ bool ExportMoveableTo3ds(CTrMvb* mvb, const char* path, const char* textureName,
     for (size_t m = 0; m < meshCount; ++m) {
         const bool dummy = mvb->meshes[m].dummy != 0;
         const std::string name = NodeName(int(m), dummy && !body);
+        if (!CheckNameLength3ds(name, sizeof ObjectMotion3ds().name - 1, "node name")) return fail();
         ObjectMotion3ds* om = nullptr;
         InitObjectMotion3ds(&om, animated && m == 0 ? uint32_t(keyCount) : 1,
                             animated ? uint32_t(keyCount) : 1, 1, 0, 0);

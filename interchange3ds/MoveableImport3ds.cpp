@@ -27,6 +27,22 @@ namespace {
 constexpr size_t kMaxBoneKeys = size_t(1) << 22;
 constexpr int kBoxStackDepth = 8;
 
+// The level's fields: the frames of a moveable's animations count from 0 to 32767 at most,
+// the frames of a key fill a byte, and so does the size in words of a frame: nine words
+// (ten in Tomb Raider I) and two for each mesh.
+constexpr int64_t kMaxLastFrame = 0x7FFF;
+constexpr int64_t kMaxKeyStep = 255;
+int MaxNodes(bool tr4) { return tr4 ? (255 - 9) / 2 : (255 - 10) / 2; }
+
+// A moveable of count meshes: false, the file refused, when a frame can't hold them.
+bool NodeCountFits(size_t count, bool tr4) {
+    if (count <= size_t(MaxNodes(tr4))) return true;
+    RefuseValue3ds(StrFormat("the number of meshes (%zu)", count),
+                   StrFormat("at most %d: a frame of the animation holds the rotations of %d meshes",
+                             MaxNodes(tr4), MaxNodes(tr4)));
+    return false;
+}
+
 using MotionPtr = std::unique_ptr<ObjectMotion3ds, void (*)(ObjectMotion3ds*)>;
 MotionPtr ReadMotion(Database3ds* db, int index) {
     ObjectMotion3ds* om = nullptr;
@@ -84,7 +100,7 @@ void FoldHelperNodes(std::vector<FileNode>& nodes) {
     for (size_t h = 0; h < n; ++h) {
         const FileNode& f = nodes[h];
         if (f.parent < 0 || children[h] || !f.mesh || f.dummy || f.keyed) continue;
-        // Names cut to their 10 characters may give the holder its parent's name.
+        // The holder may bear its parent's name (a node and its mesh named alike).
         const FileNode& p = nodes[size_t(f.parent)];
         if (!p.Helper() && !(p.mesh && !p.dummy && !p.keyed && p.meshName == f.meshName)) continue;
         ++holders[size_t(f.parent)];
@@ -258,6 +274,7 @@ bool BuildFlatMoveable(Database3ds* db, CTrMvb& target, bool withLights, Materia
         AppendMeshFrom3ds(&meshes.back(), db, mesh.get(), vertexCount, triangleCount, &map, tr4, owner);
         triangles.push_back(triangleCount);
     }
+    if (!IsErrorPending3ds()) NodeCountFits(meshes.size(), tr4);
     if (IsErrorPending3ds()) {
         ShowImportError3ds(ImportFailureText3ds("meshes", path));
         return false;
@@ -371,31 +388,46 @@ bool BuildPlannedMoveable(Database3ds* db, CTrMvb* target, const std::vector<Fil
     if (!db || !target || nodes.empty() || !map) return false;
     const size_t n = nodes.size();
     const int count = int(n);
+    if (!NodeCountFits(n, tr4)) return false;
     std::vector<TrMeshRecord> meshes(n);
 
+    // The animation's frames, 0 to length (uint32 in the file).
     KeyframeSettings3ds* settings = nullptr;
     GetKeyframeSettings3ds(db, &settings);
-    const int32_t length = settings ? std::max<int32_t>(settings->length, 0) : 0;
+    const int64_t length = settings ? int64_t(uint32_t(settings->length)) : 0;
     ReleaseKeyframeSettings3ds(&settings);
     if (IsErrorPending3ds()) return false;
+    if (length > kMaxLastFrame) {
+        RefuseValue3ds(StrFormat("the animation length (%lld frames)", (long long)length),
+                       StrFormat("at most %lld frames", (long long)kMaxLastFrame));
+        return false;
+    }
 
     MotionPtr root = ReadMotion(db, nodes[0].motion);
     if (!root || IsErrorPending3ds()) return false;
     size_t keys = std::max<size_t>(root->rotation.keyCount(), 1);
-    // One key stands for every frame of the animation: its step covers them all (a step of
-    // 1 would have the level read keys that are not there).
-    int64_t step = int64_t(std::min<int32_t>(length, 0x7FFE)) + 1;
-    if (root->rotation.keyCount() >= 2)
+    int64_t step = 0;
+    if (root->rotation.keyCount() >= 2) {
         step = int64_t(root->rotation.keys[1].frame) - root->rotation.keys[0].frame;
-    if (step <= 0) step = 1;
+        // Two keys on one frame: an animation of that one frame.
+        if (step == 0) step = 1;
+        if (step < 1 || step > kMaxKeyStep) {
+            RefuseValue3ds(StrFormat("the key step of node %s (%lld frames)",
+                                     FieldText3ds(root->name, sizeof root->name).c_str(), (long long)step),
+                           StrFormat("1 to %lld frames", (long long)kMaxKeyStep));
+            return false;
+        }
+    } else {
+        // One key stands for every frame of the animation: its step covers as many as a
+        // step holds (a step of 1 would have the level read keys that are not there).
+        step = std::min(length + 1, kMaxKeyStep);
+    }
+    // Frames past the last key hold its pose: the last key is repeated over them, so that
+    // no frame reads a key that is not there.
+    keys = std::max(keys, size_t(length / step) + 1);
     if (keys * n > kMaxBoneKeys) {
         ShowImportError3ds(StrFormat("The 3DS file's animation is too large (%ld keys of %ld nodes).",
                                      long(keys), long(n)));
-        return false;
-    }
-    if (int64_t(keys - 1) * step > INT32_MAX) {
-        RefuseValue3ds(StrFormat("the key step of node %s (%lld frames)",
-                                 FieldText3ds(root->name, sizeof root->name).c_str(), (long long)step));
         return false;
     }
     root.reset();

@@ -69,8 +69,7 @@ void CopyName3ds(char* field, size_t size, const std::string& src) {
     std::memcpy(field, cut.data(), cut.size());
     std::memset(field + cut.size(), 0, size - cut.size());
     if (cut.size() < src.size() && src.find('\0') >= size - 1)
-        PushWarning3ds("name \"" + src + "\" is longer than " + std::to_string(size - 1) +
-                       " characters: cut to \"" + cut + "\"");
+        CheckNameLength3ds(src, uint32_t(size - 1), "name");
 }
 
 std::string FieldText3ds(const char* field, size_t size) {

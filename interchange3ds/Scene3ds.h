@@ -184,8 +184,9 @@ T* ChunkDataOrError3ds(Chunk3ds* chunk) {
 
 // Colours and names in and out of chunk data.
 void PutColorF3ds(Chunk3ds* parent, uint32_t tag, const Color3ds& color, bool append);
-// Copies a name read from a file into a fixed field of size bytes (NUL included); a longer
-// name is cut to size - 1 characters and a warning says so (Warnings3ds).
+// Copies a name of a chunk into a fixed field of size bytes (NUL included); a longer name
+// (only made in memory: a read refuses it) is cut to size - 1 characters and pushes
+// ERR_STRING_TOO_LONG with a note naming it.
 void CopyName3ds(char* field, size_t size, const std::string& src);
 // The name as a field of size bytes holds it: cut to size - 1 characters.
 std::string FieldName3ds(const std::string& src, size_t size);

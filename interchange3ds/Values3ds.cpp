@@ -268,7 +268,10 @@ uint32_t FinishHeader3ds(uint32_t start, uint32_t recorded) {
     return length;
 }
 
-void ReadString3ds(std::string* out, uint32_t maxLength) {
+namespace {
+// Reads a NUL-terminated string of at most maxLength characters; what, when given, names
+// the field in the note of a string that runs past it.
+void ReadBoundedString(std::string* out, uint32_t maxLength, const char* what) {
     if (out) out->clear();
     File3ds* f = Reading();
     if (!f) {
@@ -283,6 +286,13 @@ void ReadString3ds(std::string* out, uint32_t maxLength) {
     const void* nul = scan ? std::memchr(start, 0, scan) : nullptr;
     if (!nul) {
         // No NUL within the field, or the bytes ran out first.
+        if (what && avail > maxLength) {
+            // The name as far as its NUL (or its chunk's end), for the note.
+            const void* end = std::memchr(start, 0, avail);
+            const size_t length = end ? size_t(static_cast<const uint8_t*>(end) - start) : avail;
+            PushWarning3ds(LongNameNote3ds(what, std::string(reinterpret_cast<const char*>(start), length),
+                                           maxLength));
+        }
         f->position += scan;
         PushError3ds(ERR_READING_FILE);
         return;
@@ -290,6 +300,25 @@ void ReadString3ds(std::string* out, uint32_t maxLength) {
     size_t length = size_t(static_cast<const uint8_t*>(nul) - start);
     if (out) out->assign(reinterpret_cast<const char*>(start), length);
     f->position += length + 1;
+}
+}  // namespace
+
+void ReadString3ds(std::string* out, uint32_t maxLength) { ReadBoundedString(out, maxLength, nullptr); }
+
+void ReadName3ds(std::string* out, uint32_t maxLength, const char* what) {
+    ReadBoundedString(out, maxLength, what ? what : "name");
+}
+
+std::string LongNameNote3ds(const char* what, const std::string& name, uint32_t maxLength) {
+    constexpr size_t kShown = 64;
+    std::string shown;
+    for (size_t i = 0; i < name.size() && i < kShown; ++i) {
+        const unsigned char c = static_cast<unsigned char>(name[i]);
+        shown += c >= 0x20 && c != 0x7F ? char(c) : '?';
+    }
+    if (name.size() > kShown) shown += "...";
+    return std::string(what ? what : "name") + " \"" + shown + "\" is longer than its field (at most " +
+           std::to_string(maxLength) + " characters)";
 }
 
 void ReadFixedString3ds(std::string* out, uint32_t fieldLength) {
@@ -325,8 +354,9 @@ void WritePaddedString3ds(const std::string& value, uint32_t fieldLength) {
     WriteBytes3ds(field.data(), field.size());
 }
 
-bool CheckNameLength3ds(const std::string& value, uint32_t maxLength) {
+bool CheckNameLength3ds(const std::string& value, uint32_t maxLength, const char* what) {
     if (std::strlen(value.c_str()) > maxLength) {
+        if (what) PushWarning3ds(LongNameNote3ds(what, value.c_str(), maxLength));
         PushError3ds(ERR_STRING_TOO_LONG);
         return false;
     }

@@ -83,6 +83,12 @@ uint32_t FinishHeader3ds(uint32_t start, uint32_t recorded);
 // Bounded string read: bytes up to the NUL, at most maxLength characters. A string that fills
 // maxLength + 1 bytes without a NUL (or runs out of bytes) pushes ERR_READING_FILE.
 void ReadString3ds(std::string* out, uint32_t maxLength);
+// The same for a name whose field holds maxLength characters: one that runs past its field
+// also leaves a note (Warnings3ds) naming it and the field, what ("object name").
+void ReadName3ds(std::string* out, uint32_t maxLength, const char* what);
+// The note of a name longer than its field: what "name" is longer than its field (at most
+// maxLength characters). Unprintable bytes show as '?', a very long name is shortened.
+std::string LongNameNote3ds(const char* what, const std::string& name, uint32_t maxLength);
 // Fixed-field read: a string of at most fieldLength - 1 characters in a field of fieldLength
 // bytes; the rest of the field is skipped.
 void ReadFixedString3ds(std::string* out, uint32_t fieldLength);
@@ -90,7 +96,8 @@ void ReadFixedString3ds(std::string* out, uint32_t fieldLength);
 void WriteString3ds(const std::string& value);
 // The text, then NULs up to fieldLength bytes (a longer text is cut to fieldLength - 1).
 void WritePaddedString3ds(const std::string& value, uint32_t fieldLength);
-// A name longer than maxLength characters pushes ERR_STRING_TOO_LONG; true when it fits.
-bool CheckNameLength3ds(const std::string& value, uint32_t maxLength);
+// A name longer than maxLength characters pushes ERR_STRING_TOO_LONG (with the note of
+// LongNameNote3ds when what is given); true when it fits.
+bool CheckNameLength3ds(const std::string& value, uint32_t maxLength, const char* what = nullptr);
 
 }  // namespace lithoscope

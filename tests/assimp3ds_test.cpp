@@ -15,7 +15,6 @@
 #include "TestSupport.h"
 #include "interchange3ds/MeshConvert3ds.h"
 #include "interchange3ds/MoveableConvert3ds.h"
-#include "level/LevelLog.h"
 #include "level/Pixels.h"
 #include "level/TrLevel.h"
 #include "level/TrLstMsh.h"
@@ -200,13 +199,19 @@ std::vector<uint8_t> WithoutChunks(const std::vector<uint8_t>& b, size_t at, siz
     return out;
 }
 
-// assimp reads from and writes to the given formats; the number of meshes it read.
-unsigned Convert(const std::string& from, const std::string& to, const char* format) {
+// assimp reads from and writes to the given formats; the number of meshes it read. With
+// shortNames, materials get names that fit their field in a .3ds file ("m0", "m1"...).
+unsigned Convert(const std::string& from, const std::string& to, const char* format,
+                 bool shortNames = false) {
     std::remove(to.c_str());  // a failed conversion leaves no older file to read
     Assimp::Importer importer;
     const aiScene* scene = importer.ReadFile(from, 0);
     EXPECT_NE(scene, nullptr) << importer.GetErrorString();
     if (!scene) return 0;
+    for (unsigned m = 0; shortNames && m < scene->mNumMaterials; ++m) {
+        aiString name(StrFormat("m%u", m));
+        scene->mMaterials[m]->AddProperty(&name, AI_MATKEY_NAME);
+    }
     Assimp::Exporter exporter;
     EXPECT_EQ(exporter.Export(scene, format, to), aiReturn_SUCCESS) << exporter.GetErrorString();
     return scene->mNumMeshes;
@@ -335,7 +340,16 @@ TEST(Assimp3ds, MoveablesThroughOtherToolsKeepTheirTreeAndKeys) {
         EXPECT_EQ(KeyCount(still), 1);
 
         const unsigned meshes = Convert(rest, dir.file("rest.obj"), "obj");
+        // A material without a name in the .obj: assimp calls it "DefaultMaterial_0", longer
+        // than a material name's field. Such a file is refused, the name in the message.
         Convert(dir.file("rest.obj"), dir.file("obj.3ds"), "3ds");
+        messages.clear();
+        CTrMvb refused;
+        EXPECT_FALSE(ImportMoveableFrom3ds(&refused, dir.file("obj.3ds").c_str(), false, false));
+        EXPECT_TRUE(messages.Saw("material name \"DefaultMaterial_0\" is longer than its field (at "
+                                 "most 16 characters)"));
+        EXPECT_EQ(refused.meshCount(), 0u);
+        Convert(dir.file("rest.obj"), dir.file("obj.3ds"), "3ds", true);
         CTrMvb flat;
         ASSERT_TRUE(ImportMoveableFrom3ds(&flat, dir.file("obj.3ds").c_str(), false, false))
             << (messages.shown().empty() ? "" : messages.shown().back().text);
@@ -357,13 +371,14 @@ TEST(Assimp3ds, MoveablesThroughOtherToolsKeepTheirTreeAndKeys) {
 }
 
 // A scene of two textured squares, 100 units wide, the second 50 units higher, each under
-// a node of its own: assimp writes long names, float colours and nodes without ids.
-void WriteAssimpScene(const std::string& path) {
+// a node of its own: assimp writes float colours, nodes without ids and the names it is
+// given, long ones too.
+void WriteAssimpScene(const std::string& path, bool longNames) {
     auto scene = std::make_unique<aiScene>();
-    scene->mRootNode = new aiNode("root_of_the_scene");
+    scene->mRootNode = new aiNode(longNames ? "root_of_the_scene" : "root");
     scene->mNumMaterials = 1;
     scene->mMaterials = new aiMaterial*[1]{new aiMaterial()};
-    aiString material("a_material_with_a_long_name");
+    aiString material(longNames ? "a_material_with_a_long_name" : "squares");
     scene->mMaterials[0]->AddProperty(&material, AI_MATKEY_NAME);
     aiColor3D diffuse(1, 0.5f, 0);
     scene->mMaterials[0]->AddProperty(&diffuse, 1, AI_MATKEY_COLOR_DIFFUSE);
@@ -375,7 +390,7 @@ void WriteAssimpScene(const std::string& path) {
     scene->mRootNode->mChildren = new aiNode*[2];
     for (unsigned m = 0; m < 2; ++m) {
         auto* mesh = new aiMesh();
-        mesh->mName = m ? "the_second_square" : "first";
+        mesh->mName = m && longNames ? "the_second_square" : "sq";
         mesh->mPrimitiveTypes = aiPrimitiveType_TRIANGLE;
         mesh->mNumVertices = 4;
         mesh->mVertices = new aiVector3D[4]{{0, 0, 0}, {100, 0, 0}, {100, 100, 0}, {0, 100, 0}};
@@ -391,7 +406,8 @@ void WriteAssimpScene(const std::string& path) {
             std::memcpy(mesh->mFaces[f].mIndices, corners[f], sizeof corners[f]);
         }
         scene->mMeshes[m] = mesh;
-        auto* node = new aiNode(m ? "the_second_node" : "first_node");
+        // assimp names each mesh object after its node and mesh ("one_sq_0").
+        auto* node = new aiNode(m ? (longNames ? "the_second_node" : "two") : "one");
         node->mParent = scene->mRootNode;
         node->mNumMeshes = 1;
         node->mMeshes = new unsigned[1]{m};
@@ -404,7 +420,7 @@ void WriteAssimpScene(const std::string& path) {
 TEST(Assimp3ds, FileWrittenByAssimpImports) {
     test::TempDir dir;
     const std::string path = dir.file("squares.3ds");
-    WriteAssimpScene(path);
+    WriteAssimpScene(path, false);
     // The picture: 4 x 4, red on top, blue below (bottom row first in the file).
     std::vector<uint8_t> bgra(4 * 4 * 4);
     for (int y = 0; y < 4; ++y)
@@ -416,7 +432,6 @@ TEST(Assimp3ds, FileWrittenByAssimpImports) {
             p[3] = 255;
         }
     ASSERT_TRUE(WriteTga32(dir.file("squares.tga"), bgra.data(), 4, 4, 4, true));
-    LevelLog().logPath = dir.file("import_log.txt");
 
     ScriptedMessageBackend messages;
     ScopedMessageBackend scoped(&messages);
@@ -434,12 +449,8 @@ TEST(Assimp3ds, FileWrittenByAssimpImports) {
     const std::vector<uint16_t> page = list.Page16();
     EXPECT_TRUE(std::count(page.begin(), page.end(), uint16_t(0xFC00)) > 0);
     EXPECT_TRUE(std::count(page.begin(), page.end(), uint16_t(0x801F)) > 0);
-    // Names longer than their fields were cut, and the log says so.
-    const std::vector<uint8_t> log = test::ReadFileBytes(dir.file("import_log.txt"));
-    EXPECT_NE(std::string(log.begin(), log.end()).find("cut to"), std::string::npos);
-
-    // As a moveable: the scene root and the node holding each mesh (its name cut to its
-    // parent's) are folded away; the second square hangs from the first, 50 units higher.
+    // As a moveable: the scene root and the node holding each mesh are folded away; the
+    // second square hangs from the first, 50 units higher.
     messages.clear();
     CTrMvb mvb;
     ASSERT_TRUE(ImportMoveableFrom3ds(&mvb, path.c_str(), false, false));
@@ -451,6 +462,19 @@ TEST(Assimp3ds, FileWrittenByAssimpImports) {
     for (const TrMeshVertex& v : mvb.meshes[1].vertices) EXPECT_EQ(v.y + placed.dy, -50);
     EXPECT_TRUE(messages.shown().empty());
 
+    // The same scene with names longer than their fields: refused, the name in the message;
+    // what took the imports stays as it was.
+    WriteAssimpScene(dir.file("long.3ds"), true);
+    const std::vector<uint8_t> listWas = list.Serialize(), mvbWas = mvb.Serialize();
+    EXPECT_FALSE(ImportMeshFrom3ds(nullptr, &list, dir.file("long.3ds").c_str(), false, false));
+    EXPECT_TRUE(messages.Saw("\"a_material_with_a_long_name") && messages.Saw("is longer than its field"));
+    messages.clear();
+    EXPECT_FALSE(ImportMoveableFrom3ds(&mvb, dir.file("long.3ds").c_str(), false, false));
+    EXPECT_TRUE(messages.Saw("\"a_material_with_a_long_name") && messages.Saw("is longer than its field"));
+    EXPECT_EQ(list.Serialize(), listWas);
+    EXPECT_EQ(mvb.Serialize(), mvbWas);
+    messages.clear();
+
     // Without a keyframer: the meshes side by side, all hanging from the first, at rest.
     const std::vector<uint8_t> bytes = test::ReadFileBytes(path);
     test::WriteFileBytes(path, WithoutChunks(bytes, 0, bytes.size(), 0xB000));
@@ -461,7 +485,6 @@ TEST(Assimp3ds, FileWrittenByAssimpImports) {
     EXPECT_EQ(flat.meshTree[0].flags, 0);
     EXPECT_EQ(flat.animations->GetTrack(0)->keyCount(), 1);
     EXPECT_TRUE(messages.Saw("no node hierarchy"));
-    LevelLog().logPath.clear();
 }
 
 #else

@@ -8,6 +8,7 @@
 #include <GL/gl.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 
 #include <wx/app.h>
@@ -34,7 +35,9 @@
 #include "editor/tree/LevelTree.h"
 #include "editor/tree/NodeHandlers.h"
 #include "editor/view3d/GlWindow.h"
+#include "fixtures/Db3dsBytes.h"
 #include "fixtures/SampleLevel.h"
+#include "interchange3ds/ChunkData3ds.h"
 #include "interchange3ds/MoveableConvert3ds.h"
 #include "level/TrAnimData.h"
 #include "level/TrLevel.h"
@@ -93,11 +96,15 @@ protected:
         return Drive(At(ScreenPoint(*tree_, node->GetItem())) + " sleep 0.2 click 1",
                      [&] { return tree_->GetNode(tree_->GetSelection()) == node; });
     }
-    // Right click on the node, then the menu entry at that place (1 = first).
-    bool RunMenuEntry(CHandleBase* node, int entry, const std::function<bool()>& done) {
+    // xdotool words that move down to a menu's entry (1 = first).
+    static std::string Downs(int entry) {
         std::string keys;
         for (int i = 0; i < entry; ++i) keys += " key Down sleep 0.15";
-        return Drive(At(ScreenPoint(*tree_, node->GetItem())) + " sleep 0.3 click 3 sleep 1" + keys +
+        return keys;
+    }
+    // Right click on the node, then the menu entry at that place.
+    bool RunMenuEntry(CHandleBase* node, int entry, const std::function<bool()>& done) {
+        return Drive(At(ScreenPoint(*tree_, node->GetItem())) + " sleep 0.3 click 3 sleep 1" + Downs(entry) +
                          " key Return",
                      done, 20000);
     }
@@ -213,6 +220,63 @@ TEST_F(Editor3dsEndToEnd, MoveableDialogsOpenOnThePlayingAnimationAndTheToolboxF
     auto& list2 = doc_->m_level.moveableList;
     ASSERT_TRUE(RunMenuEntry(tree_->m_pMoveablesNode, 1, [&] { return list2.size() == 2; }));
     EXPECT_EQ(list2.back()->objectId, 77);
+}
+
+// A moveable's animation 70000 frames long, and a mesh whose object's name is longer than
+// its field: each import is refused in a real message box that says why, and the object
+// stays as it was.
+TEST_F(Editor3dsEndToEnd, RefusedImportsSayWhyInAMessageBox) {
+    CTrMvb& mvb = *doc_->m_level.moveableList[0];
+    const std::string source = dir_.file("block.3ds"), longer = dir_.file("longer.3ds");
+    ASSERT_TRUE(ExportMoveableTo3ds(&mvb, source.c_str(), "block", &doc_->m_level, 0));
+    {
+        test::ReadDatabase3dsFixture in(test::ReadFileBytes(source));
+        auto* header = ReadChunkDataAs3ds<KfHeaderData3ds>(test::Find3ds(in.db()->topChunk.get(), 0xB00A));
+        ASSERT_NE(header, nullptr);
+        header->animLength = 70000;
+        test::WriteFileBytes(longer, test::WriteDatabaseBytes3ds(in.db()));
+    }
+    CHandleBase* moveable = FirstChild(tree_->m_pMoveablesNode);
+    CHandleBase* staticMesh = FirstChild(tree_->m_pStaticMeshesNode);
+    ASSERT_TRUE(moveable && staticMesh);
+    const std::vector<uint8_t> mvbWas = mvb.Serialize();
+    const std::vector<uint8_t> meshWas = doc_->m_level.staticMeshList[0]->Serialize();
+
+    test::RealMessageBoxes boxes;
+    ScopedMessageBackend real(&boxes);
+    // "Import from 3DS" (the fifth entry), "Animation" and "Import": the box is on the
+    // screen for its picture, then Return closes it.
+    onShown_ = [&](wxDialog& d) {
+        if (auto* dialog = dynamic_cast<CImport3DS*>(&d))
+            session_->XdoAsync(At(Mark(dialog->AnimationButton())) + " sleep 0.2 click 1 sleep 0.4 " +
+                               At(Centre(d.FindWindow(wxID_OK))) + " sleep 0.2 click 1");
+    };
+    SetOpenFileChooser([&](const std::string&) { return longer; });
+    const std::string shots = std::getenv("LITHOSCOPE_SHOTS") ? std::getenv("LITHOSCOPE_SHOTS") : dir_.path();
+    DriveAll({At(ScreenPoint(*tree_, moveable->GetItem())) +
+                  " sleep 0.3 click 3 sleep 1" + Downs(5) + " key Return",
+              "sleep 7 exec import -window root '" + shots + "/refused-length.png'", "sleep 9 key Return"},
+             40000);
+    ASSERT_EQ(boxes.texts.size(), 1u);
+    EXPECT_NE(boxes.texts[0].find("the animation length (70000 frames) is out of range (at most 32767 frames)"),
+              std::string::npos)
+        << boxes.texts[0];
+    EXPECT_EQ(mvb.Serialize(), mvbWas);
+
+    // A static mesh's "Import from 3DS" (the third entry) of a file whose objects are named
+    // "LongNameX_a" and "LongNameX_b".
+    const std::string damaged = test::DamagedInputsDir() + "/object-names-longer-than-their-field.3ds";
+    if (test::DamagedInputsDir().empty()) return;
+    SetOpenFileChooser([&](const std::string&) { return damaged; });
+    DriveAll({At(ScreenPoint(*tree_, staticMesh->GetItem())) +
+                  " sleep 0.3 click 3 sleep 1" + Downs(3) + " key Return",
+              "sleep 5 exec import -window root '" + shots + "/refused-name.png'", "sleep 7 key Return"},
+             40000);
+    ASSERT_EQ(boxes.texts.size(), 2u);
+    EXPECT_NE(boxes.texts[1].find("object name \"LongNameX_a\" is longer than its field (at most 10 characters)"),
+              std::string::npos)
+        << boxes.texts[1];
+    EXPECT_EQ(doc_->m_level.staticMeshList[0]->Serialize(), meshWas);
 }
 
 // The GL view's pixels of the shown object: how many differ from the background, and their

@@ -15,6 +15,7 @@
 #include "fixtures/Db3dsBytes.h"
 #include "interchange3ds/ChunkData3ds.h"
 #include "interchange3ds/Errors3ds.h"
+#include "interchange3ds/Import3dsOptions.h"
 #include "interchange3ds/Keyframer3ds.h"
 #include "interchange3ds/Mesh3ds.h"
 #include "interchange3ds/MeshConvert3ds.h"
@@ -22,6 +23,7 @@
 #include "level/TrLevel.h"
 #include "level/TrLstMsh.h"
 #include "level/TrMvb.h"
+#include "platform/Files.h"
 #include "platform/Messages.h"
 
 namespace lithoscope {
@@ -157,15 +159,15 @@ TEST(MoveableConvert3ds, NodesKeysAndHierarchy) {
 }
 
 // The file with the data of one chunk changed: the first chunk of the tag below the node
-// (or, with node false, the mesh object) of that name.
+// (or, with node false, the mesh object) of that name, or anywhere without an owner.
 std::vector<uint8_t> Changed(const std::vector<uint8_t>& bytes, const char* owner, bool node,
                              uint32_t tag, const std::function<void(ChunkData3ds*)>& change) {
     ClearErrorList3ds();
     test::ReadDatabase3dsFixture in(bytes);
-    Chunk3ds* from = nullptr;
-    if (node)
+    Chunk3ds* from = in.db()->topChunk.get();
+    if (owner && node)
         from = FindNodeByName3ds(in.db(), owner, Tag3ds::ObjectNode);
-    else
+    else if (owner)
         FindNamedObject3ds(in.db(), owner, &from);
     Chunk3ds* chunk = nullptr;
     FindChunk3ds(from, tag, &chunk);
@@ -200,8 +202,9 @@ TEST(MoveableConvert3ds, NumbersThatFitNoIntegerRefuseTheFile) {
     EXPECT_EQ(held.meshTree, mvb->meshTree);
     EXPECT_EQ(sorted(held.meshes[1].vertices), farMesh);
 
-    // One number each, in the file's own axes: the import is refused with the toolkit's
-    // error and what was wrong; the target keeps what it held.
+    // One number each, in the file's own axes or on its way into a field of the level: the
+    // import is refused with the toolkit's error and what was wrong; the target keeps what
+    // it held, byte for byte.
     auto point = [](int at, float x, float y, float z) {
         return [=](ChunkData3ds* d) {
             auto* track = dynamic_cast<PointTrackData3ds*>(d);
@@ -217,6 +220,13 @@ TEST(MoveableConvert3ds, NumbersThatFitNoIntegerRefuseTheFile) {
         const char* note;
     };
     const float nan = std::nanf("");
+    auto frames = [](int32_t first, int32_t second) {
+        return [=](ChunkData3ds* d) {
+            auto* t = dynamic_cast<RotTrackData3ds*>(d);
+            t->keys[0].frame = first;
+            t->keys[1].frame = second;
+        };
+    };
     const Case cases[] = {
         {"M001", true, Tag3ds::PositionTrack, point(0, -6.49e32f, 0, 0), "the place of node M001 (-6.49e+32, 0, 0)"},
         {"M000", true, Tag3ds::PositionTrack, point(1, 0, 0, 40000), "position key 1 of node M000 (0, 0, 40000)"},
@@ -230,6 +240,18 @@ TEST(MoveableConvert3ds, NumbersThatFitNoIntegerRefuseTheFile) {
              t->keys[1].frame = INT_MAX;
          },
          "the key step of node M000 (4294967295 frames)"},
+        // A level keeps the frames of a key in a byte, and an animation's frames in 15 bits.
+        {"M000", true, Tag3ds::RotationTrack, frames(0, 300),
+         "the key step of node M000 (300 frames) is out of range (1 to 255 frames)"},
+        {"M000", true, Tag3ds::RotationTrack, frames(0, 2000000000),
+         "the key step of node M000 (2000000000 frames)"},
+        {"M000", true, Tag3ds::RotationTrack, frames(6, 3), "the key step of node M000 (-3 frames)"},
+        {nullptr, false, Tag3ds::KeyframeHeader,
+         [](ChunkData3ds* d) { dynamic_cast<KfHeaderData3ds*>(d)->animLength = 70000; },
+         "the animation length (70000 frames) is out of range (at most 32767 frames)"},
+        {nullptr, false, Tag3ds::KeyframeHeader,
+         [](ChunkData3ds* d) { dynamic_cast<KfHeaderData3ds*>(d)->animLength = 0xFFFFFFFF; },
+         "the animation length (4294967295 frames)"},
         {"M001", false, Tag3ds::VertexList, point(2, 62768, 0, 0), "vertex 2 of the mesh M001 (62768, 0, 0)"},
         {"M000", false, Tag3ds::TexVerts,
          [](ChunkData3ds* d) { dynamic_cast<TexVertData3ds*>(d)->texVerts[1].u = INFINITY; },
@@ -243,14 +265,13 @@ TEST(MoveableConvert3ds, NumbersThatFitNoIntegerRefuseTheFile) {
         messages.clear();
         CTrMvb target;
         ASSERT_TRUE(ImportMoveableFrom3ds(&target, path.c_str(), false, false));
+        const std::vector<uint8_t> was = target.Serialize();
         EXPECT_FALSE(ImportMoveableFrom3ds(&target, dir.file("bad.3ds").c_str(), false, false));
         EXPECT_TRUE(messages.Saw("Erreur 3DS:1"));
         EXPECT_TRUE(messages.Saw("ERR_INVALID_DATA"));
-        EXPECT_TRUE(messages.Saw(c.note) && messages.Saw(" is out of range")) << messages.shown().back().text;
-        EXPECT_EQ(target.meshTree, mvb->meshTree);
-        ASSERT_EQ(target.meshCount(), 3u);
-        EXPECT_EQ(sorted(target.meshes[1].vertices), farMesh);
-        if (c.node) continue;
+        EXPECT_TRUE(messages.Saw(c.note) && messages.Saw(" is out of range")) << (messages.shown().empty() ? "" : messages.shown().back().text);
+        EXPECT_EQ(target.Serialize(), was);
+        if (c.node || !c.owner) continue;
         // The mesh import reads the same vertices and texture coordinates.
         CTrLstMsh list;
         list.meshes.resize(1);
@@ -258,6 +279,115 @@ TEST(MoveableConvert3ds, NumbersThatFitNoIntegerRefuseTheFile) {
         EXPECT_TRUE(messages.Saw(c.note));
         EXPECT_EQ(list.meshCount(), 1u);
     }
+}
+
+TEST(MoveableConvert3ds, KeysFramesAndMeshesFitTheLevelsFields) {
+    test::TempDir dir;
+    ScriptedMessageBackend messages;
+    ScopedMessageBackend scoped(&messages);
+    const std::string path = dir.file("mvb.3ds"), longer = dir.file("longer.3ds");
+    auto length = [](uint32_t frames) {
+        return [=](ChunkData3ds* d) { dynamic_cast<KfHeaderData3ds*>(d)->animLength = frames; };
+    };
+    // One key over 301 frames: the step holds 255 of them, the key stands again at 255.
+    auto still = Moveable(2);
+    ASSERT_TRUE(ExportMoveableTo3ds(still.get(), path.c_str(), "mvb", nullptr, -1, nullptr));
+    test::WriteFileBytes(longer, Changed(ReadBytes(path), nullptr, false, Tag3ds::KeyframeHeader, length(300)));
+    CTrMvb one;
+    ASSERT_TRUE(ImportMoveableFrom3ds(&one, longer.c_str(), false, false));
+    const CAnimTrack* t = one.animations->GetTrack(0);
+    EXPECT_TRUE(t->frameCount == 301 && t->interval == 255 && t->keyCount() == 2 && t->keys[1].frame == 255);
+    // Keys at 0, 10 and 20 over 101 frames: the last key's pose holds to the end.
+    auto moving = Moveable(2);
+    Animate(*moving, 3, 10, 21);
+    ASSERT_TRUE(ExportMoveableTo3ds(moving.get(), path.c_str(), "mvb", nullptr, 0, nullptr));
+    test::WriteFileBytes(longer, Changed(ReadBytes(path), nullptr, false, Tag3ds::KeyframeHeader, length(100)));
+    CTrMvb held;
+    ASSERT_TRUE(ImportMoveableFrom3ds(&held, longer.c_str(), false, false));
+    t = held.animations->GetTrack(0);
+    ASSERT_TRUE(t->frameCount == 101 && t->interval == 10 && t->keyCount() == 11 && t->keys[10].frame == 100);
+    for (size_t b = 0; b < 2; ++b)
+        EXPECT_TRUE(t->keys[10].bones[b].word0 == t->keys[2].bones[b].word0 &&
+                    t->keys[10].bones[b].word1 == t->keys[2].bones[b].word1 &&
+                    t->keys[10].bones.Offset(b).z == t->keys[2].bones.Offset(b).z);
+
+    // A frame holds two words a mesh after nine (ten in Tomb Raider I) in a byte's words:
+    // 123 meshes fit a Tomb Raider IV level only.
+    auto many = Moveable(123);
+    ASSERT_TRUE(ExportMoveableTo3ds(many.get(), path.c_str(), "mvb", nullptr, -1, nullptr));
+    CTrMvb target;
+    messages.clear();
+    EXPECT_FALSE(ImportMoveableFrom3ds(&target, path.c_str(), false, false));
+    EXPECT_TRUE(messages.Saw("the number of meshes (123) is out of range (at most 122"));
+    EXPECT_EQ(target.meshCount(), 0u);
+    EXPECT_TRUE(ImportMoveableFrom3ds(&target, path.c_str(), false, true));
+    EXPECT_EQ(target.meshCount(), 123u);
+
+    // An animation added or put in the place of another: the moveable's frames count up to
+    // 32767 at most.
+    auto current = Moveable(2);
+    Animate(*current, 2, 255, 32000);
+    auto imported = [&](int frames) {
+        auto m = Moveable(2);
+        Animate(*m, 2, 255, frames);
+        return m;
+    };
+    CImport3dsOptions add(current->animations.get(), 0);
+    add.Open();
+    add.ChooseAnimation();
+    add.Import();
+    const std::vector<uint8_t> was = current->Serialize();
+    messages.clear();
+    EXPECT_FALSE(ApplyMoveableImport3ds(*current, *imported(769), add));
+    EXPECT_TRUE(messages.Saw("The imported animation has 769 frames: with the 32000 frames of the "
+                             "moveable's other animations it makes more than a moveable holds (32768 frames)"));
+    EXPECT_EQ(current->Serialize(), was);
+    EXPECT_TRUE(ApplyMoveableImport3ds(*current, *imported(768), add));
+    EXPECT_EQ(current->animationCount(), 2);
+    CImport3dsOptions replace(current->animations.get(), 0);
+    replace.Open();
+    replace.ChooseAnimation();
+    replace.ChooseReplace();
+    replace.Import();
+    EXPECT_TRUE(ApplyMoveableImport3ds(*current, *imported(32000), replace));
+}
+
+TEST(MoveableConvert3ds, NamesLongerThanTheirFieldRefuseTheFile) {
+    test::TempDir dir;
+    ScriptedMessageBackend messages;
+    ScopedMessageBackend scoped(&messages);
+    // Our exports write no name that the import refuses: a picture's name that the map name
+    // can't hold whole is refused, and nothing is written.
+    auto mvb = Moveable(2);
+    std::string error;
+    EXPECT_FALSE(ExportMoveableTo3ds(mvb.get(), dir.file("a.3ds").c_str(), "ninechars", nullptr, -1, &error));
+    EXPECT_NE(error.find("map name \"ninechars.tga\" is longer than its field (at most 12 characters)"),
+              std::string::npos)
+        << error;
+    EXPECT_FALSE(FileExists(dir.file("a.3ds")) || FileExists(dir.file("ninechars.tga")));
+    ASSERT_TRUE(ExportMoveableTo3ds(mvb.get(), dir.file("a.3ds").c_str(), "eightchr", nullptr, -1, &error)) << error;
+    CTrMvb target;
+    ASSERT_TRUE(ImportMoveableFrom3ds(&target, dir.file("a.3ds").c_str(), false, false));
+    CTrLstMsh list;
+    ASSERT_TRUE(ImportMeshFrom3ds(nullptr, &list, dir.file("a.3ds").c_str(), false, false));
+    ASSERT_EQ(list.meshes[0].texturedTriangles.size(), 2u);  // the picture was found
+
+    // Two objects and their nodes named "LongNameX_a" and "LongNameX_b", one character
+    // longer than their field: refused, the name and its field in the message.
+    const std::string dir0 = test::DamagedInputsDir();
+    if (dir0.empty()) GTEST_SKIP() << "no damaged inputs";
+    const std::string damaged = dir0 + "/object-names-longer-than-their-field.3ds";
+    const std::vector<uint8_t> mvbWas = target.Serialize(), listWas = list.Serialize();
+    messages.clear();
+    EXPECT_FALSE(ImportMoveableFrom3ds(&target, damaged.c_str(), false, false));
+    EXPECT_FALSE(ImportMeshFrom3ds(nullptr, &list, damaged.c_str(), false, false));
+    ASSERT_EQ(messages.shown().size(), 2u);
+    for (const MessageRequest& m : messages.shown())
+        EXPECT_NE(m.text.find("object name \"LongNameX_a\" is longer than its field (at most 10 characters)"),
+                  std::string::npos)
+            << m.text;
+    EXPECT_EQ(target.Serialize(), mvbWas);
+    EXPECT_EQ(list.Serialize(), listWas);
 }
 
 TEST(MoveableConvert3ds, PackedRotationsComeBackWhole) {

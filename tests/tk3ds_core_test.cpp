@@ -3,13 +3,17 @@
 
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "TestSupport.h"
 #include "interchange3ds/Chunk3ds.h"
 #include "interchange3ds/Errors3ds.h"
 #include "interchange3ds/Files3ds.h"
+#include "interchange3ds/Keyframer3ds.h"
+#include "interchange3ds/Material3ds.h"
 #include "interchange3ds/Mesh3ds.h"
 #include "interchange3ds/Values3ds.h"
 #include "platform/Files.h"
@@ -532,20 +536,59 @@ TEST_F(ToolkitTest, CatalogueEdgeCases) {
     ASSERT_NE(groups, nullptr);
     EXPECT_EQ(groups->groups, (std::vector<uint32_t>{1, 2, 4}));
 
-    // Object names: 10 characters read as they are; a longer one (as other tools write
-    // them) reads too and is cut to 10, with a warning.
-    for (int len : {10, 11}) {
-        ClearErrorList3ds();
-        Bytes obj = Chunk(0x4D4D, {}, {Chunk(0x3D3D, {}, {Chunk(0x4000, StrBody(std::string(len, 'n')), {Chunk(0x4100, {})})})});
-        db = ReadBytes(obj);
-        EXPECT_FALSE(g_bErrorPending3ds);
-        Mesh3ds* mesh = nullptr;
-        GetMeshByIndex3ds(db, 0, &mesh);
-        ASSERT_NE(mesh, nullptr);
-        EXPECT_EQ(std::string(mesh->name), std::string(10, 'n'));
-        EXPECT_EQ(Warnings3ds().size(), len == 10 ? 0u : 1u);
-        ReleaseMesh3ds(&mesh);
-        ReleaseDatabase3ds(&db);
+    // Names fill their fields and no more: 10 characters for an object or a node, 12 for a
+    // map while the tree is read, 16 for a material or a face group's material. One more
+    // fails the read (of the tree, or of the mesh for a group), with a note that names the
+    // name and its field.
+    auto inEditor = [](const Bytes& chunk) { return Chunk(0x4D4D, {}, {Chunk(0x3D3D, {}, {chunk})}); };
+    auto material = [](const std::string& name, const std::string& map) {
+        return Chunk(0xAFFF, {}, {Chunk(0xA000, StrBody(name)), Chunk(0xA200, {}, {Chunk(0xA300, StrBody(map))})});
+    };
+    auto group = [](const std::string& name) {
+        Bytes g = StrBody(name);
+        U16(g, 0);
+        return Chunk(0x4000, StrBody("M"), {Chunk(0x4100, {}, {Chunk(0x4120, U16Body(0), {Chunk(0x4130, g)})})});
+    };
+    const std::vector<std::tuple<const char*, size_t, std::function<Bytes(const std::string&)>>> names = {
+        {"object name", 10, [&](const std::string& n) { return inEditor(Chunk(0x4000, StrBody(n), {Chunk(0x4100, {})})); }},
+        {"node name", 10,
+         [](const std::string& n) {
+             return Chunk(0x4D4D, {}, {Chunk(0xB000, {}, {Chunk(0xB002, {}, {Chunk(0xB010, NodeHeader(n, 0xFFFF))})})});
+         }},
+        {"map name", 12, [&](const std::string& n) { return inEditor(material("mat", n)); }},
+        {"material name", 16, [&](const std::string& n) { return inEditor(material(n, "map.tga")); }},
+        {"material name of a face group", 16, [&](const std::string& n) { return inEditor(group(n)); }},
+    };
+    for (const auto& [what, length, file] : names) {
+        for (size_t len : {length, length + 1}) {
+            SCOPED_TRACE(std::string(what) + " of " + std::to_string(len));
+            ClearErrorList3ds();
+            const std::string name = "LongName" + std::string(len - 8, 'x');
+            db = ReadBytes(file(name));
+            Mesh3ds* mesh = nullptr;
+            Material3ds* mat = nullptr;
+            ObjectMotion3ds* om = nullptr;
+            if (!g_bErrorPending3ds) GetMeshByIndex3ds(db, 0, &mesh);
+            if (!g_bErrorPending3ds) GetMaterialByIndex3ds(db, 0, &mat);
+            if (!g_bErrorPending3ds) GetObjectMotionByIndex3ds(db, 0, &om);
+            const std::string held = mesh ? (mesh->materialGroups.empty() ? mesh->name : mesh->materialGroups[0].name)
+                                     : mat ? (std::string(what) == "map name" ? mat->texture1().name : mat->name)
+                                     : om  ? om->name : "";
+            if (len == length) {
+                EXPECT_FALSE(g_bErrorPending3ds) << Dump();
+                EXPECT_EQ(held, name);
+            } else {
+                ASSERT_FALSE(Codes().empty());
+                EXPECT_EQ(Codes()[0], ERR_READING_FILE);
+                EXPECT_EQ(Warnings3ds(), std::vector<std::string>{std::string(what) + " \"" + name +
+                                                                  "\" is longer than its field (at most " +
+                                                                  std::to_string(length) + " characters)"});
+            }
+            ReleaseMesh3ds(&mesh);
+            ReleaseMaterial3ds(&mat);
+            ReleaseObjectMotion3ds(&om);
+            ReleaseDatabase3ds(&db);
+        }
     }
     ClearErrorList3ds();
     EXPECT_TRUE(Warnings3ds().empty());
