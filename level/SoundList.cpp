@@ -48,6 +48,7 @@ TrSoundRecord TrSoundRecord::CopyWithoutRefs() const {
     r.chance = chance;
     r.flags = flags;
     r.sampleIndex = sampleIndex;
+    r.sampleVersion = sampleVersion;
     return r;
 }
 
@@ -89,6 +90,7 @@ std::unique_ptr<TrSoundRecord> CTrSoundList::RecordFromLevel(const CTrLevel& lev
     r->flags = d.s16(6);
     r->sampleCount = SampleCountOf(r->flags);
     r->sampleIndex = int16_t(first);
+    r->sampleVersion = int8_t(level.version);
     const uint32_t available = tableSize - first;
     if (r->sampleCount > available) {
         if (report)
@@ -173,7 +175,7 @@ bool CTrSoundList::Insert(std::unique_ptr<TrSoundRecord>&& record) {
 }
 
 bool CTrSoundList::InsertFromDetail(int internalIndex, const TrSoundDetailRecord& detail,
-                                    uint32_t firstSample) {
+                                    uint32_t firstSample, int sampleVersion) {
     if (Contains(internalIndex)) return false;
     auto r = std::make_unique<TrSoundRecord>();
     r->internalIndex = internalIndex;
@@ -183,6 +185,7 @@ bool CTrSoundList::InsertFromDetail(int internalIndex, const TrSoundDetailRecord
     r->flags = detail.s16(6);
     r->sampleCount = SampleCountOf(r->flags);
     r->sampleIndex = int16_t(detail.sample());
+    r->sampleVersion = int8_t(sampleVersion);
     records_[internalIndex] = std::move(r);
     return true;
 }
@@ -225,6 +228,10 @@ const TrSoundRecord* CTrSoundList::Find(int internalIndex) const {
 
 void CTrSoundList::Erase(int internalIndex) { records_.erase(internalIndex); }
 
+void CTrSoundList::SetSampleVersion(int version) {
+    for (auto& entry : records_) entry.second->sampleVersion = int8_t(version);
+}
+
 void CTrSoundList::Merge(const CTrSoundList& from, bool remove) {
     if (&from == this) {
         // Every index is present already; removing takes them all.
@@ -237,6 +244,53 @@ void CTrSoundList::Merge(const CTrSoundList& from, bool remove) {
         else if (!Contains(index))
             records_[index] = std::make_unique<TrSoundRecord>(r->CopyWithoutRefs());
     }
+}
+
+TrHeldSamples HeldSamples(const CTrLevel& level, const TrSoundRecord& r) {
+    const std::vector<uint32_t>& table = level.sampleIndices;
+    const uint32_t positions =
+        std::min<uint32_t>(uint32_t(table.size()), uint32_t(level.samples.size()));
+    TrHeldSamples held;
+    auto at = [&](uint32_t first) {
+        held.held = true;
+        held.first = first;
+        held.count = std::min<uint32_t>(r.sampleCount, positions - first);
+        return held;
+    };
+    const uint32_t own = uint16_t(r.sampleIndex);
+    if (!r.sampleRefs.empty()) return own < positions ? at(own) : held;
+    if (r.sampleVersion != TrVersion4) return held;
+
+    // The level's map as loaded or last saved: the first sample of the sound of a slot.
+    const int slots = CTrSoundList::MapSlots(level);
+    auto detailOf = [&](int slot) -> const TrSoundDetailRecord* {
+        const int16_t m = level.soundMap[slot];
+        return m >= 0 && uint32_t(m) < level.soundDetailCount() ? &level.soundDetails[size_t(m)]
+                                                                 : nullptr;
+    };
+    // The entry must name the sample this level plays for the slot.
+    if (r.internalIndex >= 0 && r.internalIndex < slots)
+        if (const TrSoundDetailRecord* d = detailOf(r.internalIndex)) {
+            const uint32_t p = d->sample();
+            return p < positions && table[p] == r.firstSample ? at(p) : held;
+        }
+    // A slot without a sound: samples no other sound plays, with the record's entries (a
+    // sound's samples are consecutive entries of the set).
+    std::vector<bool> taken(positions, false);
+    for (int slot = 0; slot < slots; ++slot)
+        if (const TrSoundDetailRecord* d = detailOf(slot))
+            for (uint32_t p = d->sample(), end = p + SampleCountOf(d->s16(6));
+                 p < end && p < positions; ++p)
+                taken[p] = true;
+    auto fits = [&](uint32_t p) {
+        for (uint32_t j = 0; j < std::max<uint32_t>(r.sampleCount, 1) && p + j < positions; ++j)
+            if (taken[p + j] || table[p + j] != r.GetSampleRef(j)) return false;
+        return p < positions;
+    };
+    if (fits(own)) return at(own);
+    for (uint32_t p = 0; p < positions; ++p)
+        if (fits(p)) return at(p);
+    return held;
 }
 
 std::vector<TrSoundLeftOut> CTrSoundList::WriteToLevel(CTrLevel& level) const {
@@ -256,7 +310,8 @@ std::vector<TrSoundLeftOut> CTrSoundList::WriteToLevel(CTrLevel& level) const {
     if (keepPositions) table = level.sampleIndices;
     const uint32_t positions =
         std::min<uint32_t>(uint32_t(table.size()), uint32_t(level.samples.size()));
-    std::fill(level.soundMap, level.soundMap + slots, int16_t(-1));
+    // The level's map stays as it is until every record has found its samples.
+    std::vector<int16_t> map(size_t(slots), int16_t(-1));
 
     std::vector<uint32_t> refs;
     for (const auto& [index, r] : records_) {
@@ -270,9 +325,8 @@ std::vector<TrSoundLeftOut> CTrSoundList::WriteToLevel(CTrLevel& level) const {
         uint32_t first = 0;
         uint32_t kept = 0;
         if (keepPositions) {
-            // Only sounds read from this level have their samples in it.
-            first = uint16_t(r->sampleIndex);
-            if (r->sampleRefs.empty() || first >= positions) {
+            const TrHeldSamples held = HeldSamples(level, *r);
+            if (!held.held) {
                 leave(index,
                       StrFormat("its samples are not among the %u samples of the level, sound not "
                                 "written",
@@ -280,7 +334,8 @@ std::vector<TrSoundLeftOut> CTrSoundList::WriteToLevel(CTrLevel& level) const {
                       ": ");
                 continue;
             }
-            kept = std::min<uint32_t>(r->sampleCount, positions - first);
+            first = held.first;
+            kept = held.count;
         } else {
             refs.clear();
             uint32_t ref = 0;
@@ -327,10 +382,11 @@ std::vector<TrSoundLeftOut> CTrSoundList::WriteToLevel(CTrLevel& level) const {
         d.setU16(2, uint16_t(r->volume));
         d.setS16(4, r->chance);
         d.setS16(6, flags);
-        level.soundMap[index] = int16_t(details.size());
+        map[size_t(index)] = int16_t(details.size());
         details.push_back(d);
         if (!keepPositions) table.insert(table.end(), refs.begin(), refs.end());
     }
+    std::copy(map.begin(), map.end(), level.soundMap);
     level.soundDetails = std::move(details);
     level.sampleIndices = std::move(table);
     return leftOut;
@@ -360,6 +416,17 @@ void CTrLevel::MergeMoveableSounds() {
         if (!sounds) continue;
         if (!soundList) soundList.reset(new CTrSoundList());
         soundList->Merge(*sounds, false);
+        // Tomb Raider IV: a sound whose samples the level lacks gives way to the moveable's
+        // record of it when the level holds that one's.
+        if (version != TrVersion4) continue;
+        for (const auto& [index, r] : *sounds) {
+            const TrSoundRecord* mine = soundList->Find(index);
+            if (mine && mine != r.get() && !HeldSamples(*this, *mine).held &&
+                HeldSamples(*this, *r).held) {
+                soundList->Erase(index);
+                soundList->CopyEntry(*sounds, index);
+            }
+        }
     }
 }
 

@@ -26,6 +26,9 @@ struct TrSoundRecord {
     int16_t chance = 0;          // detail word 2
     int16_t flags = 0;           // detail word 3: loop mode, sample count, TR4 flags
     int16_t sampleIndex = 0;     // detail word 0 as read from the level; 0 otherwise
+    // Version of the level whose sample-index table firstSample is an entry of; 0 when not
+    // known.
+    int8_t sampleVersion = 0;
     // The sample-index entries of all sampleCount samples, in order, for a record read
     // from a level (every version); empty in copies and in records read from a buffer.
     std::vector<uint32_t> sampleRefs;
@@ -70,9 +73,10 @@ public:
     // False, and the record stays with the caller, when its index is present; else the
     // list takes it.
     bool Insert(std::unique_ptr<TrSoundRecord>&& record);
-    // False when the index is present; else a new record from the detail.
+    // False when the index is present; else a new record from the detail, of a level of
+    // sampleVersion.
     bool InsertFromDetail(int internalIndex, const TrSoundDetailRecord& detail,
-                          uint32_t firstSample);
+                          uint32_t firstSample, int sampleVersion = 0);
     // The level's sound of that slot, as a level-built record but without its sample
     // references. False when present here, or when the level has no usable sound there
     // (a slot outside the map is logged; broken map entries are reported by the level's
@@ -86,13 +90,16 @@ public:
     const TrSoundRecord* Find(int internalIndex) const;
     // Frees and removes the record; absent: nothing.
     void Erase(int internalIndex);
+    // Every record's firstSample is an entry of a level of that version (a list read from
+    // an object file: the version its header names).
+    void SetSampleVersion(int version);
     // For every index of from: remove -> erased here; else copied here when absent.
     void Merge(const CTrSoundList& from, bool remove);
 
     // Replaces the level's sound map and sound details, numbered in index order. Tomb
     // Raider I to III get a new sample-index table, each sound's entries in turn; Tomb
     // Raider IV keeps its table (a table position is the level sample that plays) and
-    // each sound its position, so only sounds read from this level can be written there.
+    // writes each sound at the samples the level holds for it (TrHeldSamples).
     // Records without a slot in the level's map, and samples the level does not hold,
     // are left out with a log line; the sounds so left out (or cut short) are returned.
     std::vector<TrSoundLeftOut> WriteToLevel(CTrLevel& level) const;
@@ -112,6 +119,22 @@ private:
 
     Records records_;
 };
+
+// Where a Tomb Raider IV level holds the samples a sound plays: the table position of its
+// first sample (a detail's sample word) and how many of its samples follow there.
+struct TrHeldSamples {
+    bool held = false;
+    uint32_t first = 0;
+    uint32_t count = 0;
+};
+// A record read from the level keeps its position. Any other record (a copy, or one of an
+// object file) names its first sample by its table entry: the sample's number in the set of
+// Tomb Raider IV samples a level is made from. Sets differ between levels, so the entry is
+// taken only where it agrees with the level: at the sample the level's map plays for the
+// record's slot; for a slot without a sound, at samples no other sound plays, the entries
+// that follow matching the record's further samples, its own position first. Records of
+// other versions number other games' samples: not held.
+TrHeldSamples HeldSamples(const CTrLevel& level, const TrSoundRecord& record);
 
 // What a save tells the user about the sounds it left out, a line per reason.
 std::string SoundsLeftOutMessage(const std::vector<TrSoundLeftOut>& leftOut);

@@ -50,11 +50,14 @@ CTrMvb::CTrMvb(const std::vector<uint8_t>& buffer) : CTrMvb(ByteReader(buffer, "
 CTrMvb::CTrMvb(ByteReader&& in) : CTrLstMsh(in) {
     ResetDisplayState();
     // The file's header bytes are not kept: a moveable read from a file is always this.
+    // Its sounds still number the samples of the level it came from.
+    const int fromVersion = uint8_t(gameVersion);
     format = kFormat;
     kind = TrKindMoveable;
     gameVersion = kFileGameVersion;
     reserved = 0;
     ReadMoveablePart(in);
+    sounds->SetSampleVersion(fromVersion);
 }
 
 CTrMvb::~CTrMvb() { Clear(false); }
@@ -386,6 +389,17 @@ void CTrMvb::GetBoundingBox(BoundingBox* out, int meshIndex, const CMatrix4* tra
         }
         out->Union(box);
     }
+}
+
+std::vector<int32_t> CTrMvb::PlayedSounds() const {
+    std::vector<int32_t> played;
+    for (int t = 0; t < animationCount(); ++t)
+        if (const CTRAnimTrack* track = GetTrack(t))
+            for (const TrAnimCommand& c : track->commands)
+                if (c.code == 5) played.push_back(c.operands[1] & 0x3FFF);
+    std::sort(played.begin(), played.end());
+    played.erase(std::unique(played.begin(), played.end()), played.end());
+    return played;
 }
 
 const CTrSoundList* MoveableSoundList(const CTrMvb& moveable) { return moveable.sounds.get(); }

@@ -87,6 +87,8 @@ public:
     // Animation i as a Tomb Raider track; null when absent.
     CTRAnimTrack* GetTrack(int i) const;
     int32_t animationCount() const { return animations ? animations->count() : 0; }
+    // The sound ids its play-sound commands play, ascending, each once.
+    std::vector<int32_t> PlayedSounds() const;
 
     std::vector<TrMeshTreeEntry> meshTree;  // meshCount - 1 entries
     std::unique_ptr<CAnimMgr> animations;

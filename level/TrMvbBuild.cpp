@@ -456,7 +456,8 @@ void CTrMvb::CollectSounds(const CTrLevel& level, int position) {
                                    level.sampleIndexCount()));
                 continue;
             }
-            sounds->InsertFromDetail(soundId, detail, level.sampleIndices[detail.sample()]);
+            sounds->InsertFromDetail(soundId, detail, level.sampleIndices[detail.sample()],
+                                     level.version);
         }
     }
 }

@@ -9,6 +9,7 @@
 #include "editor/tree/LevelTree.h"
 #include "editor/shell/LithoscopeDoc.h"
 #include "editor/shell/LithoscopeView.h"
+#include "editor/tree/HandleCollections.h"
 #include "editor/tree/NodeHandlers.h"
 #include "fixtures/LevelBuilder.h"
 #include "fixtures/SampleLevel.h"
@@ -209,6 +210,54 @@ TEST_F(NodesTest, RejectedImportsShowTheirMessageAndChangeNothing) {
     EXPECT_EQ(Bytes(*level.staticMeshList[0]), smBefore);
     EXPECT_EQ(Bytes(*level.spriteList[0]), sprBefore);
     EXPECT_FALSE(doc->IsModified());
+}
+
+// A moveable whose animations play sounds its own list lacks (as those of Tomb Raider I
+// levels do): the import, onto a node or as a new moveable, names the ones the level has not
+// got either.
+TEST_F(NodesTest, AnImportNamesTheSoundsThatWillBeSilent) {
+    CLithoscopeDoc* doc = OpenSample("sample.tr2");
+    ASSERT_NE(doc, nullptr);
+    CFileTree* tree = TreeOf(doc);
+    ASSERT_NE(tree, nullptr);
+    CTrLevel& level = doc->m_level;
+    ASSERT_TRUE(level.soundList);
+    TrSoundDetailRecord detail;
+    detail.setU16(6, 0x0004);
+    ASSERT_TRUE(level.soundList->InsertFromDetail(40, detail, 0, TrVersion2));
+
+    CTrMvb* mvb = level.moveableList[0].get();
+    CTRAnimTrack* track = mvb->GetTrack(0);
+    ASSERT_NE(track, nullptr);
+    for (int16_t sound : {0x4000 | 300, 40, 12, 300}) {
+        TrAnimCommand play;
+        play.SetCode(5);
+        play.operands[0] = 1;
+        play.operands[1] = sound;
+        track->commands.push_back(play);
+    }
+    mvb->sounds = std::make_unique<CTrSoundList>();
+    const std::string path = dir_.file("noisy.trmvb");
+    ASSERT_TRUE(mvb->SaveFile(path));
+
+    const std::string expected = "The animations of this moveable play sounds that this level does "
+                                 "not have. They will be silent: #12, #300.";
+    auto* node = dynamic_cast<CHandleMoveable*>(FirstChild(*tree, tree->m_pMoveablesNode));
+    ASSERT_NE(node, nullptr);
+    g_messages.clear();
+    node->ImportMoveableFileFrom(path, true, true, false);
+    ASSERT_EQ(g_messages.shown().size(), 1u);
+    EXPECT_EQ(g_messages.shown()[0].text, expected);
+    EXPECT_EQ(g_messages.shown()[0].icon, MsgIcon::Warning);
+
+    g_messages.clear();
+    auto loaded = CTrMvb::LoadFile(path);
+    ASSERT_NE(loaded, nullptr);
+    static_cast<CHandleMoveables*>(tree->m_pMoveablesNode)->ImportNewMoveableFile(loaded.get());
+    EXPECT_EQ(level.moveableList.size(), 2u);
+    ASSERT_EQ(g_messages.shown().size(), 1u);
+    EXPECT_EQ(g_messages.shown()[0].text, expected);
+    EXPECT_EQ(level.soundList->size(), 1u);  // nothing came with them
 }
 
 TEST_F(NodesTest, DeleteAsksAndRemoves) {

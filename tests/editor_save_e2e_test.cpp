@@ -243,9 +243,12 @@ TEST_F(SaveEndToEnd, SoundsLeftOutOfATr4LevelAreNamedAtTheSave) {
     tree->Expand(tree->GetRootItem());
     const size_t before = level.moveableList.size();
     SetOpenFileChooser([&](const std::string&) { return trmvb; });
+    g_messages.clear();
     ASSERT_TRUE(Drive(At(ScreenPoint(*tree, tree->m_pMoveablesNode->GetItem())) +
                           " click 3 sleep 0.8 key Down Down sleep 0.2 key Return",
                       [&] { return level.moveableList.size() == before + 1; }));
+    // The import names the sounds that will be silent.
+    const std::string note = g_messages.shown().empty() ? "" : g_messages.shown().back().text;
 
     // File > Save As; the box (the only window titled just "Lithoscope") is photographed and
     // closed by Return.
@@ -264,7 +267,127 @@ TEST_F(SaveEndToEnd, SoundsLeftOutOfATr4LevelAreNamedAtTheSave) {
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].icon, MsgIcon::Warning);
     EXPECT_EQ(messages.shown[0].text, SoundsLeftOutMessage(level.soundsLeftOut));
+    for (const TrSoundLeftOut& s : level.soundsLeftOut) {
+        const std::string id = "#" + std::to_string(s.internalIndex);
+        EXPECT_TRUE(note.find(id + ",") != std::string::npos || note.find(id + ".") != std::string::npos)
+            << note;
+    }
     EXPECT_FALSE(doc->IsModified());
+    EXPECT_FALSE(test::XSession::ReadPng(box).empty());
+}
+
+
+// The level sample a Tomb Raider IV level plays for sound k (its table position's entry and
+// bytes), empty when the slot holds no sound.
+std::vector<uint8_t> PlayedSample(const CTrLevel& level, int k) {
+    const int16_t m = level.soundMap[k];
+    if (m < 0 || size_t(m) >= level.soundDetails.size()) return {};
+    const uint32_t p = level.soundDetails[size_t(m)].sample();
+    if (p >= level.samples.size() || p >= level.sampleIndices.size()) return {};
+    std::vector<uint8_t> out = level.samples[p].data;
+    out.push_back(uint8_t(level.sampleIndices[p]));
+    return out;
+}
+
+// In a Tomb Raider IV level: the moveable that shares the most sounds ("Delete" in its menu,
+// then File > Save As) goes without them: the saved level plays them from the same samples.
+// Then a Tomb Raider I moveable, whose list of sounds is empty, comes in ("Import from
+// .TRMVB" on the moveables node): a box names the sounds it plays that the level lacks.
+TEST_F(SaveEndToEnd, ATr4LevelKeepsTheSoundsOfADeletedMoveableThatOthersPlay) {
+    std::string tr4, tr1;
+    for (const test::RealLevel& real : test::RealLevelFiles()) {
+        if (real.unsupported) continue;
+        const std::vector<uint8_t> head = test::ReadFileBytes(real.path);
+        if (head.at(0) == 'T' && tr4.empty()) tr4 = real.path;
+        if (test::Le32(head, 0) == 0x20 && tr1.empty()) tr1 = real.path;
+    }
+    if (tr4.empty()) GTEST_SKIP() << "no real Tomb Raider IV level";
+    CLithoscopeDoc* doc = Open(tr4);
+    ASSERT_NE(doc, nullptr);
+    CTrLevel& level = doc->m_level;
+    // Each moveable's sounds that another one plays too.
+    auto shared = [&](size_t i) {
+        std::set<int32_t> out;
+        const std::vector<int32_t> own = level.moveableList[i]->PlayedSounds();
+        for (size_t j = 0; j < level.moveableList.size(); ++j)
+            for (int32_t k : level.moveableList[j]->PlayedSounds())
+                if (j != i && level.soundList->Contains(k) &&
+                    std::find(own.begin(), own.end(), k) != own.end())
+                    out.insert(k);
+        return out;
+    };
+    size_t victim = 0;
+    for (size_t i = 1; i < level.moveableList.size(); ++i)
+        if (shared(i).size() > shared(victim).size()) victim = i;
+    const std::set<int32_t> kept = shared(victim);
+    if (kept.empty()) GTEST_SKIP() << "no moveable shares a sound";
+    std::vector<std::vector<uint8_t>> samples;
+    for (int32_t k : kept) samples.push_back(PlayedSample(level, k));
+    const size_t count = level.moveableList.size();
+
+    CFileTree* tree = TreeOf(doc);
+    ASSERT_NE(tree, nullptr);
+    tree->Expand(tree->GetRootItem());
+    tree->Expand(tree->m_pMoveablesNode->GetItem());
+    Pump(200);
+    wxTreeItemId item;
+    wxTreeItemIdValue cookie;
+    for (wxTreeItemId c = tree->GetFirstChild(tree->m_pMoveablesNode->GetItem(), cookie); c.IsOk();
+         c = tree->GetNextChild(tree->m_pMoveablesNode->GetItem(), cookie))
+        if (tree->GetNode(c)->GetObject() == level.moveableList[victim].get()) item = c;
+    ASSERT_TRUE(item.IsOk());
+    g_messages.clear();
+    g_messages.Answer(MsgAnswer::Yes);
+    ASSERT_TRUE(Drive(At(ScreenPoint(*tree, item)) + " click 3 sleep 0.8 key Down Down Down sleep 0.2 key Return",
+                      [&] { return level.moveableList.size() == count - 1; }));
+    EXPECT_TRUE(g_messages.Saw("Are you sure you want to delete this moveable ?"));
+    Pump(300);
+    Shot("tr4-deleted.png");
+
+    const std::string saved = dir_.file("deleted.tr4");
+    SetSaveFileChooser([&](const SaveFileRequest&) { return saved; });
+    g_messages.clear();
+    ASSERT_TRUE(Drive("key alt+f sleep 0.6 key a",
+                      [&] { return std::string(doc->GetFilename().utf8_str()) == saved; }, 30000));
+    EXPECT_TRUE(level.soundsLeftOut.empty());
+    EXPECT_FALSE(g_messages.Saw("Some sounds could not be saved"));
+    {
+        CTrLevel written;
+        ASSERT_TRUE(written.Load(saved, true, false));
+        size_t n = 0;
+        for (int32_t k : kept) EXPECT_EQ(PlayedSample(written, k), samples[n++]) << "sound " << k;
+    }
+
+    // A Tomb Raider I moveable's animations play sounds its list does not carry.
+    if (tr1.empty()) return;
+    const std::string trmvb = dir_.file("tr1.trmvb");
+    std::string silent;
+    {
+        CTrLevel other;
+        ASSERT_TRUE(other.Load(tr1, false, false));
+        const CTrMvb* noisy = nullptr;
+        for (const auto& mvb : other.moveableList)
+            if (!noisy || mvb->PlayedSounds().size() > noisy->PlayedSounds().size()) noisy = mvb.get();
+        ASSERT_TRUE(noisy && noisy->sounds && noisy->sounds->empty());
+        for (int32_t k : noisy->PlayedSounds())
+            if (!level.soundList->Contains(k)) silent += (silent.empty() ? "#" : ", #") + std::to_string(k);
+        ASSERT_TRUE(noisy->SaveFile(trmvb));
+    }
+    ASSERT_FALSE(silent.empty());
+    ShownMessages messages;
+    ScopedMessageBackend shown(&messages);
+    SetOpenFileChooser([&](const std::string&) { return trmvb; });
+    const char* shots = std::getenv("LITHOSCOPE_SHOTS");
+    const std::string box = (shots ? std::string(shots) : dir_.path()) + "/silent-sounds.png";
+    const size_t before = level.moveableList.size();
+    ASSERT_TRUE(Drive(At(ScreenPoint(*tree, tree->m_pMoveablesNode->GetItem())) +
+                          " click 3 sleep 0.8 key Down Down sleep 0.2 key Return sleep 1 search --sync "
+                          "--onlyvisible --name '^Lithoscope$' sleep 1 exec --sync --terminator END sh -c "
+                          "'import -window root " + box + "; sleep 0.5; xdotool key Return' END",
+                      [&] { return level.moveableList.size() == before + 1; }, 60000));
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, "The animations of this moveable play sounds that this level "
+                                      "does not have. They will be silent: " + silent + ".");
     EXPECT_FALSE(test::XSession::ReadPng(box).empty());
 }
 

@@ -142,6 +142,8 @@ TEST(SoundPaneModel, Tr4LevelPlaysItsOwnSamples) {
     auto rec = std::make_unique<TrSoundRecord>();
     rec->internalIndex = 7;
     rec->sampleIndex = 1;
+    rec->firstSample = l.level.sampleIndices.at(1);  // a sound of the level's samples
+    rec->sampleVersion = TrVersion4;
     rec->sampleCount = 1;
     rec->volume = 0x1234;            // volume 0x34, range 0x12
     rec->chance = int16_t(0xFE10);   // chance 0x10, pitch -2

@@ -262,6 +262,8 @@ TEST(Moveable, ImageRoundTripKeepsEveryPart) {
     EXPECT_EQ(s->firstSample, 77u);
     EXPECT_EQ(s->sampleCount, 5);
     EXPECT_EQ(s->volume, 0x7FFF);
+    EXPECT_EQ(s->sampleVersion, image[2]);  // entries of the samples of the file's level
+    EXPECT_EQ(back.PlayedSounds(), (std::vector<int32_t>{16}));  // operand 0x4010
 
     // Whatever the header says, the moveable is format 3, kind 3, version 4.
     std::vector<uint8_t> other = image;
@@ -273,6 +275,7 @@ TEST(Moveable, ImageRoundTripKeepsEveryPart) {
     EXPECT_EQ(relabelled.format, 3);
     EXPECT_EQ(relabelled.kind, 3);
     EXPECT_EQ(relabelled.gameVersion, 4);
+    EXPECT_EQ(relabelled.sounds->Find(3)->sampleVersion, 1);  // still those of its level
     EXPECT_EQ(relabelled.Serialize(), image);
 }
 

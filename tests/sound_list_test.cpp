@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "level/LevelLog.h"
 #include "level/SoundList.h"
 #include "level/TrLevel.h"
+#include "level/TrMvb.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
 
@@ -598,6 +600,82 @@ TEST(SoundList, TombRaiderFourSoundsKeepTheirSamplesWhenOthersGo) {
     EXPECT_EQ(level.sampleIndices, (std::vector<uint32_t>{7, 58, 59, 147}));
 }
 
+// Copies (of a moveable) and records read from object files have no sample references:
+// a copy finds its samples at its own position, a record of a Tomb Raider IV file by its
+// table entries, which number the samples of the game's set, not positions.
+TEST(SoundList, TombRaiderFourRecordsWithoutReferencesFindTheLevelsSamples) {
+    LogCapture log;
+    CTrLevel level;
+    NoSounds(level, TrVersion4);
+    level.samples.resize(6);
+    level.sampleIndices = {7, 58, 59, 147, 58, 300};  // 58 twice
+    CTrSoundList list;
+    auto add = [&](int index, uint32_t first, uint16_t count, int version, int16_t position) {
+        auto r = Record(index, first, count, int16_t(count << 2));
+        r->sampleVersion = int8_t(version);
+        r->sampleIndex = position;
+        list.Insert(std::move(r));
+    };
+    add(1, 58, 1, TrVersion4, 4);    // a copy: its own position, not the first 58
+    add(2, 147, 1, TrVersion4, 0);   // from a file: entry 147 is at 3
+    add(3, 58, 2, TrVersion4, 0);    // 58 and 59 follow each other at 1
+    add(4, 59, 2, TrVersion4, 0);    // 59 is not followed by 60: not this level's sound
+    add(5, 300, 3, TrVersion4, 0);   // two samples past the end
+    add(6, 58, 1, TrVersion2, 0);    // a Tomb Raider II sample number
+    add(7, 7, 1, 0, 0);              // of no known level
+    add(8, 7, 1, TrVersion4, 0);     // from a file, at 0
+
+    EXPECT_EQ(Indices(list.WriteToLevel(level)), (std::vector<int32_t>{4, 5, 6, 7}));
+    std::vector<std::pair<int, int>> written;  // slot, first sample position
+    for (int i = 0; i < 370; ++i)
+        if (level.soundMap[i] != -1)
+            written.push_back({i, level.soundDetails.at(size_t(level.soundMap[i])).sample()});
+    EXPECT_EQ(written, (std::vector<std::pair<int, int>>{{1, 4}, {2, 3}, {3, 1}, {5, 5}, {8, 0}}));
+    EXPECT_EQ(level.soundDetails[2].u16(6), 0x0008);  // both samples of #3
+    EXPECT_EQ(level.soundDetails[3].u16(6), 0x0004);  // #5 cut to one
+    EXPECT_EQ(level.sampleIndices, (std::vector<uint32_t>{7, 58, 59, 147, 58, 300}));
+    EXPECT_NE(log.Text().find("Sound #6: its samples are not among the 6 samples"),
+              std::string::npos);
+
+    // Now the level plays them: an entry must agree with the sample of its slot, and a slot
+    // without a sound takes no sample another sound plays.
+    auto fromFile = [](int index, uint32_t first) {
+        TrSoundRecord r = Record(index, first, 1, 0x0004)->CopyWithoutRefs();
+        r.sampleVersion = TrVersion4;
+        return r;
+    };
+    EXPECT_TRUE(HeldSamples(level, fromFile(2, 147)).held);
+    EXPECT_FALSE(HeldSamples(level, fromFile(2, 58)).held);   // another set's numbers
+    EXPECT_FALSE(HeldSamples(level, fromFile(10, 58)).held);  // played by #1 and #3
+    EXPECT_FALSE(HeldSamples(level, fromFile(10, 147)).held);
+    level.sampleIndices.push_back(400);
+    level.samples.resize(7);
+    const TrHeldSamples free = HeldSamples(level, fromFile(10, 400));
+    EXPECT_TRUE(free.held && free.first == 6);
+
+    // Such a record gives way to a moveable's record of the sound that the level holds.
+    level.soundList.reset(new CTrSoundList());
+    level.soundList->Insert(std::make_unique<TrSoundRecord>(fromFile(2, 58)));
+    level.moveableList.emplace_back(new CTrMvb);
+    level.moveableList[0]->sounds->Insert(std::make_unique<TrSoundRecord>(fromFile(2, 147)));
+    level.moveableList[0]->sounds->Insert(std::make_unique<TrSoundRecord>(fromFile(10, 147)));
+    level.MergeMoveableSounds();
+    EXPECT_EQ(level.soundList->Find(2)->firstSample, 147u);
+    EXPECT_EQ(level.soundList->size(), 2u);
+
+    // A record read from the level, and a copy of it, play where the level had it.
+    level.soundMap[9] = 0;
+    level.soundDetails = {Detail(4, 0x7FFF, 0, 0x0004)};
+    CTrSoundList own(level);
+    CTrSoundList copy;
+    copy.Merge(own, false);
+    ASSERT_TRUE(copy.Find(9) && copy.Find(9)->sampleRefs.empty());
+    for (const CTrSoundList* l : {&own, &copy}) {
+        const TrHeldSamples held = HeldSamples(level, *l->Find(9));
+        EXPECT_TRUE(held.held && held.first == 4 && held.count == 1);
+    }
+}
+
 TEST(SoundList, MergeMoveableSoundsLeavesTheLevelListAloneWithoutMoveableSounds) {
     CTrLevel level;
     level.MergeMoveableSounds();
@@ -711,4 +789,113 @@ TEST(SoundListRealLevels, BuiltAndWrittenBackGivesTheSameSoundTables) {
         ++checked;
     }
     if (checked == 0) GTEST_SKIP() << "no real level could be loaded";
+}
+
+namespace {
+
+// What slot k of a loaded level plays: its detail, and the entries and bytes of its samples.
+std::vector<uint8_t> SlotSound(const CTrLevel& level, int k) {
+    const int16_t m = level.soundMap[k];
+    if (m < 0 || size_t(m) >= level.soundDetails.size()) return {};
+    const TrSoundDetailRecord& d = level.soundDetails[size_t(m)];
+    std::vector<uint8_t> out(d.b.begin(), d.b.end());
+    for (uint32_t j = 0, p = d.sample(); j < ((d.u16(6) >> 2) & 0x3Fu); ++j, ++p) {
+        if (p >= level.sampleIndices.size() || p >= level.samples.size()) return {};
+        uint8_t entry[4];
+        PutU32(entry, level.sampleIndices[p]);
+        out.insert(out.end(), entry, entry + 4);
+        out.insert(out.end(), level.samples[p].data.begin(), level.samples[p].data.end());
+    }
+    return out;
+}
+
+// The steps of the tree's commands on the sound lists. Delete: the moveable's sounds
+// leave, the others' come back. Replace (by an object file, or "Add resource" with a
+// moveable of another level): the same, then the newcomer's sounds.
+void DeleteMoveable(CTrLevel& level, size_t i) {
+    level.soundList->Merge(*level.moveableList[i]->sounds, true);
+    level.moveableList.erase(level.moveableList.begin() + long(i));
+    level.MergeMoveableSounds();
+}
+void ReplaceMoveable(CTrLevel& level, size_t i, CTrMvb& source) {
+    CTrMvb& mvb = *level.moveableList[i];
+    level.soundList->Merge(*mvb.sounds, true);
+    mvb.Clear(true);
+    mvb.TakeOver(source, true, true);
+    level.soundList->Merge(*mvb.sounds, false);
+    level.MergeMoveableSounds();
+}
+
+}  // namespace
+
+// Tomb Raider IV keeps every sample of the level: a moveable that goes (deleted, or replaced
+// by one of another level) leaves every sound another moveable plays at the samples it
+// played; moveables replaced by their own object files give the sounds of a batch save.
+TEST(SoundListRealLevels, TombRaiderFourMoveablesGoAndComeBackKeepingTheSamplesTheyPlay) {
+    test::QuietMessages quiet;
+    test::ScopedConfigDir config;
+    test::TempDir dir;
+    std::vector<std::string> levels;
+    for (const test::RealLevel& file : test::RealLevelFiles())
+        if (!file.unsupported && test::ReadFileBytes(file.path).at(0) == 'T')
+            levels.push_back(file.path);
+    if (levels.empty()) GTEST_SKIP() << "no real Tomb Raider IV level";
+    int edits = 0;
+    for (const std::string& file : levels) {
+        SCOPED_TRACE(file);
+        CTrLevel original, batch;
+        ASSERT_TRUE(original.Load(file, false, false));
+        ASSERT_EQ(original.version, TrVersion4);
+        const int slots = CTrSoundList::MapSlots(original);
+        const std::string batchPath = dir.file("batch.tr4");
+        ASSERT_TRUE(original.Save(batchPath, 1, false, false));
+        ASSERT_TRUE(batch.Load(batchPath, true, false));
+        ASSERT_TRUE(original.Load(file, false, false));
+        // The noisiest moveable of another level (or of this one) stands in.
+        const std::string& donor = levels[(size_t(&file - levels.data()) + 1) % levels.size()];
+
+        for (size_t i = 0; i < original.moveableList.size(); ++i) {
+            if (original.moveableList[i]->sounds->empty()) continue;
+            std::set<int32_t> others;
+            for (size_t j = 0; j < original.moveableList.size(); ++j)
+                if (j != i)
+                    for (int32_t k : original.moveableList[j]->PlayedSounds())
+                        if (k < slots && !SlotSound(batch, k).empty()) others.insert(k);
+            for (bool deleted : {true, false}) {
+                SCOPED_TRACE((deleted ? "deleted " : "replaced ") + std::to_string(i));
+                CTrLevel level, source, saved;
+                ASSERT_TRUE(level.Load(file, false, false));
+                if (deleted) {
+                    DeleteMoveable(level, i);
+                } else {
+                    ASSERT_TRUE(source.Load(donor, false, false));
+                    CTrMvb* noisy = source.moveableList.at(0).get();
+                    for (const auto& mvb : source.moveableList)
+                        if (mvb->sounds->size() > noisy->sounds->size()) noisy = mvb.get();
+                    ReplaceMoveable(level, i, *noisy);
+                }
+                const std::string path = dir.file("edited.tr4");
+                ASSERT_TRUE(level.Save(path, 1, false, false));
+                if (deleted) EXPECT_TRUE(level.soundsLeftOut.empty());
+                ASSERT_TRUE(saved.Load(path, true, false));
+                for (int32_t k : others)
+                    EXPECT_EQ(SlotSound(saved, k), SlotSound(batch, k)) << "sound " << k;
+                ++edits;
+            }
+        }
+
+        for (size_t i = 0; i < original.moveableList.size(); ++i) {
+            CTrMvb loaded(original.moveableList[i]->Serialize());
+            ReplaceMoveable(original, i, loaded);
+        }
+        const std::string path = dir.file("imported.tr4");
+        ASSERT_TRUE(original.Save(path, 1, false, false));
+        EXPECT_TRUE(original.soundsLeftOut.empty());
+        CTrLevel saved;
+        ASSERT_TRUE(saved.Load(path, true, false));
+        EXPECT_EQ(saved.soundDetails, batch.soundDetails);
+        for (int k = 0; k < slots; ++k)
+            EXPECT_EQ(SlotSound(saved, k), SlotSound(batch, k)) << "sound " << k;
+    }
+    EXPECT_GT(edits, 0);
 }

@@ -99,7 +99,8 @@ bool CSoundPaneModel::Add(int k) {
     detail.setU16(2, 0x7FFF);
     detail.setU16(4, 0);
     detail.setU16(6, uint16_t((count & 0x3F) * 4));
-    if (!level_->soundList->InsertFromDetail(k, detail, uint32_t(std::max(first, 0))))
+    if (!level_->soundList->InsertFromDetail(k, detail, uint32_t(std::max(first, 0)),
+                                             level_->version))
         return false;
     available_.erase(it);
     used_.push_back(k);
@@ -224,9 +225,10 @@ CSoundPaneModel::Fetch CSoundPaneModel::UsedWave(int k, std::vector<uint8_t>& wa
     const TrSoundRecord* r = Record(k);
     if (!r) return Fetch::Nothing;
     if (IsTr4()) {
-        const int i = r->sampleIndex;
-        if (i < 0 || size_t(i) >= level_->samples.size()) return Fetch::Nothing;
-        wave = level_->samples[size_t(i)].data;
+        // The sample a save writes the sound at.
+        const TrHeldSamples held = HeldSamples(*level_, *r);
+        if (!held.held || held.first >= level_->samples.size()) return Fetch::Nothing;
+        wave = level_->samples[held.first].data;
         return wave.empty() ? Fetch::Nothing : Fetch::Ok;
     }
     if (level_->version == TrVersion1) {

@@ -78,9 +78,9 @@ public:
     enum class Fetch { Ok, Nothing, FileMissing };
     // The WAVE of catalog sound k, from the sound file.
     Fetch CatalogWave(int k, std::vector<uint8_t>& wave) const;
-    // The WAVE of the level's sound k: the level's own sample (TR4 by sampleIndex, TR1 at
-    // the byte offset firstSample of the sound data), else the sound file's entry
-    // firstSample.
+    // The WAVE of the level's sound k: the level's own sample (TR4: where it holds the
+    // sound's samples; TR1: at the byte offset firstSample of the sound data), else the
+    // sound file's entry firstSample.
     Fetch UsedWave(int k, std::vector<uint8_t>& wave) const;
 
 private:

@@ -62,6 +62,26 @@ void RemoveSoundsOf(CTrLevel& level, const CTrMvb& mvb) {
     if (level.soundList && mvb.sounds) level.soundList->Merge(*mvb.sounds, true);
 }
 
+}  // namespace
+
+void ReportSilentSounds(const CTrLevel& level, const CTrMvb& moveable) {
+    if (!level.soundList) return;
+    std::string ids;
+    for (int32_t id : moveable.PlayedSounds()) {
+        const TrSoundRecord* r = level.soundList->Find(id);
+        // Tomb Raider IV plays only samples of its own (the save leaves the others out).
+        if (!r || id >= CTrSoundList::MapSlots(level) ||
+            (level.version == TrVersion4 && !HeldSamples(level, *r).held))
+            ids += (ids.empty() ? "#" : ", #") + std::to_string(id);
+    }
+    if (ids.empty()) return;
+    ShowMessage("The animations of this moveable play sounds that this level does not have. They "
+                "will be silent: " + ids + ".",
+                kEditorCaption, MsgButtons::Ok, MsgIcon::Warning);
+}
+
+namespace {
+
 void Refresh(CHandleBase& node) {
     node.OnModified(true);
     node.ShowInPane(node.GetName());
@@ -559,6 +579,7 @@ void CHandleMoveable::FinishImport(int32_t oldId, bool animationsTaken) {
     if (animationsTaken) {
         if (m_pLevel->soundList && mvb->sounds) m_pLevel->soundList->Merge(*mvb->sounds, false);
         m_pLevel->MergeMoveableSounds();
+        ReportSilentSounds(*m_pLevel, *mvb);
     }
     {
         wxBusyCursor wait;

@@ -150,6 +150,10 @@ public:
 bool ExportObjectTexture(CHandleBase& node, const std::string& chosenPath = "");
 bool ReplaceObjectTexture(CHandleBase& node, const std::string& chosenPath = "");
 
+// After a moveable came in: names the sounds its animations play that the level will not
+// play (not in its sound list, or in a Tomb Raider IV level without samples there).
+void ReportSilentSounds(const CTrLevel& level, const CTrMvb& moveable);
+
 // The save chooser of the node commands: the node's text ("/" made "-") with ext proposed,
 // filter in either form; ext is added to a chosen name without one. "" for Cancel.
 std::string AskSavePath(const CHandleBase& node, const std::string& filter, const std::string& ext);
