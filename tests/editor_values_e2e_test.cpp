@@ -15,6 +15,7 @@
 #include "batch/AppSettings.h"
 #include "editor/panes/EditGfx.h"
 #include "editor/shell/ChildFrame.h"
+#include "editor/shell/SplitterWnd.h"
 #include "editor/common/CommandIds.h"
 #include "editor/common/WxStrings.h"
 #include "editor/sound/SoundPane.h"
@@ -28,6 +29,7 @@
 #include "level/TrLevel.h"
 #include "level/TrMvb.h"
 #include "platform/Files.h"
+#include "platform/Messages.h"
 
 using namespace lithoscope;
 using lithoscope::test::App;
@@ -232,6 +234,77 @@ TEST_F(Values, AnimationPageValuesStickOrAreRefusedAndNoAnimationEmptiesThem) {
     EXPECT_EQ(page->Logic().FrameText(), "");
     EXPECT_EQ(page->Logic().CurrentAnimText(), "");
     Shot("no-animation.png");
+}
+
+// Every F5 or F6 press steps the animation once, whichever pane has the focus: the 3D
+// view, the toolbox (a text field too) or the tree; F6 and Shift+F6 move the focus on.
+TEST_F(Values, F5AndF6StepTheAnimationOncePerPressWhereverTheFocusIs) {
+    auto lara = [](const CTrLevel& l) { return !l.moveableList.empty() && l.moveableList[0]->animationCount() >= 2; };
+    const std::string path = RealLevel(2, lara);
+    if (path.empty()) GTEST_SKIP() << "no real Tomb Raider II level with an animated Lara";
+    CLithoscopeDoc* doc = Open(path);
+    ASSERT_NE(doc, nullptr);
+    CFileTree* tree = TreeOf(doc);
+    ASSERT_NE(tree, nullptr);
+    tree->Expand(CollectionItem(*tree, HandleTypeMoveables));
+    ASSERT_TRUE(Drive(At(ScreenPoint(*tree, FirstChildItem(*tree, tree->m_pMoveablesNode))) + " click 1", [&] {
+        auto* pane = dynamic_cast<CEditMoveable*>(PaneOf(doc));
+        return pane && pane->GetGlWindow();
+    }));
+    CChildFrame* frame = FrameOf(doc);
+    auto* toolbox = dynamic_cast<CToolbox2Moveable*>(frame->GetToolboxView(EditPaneMoveable));
+    ASSERT_NE(toolbox, nullptr);
+    Pump(300);
+    if (!toolbox->IsShownOnScreen()) {
+        EXPECT_TRUE(Drive(At(ToolPoint(App().GetMainFrame()->GetToolBar(), ID_VIEW_TOOLBOX)) + " click 1",
+                          [&] { return toolbox->IsShownOnScreen(); }));
+    }
+    CTlboxMoveableAnim* page = toolbox->GetAnimPage();
+    ASSERT_TRUE(Drive(At(TabPoint(toolbox->GetSheet(), 1)) + " click 1", [&] { return page->IsShownOnScreen(); }));
+    ASSERT_EQ(page->GetAnimationList()->GetSelection(), 0);
+
+    const int count = doc->m_level.moveableList[0]->animationCount();
+    const wxWindow* panes[3] = {frame->GetOuterSplitter()->GetPaneWindow(0), PaneOf(doc), toolbox};
+    auto focusedPane = [&] {
+        for (const wxWindow* w = wxWindow::FindFocus(); w; w = w->GetParent())
+            for (int i = 0; i < 3; ++i)
+                if (w == panes[i]) return i;
+        return -1;
+    };
+    // One press, about as far from the last as a user's; then the selection and the pane
+    // that has the focus.
+    int expected = 0;
+    auto press = [&](const std::string& key) {
+        expected = key == "F5" ? std::max(expected - 1, 0) : std::min(expected + 1, count);
+        Drive("key " + key + " sleep 0.3", [&] { return page->GetAnimationList()->GetSelection() == expected; });
+        Pump(100);
+        return page->GetAnimationList()->GetSelection();
+    };
+
+    // Ten times F6 from the 3D view: the focus goes round the panes, each press steps.
+    ASSERT_TRUE(Drive(At(Centre(PaneOf(doc))) + " click 1 sleep 0.3", [&] { return focusedPane() == 1; }));
+    for (int i = 1; i <= 10; ++i) {
+        EXPECT_EQ(press("F6"), expected) << "press " << i;
+        EXPECT_EQ(focusedPane(), (1 + i) % 3) << "press " << i;
+    }
+    EXPECT_EQ(expected, std::min(10, count));
+    EXPECT_EQ(page->GetAnimationList()->GetStringSelection().utf8_string(), StrFormat("Animation #%.3d", expected));
+    Shot("f6-ten-presses.png");
+    // Shift+F6 goes back a pane; it is an F6 press too.
+    EXPECT_EQ(press("shift+F6"), expected);
+    EXPECT_EQ(focusedPane(), 1);
+
+    // F5 in a text field of the toolbox: it types nothing there and steps back.
+    CTlboxEdit* stateId = page->ValueEdits()[0];
+    ASSERT_TRUE(Drive(At(Centre(stateId)) + " click 1 sleep 0.3", [&] { return wxWindow::FindFocus() == stateId; }));
+    for (int i = 1; i <= 3; ++i) EXPECT_EQ(press("F5"), expected) << "F5 " << i << " in the text field";
+    EXPECT_EQ(wxWindow::FindFocus(), stateId);
+    // F6 from there to the tree, F5 in the tree.
+    EXPECT_EQ(press("F6"), expected);
+    EXPECT_EQ(focusedPane(), 0);
+    for (int i = 1; i <= 2; ++i) EXPECT_EQ(press("F5"), expected) << "F5 " << i << " in the tree";
+    EXPECT_EQ(page->Logic().GetCurrentAnim(), expected);
+    EXPECT_FALSE(doc->IsModified());
 }
 
 // The "State changes" and "Anim commands" lists show the playing animation's rows each
