@@ -320,6 +320,12 @@ void NoteRefusal(const std::string& why) {
     AppendLogLine(LevelLog().refusal);
 }
 
+// The box of a refused level; with why, the log's line of its reason below.
+std::string RefusedText(bool why) {
+    const std::string& refusal = LevelLog().refusal;
+    return why && !refusal.empty() ? "Unknown file type !\n" + refusal : "Unknown file type !";
+}
+
 std::string TooLargeText(uint64_t size) {
     return StrFormat("%llu bytes: more than a level holds (at most %llu)",
                      static_cast<unsigned long long>(size),
@@ -369,7 +375,7 @@ bool CTrLevel::Load(const std::string& filePath, bool noBuild, bool showMessages
         ::close(fd);
         Free();
         NoteRefusal(TooLargeText(uint64_t(st.st_size)));
-        if (showMessages) ShowError("Unknown file type !");
+        if (showMessages) ShowError(RefusedText(sayWhyRefused));
         return false;
     }
     long readError = 0;
@@ -400,7 +406,7 @@ bool CTrLevel::Load(const std::string& filePath, bool noBuild, bool showMessages
         Free();
         if (showMessages)
             ShowError(failedVersion == TrVersion4Encrypted ? "NG encrypted TR4 file !"
-                                                           : "Unknown file type !");
+                                                           : RefusedText(sayWhyRefused));
         return false;
     }
     std::vector<uint8_t>().swap(image);

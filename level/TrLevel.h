@@ -254,6 +254,9 @@ public:
     // after saving (the batch run) turns that off, and the save then lets go of each part of
     // the object model as soon as it is written: such a level is only good for freeing.
     bool rebuildAfterSave = true;
+    // With messages, the box of a level refused as "Unknown file type !" also gives the
+    // log's line of why (the editor); the batch run prints that line itself.
+    bool sayWhyRefused = false;
     // Started anew by each BuildObjects.
     ObjectModelTally objectTally;
 

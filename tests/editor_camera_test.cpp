@@ -222,6 +222,27 @@ TEST(KeyStateService, HeldOnlyWhileTheKeyboardSaysSoAndPressesLastOneTick) {
     keys.BeginTick(true);
     EXPECT_FALSE(keys.Poll(WXK_UP)) << "a press a tick old is stale";
 
+    // Every press counts once: two presses within one tick give two polls, the second
+    // still in the next tick; the char hook and the key-down of one press (the same event
+    // time) are one press.
+    keys.KeyDown(WXK_F6, 1000);
+    keys.KeyDown(WXK_F6, 1000);
+    keys.KeyDown(WXK_F6, 1012);
+    keys.KeyDown(WXK_F6, 1012);
+    keys.BeginTick(true);
+    EXPECT_TRUE(keys.PollPressed(WXK_F6));
+    keys.BeginTick(true);
+    EXPECT_TRUE(keys.PollPressed(WXK_F6));
+    EXPECT_FALSE(keys.PollPressed(WXK_F6));
+    keys.BeginTick(true);
+    EXPECT_FALSE(keys.PollPressed(WXK_F6));
+    // Presses nobody polls in the tick after them still expire.
+    keys.KeyDown(WXK_F5, 2000);
+    keys.KeyDown(WXK_F5, 2100);
+    keys.BeginTick(true);
+    keys.BeginTick(true);
+    EXPECT_FALSE(keys.PollPressed(WXK_F5));
+
     // While another window has the keyboard every key goes, held or not, and stays gone.
     held.insert(WXK_SHIFT);
     keys.KeyDown(WXK_SHIFT);

@@ -74,6 +74,7 @@ TEST(EditorSplitter, FixedPaneRuleAndSizeText) {
     EXPECT_EQ(s.size1, 75);
     EXPECT_EQ(FormatPaneSizes(-1, 250, -1, 600), "-1 250 -1 600");
     EXPECT_EQ(FormatPaneSizes(-1, -1, 1, -1), "-1 100 1 100");
+    EXPECT_EQ(FormatPaneSizes(-1, 100, 1, -104), "-1 100 1 100");
 }
 
 TEST(EditorChildFrame, NewFrameLayout) {

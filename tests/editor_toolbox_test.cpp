@@ -424,6 +424,11 @@ TEST(ToolboxMoveable, MainAndAnimationPagesDriveTheWindowAndRefuseBadValues) {
     EXPECT_EQ(main.NumMeshesText() + main.ExtentsText(), "");
     EXPECT_TRUE(main.ShowBoundingBoxes());  // kept from one moveable to the next
     EXPECT_EQ(window.calls, (Calls{"items 111", "boxes 1", "invalidate"}));
+    // A moveable without meshes has no extent.
+    CTrMvb bare;
+    main.Bind(&bare, "Bare", nullptr);
+    main.Update(true);
+    EXPECT_EQ(main.NumMeshesText() + " " + main.ExtentsText(), "0 (0 tris, 0 quads) 0,0,0");
 
     CTlboxMoveableAnimLogic anim;
     anim.SetModifiedHandler([&modified] { ++modified; });

@@ -15,19 +15,26 @@
 #include "batch/AppSettings.h"
 #include "editor/panes/EditGfx.h"
 #include "editor/shell/ChildFrame.h"
+#include "editor/shell/SplitterWnd.h"
 #include "editor/common/CommandIds.h"
 #include "editor/common/WxStrings.h"
 #include "editor/sound/SoundPane.h"
 #include "editor/toolbox/TlboxControls.h"
+#include "editor/toolbox/TlboxMeshPages.h"
 #include "editor/toolbox/TlboxMoveablePages.h"
+#include "editor/toolbox/TlboxSpritePage.h"
 #include "editor/toolbox/TlboxTrackPages.h"
 #include "editor/toolbox/ToolboxViews.h"
 #include "editor/tree/NodeHandlers.h"
+#include "level/GameCatalog.h"
+#include "level/LevelLog.h"
 #include "level/SoundList.h"
 #include "level/TrAnimData.h"
 #include "level/TrLevel.h"
 #include "level/TrMvb.h"
 #include "platform/Files.h"
+#include "platform/Messages.h"
+#include "platform/Settings.h"
 
 using namespace lithoscope;
 using lithoscope::test::App;
@@ -232,6 +239,241 @@ TEST_F(Values, AnimationPageValuesStickOrAreRefusedAndNoAnimationEmptiesThem) {
     EXPECT_EQ(page->Logic().FrameText(), "");
     EXPECT_EQ(page->Logic().CurrentAnimText(), "");
     Shot("no-animation.png");
+}
+
+// Every F5 or F6 press steps the animation once, whichever pane has the focus: the 3D
+// view, the toolbox (a text field too) or the tree; F6 and Shift+F6 move the focus on.
+TEST_F(Values, F5AndF6StepTheAnimationOncePerPressWhereverTheFocusIs) {
+    auto lara = [](const CTrLevel& l) { return !l.moveableList.empty() && l.moveableList[0]->animationCount() >= 2; };
+    const std::string path = RealLevel(2, lara);
+    if (path.empty()) GTEST_SKIP() << "no real Tomb Raider II level with an animated Lara";
+    CLithoscopeDoc* doc = Open(path);
+    ASSERT_NE(doc, nullptr);
+    CFileTree* tree = TreeOf(doc);
+    ASSERT_NE(tree, nullptr);
+    tree->Expand(CollectionItem(*tree, HandleTypeMoveables));
+    ASSERT_TRUE(Drive(At(ScreenPoint(*tree, FirstChildItem(*tree, tree->m_pMoveablesNode))) + " click 1", [&] {
+        auto* pane = dynamic_cast<CEditMoveable*>(PaneOf(doc));
+        return pane && pane->GetGlWindow();
+    }));
+    CChildFrame* frame = FrameOf(doc);
+    auto* toolbox = dynamic_cast<CToolbox2Moveable*>(frame->GetToolboxView(EditPaneMoveable));
+    ASSERT_NE(toolbox, nullptr);
+    Pump(300);
+    if (!toolbox->IsShownOnScreen()) {
+        EXPECT_TRUE(Drive(At(ToolPoint(App().GetMainFrame()->GetToolBar(), ID_VIEW_TOOLBOX)) + " click 1",
+                          [&] { return toolbox->IsShownOnScreen(); }));
+    }
+    CTlboxMoveableAnim* page = toolbox->GetAnimPage();
+    ASSERT_TRUE(Drive(At(TabPoint(toolbox->GetSheet(), 1)) + " click 1", [&] { return page->IsShownOnScreen(); }));
+    ASSERT_EQ(page->GetAnimationList()->GetSelection(), 0);
+
+    const int count = doc->m_level.moveableList[0]->animationCount();
+    const wxWindow* panes[3] = {frame->GetOuterSplitter()->GetPaneWindow(0), PaneOf(doc), toolbox};
+    auto focusedPane = [&] {
+        for (const wxWindow* w = wxWindow::FindFocus(); w; w = w->GetParent())
+            for (int i = 0; i < 3; ++i)
+                if (w == panes[i]) return i;
+        return -1;
+    };
+    // One press, about as far from the last as a user's; then the selection and the pane
+    // that has the focus.
+    int expected = 0;
+    auto press = [&](const std::string& key) {
+        expected = key == "F5" ? std::max(expected - 1, 0) : std::min(expected + 1, count);
+        Drive("key " + key + " sleep 0.3", [&] { return page->GetAnimationList()->GetSelection() == expected; });
+        Pump(100);
+        return page->GetAnimationList()->GetSelection();
+    };
+
+    // Ten times F6 from the 3D view: the focus goes round the panes, each press steps.
+    ASSERT_TRUE(Drive(At(Centre(PaneOf(doc))) + " click 1 sleep 0.3", [&] { return focusedPane() == 1; }));
+    for (int i = 1; i <= 10; ++i) {
+        EXPECT_EQ(press("F6"), expected) << "press " << i;
+        EXPECT_EQ(focusedPane(), (1 + i) % 3) << "press " << i;
+    }
+    EXPECT_EQ(expected, std::min(10, count));
+    EXPECT_EQ(page->GetAnimationList()->GetStringSelection().utf8_string(), StrFormat("Animation #%.3d", expected));
+    Shot("f6-ten-presses.png");
+    // Shift+F6 goes back a pane; it is an F6 press too.
+    EXPECT_EQ(press("shift+F6"), expected);
+    EXPECT_EQ(focusedPane(), 1);
+
+    // F5 in a text field of the toolbox: it types nothing there and steps back.
+    CTlboxEdit* stateId = page->ValueEdits()[0];
+    ASSERT_TRUE(Drive(At(Centre(stateId)) + " click 1 sleep 0.3", [&] { return wxWindow::FindFocus() == stateId; }));
+    for (int i = 1; i <= 3; ++i) EXPECT_EQ(press("F5"), expected) << "F5 " << i << " in the text field";
+    EXPECT_EQ(wxWindow::FindFocus(), stateId);
+    // F6 from there to the tree, F5 in the tree.
+    EXPECT_EQ(press("F6"), expected);
+    EXPECT_EQ(focusedPane(), 0);
+    for (int i = 1; i <= 2; ++i) EXPECT_EQ(press("F5"), expected) << "F5 " << i << " in the tree";
+    EXPECT_EQ(page->Logic().GetCurrentAnim(), expected);
+    EXPECT_FALSE(doc->IsModified());
+}
+
+// What a view shows follows the edit at once: the reason a level is refused, the splitter
+// sizes a closed window leaves, a moveable's, static mesh's and sprite's tree label after
+// an Object Id edit, the whole name on the moveable's Main page, and the extents of a
+// moveable whose meshes were cleared.
+TEST_F(Values, ViewsFollowTheEditAtOnce) {
+    const std::string real = RealLevel(2, [](CTrLevel& l) {
+        return l.moveableList.size() > 2 && !l.staticMeshList.empty() && !l.spriteList.empty();
+    });
+    if (real.empty()) GTEST_SKIP() << "no real Tomb Raider II level with static meshes and sprites";
+    CMainFrame* main = App().GetMainFrame();
+    auto documents = [] { return App().GetDocManager()->GetDocuments().size(); };
+    std::string chosen;
+    SetOpenFileChooser([&](const std::string&) { return chosen; });
+    const std::string ctrlO = At(Inside(main, 200, 200)) + " click 1 sleep 0.3 key ctrl+o sleep 0.5";
+
+    // A cut level: the box says why below "Unknown file type !", as the log does.
+    std::vector<uint8_t> bytes = test::ReadFileBytes(real);
+    bytes.resize(bytes.size() / 2);
+    chosen = dir_.file("cut.tr2");
+    test::WriteFileBytes(chosen, bytes);
+    g_messages.clear();
+    EXPECT_TRUE(Drive(ctrlO, [&] { return !g_messages.shown().empty(); }));
+    ASSERT_FALSE(g_messages.shown().empty());
+    const std::string& text = g_messages.shown()[0].text;
+    EXPECT_EQ(text.substr(0, text.find('\n')), "Unknown file type !");
+    EXPECT_EQ(text.substr(text.find('\n') + 1), LevelLog().refusal);
+    EXPECT_EQ(LevelLog().refusal.rfind("Level not read: ", 0), 0u) << text;
+    EXPECT_EQ(documents(), 0u);
+
+    // A window opened and closed at once leaves sizes that read back as sizes.
+    chosen = real;
+    g_messages.clear();
+    EXPECT_TRUE(Drive(ctrlO, [&] { return documents() == 1; }));
+    EXPECT_TRUE(Drive(At(Inside(main, 200, 200)) + " click 1 sleep 0.3 key alt+f sleep 0.6 key c",
+                      [&] { return documents() == 0; }));
+    for (const char* entry : {"Panes_0", "Panes_1"}) {
+        int hiddenColumn = 0, size0 = -1, hiddenRow = 0, size1 = -1;
+        const std::string sizes = GetProfileString("SplitterWnd", entry, "");
+        EXPECT_EQ(std::sscanf(sizes.c_str(), "%d %d %d %d", &hiddenColumn, &size0, &hiddenRow, &size1), 4) << sizes;
+        EXPECT_TRUE(size0 >= 0 && size1 >= 0) << entry << "=" << sizes;
+    }
+
+    CLithoscopeDoc* doc = Open(real);
+    ASSERT_NE(doc, nullptr);
+    g_messages.clear();  // what the load said of the level
+    CFileTree* tree = TreeOf(doc);
+    CTrLevel& level = doc->m_level;
+    CGameCatalog& catalog = App().m_catalog;
+    const int game = CGameCatalog::GameIndexFromVersion(level.version);
+    // Clicks an item of a collection; the pane of that kind shows it.
+    auto show = [&](int32_t collection, size_t n, int kind) {
+        const wxTreeItemId parent = CollectionItem(*tree, collection);
+        tree->Expand(parent);
+        size_t i = 0;
+        const wxTreeItemId item = FindChild(*tree, parent, [&](CHandleBase* node) { return node && i++ == n; });
+        EXPECT_TRUE(Drive(At(ScreenPoint(*tree, item)) + " click 1", [&] {
+            return FrameOf(doc)->GetEditPane() == kind && tree->GetSelection() == item;
+        }));
+        Pump(300);
+        return item;
+    };
+
+    // A moveable that borrows its body takes the id whose catalog name is the longest one
+    // that no moveable of the level has.
+    size_t mi = 1;
+    while (mi < level.moveableList.size() && level.moveableList[mi]->useBodyFrom == -1) ++mi;
+    if (mi == level.moveableList.size()) mi = 1;
+    CTrMvb& mvb = *level.moveableList[mi];
+    const wxTreeItemId mvbItem = show(HandleTypeMoveables, mi, EditPaneMoveable);
+    auto* toolbox = dynamic_cast<CToolbox2Moveable*>(FrameOf(doc)->GetToolboxView(EditPaneMoveable));
+    ASSERT_NE(toolbox, nullptr);
+    if (!toolbox->IsShownOnScreen()) {
+        EXPECT_TRUE(Drive(At(ToolPoint(main->GetToolBar(), ID_VIEW_TOOLBOX)) + " click 1",
+                          [&] { return toolbox->IsShownOnScreen(); }));
+    }
+    CTlboxMoveableMain* page = toolbox->GetMainPage();
+    EXPECT_TRUE(Drive(At(TabPoint(toolbox->GetSheet(), 0)) + " click 1", [&] { return page->IsShownOnScreen(); }));
+    int32_t longest = -1;
+    std::string longName;
+    for (int32_t id = 0; id < 400; ++id) {
+        const std::string name = catalog.GetMoveableEntry(game, level.name, id)->name;
+        if (name.size() > longName.size() && !level.FindMoveable(id)) {
+            longest = id;
+            longName = name;
+        }
+    }
+    EXPECT_TRUE(Drive(TypeInto(page->GetObjectIdEdit(), std::to_string(longest), "Tab"),
+                      [&] { return mvb.objectId == longest; }));
+    Pump(300);
+    const auto entry = catalog.GetMoveableEntry(game, level.name, longest);
+    EXPECT_EQ(tree->GetItemText(mvbItem).utf8_string(), longName);
+    EXPECT_EQ(tree->GetItemImage(mvbItem), entry->icon);
+    EXPECT_EQ(mvb.useBodyFrom, entry->useBodyFrom);
+    EXPECT_EQ(page->Logic().RealMeshesEnabled(), entry->useBodyFrom != -1);
+    // The Name field shows all of it.
+    CTlboxName* name = page->GetNameText();
+    EXPECT_EQ(name->GetLabelText().utf8_string(), longName);
+    EXPECT_GE(name->GetSize().x, name->GetTextExtent(name->GetLabelText()).x);
+    Shot("main-page-long-name.png");
+
+    // Clear meshes of a moveable without dummies: no mesh is left, whose extents are 0,0,0.
+    auto solid = [](const CTrMvb& m) {
+        return !m.meshes.empty() && std::none_of(m.meshes.begin(), m.meshes.end(), [](const TrMeshRecord& r) {
+            return r.dummy || r.vertices.empty();
+        });
+    };
+    size_t ci = 1;
+    while (ci < level.moveableList.size() && (ci == mi || !solid(*level.moveableList[ci]))) ++ci;
+    ASSERT_LT(ci, level.moveableList.size());
+    CTrMvb& clear = *level.moveableList[ci];
+    const wxTreeItemId clearItem = show(HandleTypeMoveables, ci, EditPaneMoveable);
+    EXPECT_NE(page->Logic().ExtentsText(), "0,0,0");
+    auto cleared = [&] {
+        return std::all_of(clear.meshes.begin(), clear.meshes.end(), [](const TrMeshRecord& m) { return m.vertices.empty(); });
+    };
+    EXPECT_TRUE(Drive(At(ScreenPoint(*tree, clearItem)) + " click 3 sleep 0.8 key Down sleep 0.2 key Return", cleared));
+    Pump(300);
+    EXPECT_EQ(page->Logic().ExtentsText(), "0,0,0");
+    EXPECT_EQ(page->GetExtentsText()->GetLabelText().utf8_string(), "0,0,0");
+
+    // A static mesh and a sprite take another id: their labels follow.
+    struct Relabel {
+        int32_t collection;
+        int kind;
+        int32_t* id;
+        std::function<CatalogCaption(int32_t)> caption;
+        std::function<CTlboxEdit*()> edit;
+    };
+    auto meshEdit = [&] {
+        auto* view = dynamic_cast<CToolbox2Mesh*>(FrameOf(doc)->GetToolboxView(EditPaneMesh));
+        return view->GetMeshPage()->GetObjectIdEdit();
+    };
+    auto spriteEdit = [&] {
+        auto* view = dynamic_cast<CToolbox2Sprite*>(FrameOf(doc)->GetToolboxView(EditPaneSprite));
+        return view->GetSpritePage()->GetObjectIdEdit();
+    };
+    const Relabel relabels[] = {
+        {HandleTypeStaticMeshes, EditPaneMesh, &level.staticMeshList[0]->objectId,
+         [&](int32_t id) {
+             const CatalogStaticMeshEntry e = catalog.GetStaticMeshEntry(game, level.name, id);
+             return CatalogCaption{e.name, e.icon};
+         },
+         meshEdit},
+        {HandleTypeSprites, EditPaneSprite, &level.spriteList[0]->objectId,
+         [&](int32_t id) {
+             const CatalogSpriteEntry e = catalog.GetSpriteEntry(game, level.name, id);
+             return CatalogCaption{e.name, e.icon};
+         },
+         spriteEdit},
+    };
+    for (const Relabel& r : relabels) {
+        SCOPED_TRACE(r.kind == EditPaneMesh ? "static mesh" : "sprite");
+        const wxTreeItemId item = show(r.collection, 0, r.kind);
+        const std::string before = tree->GetItemText(item).utf8_string();
+        int32_t other = *r.id + 1;
+        while (r.caption(other).text == before) ++other;
+        EXPECT_TRUE(Drive(TypeInto(r.edit(), std::to_string(other), "Tab"), [&] { return *r.id == other; }));
+        Pump(200);
+        EXPECT_EQ(tree->GetItemText(item).utf8_string(), r.caption(other).text);
+        EXPECT_EQ(tree->GetItemImage(item), r.caption(other).icon);
+    }
+    EXPECT_TRUE(g_messages.shown().empty()) << g_messages.shown()[0].text;
 }
 
 // The "State changes" and "Anim commands" lists show the playing animation's rows each

@@ -123,6 +123,13 @@ TEST(LevelFile, RecognitionAndItsMessages) {
         ASSERT_EQ(env.messages.shown().size(), 1u);
         EXPECT_EQ(env.messages.shown()[0].text, "Unknown file type !");
         EXPECT_EQ(LevelLog().refusal, "Level not read: " + why);
+        // The editor's box gives that line below.
+        CTrLevel shown;
+        shown.sayWhyRefused = true;
+        env.messages.clear();
+        EXPECT_FALSE(shown.Load(env.Write("x.phd", bytes), true, true));
+        ASSERT_EQ(env.messages.shown().size(), 1u);
+        EXPECT_EQ(env.messages.shown()[0].text, "Unknown file type !\nLevel not read: " + why);
     }
     // Without messages nothing is shown.
     env.messages.clear();

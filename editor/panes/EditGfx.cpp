@@ -403,11 +403,13 @@ ITlboxSpriteDisplay* CEditSprite::GetSpriteDisplay() const {
 
 namespace {
 
-// Keys typed into a text field or into another window (a dialog, a file chooser) are
-// text, not edit keys: they never reach the panes.
-bool FeedsKeyState(const wxEvent& event) {
+// Keys typed into another window (a dialog, a file chooser) never reach the panes; nor
+// do keys typed into a text field, but for the function keys, which type nothing there.
+bool FeedsKeyState(const wxKeyEvent& event) {
+    const int code = event.GetKeyCode();
+    const bool functionKey = code >= WXK_F1 && code <= WXK_F24;
     const wxWindow* focus = wxWindow::FindFocus();
-    if (focus && dynamic_cast<const wxTextEntry*>(focus)) return false;
+    if (focus && !functionKey && dynamic_cast<const wxTextEntry*>(focus)) return false;
     if (!focus) focus = dynamic_cast<const wxWindow*>(event.GetEventObject());
     if (!focus) return true;
     const wxWindow* top = wxGetTopLevelParent(const_cast<wxWindow*>(focus));
@@ -415,7 +417,8 @@ bool FeedsKeyState(const wxEvent& event) {
 }
 
 // Feeds the key-state service: the key events of the main window, wherever its focus is
-// (the char hook comes first, also for keys an accelerator then takes), and one tick per
+// (the char hook comes first, also for keys an accelerator then takes, such as F6 for the
+// next pane; the key-down that may follow is the same press), and one tick per
 // round of idle processing, before the panes poll. While a modal dialog, a popup menu or a
 // tree drag has the keyboard, or another program is active, no key is held: a key let go
 // there is never heard of here.
@@ -427,10 +430,11 @@ public:
         if (t == wxEVT_IDLE && event.GetEventObject() == wxTheApp) {
             keys.BeginTick(KeyboardIsOurs());
         } else if (t == wxEVT_KEY_DOWN || t == wxEVT_CHAR_HOOK) {
-            if (!FeedsKeyState(event)) return Event_Skip;
+            const auto& key = static_cast<const wxKeyEvent&>(event);
+            if (!FeedsKeyState(key)) return Event_Skip;
             // A key the main window hears means no popup menu has the keyboard.
             menus_ = 0;
-            if (KeyboardIsOurs()) keys.KeyDown(static_cast<wxKeyEvent&>(event).GetKeyCode());
+            if (KeyboardIsOurs()) keys.KeyDown(key.GetKeyCode(), key.GetTimestamp());
         } else if (t == wxEVT_KEY_UP) {
             keys.KeyUp(static_cast<wxKeyEvent&>(event).GetKeyCode());
         } else if (t == wxEVT_MENU_OPEN) {

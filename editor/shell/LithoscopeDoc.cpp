@@ -64,6 +64,7 @@ bool CLithoscopeDoc::OnOpenDocument(const wxString& wxPath) {
     if (!ConfirmReadableFile(path)) return false;
     m_level.Free();
     Modify(false);
+    m_level.sayWhyRefused = true;  // "Unknown file type !" alone does not say what is wrong
     try {
         m_bLoaded = m_level.Load(path, false, true, EditorHost() ? &EditorHost()->GetGameCatalog() : nullptr);
     } catch (const std::exception& e) {

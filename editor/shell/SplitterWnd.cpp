@@ -14,8 +14,8 @@ PaneSizes FixedPaneLayout(int fixedPane, int fixedMin, int total) {
 }
 
 std::string FormatPaneSizes(int hiddenColumn, int size0, int hiddenRow, int size1) {
-    if (size0 == -1) size0 = 100;
-    if (size1 == -1) size1 = 100;
+    if (size0 < 0) size0 = 100;
+    if (size1 < 0) size1 = 100;
     return StrFormat("%d %d %d %d", hiddenColumn, size0, hiddenRow, size1);
 }
 
@@ -180,10 +180,13 @@ void ST_SplitterWnd::CapturePaneSizes() {
     for (ST_SplitterWnd* c : child_)
         if (c) c->CapturePaneSizes();
     if (hiddenColumn_ != -1 || hiddenRow_ != -1) return;
-    for (int p = 0; p < 2; ++p) {
-        savedSize_[p] = GetPaneSize(p);
-        savedMin_[p] = min_[p];
-    }
+    // Before its first layout (still at the size it was created with) the sash may lie
+    // past the splitter's end: such sizes mean nothing and the saved ones stay.
+    const int size0 = GetPaneSize(0), size1 = GetPaneSize(1);
+    if (size0 < 0 || size1 < 0 || Total() <= GetSashSize()) return;
+    savedSize_[0] = size0;
+    savedSize_[1] = size1;
+    for (int p = 0; p < 2; ++p) savedMin_[p] = min_[p];
 }
 
 void ST_SplitterWnd::SavePaneSizes() {

@@ -23,7 +23,7 @@ struct PaneSizes {
 PaneSizes FixedPaneLayout(int fixedPane, int fixedMin, int total);
 
 // "%d %d %d %d" of hidden column, saved size of pane 0, hidden row, saved size of pane 1
-// (a saved size of -1 written as 100).
+// (a saved size below 0, such as -1, written as 100).
 std::string FormatPaneSizes(int hiddenColumn, int size0, int hiddenRow, int size1);
 
 class ST_SplitterWnd : public wxSplitterWindow {

@@ -85,6 +85,25 @@ wxStaticText* ValueText(wxWindow* parent, const char* sample, long style) {
     return text;
 }
 
+CTlboxName::CTlboxName(wxWindow* parent, const char* sample)
+    : wxStaticText(parent, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize, wxST_NO_AUTORESIZE),
+      sampleWidth_(GetTextExtent(sample).x + 4) {
+    SetMinSize(wxSize(sampleWidth_, GetTextExtent(sample).y));
+}
+
+void CTlboxName::ShowText(const std::string& value) {
+    const wxString v = ToWx(value);
+    if (GetLabelText() == v) return;
+    SetLabelText(v);
+    const int width = std::max(sampleWidth_, GetTextExtent(v).x + 4);
+    if (width == GetMinSize().x) return;
+    SetMinSize(wxSize(width, GetMinSize().y));
+    if (wxWindow* page = GetParent()) {
+        page->Layout();
+        page->FitInside();
+    }
+}
+
 wxStaticText* Label(wxWindow* parent, const char* text) { return new wxStaticText(parent, wxID_ANY, text); }
 
 void SetText(wxStaticText* text, const std::string& value) {

@@ -36,6 +36,18 @@ private:
 
 // A static text that shows values up to the width of sample.
 wxStaticText* ValueText(wxWindow* parent, const char* sample, long style = 0);
+
+// A static text as wide as sample, or wider when its text needs it: a name always shows
+// whole.
+class CTlboxName : public wxStaticText {
+public:
+    CTlboxName(wxWindow* parent, const char* sample);
+    // Sets the text; the page lays out again when the width the text needs changes.
+    void ShowText(const std::string& value);
+
+private:
+    int sampleWidth_;
+};
 // A label in front of a control.
 wxStaticText* Label(wxWindow* parent, const char* text);
 // Sets a text only when it differs (no flicker while playback reports every frame).

@@ -93,14 +93,18 @@ long TruncatedExtent(float low, float high) {
     return long(v);
 }
 
-void CTlboxLogicBase::WriteObjectId(int32_t& id, const std::string& text,
+long MeshExtent(float low, float high) { return high < low ? 0L : TruncatedExtent(low, high); }
+
+bool CTlboxLogicBase::WriteObjectId(int32_t& id, const std::string& text,
                                     std::string& shown) const {
     const int32_t value = ReadLeadingInt(text);
-    if (value != id) {
+    const bool changed = value != id;
+    if (changed) {
         id = value;
         MarkModified();
     }
     shown = IntText(long(id));
+    return changed;
 }
 
 }  // namespace lithoscope

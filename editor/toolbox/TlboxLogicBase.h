@@ -21,8 +21,9 @@ protected:
         if (onModified_) onModified_();
     }
     // Focus lost on an "Object Id:" edit: the leading decimal integer (none gives 0) into
-    // id and, as "%ld", into shown; the document is modified when the id changes.
-    void WriteObjectId(int32_t& id, const std::string& text, std::string& shown) const;
+    // id and, as "%ld", into shown; the document is modified when the id changes. True
+    // when it changed.
+    bool WriteObjectId(int32_t& id, const std::string& text, std::string& shown) const;
 
 private:
     std::function<void()> onModified_;
@@ -48,6 +49,9 @@ std::string IntText(long value);
 // high - low truncated toward zero, as the pages show sizes; limited to 32 bits (0 when
 // not finite).
 long TruncatedExtent(float low, float high);
+// The same for a box computed from meshes: the box of no vertex at all (high below low)
+// has no extent, 0.
+long MeshExtent(float low, float high);
 
 // A column of a report list: its title and width in pixels.
 struct TlboxColumn {

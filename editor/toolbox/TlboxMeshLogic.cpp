@@ -49,11 +49,8 @@ void CTlboxMeshLogic::Update(bool) {
         verticesText_ = IntText(long(mesh->vertices.size()));
         const float* b = mesh->boundingBox;  // min x, max x, min y, max y, min z, max z
         // A mesh without vertices (a dummy) has an empty box: no extent.
-        auto extent = [b](int axis) {
-            const float low = b[2 * axis], high = b[2 * axis + 1];
-            return high < low ? 0L : TruncatedExtent(low, high);
-        };
-        extentsText_ = StrFormat("%ld,%ld,%ld", extent(0), extent(1), extent(2));
+        extentsText_ =
+            StrFormat("%ld,%ld,%ld", MeshExtent(b[0], b[1]), MeshExtent(b[2], b[3]), MeshExtent(b[4], b[5]));
         dummy_ = mesh->dummy != 0;
         intensityAlpha_ = mesh->intensityAlpha != 0;
         if (mesh->hasNormals == 1) {
@@ -101,10 +98,11 @@ void CTlboxMeshLogic::Edited() {
     MarkModified();
 }
 
-void CTlboxMeshLogic::SetObjectIdText(const std::string& text) {
-    if (!staticMesh_) return;
-    WriteObjectId(staticMesh_->objectId, text, objectIdText_);
+bool CTlboxMeshLogic::SetObjectIdText(const std::string& text) {
+    if (!staticMesh_) return false;
+    const bool changed = WriteObjectId(staticMesh_->objectId, text, objectIdText_);
     if (display_) display_->InvalidateView();
+    return changed;
 }
 
 void CTlboxMeshLogic::SetDummy(bool on) {

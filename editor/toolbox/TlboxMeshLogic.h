@@ -74,8 +74,8 @@ public:
     const char* CollisionBoxButtonText() const { return ShowText(staticMesh_ && showCollisionBox_); }
 
     // Data edits: each writes only its own value, marks the document modified and redraws
-    // the pane. Object id, flags and boxes need a static mesh.
-    void SetObjectIdText(const std::string& text);
+    // the pane. Object id, flags and boxes need a static mesh. True when the id changed.
+    bool SetObjectIdText(const std::string& text);
     void SetDummy(bool on);
     // A radius below 0 is refused with a message.
     void SetRadiusText(const std::string& text);

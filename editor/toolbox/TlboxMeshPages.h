@@ -24,6 +24,7 @@ public:
     int IsCollisionBoxEditOn() override { return m_logic.IsCollisionBoxEditOn(); }
 
     const CTlboxMeshLogic& Logic() const { return m_logic; }
+    CTlboxEdit* GetObjectIdEdit() const { return m_pObjectId; }
 
 private:
     // Copies the page values into the controls.

@@ -39,14 +39,14 @@ void CTlboxMoveableMainLogic::ShowPosition() {
     if (!moveable_) return;
     BoundingBox box;
     moveable_->GetBoundingBox(&box, -1, nullptr);
-    extentsText_ =
-        StrFormat("%ld,%ld,%ld", TruncatedExtent(box.min.x, box.max.x),
-                  TruncatedExtent(box.min.y, box.max.y), TruncatedExtent(box.min.z, box.max.z));
+    // No mesh, or only meshes without vertices (cleared ones): an empty box, 0,0,0, as the
+    // mesh page shows such a mesh.
+    extentsText_ = StrFormat("%ld,%ld,%ld", MeshExtent(box.min.x, box.max.x), MeshExtent(box.min.y, box.max.y),
+                             MeshExtent(box.min.z, box.max.z));
 }
 
-void CTlboxMoveableMainLogic::SetObjectIdText(const std::string& text) {
-    if (!moveable_) return;
-    WriteObjectId(moveable_->objectId, text, objectIdText_);
+bool CTlboxMoveableMainLogic::SetObjectIdText(const std::string& text) {
+    return moveable_ && WriteObjectId(moveable_->objectId, text, objectIdText_);
 }
 
 void CTlboxMoveableMainLogic::SetShowRealMeshes(bool on) {

@@ -41,8 +41,9 @@ public:
     bool RealMeshesEnabled() const { return realMeshesEnabled_; }
     bool AssociatedEnabled() const { return associatedEnabled_; }
 
-    // Focus lost on "Object Id:": the leading decimal integer (none gives 0).
-    void SetObjectIdText(const std::string& text);
+    // Focus lost on "Object Id:": the leading decimal integer (none gives 0). True when
+    // the id changed.
+    bool SetObjectIdText(const std::string& text);
     void SetShowRealMeshes(bool on);
     void SetShowAssociated(bool on);
     // Kept from one moveable to the next.

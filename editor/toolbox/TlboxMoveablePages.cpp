@@ -49,11 +49,15 @@ wxSizer* Row(std::initializer_list<wxWindow*> controls, wxWindow* stretch = null
 CTlboxMoveableMain::CTlboxMoveableMain(wxWindow* sheet, CToolboxBase* owner)
     : CToolboxItfBase(sheet, owner, "Main"), m_link(*owner) {
     m_logic.SetModifiedHandler([owner] { owner->MarkModified(); });
-    m_pName = ValueText(this, "Lara shotgun animation #000");
+    m_pName = new CTlboxName(this, "Lara shotgun animation #000");
     m_pNumMeshes = ValueText(this, "000 (00000 tris, 00000 quads)");
-    m_pObjectId = new CTlboxEdit(this, kNumberWidth, [this](const std::string& text) {
-        m_logic.SetObjectIdText(text);
-        ShowValues();
+    m_pObjectId = new CTlboxEdit(this, kNumberWidth, [this, owner](const std::string& text) {
+        if (m_logic.SetObjectIdText(text)) {
+            owner->ObjectIdChanged();
+            Update(false);  // the node's new name too
+        } else {
+            ShowValues();
+        }
     });
     m_pExtents = ValueText(this, "-00000,-00000,-00000");
     m_pRealMeshes = new wxCheckBox(this, wxID_ANY, "Show real meshes instead of dummy meshes");
@@ -103,7 +107,7 @@ void CTlboxMoveableMain::ShowPosition(bool updateControls) {
 }
 
 void CTlboxMoveableMain::ShowValues() {
-    SetText(m_pName, m_logic.Name());
+    m_pName->ShowText(m_logic.Name());
     SetText(m_pNumMeshes, m_logic.NumMeshesText());
     m_pObjectId->ShowValue(m_logic.ObjectIdText());
     m_pObjectId->Enable(!m_logic.ObjectIdText().empty());

@@ -20,6 +20,7 @@ class wxStaticText;
 namespace lithoscope {
 
 class CTlboxEdit;
+class CTlboxName;
 
 class CTlboxMoveableMain : public CToolboxItfBase, public ITlboxMoveableItfMain {
 public:
@@ -28,13 +29,17 @@ public:
     void ShowPosition(bool updateControls) override;
 
     const CTlboxMoveableMainLogic& Logic() const { return m_logic; }
+    CTlboxName* GetNameText() const { return m_pName; }
+    CTlboxEdit* GetObjectIdEdit() const { return m_pObjectId; }
+    wxStaticText* GetExtentsText() const { return m_pExtents; }
 
 private:
     void ShowValues();
 
     CTlboxMoveableMainLogic m_logic;
     CMoveablePaneLink m_link;
-    wxStaticText *m_pName, *m_pNumMeshes, *m_pExtents;
+    CTlboxName* m_pName;
+    wxStaticText *m_pNumMeshes, *m_pExtents;
     CTlboxEdit* m_pObjectId;
     wxCheckBox *m_pRealMeshes, *m_pAssociated, *m_pBoundingBoxes;
 };

@@ -29,9 +29,8 @@ void CTlboxSpriteLogic::Update(bool force) {
     }
 }
 
-void CTlboxSpriteLogic::SetObjectIdText(const std::string& text) {
-    if (!sprites_) return;
-    WriteObjectId(sprites_->objectId, text, objectIdText_);
+bool CTlboxSpriteLogic::SetObjectIdText(const std::string& text) {
+    return sprites_ && WriteObjectId(sprites_->objectId, text, objectIdText_);
 }
 
 void CTlboxSpriteLogic::SetSpeed(long position) {

@@ -31,8 +31,8 @@ public:
     bool Animated() const { return animated_; }
 
     // Focus lost on "Object Id:": the leading decimal integer (none gives 0); the
-    // document is modified.
-    void SetObjectIdText(const std::string& text);
+    // document is modified. True when the id changed.
+    bool SetObjectIdText(const std::string& text);
     // Slider position (clamped to 0..100).
     void SetSpeed(long position);
     void SetShowBorder(bool on);

@@ -17,9 +17,13 @@ CTlboxSpriteMain::CTlboxSpriteMain(wxWindow* sheet, CToolboxBase* owner)
     : CToolboxItfBase(sheet, owner, "Sprite"), m_link(*owner) {
     m_logic.SetModifiedHandler([owner] { owner->MarkModified(); });
     m_pTitle = ValueText(this, "Sprite sequence name of some length (0000 sprites)");
-    m_pObjectId = new CTlboxEdit(this, 64, [this](const std::string& text) {
-        m_logic.SetObjectIdText(text);
-        ShowValues();
+    m_pObjectId = new CTlboxEdit(this, 64, [this, owner](const std::string& text) {
+        if (m_logic.SetObjectIdText(text)) {
+            owner->ObjectIdChanged();
+            Update(false);  // the node's new name too
+        } else {
+            ShowValues();
+        }
     });
     auto* display = new wxStaticBoxSizer(wxHORIZONTAL, this, "Display type");
     m_pAnimated = new wxRadioButton(display->GetStaticBox(), wxID_ANY, "Animated", wxDefaultPosition,

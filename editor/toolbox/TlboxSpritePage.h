@@ -22,6 +22,7 @@ public:
     void SetDisplayMode(bool animated) override;
 
     const CTlboxSpriteLogic& Logic() const { return m_logic; }
+    CTlboxEdit* GetObjectIdEdit() const { return m_pObjectId; }
 
 private:
     void ShowValues();

@@ -142,6 +142,10 @@ void CToolboxBase::MarkModified() {
     if (m_pNode) m_pNode->OnModified(false);
 }
 
+void CToolboxBase::ObjectIdChanged() {
+    if (m_pNode) m_pNode->ObjectIdChanged();
+}
+
 CEditGfxBase* CToolboxBase::GetPane() const { return dynamic_cast<CEditGfxBase*>(m_pPane.get()); }
 
 }  // namespace lithoscope

@@ -100,6 +100,8 @@ public:
     void ObjectChanged(const void* object) override { m_binding.ObjectChanged(object); }
     // Marks the document of the bound node modified (the pages call it after each edit).
     void MarkModified();
+    // The bound object took another id: the tree names it anew.
+    void ObjectIdChanged();
 
     int GetKind() const { return kind_; }
     CHandleBase* GetNode() const { return m_pNode; }

@@ -78,6 +78,36 @@ void CHandleBase::ObjectChangedInPlace() {
     for (IChildFrame* frame : frames) ObjectChangedInFrame(frame, m_pObject);
 }
 
+void CHandleBase::ObjectIdChanged() {
+    std::vector<CNodeTree*> trees{m_pTree};
+    if (ILevelDocument* doc = GetDocument())
+        for (ILevelTree* tree : doc->GetLevelTrees())
+            if (auto* t = tree ? dynamic_cast<CNodeTree*>(tree->GetWindow()) : nullptr)
+                if (std::find(trees.begin(), trees.end(), t) == trees.end()) trees.push_back(t);
+    const void* object = m_pObject;
+    for (CNodeTree* tree : trees) {
+        if (!tree) continue;
+        // The node of a moveable, static mesh or sprite is a child of its collection.
+        for (CHandleBase* collection : {tree->m_pMoveablesNode, tree->m_pStaticMeshesNode, tree->m_pSpritesNode}) {
+            if (!collection || !collection->m_hItem.IsOk()) continue;
+            wxTreeItemIdValue cookie;
+            for (wxTreeItemId c = tree->GetFirstChild(collection->m_hItem, cookie); c.IsOk();
+                 c = tree->GetNextChild(collection->m_hItem, cookie)) {
+                CHandleBase* node = tree->GetNode(c);
+                if (node && node->GetObject() == object) node->ShowCatalogName();
+            }
+        }
+    }
+}
+
+void CHandleBase::SetLabel(const std::string& text, int icon) {
+    SetName(text);
+    if (!m_pTree || !m_hItem.IsOk()) return;
+    m_pTree->SetItemText(m_hItem, wxString::FromUTF8(text.c_str()));
+    m_pTree->SetItemImage(m_hItem, icon);
+    m_pTree->SetItemImage(m_hItem, icon, wxTreeItemIcon_Selected);
+}
+
 void CHandleBase::SwitchEditPane() {
     if (m_pFrame) m_pFrame->SetEditPane(m_nPaneKind);
 }

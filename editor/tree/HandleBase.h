@@ -107,6 +107,9 @@ public:
     virtual void OnCommand(int id) {}
     virtual void ShowInPane(const std::string& text) {}
     virtual void OnModified(bool refreshPane) {}
+    // The item shows the catalog's name and icon for the object's id (the moveable, static
+    // mesh and sprite nodes; the others keep theirs).
+    virtual void ShowCatalogName() {}
 
     // Take-over commands of "Add resource": the node's object takes over the source's
     // contents, leaving the source empty (the mesh, moveable and sprite nodes override
@@ -122,6 +125,11 @@ public:
     // refreshPane): the pane gives back its textures and every toolbox bound to the object,
     // in each window of the document, rebuilds its pages at its next binding.
     void ObjectChangedInPlace();
+    // The object took another id: its node in each window of the document shows the
+    // catalog's name and icon for it at once.
+    void ObjectIdChanged();
+    // The item's text (and the node's name) and its icon.
+    void SetLabel(const std::string& text, int icon);
     void SwitchEditPane();
     // First child whose object has that object id (moveable, static mesh, sprite nodes).
     CHandleBase* FindChildNode(int32_t objectId) const;

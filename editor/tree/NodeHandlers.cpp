@@ -12,6 +12,7 @@
 #include "editor/dialogs/DlgObjects.h"
 #include "level/Anim.h"
 #include "level/FairyExport.h"
+#include "level/GameCatalog.h"
 #include "level/SoundList.h"
 #include "level/TrAnimData.h"
 #include "level/TrLevel.h"
@@ -222,6 +223,13 @@ void CHandleMesh::OnModified(bool refreshPane) {
     SetModified();
 }
 
+void CHandleMesh::ShowCatalogName() {
+    CTrStatMsh* mesh = m_bStatic ? StaticMesh() : nullptr;
+    if (!mesh) return;  // a moveable's mesh is named by its place
+    const CatalogStaticMeshEntry e = GetCatalog().GetStaticMeshEntry(GetGameIndex(), GetLevelName(), mesh->objectId);
+    SetLabel(e.name, e.icon);
+}
+
 void CHandleMesh::ClearMesh() {
     auto* list = static_cast<CTrLstMsh*>(m_bStatic ? static_cast<CTrLstMsh*>(StaticMesh())
                                                    : static_cast<CTrLstMsh*>(Moveable()));
@@ -419,6 +427,22 @@ void CHandleMoveable::ShowInPane(const std::string&) {
 void CHandleMoveable::OnModified(bool refreshPane) {
     if (refreshPane) ObjectChangedInPlace();
     SetModified();
+}
+
+void CHandleMoveable::ShowCatalogName() {
+    CTrMvb* mvb = Moveable();
+    if (!mvb) return;
+    // The moveable's description follows its id, as a load would give it: the collection
+    // names it from there when it fills again, and its body and companion come from it.
+    std::unique_ptr<CatalogMoveableEntry> entry =
+        GetCatalog().GetMoveableEntry(GetGameIndex(), GetLevelName(), mvb->objectId);
+    const bool companions = mvb->useBodyFrom != entry->useBodyFrom || mvb->showWith != entry->showWith;
+    mvb->useBodyFrom = entry->useBodyFrom;
+    mvb->showWith = entry->showWith;
+    SetLabel(entry->name, entry->icon);
+    mvb->SetCatalogEntry(std::move(entry));
+    // The pane showing it draws the new body and companion.
+    if (companions && m_pTree && m_hItem.IsOk() && m_pTree->GetSelection() == m_hItem) ShowInPane(m_szName);
 }
 
 void CHandleMoveable::ClearMoveableMeshes() {

@@ -34,6 +34,7 @@ public:
     void OnCommand(int id) override;
     void ShowInPane(const std::string& text) override;
     void OnModified(bool refreshPane) override;
+    void ShowCatalogName() override;
     void ImportMeshFile(CTrStatMsh* source) override;
 
     void ClearMesh();
@@ -69,6 +70,7 @@ public:
     void Populate(bool repopulate) override;
     void ShowInPane(const std::string& text) override;
     void OnModified(bool refreshPane) override;
+    void ShowCatalogName() override;
     void ImportMoveableFile(CTrMvb* source) override;
 
     void ClearMoveableMeshes();
@@ -114,6 +116,7 @@ public:
     void OnCommand(int id) override;
     void ShowInPane(const std::string& text) override;
     void OnModified(bool refreshPane) override;
+    void ShowCatalogName() override;
     void ImportSpriteFile(CTrLstSpr* source) override;
 
     bool ExportSpriteFile(const std::string& chosenPath = "");

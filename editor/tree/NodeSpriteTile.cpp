@@ -10,6 +10,7 @@
 #include "editor/common/PaneInterfaces.h"
 #include "editor/tree/NodeHandlers.h"
 #include "editor/tree/TreeDrag.h"
+#include "level/GameCatalog.h"
 #include "level/Pixels.h"
 #include "level/TrLevel.h"
 #include "level/TrLstSpr.h"
@@ -61,6 +62,14 @@ void CHandleSprite::ShowInPane(const std::string&) {
 void CHandleSprite::OnModified(bool refreshPane) {
     if (refreshPane) ObjectChangedInPlace();
     SetModified();
+}
+
+void CHandleSprite::ShowCatalogName() {
+    CTrLstSpr* spr = Sprite();
+    if (!spr) return;
+    // The display mode and zoom stay as the user has them.
+    const CatalogSpriteEntry e = GetCatalog().GetSpriteEntry(GetGameIndex(), GetLevelName(), spr->objectId);
+    SetLabel(e.name, e.icon);
 }
 
 bool CHandleSprite::ExportSpriteFile(const std::string& chosenPath) {
