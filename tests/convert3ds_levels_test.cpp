@@ -6,15 +6,20 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <vector>
 
 #include "TestSupport.h"
 #include "interchange3ds/Import3dsOptions.h"
+#include "interchange3ds/Mesh3ds.h"
 #include "interchange3ds/MeshConvert3ds.h"
 #include "interchange3ds/MoveableConvert3ds.h"
+#include "level/ImportTextures.h"
+#include "level/MeshRecord.h"
 #include "level/Pixels.h"
 #include "level/TrLevel.h"
 #include "level/TrLstMsh.h"
@@ -36,11 +41,6 @@ struct Triangle {
 
 constexpr uint16_t kOutside = 0xDEAD;  // a texel off the page
 
-int Adjust(uint8_t b) {
-    int v = int(int8_t(b));
-    return v >= -1 && v <= 1 ? v : 0;
-}
-
 // Faces as triangles (a rectangle as two), each turned to its smallest rotation. Texels are
 // taken through `shade` (the palette of an 8-bit level: the colour the file can keep).
 template <class Shade>
@@ -51,28 +51,18 @@ std::vector<Triangle> Triangles(const CTrLstMsh& owner, const TrMeshRecord& mesh
         return shade(page[size_t(y) * owner.width + size_t(x)]);
     };
     std::vector<Triangle> out;
-    // A corner shows the texel its adjustment points at, within the pixels of the face's
-    // corners: the texture holds no other pixel.
-    auto add = [&](const auto& face, int cornerCount, std::array<int, 3> k) {
+    // A corner shows the texel it sits on (its pixel bytes).
+    auto add = [&](const auto& face, std::array<int, 3> k) {
         const size_t t = face.texture() & 0x7FFF;
         if (t >= owner.textures.size()) return;
         const TrObjectTextureRecord& tex = owner.textures[t];
-        std::array<int, 4> bounds = {255, 0, 255, 0};  // x low, x high, y low, y high
-        for (int j = 0; j < cornerCount; ++j)
-            for (int a = 0; a < 2; ++a) {
-                bounds[2 * a] = std::min<int>(bounds[2 * a], tex.corner(j)[2 * a + 1]);
-                bounds[2 * a + 1] = std::max<int>(bounds[2 * a + 1], tex.corner(j)[2 * a + 1]);
-            }
-        auto inside = [&](const uint8_t* c, int a) {
-            return std::clamp(c[2 * a + 1] + Adjust(c[2 * a]), bounds[2 * a], bounds[2 * a + 1]);
-        };
         std::array<std::array<int, 3>, 3> v;
         std::array<std::array<int, 2>, 3> uv;
         for (size_t i = 0; i < 3; ++i) {
             const TrMeshVertex& p = mesh.vertices[face.vertex(k[i])];
             v[i] = {p.x, p.y, p.z};
             const uint8_t* c = tex.corner(k[i]);
-            uv[i] = {inside(c, 0), inside(c, 1) + 256 * (tex.page() & 0xFF)};
+            uv[i] = {c[1], c[3] + 256 * (tex.page() & 0xFF)};
         }
         const uint16_t centre =
             texel((uv[0][0] + uv[1][0] + uv[2][0]) / 3, (uv[0][1] + uv[1][1] + uv[2][1]) / 3);
@@ -90,10 +80,10 @@ std::vector<Triangle> Triangles(const CTrLstMsh& owner, const TrMeshRecord& mesh
         out.push_back(best);
     };
     for (const TrMeshRectangle& r : mesh.texturedRectangles) {
-        add(r, 4, {0, 1, 2});
-        add(r, 4, {0, 2, 3});
+        add(r, {0, 1, 2});
+        add(r, {0, 2, 3});
     }
-    for (const TrMeshTriangle& t : mesh.texturedTriangles) add(t, 3, {0, 1, 2});
+    for (const TrMeshTriangle& t : mesh.texturedTriangles) add(t, {0, 1, 2});
     std::sort(out.begin(), out.end());
     return out;
 }
@@ -371,6 +361,93 @@ TEST_F(Convert3dsLevels, EveryMeshOfEveryMoveableComesBack) {
         EXPECT_EQ(faceErrors, 0u);
         ExpectSavedAgainSame(*back, saved);
     }
+}
+
+// Whether a corner of a face (cornerCount corners of texture t) lies on the face's edges as
+// the levels put it: on each axis on the low edge with coordinate byte 1 or on the high edge
+// with 255 (as a level holds them once loaded: a Tomb Raider IV file's 0 is 1 then).
+bool OnItsEdges(const TrObjectTextureRecord& t, int cornerCount, int k) {
+    for (int a = 0; a < 2; ++a) {
+        int low = 255, high = 0;
+        for (int j = 0; j < cornerCount; ++j) {
+            low = std::min<int>(low, t.corner(j)[2 * a + 1]);
+            high = std::max<int>(high, t.corner(j)[2 * a + 1]);
+        }
+        const uint8_t* c = t.corner(k);
+        if (!((c[2 * a + 1] == low && c[2 * a] == 1) || (c[2 * a + 1] == high && c[2 * a] == 255)))
+            return false;
+    }
+    return true;
+}
+
+TEST_F(Convert3dsLevels, FacesComeBackOutToTheirEdges) {
+    size_t allOnEdges = 0;
+    for (const test::RealLevel& file : levels_) {
+        SCOPED_TRACE(file.path);
+        std::unique_ptr<CTrLevel> level = Load(file.path);
+        ASSERT_TRUE(level);
+        const bool tr4 = level->version == TrVersion4;
+        size_t corners = 0, onEdges = 0, changed = 0;
+        // One mesh exported, and the object textures its import makes on the exported
+        // picture (the page itself) before they are packed: each corner that lay on its
+        // face's edges has all four bytes back.
+        auto roundTrip = [&](CTrLstMsh one) {
+            const TrMeshRecord& mesh = one.meshes[0];
+            const std::string path = dir_->file("edges.3ds");
+            if (!ExportMeshTo3ds(&one, 0, path.c_str(), "edges")) return;
+            Import3dsFile read;
+            MaterialTextureMap map;
+            ASSERT_TRUE(read.Open(path, map)) << Said();
+            Mesh3ds* object = nullptr;
+            GetMeshByIndex3ds(read.db(), 0, &object);
+            ASSERT_NE(object, nullptr);
+            TrMeshRecord record;
+            record.Init(int(object->vertexCount()), int(object->faceCount()), 0, false, true);
+            int vertexCount = 0, triangleCount = 0;
+            AppendMeshFrom3ds(&record, read.db(), object, vertexCount, triangleCount, &map, tr4);
+            ReleaseMesh3ds(&object);
+            ASSERT_EQ(map.records.size(), 1u);
+            ASSERT_EQ(map.records.begin()->second->uses.size(), 1u);
+            const std::vector<TrObjectTextureRecord>& back = map.records.begin()->second->uses[0].objectTextures;
+            // The faces as the export writes them: rectangles from the last, each as its
+            // corners (0, 1, 2) and (3, 0, 2); then the triangles from the last.
+            size_t next = 0;
+            auto face = [&](const auto& f, int cornerCount, std::initializer_list<std::array<int, 3>> parts) {
+                for (int k = 0; k < cornerCount; ++k)
+                    if (f.vertex(k) >= mesh.vertices.size()) return;
+                const size_t t = f.texture() & 0x7FFF;
+                const bool known = t < one.textures.size();
+                if (known) {
+                    corners += size_t(cornerCount);
+                    for (int k = 0; k < cornerCount; ++k) onEdges += OnItsEdges(one.textures[t], cornerCount, k);
+                }
+                for (const std::array<int, 3>& part : parts) {
+                    ASSERT_LT(next, back.size());
+                    const TrObjectTextureRecord& is = back[next++];
+                    if (!known) continue;
+                    for (int i = 0; i < 3; ++i)
+                        if (OnItsEdges(one.textures[t], cornerCount, part[size_t(i)]) &&
+                            std::memcmp(one.textures[t].corner(part[size_t(i)]), is.corner(i), 4) != 0)
+                            ++changed;
+                }
+            };
+            for (size_t i = mesh.texturedRectangles.size(); i-- > 0;)
+                face(mesh.texturedRectangles[i], 4, {{0, 1, 2}, {3, 0, 2}});
+            for (size_t i = mesh.texturedTriangles.size(); i-- > 0;)
+                face(mesh.texturedTriangles[i], 3, {{0, 1, 2}});
+            EXPECT_EQ(next, back.size());
+        };
+        for (auto& mvb : level->moveableList)
+            for (uint32_t m = 0; m < mvb->meshCount(); ++m)
+                if (!mvb->meshes[m].dummy) roundTrip(CTrLstMsh(*mvb, int(m), 0, 0));
+        for (auto& mesh : level->staticMeshList) roundTrip(CTrLstMsh(*mesh, 0, 0, 0));
+        EXPECT_EQ(changed, 0u) << "of " << onEdges << " corners on their faces' edges";
+        allOnEdges += onEdges;
+        std::printf("%-28s %7zu of %7zu object-texture corners on their faces' edges (%.1f%%)\n",
+                    file.path.substr(file.path.rfind('/') + 1).c_str(), onEdges, corners,
+                    corners ? 100.0 * double(onEdges) / double(corners) : 0.0);
+    }
+    EXPECT_GT(allOnEdges, 0u);
 }
 
 }  // namespace
