@@ -450,5 +450,115 @@ TEST_F(Convert3dsLevels, FacesComeBackOutToTheirEdges) {
     EXPECT_GT(allOnEdges, 0u);
 }
 
+// The places of the animated moveables with the most and the fewest meshes (none when all
+// have as many).
+std::pair<size_t, size_t> MostAndFewestMeshes(const CTrLevel& level) {
+    size_t most = SIZE_MAX, fewest = SIZE_MAX;
+    auto count = [&](size_t j) { return level.moveableList[j]->meshCount(); };
+    for (size_t j = 0; j < level.moveableList.size(); ++j) {
+        if (level.moveableList[j]->animationCount() == 0 || count(j) == 0) continue;
+        if (most == SIZE_MAX || count(j) > count(most)) most = j;
+        if (fewest == SIZE_MAX || count(j) < count(fewest)) fewest = j;
+    }
+    if (most == SIZE_MAX || count(most) == count(fewest)) return {SIZE_MAX, SIZE_MAX};
+    return {most, fewest};
+}
+
+// The animations kept through a change of meshes: every key with one rotation per mesh, the
+// old ones, then unturned ones.
+void ExpectAnimationsKept(const CTrMvb& was, const CTrMvb& is) {
+    ASSERT_EQ(is.animationCount(), was.animationCount());
+    for (int t = 0; t < was.animationCount(); ++t) {
+        const std::vector<CAnimKey>& a = was.animations->GetTrack(t)->keys;
+        const std::vector<CAnimKey>& b = is.animations->GetTrack(t)->keys;
+        ASSERT_EQ(b.size(), a.size());
+        for (size_t k = 0; k < a.size(); ++k) {
+            ASSERT_EQ(b[k].bones.size(), is.meshCount());
+            EXPECT_EQ(b[k].bones.Offset(0).y, a[k].bones.Offset(0).y);
+            for (size_t m = 0; m < is.meshCount(); ++m) {
+                const BoneWords w = b[k].bones.Words(m);
+                const BoneWords o = m < a[k].bones.size() ? a[k].bones.Words(m) : BoneWords{};
+                ASSERT_TRUE(w.word0 == o.word0 && w.word1 == o.word1)
+                    << "moveable " << was.objectId << " animation " << t << " key " << k << " mesh " << m;
+            }
+        }
+    }
+}
+
+TEST_F(Convert3dsLevels, AMoveableTakesMeshesOfAnotherCount) {
+    size_t swapped = 0;
+    for (const test::RealLevel& file : levels_) {
+        SCOPED_TRACE(file.path);
+        std::unique_ptr<CTrLevel> reference = Load(file.path), work = Load(file.path);
+        ASSERT_TRUE(reference && work);
+        const bool tr4 = work->version == TrVersion4;
+        const auto [mostAt, fewestAt] = MostAndFewestMeshes(*work);
+        if (mostAt == SIZE_MAX) continue;
+        // Each takes the other's meshes: one more than its frames turn, one fewer; and a
+        // moveable without animations stays without.
+        CTrMvb& most = *work->moveableList[mostAt];
+        CTrMvb& fewest = *work->moveableList[fewestAt];
+        const size_t many = most.meshCount(), few = fewest.meshCount();
+        const std::string manyPath = dir_->file("many.3ds"), fewPath = dir_->file("few.3ds");
+        ASSERT_TRUE(ExportMoveableTo3ds(&most, manyPath.c_str(), "many", work.get(), -1));
+        ASSERT_TRUE(ExportMoveableTo3ds(&fewest, fewPath.c_str(), "few", work.get(), -1));
+        const CImport3dsOptions meshes(0, 0);
+        auto take = [&](CTrMvb& target, const std::string& path) {
+            CTrMvb imported;
+            messages_.clear();
+            ASSERT_TRUE(ImportMoveableFrom3ds(&imported, path.c_str(), false, tr4)) << Said();
+            ASSERT_TRUE(ApplyMoveableImport3ds(target, imported, meshes, work->version)) << Said();
+        };
+        take(fewest, manyPath);
+        EXPECT_TRUE(messages_.Saw(StrFormat("The moveable now has %zu meshes, but the frames of its "
+                                            "animations hold a rotation for only %zu of them",
+                                            many, few)))
+            << Said();
+        take(most, fewPath);
+        EXPECT_TRUE(messages_.shown().empty()) << Said();
+        auto still = std::find_if(work->moveableList.begin(), work->moveableList.end(),
+                                  [](const auto& m) { return m->noAnimations != 0; });
+        const size_t stillAt = size_t(still - work->moveableList.begin());
+        if (still != work->moveableList.end()) take(**still, fewPath);
+
+        // Saved and loaded: meshes, tree and animations as taken, one rotation per mesh.
+        const std::string saved = dir_->file("swapped" + file.path.substr(file.path.rfind('.')));
+        auto back = SaveAndReload(*work, saved);
+        ASSERT_TRUE(back);
+        const auto shade = ShadeOf(*reference);
+        const CTrMvb& wasMost = *reference->moveableList[mostAt];
+        const CTrMvb& wasFewest = *reference->moveableList[fewestAt];
+        EXPECT_EQ(back->moveableList[fewestAt]->meshTree, wasMost.meshTree);
+        EXPECT_EQ(back->moveableList[mostAt]->meshTree, wasFewest.meshTree);
+        EXPECT_EQ(MoveableDifferences(wasMost, *back->moveableList[fewestAt], shade), 0u);
+        EXPECT_EQ(MoveableDifferences(wasFewest, *back->moveableList[mostAt], shade), 0u);
+        ExpectAnimationsKept(wasFewest, *back->moveableList[fewestAt]);
+        ExpectAnimationsKept(wasMost, *back->moveableList[mostAt]);
+        if (stillAt < back->moveableList.size()) {
+            EXPECT_EQ(back->moveableList[stillAt]->meshCount(), few);
+            EXPECT_EQ(back->moveableList[stillAt]->noAnimations, 1);
+        }
+        ExpectSavedAgainSame(*back, saved);
+        ++swapped;
+
+        // More meshes than a frame holds: refused at the import, and by the save, animated
+        // or not (a load refuses such a moveable).
+        const size_t limit = MaxMoveableMeshes(back->version);
+        CTrMvb tooMany;
+        tooMany.SetMeshes(std::vector<const TrMeshRecord*>(limit + 1, nullptr));
+        CTrMvb& target = *back->moveableList[fewestAt];
+        messages_.clear();
+        EXPECT_FALSE(ApplyMoveableImport3ds(target, tooMany, meshes, back->version));
+        EXPECT_TRUE(messages_.Saw(StrFormat("more than a moveable of this level holds (at most %zu)", limit)));
+        EXPECT_EQ(target.meshCount(), many);
+        target.TakeOver(tooMany, true, false);
+        target.ResetAnimations();
+        const std::string refused = dir_->file("refused" + file.path.substr(file.path.rfind('.')));
+        EXPECT_FALSE(back->Save(refused, 1, false, false));
+        EXPECT_FALSE(FileExists(refused));
+    }
+    EXPECT_GT(swapped, 0u);
+}
+
 }  // namespace
 }  // namespace lithoscope
