@@ -31,6 +31,33 @@ uint64_t FramesOf(const CAnimMgr& animations, int skip) {
 // The frames of a moveable's animations count from 0 to 32767 in the level.
 constexpr uint64_t kMaxMoveableFrames = 0x8000;
 
+// The fewest rotations a frame of the moveable's animations holds (-1: no frame).
+long FewestRotations(const CTrMvb& mvb) {
+    long fewest = -1;
+    if (!mvb.animations) return fewest;
+    for (const AnimTrackEntry& entry : mvb.animations->entries)
+        if (entry.track)
+            for (const CAnimKey& key : entry.track->keys)
+                if (fewest < 0 || long(key.bones.size()) < fewest) fewest = long(key.bones.size());
+    return fewest;
+}
+
+// The parent of each mesh (-1 for the root) as the tree's pop and push flags place it.
+std::vector<int> TreeParents(const std::vector<TrMeshTreeEntry>& tree, size_t meshCount) {
+    std::vector<int> parents(meshCount, -1), saved;
+    for (size_t i = 1; i < meshCount; ++i) {
+        const int32_t flags = i - 1 < tree.size() ? tree[i - 1].flags : 0;
+        int parent = int(i) - 1;
+        if ((flags & TrMeshTreeEntry::kPop) && !saved.empty()) {
+            parent = saved.back();
+            saved.pop_back();
+        }
+        if (flags & TrMeshTreeEntry::kPush) saved.push_back(parent);
+        parents[i] = parent;
+    }
+    return parents;
+}
+
 }  // namespace
 
 void TakeImportedStaticMesh3ds(CTrStatMsh& target, CTrLstMsh& imported) {
@@ -57,22 +84,49 @@ bool ReplaceMeshFrom3ds(CTrMvb& target, int meshIndex, CTrLstMsh& imported) {
     return true;
 }
 
-bool ApplyMoveableImport3ds(CTrMvb& current, CTrMvb& imported, const CImport3dsOptions& choice) {
+bool ImportedMeshesFit3ds(const CTrMvb& imported, int32_t levelVersion) {
+    const size_t most = MaxMoveableMeshes(levelVersion);
+    if (imported.meshCount() <= most) return true;
+    ShowError(StrFormat("The 3DS file has %ld meshes, more than a moveable of this level holds "
+                        "(at most %ld): nothing was imported.",
+                        long(imported.meshCount()), long(most)));
+    return false;
+}
+
+bool ApplyMoveableImport3ds(CTrMvb& current, CTrMvb& imported, const CImport3dsOptions& choice,
+                            int32_t levelVersion) {
     if (choice.animation && choice.deleteAll) {
         current.ResetAnimations();
         imported.ResetAnimations();
         return true;
     }
     if (choice.meshes) {
-        // The current animations stay: they need a bone per mesh.
-        if (imported.meshCount() != current.meshCount()) {
-            ShowError(kMeshCountMismatch);
+        // Any number of meshes, up to what a frame of the level's animations holds.
+        if (!ImportedMeshesFit3ds(imported, levelVersion < 0 ? current.gameVersion : levelVersion))
             return false;
-        }
         imported.objectId = current.objectId;
         if (choice.keepDummies) imported.CopyDummyMeshes(current);
+        // The meshes and their tree change; the animations, and whether the moveable has
+        // any, stay.
+        const uint8_t noAnimations = current.noAnimations;
+        std::vector<TrMeshTreeEntry> tree = std::move(imported.meshTree);
+        // A tree of the same shape keeps its flags (their other bits, and the way they say
+        // it), taking the file's offsets.
+        const size_t count = imported.meshCount();
+        if (count == current.meshCount() && current.meshTree.size() == tree.size() &&
+            TreeParents(current.meshTree, count) == TreeParents(tree, count))
+            for (size_t e = 0; e < tree.size(); ++e) tree[e].flags = current.meshTree[e].flags;
         current.ClearParts(true, true, false);
         current.TakeOver(imported, true, false);
+        current.meshTree = std::move(tree);
+        current.noAnimations = noAnimations;
+        const long fewest = FewestRotations(current);
+        if (fewest >= 0 && fewest < long(current.meshCount()))
+            ShowMessage(StrFormat("The moveable now has %ld meshes, but the frames of its "
+                                  "animations hold a rotation for only %ld of them: the others "
+                                  "follow their parents unturned in every frame, and are saved so.",
+                                  long(current.meshCount()), fewest),
+                        "Lithoscope", MsgButtons::Ok, MsgIcon::Information);
         return true;
     }
     if (!choice.animation || (!choice.add && !choice.replace)) return false;

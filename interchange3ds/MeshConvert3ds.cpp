@@ -169,31 +169,14 @@ bool PutExportMaterial3ds(Database3ds* db, const std::string& textureName) {
 
 namespace {
 
-// The adjustment byte of a texture corner: -1, 0 or +1; other values (Tomb Raider III and
-// IV files hold 127 or 254 there) move nothing.
-int Adjustment(uint8_t byte) {
-    const int v = int(int8_t(byte));
-    return v >= -1 && v <= 1 ? v : 0;
-}
-
-// A corner's pixel moved by its adjustment, kept within the pixels of the texture's corners
-// (the rectangle the packer cuts): on an axis only a pixel or two wide the settled bytes
-// point outward, at pixels of whatever lies beside the texture on its page.
-TexVert3ds TextureCoordinate(const TrObjectTextureRecord& t, int corner, int cornerCount,
-                             uint32_t w, uint32_t h) {
-    int low[2] = {255, 255}, high[2] = {0, 0};
-    for (int k = 0; k < cornerCount; ++k)
-        for (int axis = 0; axis < 2; ++axis) {
-            low[axis] = std::min<int>(low[axis], t.corner(k)[2 * axis + 1]);
-            high[axis] = std::max<int>(high[axis], t.corner(k)[2 * axis + 1]);
-        }
+// A corner's place on the page: its pixel, whatever its coordinate byte. The byte says on
+// which side of that pixel the corner lies (a level's 1: its low edge, 255: its high edge);
+// the import gives it back from the corner's place in its face, so the pixels and bytes of a
+// level's face come back as they were.
+TexVert3ds TextureCoordinate(const TrObjectTextureRecord& t, int corner, uint32_t w, uint32_t h) {
     const uint8_t* c = t.corner(corner);
-    auto at = [&](int axis) {
-        const int moved = int(c[2 * axis + 1]) + Adjustment(c[2 * axis]);
-        return std::min(std::max(moved, low[axis]), high[axis]);
-    };
-    const float x = float(at(0));
-    const float y = float(at(1) + 256 * int(t.page() & 0xFF));
+    const float x = float(c[1]);
+    const float y = float(c[3] + 256 * int(t.page() & 0xFF));
     TexVert3ds out;
     out.u = w > 1 ? x / float(w - 1) : 0.0f;
     out.v = h > 1 ? 1.0f - y / float(h - 1) : 0.0f;
@@ -204,7 +187,6 @@ struct ExportFace {
     uint16_t corner[3];  // vertex indices of the mesh
     int texCorner[3];    // corners of the object texture
     uint16_t texture;
-    int texCorners;      // corners the face uses: 4 for a rectangle, 3 for a triangle
 };
 
 }  // namespace
@@ -228,14 +210,14 @@ bool WriteMeshObjectTo3ds(Database3ds* db, const char* name, const CTrObjGfx* pa
         const TrMeshRectangle& r = mesh->texturedRectangles[i];
         if (!valid(r, {0, 1, 2, 3})) continue;
         const uint16_t tex = uint16_t(r.texture() & 0x7FFF);
-        faces.push_back({{r.vertex(2), r.vertex(1), r.vertex(0)}, {2, 1, 0}, tex, 4});
-        faces.push_back({{r.vertex(2), r.vertex(0), r.vertex(3)}, {2, 0, 3}, tex, 4});
+        faces.push_back({{r.vertex(2), r.vertex(1), r.vertex(0)}, {2, 1, 0}, tex});
+        faces.push_back({{r.vertex(2), r.vertex(0), r.vertex(3)}, {2, 0, 3}, tex});
     }
     for (size_t i = mesh->texturedTriangles.size(); i-- > 0;) {
         const TrMeshTriangle& t = mesh->texturedTriangles[i];
         if (!valid(t, {0, 1, 2})) continue;
         faces.push_back({{t.vertex(2), t.vertex(1), t.vertex(0)}, {2, 1, 0},
-                         uint16_t(t.texture() & 0x7FFF), 3});
+                         uint16_t(t.texture() & 0x7FFF)});
     }
     if (faces.empty() || vertexCount == 0) return false;
     if (!CheckNameLength3ds(name, sizeof Mesh3ds().name - 1, "object name")) return false;
@@ -267,8 +249,7 @@ bool WriteMeshObjectTo3ds(Database3ds* db, const char* name, const CTrObjGfx* pa
             p.y = float(v.z) + oz;
             p.z = -(float(v.y) + oy);
             out->textureVertices[size_t(3 * i + k)] =
-                TextureCoordinate(texture, face.texCorner[k], face.texCorners, page->width,
-                                  page->height);
+                TextureCoordinate(texture, face.texCorner[k], page->width, page->height);
         }
         out->faces[i] = {uint16_t(3 * i), uint16_t(3 * i + 1), uint16_t(3 * i + 2), 7};
         out->materialGroups[0].faces.push_back(i);

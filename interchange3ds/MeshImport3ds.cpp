@@ -26,7 +26,10 @@ namespace {
 
 constexpr int kMaxPictureWidth = 256;  // a page is 256 pixels wide at most
 constexpr int kMaxPictureRows = 32768; // rows a stack of bands can address
-constexpr uint8_t kInsideCoordinate = 127;
+// Coordinate bytes: a corner on its face's low edge, on its high edge, or inside.
+constexpr uint8_t kLowEdge = 1;
+constexpr uint8_t kHighEdge = 255;
+constexpr uint8_t kInside = 127;
 
 // A picture too wide for a page (or too tall for its bands) is reduced by a whole factor,
 // averaging the pixels of each block.
@@ -84,6 +87,15 @@ bool FaceTexels(const TexVert3ds (&uv)[3], int width, int height, int (&x)[3], i
         y[k] = int(std::lround((1.0f - v) * float(height - 1)));
     }
     return true;
+}
+
+// The coordinate byte of a corner at pixel on one axis of a face spanning low to high, as the
+// levels write it: 1 on the low edge, 255 on the high edge (Tomb Raider IV files hold 0 for
+// 1: the save writes it so). A face one pixel wide there has its corners on the high edge,
+// as a level's are once loaded.
+uint8_t EdgeCoordinate(int pixel, int low, int high) {
+    if (pixel == high) return kHighEdge;
+    return pixel == low ? kLowEdge : kInside;
 }
 
 }  // namespace
@@ -256,21 +268,23 @@ void AppendMeshFrom3ds(TrMeshRecord* out, Database3ds*, const Mesh3ds* mesh, int
             TrObjectTextureRecord& t = use.objectTextures[size_t(j)];
             t.setU16(0, 0);
             t.setU16(2, uint16_t((tr4 ? 0x8000 : 0) | (band & 0xFF)));
-            int minX = 255, maxX = 0, minY = 255, maxY = 0;
+            int cx[3], cy[3];
             for (int k = 0; k < 3; ++k) {
-                const int cx = std::min(std::max(px[k], 0), 255);
-                const int cy = std::min(std::max(py[k] - band * 256, 0), 255);
-                // Coordinate bytes of 127 lie inside on either side: the texture covers
-                // exactly the pixels of its corners (a 0 would widen it by one all round).
+                cx[k] = std::min(std::max(px[k], 0), 255);
+                cy[k] = std::min(std::max(py[k] - band * 256, 0), 255);
+            }
+            const int minX = std::min(std::min(cx[0], cx[1]), cx[2]);
+            const int maxX = std::max(std::max(cx[0], cx[1]), cx[2]);
+            const int minY = std::min(std::min(cy[0], cy[1]), cy[2]);
+            const int maxY = std::max(std::max(cy[0], cy[1]), cy[2]);
+            // Each corner on the pixel of its coordinates, its bytes telling the edge of the
+            // face it lies on: the face covers its pixels out to their edges, as a level's do.
+            for (int k = 0; k < 3; ++k) {
                 uint8_t* c = t.corner(k);
-                c[0] = kInsideCoordinate;
-                c[1] = uint8_t(cx);
-                c[2] = kInsideCoordinate;
-                c[3] = uint8_t(cy);
-                minX = std::min(minX, cx);
-                maxX = std::max(maxX, cx);
-                minY = std::min(minY, cy);
-                maxY = std::max(maxY, cy);
+                c[0] = EdgeCoordinate(cx[k], minX, maxX);
+                c[1] = uint8_t(cx[k]);
+                c[2] = EdgeCoordinate(cy[k], minY, maxY);
+                c[3] = uint8_t(cy[k]);
             }
             t.setU32(30, uint32_t(maxX - minX));
             t.setU32(34, uint32_t(maxY - minY));

@@ -56,6 +56,11 @@ bool SaveArrays::UsesZeroPointer(const CTrMvb& moveable, size_t i) const {
 
 void SaveArrays::AddMoveable(const CTrMvb& moveable) {
     const size_t meshCount = moveable.meshes.size();
+    // A load refuses a moveable with more meshes than a frame holds, animated or not.
+    if (meshCount > MaxMoveableMeshes(version))
+        throw OverflowError(StrFormat("moveable slot %d has %zu meshes, more than a frame of its "
+                                      "animations holds (at most %zu)",
+                                      int(moveable.objectId), meshCount, MaxMoveableMeshes(version)));
     if (movablesPlaced >= animationPlaces.size()) AddMoveableAnimations(moveable);
     const AnimationPlace place = animationPlaces[movablesPlaced++];
 

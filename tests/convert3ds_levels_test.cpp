@@ -6,15 +6,20 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <vector>
 
 #include "TestSupport.h"
 #include "interchange3ds/Import3dsOptions.h"
+#include "interchange3ds/Mesh3ds.h"
 #include "interchange3ds/MeshConvert3ds.h"
 #include "interchange3ds/MoveableConvert3ds.h"
+#include "level/ImportTextures.h"
+#include "level/MeshRecord.h"
 #include "level/Pixels.h"
 #include "level/TrLevel.h"
 #include "level/TrLstMsh.h"
@@ -36,11 +41,6 @@ struct Triangle {
 
 constexpr uint16_t kOutside = 0xDEAD;  // a texel off the page
 
-int Adjust(uint8_t b) {
-    int v = int(int8_t(b));
-    return v >= -1 && v <= 1 ? v : 0;
-}
-
 // Faces as triangles (a rectangle as two), each turned to its smallest rotation. Texels are
 // taken through `shade` (the palette of an 8-bit level: the colour the file can keep).
 template <class Shade>
@@ -51,28 +51,18 @@ std::vector<Triangle> Triangles(const CTrLstMsh& owner, const TrMeshRecord& mesh
         return shade(page[size_t(y) * owner.width + size_t(x)]);
     };
     std::vector<Triangle> out;
-    // A corner shows the texel its adjustment points at, within the pixels of the face's
-    // corners: the texture holds no other pixel.
-    auto add = [&](const auto& face, int cornerCount, std::array<int, 3> k) {
+    // A corner shows the texel it sits on (its pixel bytes).
+    auto add = [&](const auto& face, std::array<int, 3> k) {
         const size_t t = face.texture() & 0x7FFF;
         if (t >= owner.textures.size()) return;
         const TrObjectTextureRecord& tex = owner.textures[t];
-        std::array<int, 4> bounds = {255, 0, 255, 0};  // x low, x high, y low, y high
-        for (int j = 0; j < cornerCount; ++j)
-            for (int a = 0; a < 2; ++a) {
-                bounds[2 * a] = std::min<int>(bounds[2 * a], tex.corner(j)[2 * a + 1]);
-                bounds[2 * a + 1] = std::max<int>(bounds[2 * a + 1], tex.corner(j)[2 * a + 1]);
-            }
-        auto inside = [&](const uint8_t* c, int a) {
-            return std::clamp(c[2 * a + 1] + Adjust(c[2 * a]), bounds[2 * a], bounds[2 * a + 1]);
-        };
         std::array<std::array<int, 3>, 3> v;
         std::array<std::array<int, 2>, 3> uv;
         for (size_t i = 0; i < 3; ++i) {
             const TrMeshVertex& p = mesh.vertices[face.vertex(k[i])];
             v[i] = {p.x, p.y, p.z};
             const uint8_t* c = tex.corner(k[i]);
-            uv[i] = {inside(c, 0), inside(c, 1) + 256 * (tex.page() & 0xFF)};
+            uv[i] = {c[1], c[3] + 256 * (tex.page() & 0xFF)};
         }
         const uint16_t centre =
             texel((uv[0][0] + uv[1][0] + uv[2][0]) / 3, (uv[0][1] + uv[1][1] + uv[2][1]) / 3);
@@ -90,10 +80,10 @@ std::vector<Triangle> Triangles(const CTrLstMsh& owner, const TrMeshRecord& mesh
         out.push_back(best);
     };
     for (const TrMeshRectangle& r : mesh.texturedRectangles) {
-        add(r, 4, {0, 1, 2});
-        add(r, 4, {0, 2, 3});
+        add(r, {0, 1, 2});
+        add(r, {0, 2, 3});
     }
-    for (const TrMeshTriangle& t : mesh.texturedTriangles) add(t, 3, {0, 1, 2});
+    for (const TrMeshTriangle& t : mesh.texturedTriangles) add(t, {0, 1, 2});
     std::sort(out.begin(), out.end());
     return out;
 }
@@ -371,6 +361,203 @@ TEST_F(Convert3dsLevels, EveryMeshOfEveryMoveableComesBack) {
         EXPECT_EQ(faceErrors, 0u);
         ExpectSavedAgainSame(*back, saved);
     }
+}
+
+// Whether a corner of a face (cornerCount corners of texture t) lies on the face's edges as
+// the levels put it: on each axis on the low edge with coordinate byte 1 or on the high edge
+// with 255 (as a level holds them once loaded: a Tomb Raider IV file's 0 is 1 then).
+bool OnItsEdges(const TrObjectTextureRecord& t, int cornerCount, int k) {
+    for (int a = 0; a < 2; ++a) {
+        int low = 255, high = 0;
+        for (int j = 0; j < cornerCount; ++j) {
+            low = std::min<int>(low, t.corner(j)[2 * a + 1]);
+            high = std::max<int>(high, t.corner(j)[2 * a + 1]);
+        }
+        const uint8_t* c = t.corner(k);
+        if (!((c[2 * a + 1] == low && c[2 * a] == 1) || (c[2 * a + 1] == high && c[2 * a] == 255)))
+            return false;
+    }
+    return true;
+}
+
+TEST_F(Convert3dsLevels, FacesComeBackOutToTheirEdges) {
+    size_t allOnEdges = 0;
+    for (const test::RealLevel& file : levels_) {
+        SCOPED_TRACE(file.path);
+        std::unique_ptr<CTrLevel> level = Load(file.path);
+        ASSERT_TRUE(level);
+        const bool tr4 = level->version == TrVersion4;
+        size_t corners = 0, onEdges = 0, changed = 0;
+        // One mesh exported, and the object textures its import makes on the exported
+        // picture (the page itself) before they are packed: each corner that lay on its
+        // face's edges has all four bytes back.
+        auto roundTrip = [&](CTrLstMsh one) {
+            const TrMeshRecord& mesh = one.meshes[0];
+            const std::string path = dir_->file("edges.3ds");
+            if (!ExportMeshTo3ds(&one, 0, path.c_str(), "edges")) return;
+            Import3dsFile read;
+            MaterialTextureMap map;
+            ASSERT_TRUE(read.Open(path, map)) << Said();
+            Mesh3ds* object = nullptr;
+            GetMeshByIndex3ds(read.db(), 0, &object);
+            ASSERT_NE(object, nullptr);
+            TrMeshRecord record;
+            record.Init(int(object->vertexCount()), int(object->faceCount()), 0, false, true);
+            int vertexCount = 0, triangleCount = 0;
+            AppendMeshFrom3ds(&record, read.db(), object, vertexCount, triangleCount, &map, tr4);
+            ReleaseMesh3ds(&object);
+            ASSERT_EQ(map.records.size(), 1u);
+            ASSERT_EQ(map.records.begin()->second->uses.size(), 1u);
+            const std::vector<TrObjectTextureRecord>& back = map.records.begin()->second->uses[0].objectTextures;
+            // The faces as the export writes them: rectangles from the last, each as its
+            // corners (0, 1, 2) and (3, 0, 2); then the triangles from the last.
+            size_t next = 0;
+            auto face = [&](const auto& f, int cornerCount, std::initializer_list<std::array<int, 3>> parts) {
+                for (int k = 0; k < cornerCount; ++k)
+                    if (f.vertex(k) >= mesh.vertices.size()) return;
+                const size_t t = f.texture() & 0x7FFF;
+                const bool known = t < one.textures.size();
+                if (known) {
+                    corners += size_t(cornerCount);
+                    for (int k = 0; k < cornerCount; ++k) onEdges += OnItsEdges(one.textures[t], cornerCount, k);
+                }
+                for (const std::array<int, 3>& part : parts) {
+                    ASSERT_LT(next, back.size());
+                    const TrObjectTextureRecord& is = back[next++];
+                    if (!known) continue;
+                    for (int i = 0; i < 3; ++i)
+                        if (OnItsEdges(one.textures[t], cornerCount, part[size_t(i)]) &&
+                            std::memcmp(one.textures[t].corner(part[size_t(i)]), is.corner(i), 4) != 0)
+                            ++changed;
+                }
+            };
+            for (size_t i = mesh.texturedRectangles.size(); i-- > 0;)
+                face(mesh.texturedRectangles[i], 4, {{0, 1, 2}, {3, 0, 2}});
+            for (size_t i = mesh.texturedTriangles.size(); i-- > 0;)
+                face(mesh.texturedTriangles[i], 3, {{0, 1, 2}});
+            EXPECT_EQ(next, back.size());
+        };
+        for (auto& mvb : level->moveableList)
+            for (uint32_t m = 0; m < mvb->meshCount(); ++m)
+                if (!mvb->meshes[m].dummy) roundTrip(CTrLstMsh(*mvb, int(m), 0, 0));
+        for (auto& mesh : level->staticMeshList) roundTrip(CTrLstMsh(*mesh, 0, 0, 0));
+        EXPECT_EQ(changed, 0u) << "of " << onEdges << " corners on their faces' edges";
+        allOnEdges += onEdges;
+        std::printf("%-28s %7zu of %7zu object-texture corners on their faces' edges (%.1f%%)\n",
+                    file.path.substr(file.path.rfind('/') + 1).c_str(), onEdges, corners,
+                    corners ? 100.0 * double(onEdges) / double(corners) : 0.0);
+    }
+    EXPECT_GT(allOnEdges, 0u);
+}
+
+// The places of the animated moveables with the most and the fewest meshes (none when all
+// have as many).
+std::pair<size_t, size_t> MostAndFewestMeshes(const CTrLevel& level) {
+    size_t most = SIZE_MAX, fewest = SIZE_MAX;
+    auto count = [&](size_t j) { return level.moveableList[j]->meshCount(); };
+    for (size_t j = 0; j < level.moveableList.size(); ++j) {
+        if (level.moveableList[j]->animationCount() == 0 || count(j) == 0) continue;
+        if (most == SIZE_MAX || count(j) > count(most)) most = j;
+        if (fewest == SIZE_MAX || count(j) < count(fewest)) fewest = j;
+    }
+    if (most == SIZE_MAX || count(most) == count(fewest)) return {SIZE_MAX, SIZE_MAX};
+    return {most, fewest};
+}
+
+// The animations kept through a change of meshes: every key with one rotation per mesh, the
+// old ones, then unturned ones.
+void ExpectAnimationsKept(const CTrMvb& was, const CTrMvb& is) {
+    ASSERT_EQ(is.animationCount(), was.animationCount());
+    for (int t = 0; t < was.animationCount(); ++t) {
+        const std::vector<CAnimKey>& a = was.animations->GetTrack(t)->keys;
+        const std::vector<CAnimKey>& b = is.animations->GetTrack(t)->keys;
+        ASSERT_EQ(b.size(), a.size());
+        for (size_t k = 0; k < a.size(); ++k) {
+            ASSERT_EQ(b[k].bones.size(), is.meshCount());
+            EXPECT_EQ(b[k].bones.Offset(0).y, a[k].bones.Offset(0).y);
+            for (size_t m = 0; m < is.meshCount(); ++m) {
+                const BoneWords w = b[k].bones.Words(m);
+                const BoneWords o = m < a[k].bones.size() ? a[k].bones.Words(m) : BoneWords{};
+                ASSERT_TRUE(w.word0 == o.word0 && w.word1 == o.word1)
+                    << "moveable " << was.objectId << " animation " << t << " key " << k << " mesh " << m;
+            }
+        }
+    }
+}
+
+TEST_F(Convert3dsLevels, AMoveableTakesMeshesOfAnotherCount) {
+    size_t swapped = 0;
+    for (const test::RealLevel& file : levels_) {
+        SCOPED_TRACE(file.path);
+        std::unique_ptr<CTrLevel> reference = Load(file.path), work = Load(file.path);
+        ASSERT_TRUE(reference && work);
+        const bool tr4 = work->version == TrVersion4;
+        const auto [mostAt, fewestAt] = MostAndFewestMeshes(*work);
+        if (mostAt == SIZE_MAX) continue;
+        // Each takes the other's meshes: one more than its frames turn, one fewer; and a
+        // moveable without animations stays without.
+        CTrMvb& most = *work->moveableList[mostAt];
+        CTrMvb& fewest = *work->moveableList[fewestAt];
+        const size_t many = most.meshCount(), few = fewest.meshCount();
+        const std::string manyPath = dir_->file("many.3ds"), fewPath = dir_->file("few.3ds");
+        ASSERT_TRUE(ExportMoveableTo3ds(&most, manyPath.c_str(), "many", work.get(), -1));
+        ASSERT_TRUE(ExportMoveableTo3ds(&fewest, fewPath.c_str(), "few", work.get(), -1));
+        const CImport3dsOptions meshes(0, 0);
+        auto take = [&](CTrMvb& target, const std::string& path) {
+            CTrMvb imported;
+            messages_.clear();
+            ASSERT_TRUE(ImportMoveableFrom3ds(&imported, path.c_str(), false, tr4)) << Said();
+            ASSERT_TRUE(ApplyMoveableImport3ds(target, imported, meshes, work->version)) << Said();
+        };
+        take(fewest, manyPath);
+        EXPECT_TRUE(messages_.Saw(StrFormat("The moveable now has %zu meshes, but the frames of its "
+                                            "animations hold a rotation for only %zu of them",
+                                            many, few)))
+            << Said();
+        take(most, fewPath);
+        EXPECT_TRUE(messages_.shown().empty()) << Said();
+        auto still = std::find_if(work->moveableList.begin(), work->moveableList.end(),
+                                  [](const auto& m) { return m->noAnimations != 0; });
+        const size_t stillAt = size_t(still - work->moveableList.begin());
+        if (still != work->moveableList.end()) take(**still, fewPath);
+
+        // Saved and loaded: meshes, tree and animations as taken, one rotation per mesh.
+        const std::string saved = dir_->file("swapped" + file.path.substr(file.path.rfind('.')));
+        auto back = SaveAndReload(*work, saved);
+        ASSERT_TRUE(back);
+        const auto shade = ShadeOf(*reference);
+        const CTrMvb& wasMost = *reference->moveableList[mostAt];
+        const CTrMvb& wasFewest = *reference->moveableList[fewestAt];
+        EXPECT_EQ(back->moveableList[fewestAt]->meshTree, wasMost.meshTree);
+        EXPECT_EQ(back->moveableList[mostAt]->meshTree, wasFewest.meshTree);
+        EXPECT_EQ(MoveableDifferences(wasMost, *back->moveableList[fewestAt], shade), 0u);
+        EXPECT_EQ(MoveableDifferences(wasFewest, *back->moveableList[mostAt], shade), 0u);
+        ExpectAnimationsKept(wasFewest, *back->moveableList[fewestAt]);
+        ExpectAnimationsKept(wasMost, *back->moveableList[mostAt]);
+        if (stillAt < back->moveableList.size()) {
+            EXPECT_EQ(back->moveableList[stillAt]->meshCount(), few);
+            EXPECT_EQ(back->moveableList[stillAt]->noAnimations, 1);
+        }
+        ExpectSavedAgainSame(*back, saved);
+        ++swapped;
+
+        // More meshes than a frame holds: refused at the import, and by the save, animated
+        // or not (a load refuses such a moveable).
+        const size_t limit = MaxMoveableMeshes(back->version);
+        CTrMvb tooMany;
+        tooMany.SetMeshes(std::vector<const TrMeshRecord*>(limit + 1, nullptr));
+        CTrMvb& target = *back->moveableList[fewestAt];
+        messages_.clear();
+        EXPECT_FALSE(ApplyMoveableImport3ds(target, tooMany, meshes, back->version));
+        EXPECT_TRUE(messages_.Saw(StrFormat("more than a moveable of this level holds (at most %zu)", limit)));
+        EXPECT_EQ(target.meshCount(), many);
+        target.TakeOver(tooMany, true, false);
+        target.ResetAnimations();
+        const std::string refused = dir_->file("refused" + file.path.substr(file.path.rfind('.')));
+        EXPECT_FALSE(back->Save(refused, 1, false, false));
+        EXPECT_FALSE(FileExists(refused));
+    }
+    EXPECT_GT(swapped, 0u);
 }
 
 }  // namespace

@@ -43,6 +43,7 @@
 #include "level/TrLevel.h"
 #include "level/TrLstMsh.h"
 #include "level/TrMvb.h"
+#include "platform/Files.h"
 
 using namespace lithoscope;
 using lithoscope::test::App;
@@ -332,6 +333,122 @@ TEST_F(Editor3dsEndToEnd, StaticMeshImportedFrom3dsIsDrawnLit) {
     Shot("imported-static-mesh.png");
     EXPECT_GT(after, before / 2);
     EXPECT_GT(imported, lit * 0.7) << "the imported mesh is drawn darker than its original";
+}
+
+// HILTOP's Lara exported to 3DS and imported back with "Meshes", nothing changed between:
+// she is drawn as before, without lines along the edges of her faces. Then a moveable with
+// fewer meshes takes her meshes the same way, and its animations play on them.
+TEST_F(Editor3dsEndToEnd, LaraComesBackAsDrawnAndAMoveableTakesMoreMeshes) {
+    std::string hiltop;
+    for (const test::RealLevel& file : test::RealLevelFiles())
+        if (EqualsNoCase(file.path.substr(file.path.rfind('/') + 1), "HILTOP.TR2")) hiltop = file.path;
+    if (hiltop.empty()) GTEST_SKIP() << "no HILTOP.TR2 among the real levels";
+    doc_ = Open(hiltop);
+    ASSERT_NE(doc_, nullptr);
+    tree_ = TreeOf(doc_);
+    ASSERT_NE(tree_, nullptr);
+    tree_->Expand(tree_->m_pMoveablesNode->GetItem());
+    auto node = [&](const CTrMvb* mvb) -> CHandleBase* {
+        wxTreeItemIdValue cookie;
+        const wxTreeItemId parent = tree_->m_pMoveablesNode->GetItem();
+        for (wxTreeItemId c = tree_->GetFirstChild(parent, cookie); c.IsOk();
+             c = tree_->GetNextChild(parent, cookie))
+            if (tree_->GetNode(c)->GetObject() == mvb) return tree_->GetNode(c);
+        return nullptr;
+    };
+    auto glOf = [&](CHandleBase* n) -> COpenGLWnd* {
+        CEditPaneBase* pane = nullptr;
+        Frame()->GetEditPane(&pane);
+        auto* gfx = dynamic_cast<CEditMoveable*>(pane);
+        return gfx && gfx->GetNode() == n ? gfx->GetGlWindow() : nullptr;
+    };
+    // The camera stays where it is fitted: both pictures are taken from the same place.
+    App().GetMainFrame()->SetManualCamera(true);
+    struct AutoCameraBack {
+        ~AutoCameraBack() { App().GetMainFrame()->SetManualCamera(false); }
+    } autoCameraBack;
+    CTrMvb& lara = *doc_->m_level.moveableList[0];
+    ASSERT_EQ(lara.objectId, 0);
+    CHandleBase* laraNode = node(&lara);
+    ASSERT_NE(laraNode, nullptr);
+    ASSERT_TRUE(Click(laraNode));
+    ASSERT_TRUE(PumpUntil([&] { return glOf(laraNode) != nullptr; }, 5000));
+    // Lara at rest, the wheel turned over the view to bring her close.
+    int width = 0, height = 0;
+    auto look = [&](const char* name) {
+        COpenGLWnd& gl = *glOf(laraNode);
+        EXPECT_FALSE(gl.GetAutoCamera());
+        EXPECT_TRUE(Drive(At(Centre(&gl)) + " sleep 0.2 click --repeat 5 --delay 100 4",
+                          [] { return true; }));
+        Pump(300);
+        gl.StartAnimPlayback(-1);
+        std::vector<uint8_t> rgb = test::RenderAndRead(gl, &width, &height);
+        Shot(name);
+        return rgb;
+    };
+    const std::vector<uint8_t> before = look("hiltop-lara-before.png");
+
+    // "Export to 3DS" without animation, then "Import from 3DS" of that file with "Meshes".
+    const std::string path = dir_.file("lara.3ds");
+    onShown_ = [&](wxDialog& d) {
+        if (dynamic_cast<CExportMvbl*>(&d) || dynamic_cast<CImport3DS*>(&d))
+            session_->XdoAsync(At(Centre(d.FindWindow(wxID_OK))) + " sleep 0.2 click 1");
+    };
+    SetSaveFileChooser([&](const SaveFileRequest&) { return path; });
+    SetOpenFileChooser([&](const std::string&) { return path; });
+    ASSERT_TRUE(RunMenuEntry(laraNode, 4, [&] { return test::ReadFileBytes(path).size() > 0; }));
+    doc_->Modify(false);
+    ASSERT_TRUE(RunMenuEntry(laraNode, 5, [&] { return doc_->IsModified(); }));
+    ASSERT_TRUE(PumpUntil([&] { return glOf(laraNode) != nullptr; }, 5000));
+    const int oldWidth = width, oldHeight = height;
+    const std::vector<uint8_t> after = look("hiltop-lara-after.png");
+    ASSERT_EQ(width, oldWidth);
+    ASSERT_EQ(height, oldHeight);
+    const uint32_t bg = glOf(laraNode)->GetBackgroundColor();
+    const int b[3] = {int(bg & 0xFF), int((bg >> 8) & 0xFF), int((bg >> 16) & 0xFF)};
+    size_t drawn = 0, changed = 0;
+    for (size_t i = 0; i + 2 < before.size(); i += 3) {
+        int fromBackground = 0, difference = 0;
+        for (int c = 0; c < 3; ++c) {
+            fromBackground += std::abs(before[i + size_t(c)] - b[c]);
+            difference += std::abs(before[i + size_t(c)] - after[i + size_t(c)]);
+        }
+        drawn += fromBackground > 24;
+        changed += difference > 60;
+    }
+    // Lines along the edges of her faces changed a fifth of her pixels.
+    ASSERT_GT(drawn, 2000u);
+    EXPECT_LT(changed, drawn / 40) << "of " << drawn << " pixels of Lara";
+
+    // The animated moveable of the fewest meshes (three at least) takes her meshes: a message
+    // says that its frames turn only its own number of them, and its first animation plays
+    // on them.
+    CTrMvb* small = nullptr;
+    for (auto& m : doc_->m_level.moveableList)
+        if (m->animationCount() > 0 && m->meshCount() >= 3 &&
+            (!small || m->meshCount() < small->meshCount()))
+            small = m.get();
+    ASSERT_NE(small, nullptr);
+    const size_t own = small->meshCount();
+    ASSERT_LT(own, lara.meshCount());
+    CHandleBase* smallNode = node(small);
+    ASSERT_NE(smallNode, nullptr);
+    g_messages.clear();
+    ASSERT_TRUE(RunMenuEntry(smallNode, 5, [&] { return small->meshCount() == lara.meshCount(); }));
+    EXPECT_TRUE(g_messages.Saw(StrFormat("hold a rotation for only %zu of them", own)));
+    ASSERT_TRUE(Click(smallNode));
+    ASSERT_TRUE(PumpUntil([&] { return glOf(smallNode) != nullptr; }, 5000));
+    COpenGLWnd& gl = *glOf(smallNode);
+    gl.StartAnimPlayback(0);
+    const uint64_t frames = gl.FrameCount();
+    Pump(1500);
+    EXPECT_GT(gl.FrameCount(), frames + 10);
+    EXPECT_TRUE(gl.IsPlaying());
+    Shot("hiltop-more-meshes-playing.png");
+    int played = 0;
+    double brightness = 0;
+    LitPixels(gl, &played, &brightness);
+    EXPECT_GT(played, 2000);
 }
 
 }  // namespace

@@ -112,7 +112,8 @@ TEST_F(Editor3dsTest, CommandsExportAndImportThroughTheirDialogs) {
     EXPECT_EQ(mvb.animationCount(), 2);
     EXPECT_TRUE(doc_->IsModified());
 
-    // Meshes from a file of another mesh count: refused, nothing changes.
+    // Meshes from a file of another mesh count: taken with their tree, the animations kept;
+    // their frames turn one mesh of the two, and a message says so.
     CTrMvb two;
     two.SetMeshes({&mvb.meshes[0], &mvb.meshes[0]});
     two.textures = mvb.textures;
@@ -128,8 +129,12 @@ TEST_F(Editor3dsTest, CommandsExportAndImportThroughTheirDialogs) {
     });
     openPath = dir_.file("two.3ds");
     Command(moveable, 32787);
-    EXPECT_TRUE(g_messages.Saw("Imported 3DS file and current moveable must have the same number of meshes !"));
-    EXPECT_EQ(mvb.meshCount(), 1u);
+    EXPECT_TRUE(g_messages.Saw("The moveable now has 2 meshes, but the frames of its animations "
+                               "hold a rotation for only 1 of them"));
+    EXPECT_EQ(mvb.meshCount(), 2u);
+    ASSERT_EQ(mvb.meshTree.size(), 1u);
+    EXPECT_EQ(mvb.meshTree[0].dx, 100);
+    EXPECT_EQ(mvb.animationCount(), 2);
 
     // A file that is no 3DS file: the reason, and the moveable as it was.
     const std::string junk = dir_.file("junk.3ds");

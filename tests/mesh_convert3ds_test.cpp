@@ -143,10 +143,11 @@ TEST(MeshConvert3ds, MeshExportWritesFacesCornersAndPicture) {
     EXPECT_EQ(mesh->vertices[0].x, float(v.x));
     EXPECT_EQ(mesh->vertices[0].y, float(v.z));
     EXPECT_EQ(mesh->vertices[0].z, -float(v.y));
-    // Corner 2 of the texture: pixel (20 - 1, 30 - 1) of band 2 on the 64 x 768 page.
-    EXPECT_FLOAT_EQ(mesh->textureVertices[0].u, 19.0f / 63.0f);
-    EXPECT_FLOAT_EQ(mesh->textureVertices[0].v, 1.0f - (30.0f - 1.0f + 512.0f) / 767.0f);
-    // The triangle's one-pixel texture: its adjustments stay on its pixel, the page's corner.
+    // Corner 2 of the texture: pixel (20, 30) of band 2 on the 64 x 768 page, whatever its
+    // coordinate bytes.
+    EXPECT_FLOAT_EQ(mesh->textureVertices[0].u, 20.0f / 63.0f);
+    EXPECT_FLOAT_EQ(mesh->textureVertices[0].v, 1.0f - (30.0f + 512.0f) / 767.0f);
+    // The triangle's one-pixel texture: on its pixel, the page's corner.
     for (size_t k = 12; k < 15; ++k) {
         EXPECT_EQ(mesh->textureVertices[k].u, 1.0f);
         EXPECT_EQ(mesh->textureVertices[k].v, 1.0f);
@@ -160,18 +161,28 @@ TEST(MeshConvert3ds, MeshExportWritesFacesCornersAndPicture) {
     EXPECT_STREQ(material->texture1().name, "pic.tga");
     ReleaseMaterial3ds(&material);
 
-    // Imported again, the triangle shows that pixel.
+    // Imported again, the triangle shows that pixel, and the first face (corners 2, 1, 0 of
+    // the last rectangle) its three pixels, each corner's bytes telling the edge of the face
+    // it lies on: 1 low, 255 high.
     ScriptedMessageBackend messages;
     ScopedMessageBackend scoped(&messages);
     CTrLstMsh back;
     ASSERT_TRUE(ImportMeshFrom3ds(nullptr, &back, path.c_str(), false, false));
     ASSERT_EQ(back.meshes[0].texturedTriangles.size(), 5u);
-    const uint16_t word = back.meshes[0].texturedTriangles[4].texture();
-    const TrObjectTextureRecord& got = back.textures[word & 0x7FFF];
     const std::vector<uint16_t> page = back.Page16();
+    auto texel = [&](const TrObjectTextureRecord& t, int k) {
+        const size_t y = t.corner(k)[3] + 256u * (t.page() & 0xFF);
+        return page[y * back.width + t.corner(k)[1]];
+    };
+    const TrObjectTextureRecord& dotBack = back.textures[back.meshes[0].texturedTriangles[4].texture() & 0x7FFF];
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(texel(dotBack, k), 0x8000 | 63);
+    const TrObjectTextureRecord& first = back.textures[back.meshes[0].texturedTriangles[0].texture() & 0x7FFF];
+    const int place[3][2] = {{10, 10}, {20, 10}, {20, 30}};
+    const uint8_t bytes[3][2] = {{1, 1}, {255, 1}, {255, 255}};
     for (int k = 0; k < 3; ++k) {
-        const size_t y = got.corner(k)[3] + 256u * (got.page() & 0xFF);
-        EXPECT_EQ(page[y * back.width + got.corner(k)[1]], 0x8000 | 63);
+        EXPECT_EQ(texel(first, k), 0x8000 | (((place[k][1] + 512) * 64 + place[k][0]) & 0x7FFF));
+        EXPECT_EQ(first.corner(k)[0], bytes[k][0]);
+        EXPECT_EQ(first.corner(k)[2], bytes[k][1]);
     }
 
     // A mesh with nothing to draw, or whose faces name no vertex of its own: refused with

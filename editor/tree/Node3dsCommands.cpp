@@ -123,7 +123,8 @@ bool CHandleMoveable::ImportMoveable3ds(const std::string& chosenPath) {
     const bool meshesTaken = choice.meshes && !choice.animation;
     // The mesh children hold indices into the meshes that go.
     if (meshesTaken && m_bExpanded) DeleteChildren();
-    const bool changed = ApplyMoveableImport3ds(*mvb, imported, choice);
+    const bool changed =
+        ApplyMoveableImport3ds(*mvb, imported, choice, m_pLevel ? m_pLevel->version : -1);
     if (meshesTaken) {
         if (changed)
             mvb->SetCatalogEntry(
@@ -146,6 +147,7 @@ void CHandleMoveables::ImportNewMoveableFrom3ds() {
         wxBusyCursor wait;
         if (!ImportMoveableFrom3ds(mvb.get(), path.c_str(), false, IsTr4(m_pLevel))) return;
     }
+    if (!ImportedMeshesFit3ds(*mvb, m_pLevel->version)) return;
     CDlgGetObjId ask(nullptr);
     if (RunModalDialog(ask) != wxID_OK) return;
     mvb->objectId = ask.m_nObjectId;
