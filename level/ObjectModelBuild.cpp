@@ -332,6 +332,29 @@ void CTrLevel::BuildObjects(ILevelProgress* progress, CGameCatalog* catalog) {
     for (const auto& m : newMoveables) faces(m.get());
     for (const auto& s : newStatics) faces(s.get());
     faces(newZeroMesh.get());
+
+    // The save writes a mesh for every slot of the objects that is no dummy: objects that
+    // share pointers (or show the mesh of offset 0) write theirs more than once, and the
+    // level data must still read back.
+    auto fileBytes = [tr4](const TrMeshRecord& m) {
+        return uint64_t(tr4 ? m.GetFileSizeTr4(0) : m.GetFileSize(0, false)) + 2;  // padding
+    };
+    uint64_t meshBytesNow = 0, meshBytesSaved = 0;
+    for (const auto& m : meshes)
+        if (m) meshBytesNow += fileBytes(*m);
+    auto saved = [&](const CTrLstMsh* list) {
+        if (!list) return;
+        for (const TrMeshRecord& m : list->meshes)
+            if (!m.dummy) meshBytesSaved += fileBytes(m);
+    };
+    for (const auto& m : newMoveables) saved(m.get());
+    for (const auto& s : newStatics) saved(s.get());
+    saved(newZeroMesh.get());
+    const uint64_t levelData = GetLevelDataSize();
+    const uint64_t others = levelData > meshBytesNow ? levelData - meshBytesNow : 0;
+    if (others + meshBytesSaved > kMaxLevelBytes)
+        throw LevelError(MoreThanALevelHolds(others + meshBytesSaved,
+                                             "the level data a save writes for these objects"));
     memory.Charge(uses * kSaveBytesPerTextureUse, "the texture uses");
     objectTally.bytes += uses * kSaveBytesPerTextureUse;
     const uint64_t objectPages = tr4 ? objectPageCount : pages.size();
