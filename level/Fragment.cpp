@@ -630,10 +630,17 @@ uint32_t CFragment::BuildPagesFromFragments(std::vector<CFragment>& fragments,
                                             std::vector<std::vector<uint16_t>>& pagesOut,
                                             std::vector<std::vector<uint32_t>>& filePagesOut,
                                             const FilePixelPlanes* planes, uint16_t freePixel,
-                                            uint32_t freeFilePixel) {
+                                            uint32_t freeFilePixel, LevelMemory* memory) {
     int w = 256, h = 0;
     PackForImage(fragments, &w, &h);
     const size_t pageCount = h > 0 ? size_t((h - 1) >> 8) + 1 : 0;
+    // Textures that overlap on their pages are packed apart: refused before the pages are
+    // made when a level could not hold them.
+    if (pageCount > kMaxPages)
+        throw OverflowError(StrFormat("the textures pack into %zu pages, more than a level holds "
+                                      "(at most %llu)",
+                                      pageCount, static_cast<unsigned long long>(kMaxPages)));
+    if (memory) memory->Charge(pageCount * (kPage16Bytes + kPage32Bytes), "the packed texture pages");
     pagesOut.clear();
     filePagesOut.clear();
     for (size_t k = 0; k < pageCount; ++k) {

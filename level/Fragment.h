@@ -13,6 +13,7 @@ namespace lithoscope {
 
 class CTrLevel;
 class CTrLstMsh;
+class LevelMemory;
 struct MaterialTextureMap;
 struct TrMeshRecord;
 
@@ -223,12 +224,14 @@ public:
                                             const FilePixelPlanes* planes = nullptr,
                                             std::vector<uint32_t>* filePixelsOut = nullptr);
     // The free places inside the packed height get freePixel, and freeFilePixel in the
-    // file-pixel plane.
+    // file-pixel plane. More pages than a level holds are refused (OverflowError) before
+    // they are made; the pages made are charged to memory when one is given.
     static uint32_t BuildPagesFromFragments(std::vector<CFragment>& fragments,
                                             std::vector<std::vector<uint16_t>>& pagesOut,
                                             std::vector<std::vector<uint32_t>>& filePagesOut,
                                             const FilePixelPlanes* planes,
-                                            uint16_t freePixel = 0xFFFF, uint32_t freeFilePixel = 0);
+                                            uint16_t freePixel = 0xFFFF, uint32_t freeFilePixel = 0,
+                                            LevelMemory* memory = nullptr);
     // The representatives' texture copies, in fragment and list order: texture k of the
     // new numbering.
     static std::vector<TrObjectTextureRecord> Representatives(const std::vector<CFragment>& fragments);

@@ -32,7 +32,7 @@ constexpr size_t kPaletteBytes = 768;
 constexpr size_t kTr4Padding = 6;
 constexpr int32_t kTr3HorizonObject = 355;
 constexpr size_t kHorizonOwnColours = 16;
-// Bytes of mesh copies that pointers sharing meshes may add beyond the meshes themselves.
+// Bytes of mesh copies that pointers sharing meshes may add beyond the mesh data.
 constexpr uint64_t kMaxSharedMeshBytes = uint64_t(16) << 20;
 
 bool LongSoundMap(const CTrLevel& level) {
@@ -66,10 +66,23 @@ struct MainBar {
     }
 };
 
+// Every array read is charged to the level's memory before it is allocated, under the name
+// of its section.
+void Charge(ByteReader& in, LevelMemory& memory, uint64_t bytes) {
+    memory.Charge(bytes, in.section().c_str());
+}
+std::vector<uint8_t> Take(ByteReader& in, LevelMemory& memory, size_t n) {
+    in.need(n, 1);
+    Charge(in, memory, n);
+    return in.take(n);
+}
+
 // Records carried byte for byte: the file bytes fill the start of each zeroed slot.
 template <class Rec>
-void ReadSlots(ByteReader& in, std::vector<Rec>& out, uint64_t count, size_t fileSize) {
+void ReadSlots(ByteReader& in, LevelMemory& memory, std::vector<Rec>& out, uint64_t count,
+               size_t fileSize) {
     in.need(count, fileSize);
+    Charge(in, memory, count * sizeof(Rec));
     out.assign(size_t(count), Rec{});
     for (Rec& r : out) in.bytes(r.b.data(), fileSize);
 }
@@ -78,8 +91,8 @@ void WriteSlots(ByteWriter& out, const std::vector<Rec>& v, size_t fileSize) {
     for (const Rec& r : v) out.bytes(r.b.data(), fileSize);
 }
 template <class Rec>
-void ReadCounted(ByteReader& in, std::vector<Rec>& out, size_t fileSize) {
-    ReadSlots(in, out, in.u32(), fileSize);
+void ReadCounted(ByteReader& in, LevelMemory& memory, std::vector<Rec>& out, size_t fileSize) {
+    ReadSlots(in, memory, out, in.u32(), fileSize);
 }
 template <class Rec>
 void WriteCounted(ByteWriter& out, const std::vector<Rec>& v, size_t fileSize, const char* what) {
@@ -89,10 +102,11 @@ void WriteCounted(ByteWriter& out, const std::vector<Rec>& v, size_t fileSize, c
 
 // Arrays of 16- or 32-bit values with a count32.
 template <class T>
-void ReadValues(ByteReader& in, std::vector<T>& out) {
+void ReadValues(ByteReader& in, LevelMemory& memory, std::vector<T>& out) {
     static_assert(sizeof(T) == 2 || sizeof(T) == 4, "16 or 32-bit values");
     const uint32_t count = in.u32();
     in.need(count, sizeof(T));
+    Charge(in, memory, uint64_t(count) * sizeof(T));
     out.resize(count);
     for (T& v : out) v = sizeof(T) == 2 ? T(in.u16()) : T(in.u32());
 }
@@ -109,22 +123,22 @@ void WriteValues(ByteWriter& out, const std::vector<T>& v, const char* what) {
 
 // ---- Rooms -------------------------------------------------------------------------
 
-void ReadRoom(ByteReader& in, int v, TrRoomRecord& room) {
+void ReadRoom(ByteReader& in, LevelMemory& memory, int v, TrRoomRecord& room) {
     for (int32_t& i : room.info) i = in.s32();
     in.u32();  // data word count: computed when written
-    ReadSlots(in, room.vertices, in.u16(), VertexSize(v));
-    ReadSlots(in, room.rectangles, in.u16(), 10);
-    ReadSlots(in, room.triangles, in.u16(), 8);
-    ReadSlots(in, room.sprites, in.u16(), 4);
-    ReadSlots(in, room.portals, in.u16(), 32);
+    ReadSlots(in, memory, room.vertices, in.u16(), VertexSize(v));
+    ReadSlots(in, memory, room.rectangles, in.u16(), 10);
+    ReadSlots(in, memory, room.triangles, in.u16(), 8);
+    ReadSlots(in, memory, room.sprites, in.u16(), 4);
+    ReadSlots(in, memory, room.portals, in.u16(), 32);
     room.sectorCountZ = in.u16();
     room.sectorCountX = in.u16();
-    ReadSlots(in, room.sectors, uint64_t(room.sectorCountZ) * room.sectorCountX, 8);
+    ReadSlots(in, memory, room.sectors, uint64_t(room.sectorCountZ) * room.sectorCountX, 8);
     room.ambient = in.s16();
     room.ambient2 = v >= TrVersion2 ? in.s16() : 0;
     room.lightMode = v == TrVersion2 ? in.s16() : 0;
-    ReadSlots(in, room.lights, in.u16(), LightSize(v));
-    ReadSlots(in, room.statics, in.u16(), RoomStaticSize(v));
+    ReadSlots(in, memory, room.lights, in.u16(), LightSize(v));
+    ReadSlots(in, memory, room.statics, in.u16(), RoomStaticSize(v));
     room.alternateRoom = in.s16();
     room.flags = in.s16();
     if (v >= TrVersion3) {
@@ -174,14 +188,15 @@ void WriteRoom(ByteWriter& out, int v, const TrRoomRecord& room) {
     }
 }
 
-void ReadRooms(ByteReader& in, int v, std::vector<TrRoomRecord>& rooms) {
+void ReadRooms(ByteReader& in, LevelMemory& memory, int v, std::vector<TrRoomRecord>& rooms) {
     const uint16_t count = in.u16();
     // The games start in a room: a level without one has lost what it held.
     if (count == 0) in.fail("no room: a level holds at least one");
     in.need(count, 44);  // the smallest room
+    Charge(in, memory, count * sizeof(TrRoomRecord));
     rooms.clear();
     rooms.resize(count);
-    for (TrRoomRecord& room : rooms) ReadRoom(in, v, room);
+    for (TrRoomRecord& room : rooms) ReadRoom(in, memory, v, room);
 }
 
 void WriteRooms(ByteWriter& out, int v, const std::vector<TrRoomRecord>& rooms) {
@@ -191,10 +206,23 @@ void WriteRooms(ByteWriter& out, int v, const std::vector<TrRoomRecord>& rooms) 
 
 // ---- Meshes and mesh pointers ----------------------------------------------------------
 
-// Every pointer gets its own copy of the mesh at its offset; pointers at offset 0 share
-// one entry (the first such pointer's, which is entry 0 in every real level). Each mesh is
-// read where its pointer says, as the games read it: bytes between meshes (padding, a mesh
-// no pointer uses) are passed over, and the save leaves them out.
+// What the pointers of a level make a load take for their meshes (for each pointer with an
+// entry of its own, its mesh's bytes in the file and a record) against the bytes of the
+// mesh data: copies of shared meshes may come to kMaxSharedMeshBytes more, as in every
+// level, where hardly any mesh but that of offset 0 is shared.
+void CheckMeshBudget(uint64_t taken, uint64_t bytes, uint32_t count, size_t at) {
+    const uint64_t budget = bytes + kMaxSharedMeshBytes;
+    if (taken > budget)
+        throw FormatError("mesh pointers", at,
+                          StrFormat("the %u mesh pointers name more than %llu bytes of meshes",
+                                    count, static_cast<unsigned long long>(budget)));
+}
+
+// Every pointer gets its own copy of the mesh at its offset, except the pointers at offset
+// 0: they share one entry (the first such pointer's, which is entry 0 in every real level),
+// and the entries of the others stay empty. Each mesh is read where its pointer says, as
+// the games read it: bytes between meshes (padding, a mesh no pointer uses) are passed
+// over, and the save leaves them out.
 void ReadMeshes(ByteReader& in, int v, CTrLevel& level) {
     in.setSection("mesh data");
     const uint32_t words = in.u32();
@@ -207,13 +235,14 @@ void ReadMeshes(ByteReader& in, int v, CTrLevel& level) {
     in.setSection("mesh pointers");
     const uint32_t count = in.u32();
     in.need(count, 4);
+    // The offsets, which entry each names, the pointers and the entries.
+    Charge(in, level.memory, uint64_t(count) * (2 * sizeof(uint32_t) + 2 * sizeof(size_t)));
     std::vector<uint32_t> offsets(count);
     for (uint32_t& o : offsets) o = in.u32();
 
-    // One parse per offset. The copies that the pointers get are bounded by the mesh data:
-    // pointers into one another's bytes or at one offset can't make the level grow without
-    // end in memory.
-    const uint64_t budget = 4 * uint64_t(bytes) + kMaxSharedMeshBytes;
+    // One parse per offset; a mesh shared by pointers at other offsets than 0 is copied
+    // for each (and each copy written by the save). Pointers into one another's bytes or at
+    // one offset can't make the level grow without end in memory.
     uint64_t taken = 0;
     std::unordered_map<uint32_t, size_t> parsedAt;
     std::vector<TrMeshRecord> parsed;
@@ -238,25 +267,25 @@ void ReadMeshes(ByteReader& in, int v, CTrLevel& level) {
             uses.push_back(0);
         }
         which[i] = found.first->second;
+        if (at == 0 && firstAtZero < count) continue;  // no entry of its own
+        if (at == 0) firstAtZero = i;
         ++uses[which[i]];
         taken += parsedBytes[which[i]] + sizeof(TrMeshRecord);
-        if (taken > budget)
-            throw FormatError("mesh pointers", size_t(at),
-                              StrFormat("the %u mesh pointers name more than %llu bytes of meshes",
-                                        count, static_cast<unsigned long long>(budget)));
-        if (at == 0 && firstAtZero == count) firstAtZero = i;
+        CheckMeshBudget(taken, bytes, count, size_t(at));
+        level.memory.Charge(parsed[which[i]].HeldBytes(), "meshes");
     }
     level.meshes.clear();
-    level.meshes.reserve(count);
+    level.meshes.resize(count);
     level.meshPointers.assign(count, 0);
     for (uint32_t i = 0; i < count; ++i) {
         const size_t k = which[i];
+        level.meshPointers[i] = offsets[i] == 0 ? uint32_t(firstAtZero) : i;
+        if (offsets[i] == 0 && i != firstAtZero) continue;
         // The last user of a parsed mesh takes it; earlier ones get copies.
         if (--uses[k] == 0)
-            level.meshes.push_back(std::make_unique<TrMeshRecord>(std::move(parsed[k])));
+            level.meshes[i] = std::make_unique<TrMeshRecord>(std::move(parsed[k]));
         else
-            level.meshes.push_back(std::make_unique<TrMeshRecord>(parsed[k]));
-        level.meshPointers[i] = offsets[i] == 0 ? uint32_t(firstAtZero) : i;
+            level.meshes[i] = std::make_unique<TrMeshRecord>(parsed[k]);
     }
     level.zeroMeshEntry = firstAtZero < count ? uint32_t(firstAtZero) : CTrLevel::kNoZeroMesh;
 }
@@ -265,10 +294,12 @@ void WriteMeshes(ByteWriter& out, int v, const CTrLevel& level) {
     const size_t wordsAt = out.pos();
     out.u32(0);
     const size_t base = out.pos();
-    std::vector<uint32_t> offsets(level.meshes.size());
+    // An entry without a mesh (that of a pointer sharing the mesh at offset 0) is not
+    // written; no pointer may name it.
+    std::vector<uint32_t> offsets(level.meshes.size(), UINT32_MAX);
     for (size_t i = 0; i < level.meshes.size(); ++i) {
         const TrMeshRecord* mesh = level.meshes[i].get();
-        if (!mesh) throw OverflowError(StrFormat("mesh %zu is missing", i));
+        if (!mesh) continue;
         offsets[i] = Fit32(out.pos() - base, "bytes of mesh data");
         if (v == TrVersion4)
             mesh->WriteTr4(out, base);
@@ -278,7 +309,7 @@ void WriteMeshes(ByteWriter& out, int v, const CTrLevel& level) {
     out.patchU32(wordsAt, Fit32((out.pos() - base) / 2, "words of mesh data"));
     out.u32(Fit32(level.meshPointers.size(), "mesh pointers"));
     for (uint32_t index : level.meshPointers) {
-        if (index >= offsets.size())
+        if (index >= offsets.size() || offsets[index] == UINT32_MAX)
             throw OverflowError(StrFormat("mesh pointer %u names no mesh", index));
         out.u32(offsets[index]);
     }
@@ -287,7 +318,7 @@ void WriteMeshes(ByteWriter& out, int v, const CTrLevel& level) {
 size_t MeshSectionSize(int v, const CTrLevel& level) {
     size_t offset = 0;
     for (const auto& mesh : level.meshes) {
-        if (!mesh) continue;  // the writer refuses it
+        if (!mesh) continue;  // not written
         offset += v == TrVersion4 ? mesh->GetFileSizeTr4(offset) : mesh->GetFileSize(offset, false);
     }
     return 4 + offset + 4 + 4 * level.meshPointers.size();
@@ -296,9 +327,11 @@ size_t MeshSectionSize(int v, const CTrLevel& level) {
 // ---- Animations and object textures (converted between file and slot) -----------------
 
 // V1-V3: file bytes 0-15 -> slot 0-15, 16-31 -> 24-39; V4 whole.
-void ReadAnimations(ByteReader& in, int v, std::vector<TrAnimationRecord>& out) {
+void ReadAnimations(ByteReader& in, LevelMemory& memory, int v,
+                    std::vector<TrAnimationRecord>& out) {
     const uint32_t count = in.u32();
     in.need(count, AnimationSize(v));
+    Charge(in, memory, uint64_t(count) * sizeof(TrAnimationRecord));
     out.assign(count, TrAnimationRecord{});
     for (TrAnimationRecord& a : out) {
         if (v == TrVersion4) {
@@ -323,10 +356,12 @@ void WriteAnimations(ByteWriter& out, int v, const std::vector<TrAnimationRecord
 }
 
 // V1-V3: file bytes 0-3 -> slot 0-3, 4-19 -> 6-21; V4 whole.
-void ReadObjectTextures(ByteReader& in, int v, std::vector<TrObjectTextureRecord>& out) {
+void ReadObjectTextures(ByteReader& in, LevelMemory& memory, int v,
+                        std::vector<TrObjectTextureRecord>& out) {
     in.setSection("object textures");
     const uint32_t count = in.u32();
     in.need(count, ObjectTextureSize(v));
+    Charge(in, memory, uint64_t(count) * sizeof(TrObjectTextureRecord));
     out.assign(count, TrObjectTextureRecord{});
     for (TrObjectTextureRecord& t : out) {
         if (v == TrVersion4) {
@@ -354,11 +389,11 @@ void WriteObjectTextures(ByteWriter& out, int v, const std::vector<TrObjectTextu
 
 void ReadBoxesAndOverlaps(ByteReader& in, int v, CTrLevel& level) {
     in.setSection("boxes");
-    ReadCounted(in, level.boxes, BoxSize(v));
+    ReadCounted(in, level.memory, level.boxes, BoxSize(v));
     in.setSection("overlaps");
-    ReadValues(in, level.overlaps);
+    ReadValues(in, level.memory, level.overlaps);
     in.setSection("zones");
-    level.zones = in.take(level.boxes.size() * ZoneSize(v));
+    level.zones = Take(in, level.memory, level.boxes.size() * ZoneSize(v));
 }
 
 void WriteBoxesAndOverlaps(ByteWriter& out, int v, const CTrLevel& level) {
@@ -372,10 +407,10 @@ void WriteBoxesAndOverlaps(ByteWriter& out, int v, const CTrLevel& level) {
 
 // ---- AI objects (V4) or cinematic frames (V1-V3) ----------------------------------------
 
-void ReadAIObjects(ByteReader& in, int v, std::vector<TrAIObjectRecord>& out) {
+void ReadAIObjects(ByteReader& in, LevelMemory& memory, int v, std::vector<TrAIObjectRecord>& out) {
     in.setSection(v == TrVersion4 ? "AI objects" : "cinematic frames");
     const uint32_t count = v == TrVersion4 ? in.u32() : in.u16();
-    ReadSlots(in, out, count, AIObjectSize(v));
+    ReadSlots(in, memory, out, count, AIObjectSize(v));
 }
 
 void WriteAIObjects(ByteWriter& out, int v, const std::vector<TrAIObjectRecord>& ai) {
@@ -397,7 +432,7 @@ void ReadDemoAndSoundMap(ByteReader& in, CTrLevel& level, const MainBar& bar) {
         level.demoData.clear();
     } else {
         level.soundMapMode = 0;
-        level.demoData = in.take(count);
+        level.demoData = Take(in, level.memory, count);
         bar.at(in.pos());
     }
     in.setSection("sound map");
@@ -468,33 +503,33 @@ void CTrLevel::ParseLevelData(ByteReader& in, size_t progressBase, ILevelProgres
     in.setSection("level data");
     in.u32();  // reserved
     in.setSection("rooms");
-    ReadRooms(in, v, rooms);
+    ReadRooms(in, memory, v, rooms);
     bar.at(in.pos());
     in.setSection("floor data");
-    ReadValues(in, floorData);
+    ReadValues(in, memory, floorData);
     ReadMeshes(in, v, *this);
     bar.at(in.pos());
 
     in.setSection("animations");
-    ReadAnimations(in, v, animations);
+    ReadAnimations(in, memory, v, animations);
     in.setSection("state changes");
-    ReadCounted(in, stateChanges, 6);
+    ReadCounted(in, memory, stateChanges, 6);
     in.setSection("animation dispatches");
-    ReadCounted(in, animDispatches, 8);
+    ReadCounted(in, memory, animDispatches, 8);
     in.setSection("animation commands");
-    ReadValues(in, animCommands);
+    ReadValues(in, memory, animCommands);
     in.setSection("mesh trees");
-    ReadValues(in, meshTrees);
+    ReadValues(in, memory, meshTrees);
     in.setSection("frames");
-    ReadValues(in, frames);
+    ReadValues(in, memory, frames);
     bar.at(in.pos());
     in.setSection("moveables");
-    ReadCounted(in, moveables, 18);
+    ReadCounted(in, memory, moveables, 18);
     in.setSection("static meshes");
-    ReadCounted(in, staticMeshes, 32);
+    ReadCounted(in, memory, staticMeshes, 32);
 
     if (v == TrVersion1 || v == TrVersion2) {
-        ReadObjectTextures(in, v, objectTextures);
+        ReadObjectTextures(in, memory, v, objectTextures);
         bar.at(in.pos());
     }
     if (v == TrVersion4) {
@@ -502,39 +537,39 @@ void CTrLevel::ParseLevelData(ByteReader& in, size_t progressBase, ILevelProgres
         in.skip(3);  // "SPR"
     }
     in.setSection("sprite textures");
-    ReadCounted(in, spriteTextures, 16);
+    ReadCounted(in, memory, spriteTextures, 16);
     in.setSection("sprite sequences");
-    ReadCounted(in, spriteSequences, 8);
+    ReadCounted(in, memory, spriteSequences, 8);
     bar.at(in.pos());
     if (v == TrVersion1 && isTub) {
         in.setSection("palette");
         in.bytes(palette, kPaletteBytes);
     }
     in.setSection("cameras");
-    ReadCounted(in, cameras, 16);
+    ReadCounted(in, memory, cameras, 16);
     if (v == TrVersion4) {
         in.setSection("flyby cameras");
-        ReadCounted(in, flybyCameras, 40);
+        ReadCounted(in, memory, flybyCameras, 40);
     }
     in.setSection("sound sources");
-    ReadCounted(in, soundSources, 16);
+    ReadCounted(in, memory, soundSources, 16);
     bar.at(in.pos());
     ReadBoxesAndOverlaps(in, v, *this);
     in.setSection("animated textures");
-    ReadValues(in, animatedTextures);
+    ReadValues(in, memory, animatedTextures);
     if (v == TrVersion3) {
-        ReadObjectTextures(in, v, objectTextures);
+        ReadObjectTextures(in, memory, v, objectTextures);
         bar.at(in.pos());
     }
     if (v == TrVersion4) {
         in.setSection("texture marker");
         texMarkerByte = in.u8();
         in.skip(3);  // "TEX"
-        ReadObjectTextures(in, v, objectTextures);
+        ReadObjectTextures(in, memory, v, objectTextures);
         bar.at(in.pos());
     }
     in.setSection("items");
-    ReadCounted(in, items, ItemSize(v));
+    ReadCounted(in, memory, items, ItemSize(v));
     if (v != TrVersion4) {
         in.setSection("light map");
         in.bytes(lightMap, kLightMapBytes);
@@ -543,21 +578,50 @@ void CTrLevel::ParseLevelData(ByteReader& in, size_t progressBase, ILevelProgres
         in.setSection("palette");
         in.bytes(palette, kPaletteBytes);
     }
-    ReadAIObjects(in, v, aiObjects);
+    ReadAIObjects(in, memory, v, aiObjects);
     ReadDemoAndSoundMap(in, *this, bar);
     in.setSection("sound details");
-    ReadCounted(in, soundDetails, 8);
+    ReadCounted(in, memory, soundDetails, 8);
     if (v == TrVersion1) {
         in.setSection("samples");
         const uint32_t bytes = in.u32();
-        sampleData = in.take(bytes);
+        sampleData = Take(in, memory, bytes);
     }
     in.setSection("sample indices");
-    ReadValues(in, sampleIndices);
+    ReadValues(in, memory, sampleIndices);
     // V4: six bytes of padding follow; not read.
     bar.at(in.pos());
 
     if (v == TrVersion3) DarkenHorizonTriangles(*this);
+    // What a save of these arrays writes must read back: mesh copies can make it larger
+    // than what was read.
+    CheckLevelDataBounds();
+}
+
+void CTrLevel::CheckLevelDataBounds() const {
+    const size_t size = GetLevelDataSize();
+    if (size > kMaxLevelBytes) throw OverflowError(MoreThanALevelHolds(size, "level data"));
+    // The meshes as WriteMeshes places them, read back as ReadMeshes reads them.
+    const int v = version;
+    std::vector<uint64_t> at(meshes.size(), 0), sizes(meshes.size(), 0);
+    uint64_t bytes = 0;
+    for (size_t i = 0; i < meshes.size(); ++i) {
+        if (!meshes[i]) continue;
+        at[i] = bytes;
+        sizes[i] = v == TrVersion4 ? meshes[i]->GetFileSizeTr4(bytes) : meshes[i]->GetFileSize(bytes, false);
+        bytes += sizes[i];
+    }
+    uint64_t taken = 0;
+    bool zeroTaken = false;
+    for (uint32_t index : meshPointers) {
+        if (index >= meshes.size() || !meshes[index]) continue;  // the writer refuses it
+        if (at[index] == 0) {
+            if (zeroTaken) continue;
+            zeroTaken = true;
+        }
+        taken += sizes[index] + sizeof(TrMeshRecord);
+    }
+    CheckMeshBudget(taken, bytes, meshPointerCount(), 0);
 }
 
 void CTrLevel::WriteLevelData(ByteWriter& out, ILevelProgress* progress,

@@ -16,6 +16,7 @@
 #include <exception>
 
 #include "level/Fragment.h"
+#include "level/LevelBounds.h"
 #include "level/LevelLog.h"
 #include "level/LevelProgress.h"
 #include "level/ObjectModel.h"
@@ -45,11 +46,8 @@ constexpr uint32_t kMagicTr4Encrypted = 0x63345254;  // "TR4c"
 
 // No zlib stream inflates to more than about 1032 times its size.
 constexpr uint64_t kMaxInflateRatio = 1032;
-// The largest real levels are a few MB, files and level data alike: a file or a Tomb
-// Raider IV level-data chunk beyond this is no level.
-constexpr uint64_t kMaxLevelBytes = uint64_t(64) << 20;
-// Levels hold a few tens of texture pages; each costs 384 KB once read.
-constexpr uint64_t kMaxPages = 256;
+// A page in memory: its 16-bit pixels and the file's pixels beside them.
+constexpr uint64_t kPageHeldBytes = kPage16Bytes + kPage32Bytes;
 
 const char* const kCaption = "Lithoscope";
 // Kept as variables: the texts are the system's own, flags and all.
@@ -332,6 +330,16 @@ std::string TooLargeText(uint64_t size) {
                      static_cast<unsigned long long>(kMaxLevelBytes));
 }
 
+// Nothing is written that a load would refuse: checked before the image is allocated.
+void CheckImageBounds(uint64_t size, size_t pageCount) {
+    if (size > kMaxLevelBytes || pageCount > kMaxPages)
+        throw OverflowError(StrFormat("%llu bytes and %zu texture pages, more than a level holds "
+                                      "(at most %llu bytes and %llu pages)",
+                                      static_cast<unsigned long long>(size), pageCount,
+                                      static_cast<unsigned long long>(kMaxLevelBytes),
+                                      static_cast<unsigned long long>(kMaxPages)));
+}
+
 }  // namespace
 
 uint32_t MagicForVersion(int version) {
@@ -470,6 +478,9 @@ bool CTrLevel::ReadImage(const uint8_t* image, size_t size, const std::string& f
     try {
         ProgressScope progress(showMessages, "load", name);
         progress.range(size - 4);
+        // The file's size stays counted: a save makes an image about as large, beside the
+        // packed parts it is made of.
+        memory.Charge(size, "the file");
         ByteReader cursor(image, size, "file");
         cursor.skip(4);
         if (version == TrVersion4)
@@ -503,6 +514,9 @@ void CTrLevel::ReadImageTr123(ByteReader& in, ILevelProgress* progress) {
         in.fail(StrFormat("%u pages, more than a level holds (at most %llu)", count,
                           static_cast<unsigned long long>(kMaxPages)));
     in.need(count, version == TrVersion1 ? kPage8Bytes : kPage8Bytes + kPage16Bytes);
+    // The pages with their file pixels, and the index of each colour.
+    memory.Charge(count * kPageHeldBytes + 32768 * (sizeof(int16_t) + sizeof(int16_t)),
+                  "texture pages");
     // The 8-bit pages stay in the image until the palette is known.
     const uint8_t* pages8 = in.cursor();
     in.skip(size_t(count) * kPage8Bytes);
@@ -644,6 +658,10 @@ void CTrLevel::ReadImageTr4(ByteReader& in, size_t size, ILevelProgress* progres
     in.setSection("samples");
     const uint32_t sampleCount = in.u32();
     in.need(sampleCount, 8);
+    // The samples, the third chunk and the trailing bytes are kept as read: at most the
+    // file's size.
+    memory.Charge(in.left() + miscChunk.data.size() + sampleCount * sizeof(TrPackedChunk),
+                  "samples");
     samples.assign(sampleCount, TrPackedChunk());
     for (TrPackedChunk& sample : samples) {
         sample.unpackedSize = in.u32();
@@ -667,6 +685,9 @@ void CTrLevel::ReadImageTr4(ByteReader& in, size_t size, ILevelProgress* progres
                                     unsigned(packedLevel.unpackedSize),
                                     static_cast<unsigned long long>(kMaxLevelBytes)));
     CheckInflatedSize(packedLevel, packedLevel.unpackedSize, "level-data chunk");
+    memory.Charge(count * kPageHeldBytes, "texture pages");
+    // The inflated level data, until it is read.
+    ScopedCharge levelDataCharge(memory, packedLevel.unpackedSize, "the level data");
     // The game's 32-bit pages, not ours: damage there is repaired at the next save from the
     // 16-bit pages, as before they were kept.
     std::string pages32Damage;
@@ -797,13 +818,7 @@ bool CTrLevel::Save(const std::string& target, int unusedTextureMode, bool noReb
         image = version == TrVersion4
                     ? BuildImageTr4(&size, rebuild, unusedTextureMode, showMessages, catalog)
                     : BuildImageTr123(&size, rebuild, unusedTextureMode, showMessages, catalog);
-        // Nothing is written that a load would refuse.
-        if (size > kMaxLevelBytes || pageCount() > kMaxPages)
-            throw OverflowError(StrFormat("%zu bytes and %u texture pages, more than a level holds "
-                                          "(at most %llu bytes and %llu pages)",
-                                          size, unsigned(pageCount()),
-                                          static_cast<unsigned long long>(kMaxLevelBytes),
-                                          static_cast<unsigned long long>(kMaxPages)));
+        CheckImageBounds(size, pages.size());
     } catch (const std::exception& e) {
         AppendLogLine(std::string("Level not saved: ") + e.what());
         if (showMessages) ShowError(StrFormat("The level can't be saved: %s.\n", e.what()));
@@ -857,8 +872,10 @@ std::vector<uint8_t> CTrLevel::BuildImageTr123(size_t* sizeOut, bool rebuild,
     if (version < TrVersion1 || version > TrVersion3)
         throw LevelError("not a Tomb Raider I to III level");
     CheckPages(pages);
+    CheckLevelDataBounds();
 
     const size_t size = GetImageSizeTr123();
+    CheckImageBounds(size, pages.size());
     progress.range(size);
     std::vector<uint8_t> image(size);
     ByteWriter out(image);
@@ -903,6 +920,8 @@ std::vector<uint8_t> CTrLevel::BuildImageTr4(size_t* sizeOut, bool rebuild, int 
 
     // Level data, 16-bit pages as held and 32-bit B, G, R, A pages made from them,
     // compressed together; the pages are read or made segment by segment, never whole.
+    CheckLevelDataBounds();
+    CheckImageBounds(0, pages.size());
     const size_t c = GetLevelDataSize();
     progress.range(2 * c);
     TrPackedChunk levelChunk;
@@ -935,7 +954,12 @@ std::vector<uint8_t> CTrLevel::BuildImageTr4(size_t* sizeOut, bool rebuild, int 
         TrPackedChunk* const outs[3] = {&levelChunk, &pages16Chunk, &pages32Chunk};
         const char* const what[3] = {"level data", "16-bit pages", "32-bit pages"};
         size_t failed = 0;
-        const int status = CompressChunksParallel(jobs, outs, 3, 0, &failed);
+        // Packed chunks larger than a level are given up as soon as they are.
+        const int status = CompressChunksParallel(jobs, outs, 3, 0, &failed, kMaxLevelBytes);
+        if (status == Z_BUF_ERROR)
+            throw OverflowError(StrFormat("the level data and pages pack to more than %llu bytes, "
+                                          "more than a level holds",
+                                          static_cast<unsigned long long>(kMaxLevelBytes)));
         if (status != Z_OK)
             throw LevelError(StrFormat("zlib could not compress the %s (error %d)", what[failed], status));
     }
@@ -957,7 +981,13 @@ std::vector<uint8_t> CTrLevel::BuildImageTr4(size_t* sizeOut, bool rebuild, int 
 
     const size_t bound = GetImageSizeTr4(false) + levelChunk.packedSize();
     AppendLogLine(StrFormat("DataSize for Level = 0x%X", unsigned(bound)));
-    std::vector<uint8_t> image(bound);
+    size_t exact = bound;
+    for (size_t i = 0; i < samples.size(); ++i)
+        if (pcm && samples[i].unpackedSize != samples[i].packedSize())
+            exact = exact - 4 * size_t(samples[i].packedSize()) +
+                    (converted[i].empty() ? samples[i].packedSize() : converted[i].size());
+    CheckImageBounds(exact, pages.size());
+    std::vector<uint8_t> image(exact);
     ByteWriter out(image);
     out.u32(MagicForVersion(version));
     out.u16(roomPageCount);

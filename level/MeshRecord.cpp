@@ -463,6 +463,13 @@ void TrMeshRecord::FinishBuild(int texturedTriangleCount, bool withLights) {
     ComputeCentreAndRadius();
 }
 
+size_t TrMeshRecord::HeldBytes() const {
+    return sizeof(TrMeshRecord) + sizeof(TrMeshVertex) * (vertices.size() + normals.size()) +
+           sizeof(int16_t) * lights.size() +
+           sizeof(TrMeshRectangle) * (texturedRectangles.size() + colouredRectangles.size()) +
+           sizeof(TrMeshTriangle) * (texturedTriangles.size() + colouredTriangles.size());
+}
+
 bool TrMeshRecord::operator==(const TrMeshRecord& o) const {
     return std::equal(centre, centre + 3, o.centre) && radius == o.radius &&
            vertices == o.vertices && hasNormals == o.hasNormals && normals == o.normals &&

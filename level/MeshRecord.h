@@ -112,6 +112,9 @@ struct TrMeshRecord {
     // or effects bit 0); a texture index past the table does not count against it.
     bool UsesIntensityAlpha(const std::vector<TrObjectTextureRecord>& textures) const;
 
+    // Bytes the record takes in memory, its arrays included.
+    size_t HeldBytes() const;
+
     // Every field, the box included.
     bool operator==(const TrMeshRecord& o) const;
     bool operator!=(const TrMeshRecord& o) const { return !(*this == o); }

@@ -35,8 +35,8 @@ void ClearPaletteTileMark(TrObjectTextureRecord& texture);
 // Adds n to the tally's count of what, which may reach at most max (what a save can number):
 // else LevelError, the level's counts being damaged.
 void TallyForSave(uint64_t& count, uint64_t n, uint64_t max, const char* what);
-// Adds the bytes an object of the build takes (or is about to take): LevelError when the
-// object model would take more than any level's.
+// Adds the bytes an object of the build takes (or is about to take) to the tally and the
+// level's memory: LevelError when the level would take more than any level takes.
 void TallyBytes(CTrLevel& level, uint64_t bytes);
 // The bytes a built object holds: meshes, textures and page.
 uint64_t ObjectBytes(const CTrObjGfx& object);
@@ -70,6 +70,7 @@ private:
     bool keepCopy_ = true;
     bool restored_ = false;
     bool retired_ = false;
+    uint64_t retiredBytes_ = 0;  // what the retired objects were counted as
 
     // Arrays the preparation replaces.
     std::vector<TrPage> pages_;

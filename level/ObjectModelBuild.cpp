@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "level/Fragment.h"
 #include "level/GameCatalog.h"
 #include "level/LevelLog.h"
 #include "level/LevelProgress.h"
@@ -24,9 +25,9 @@ constexpr uint16_t kRoomTextureFlag = 0x8000;
 constexpr size_t kRoomRectangleWord = 8;
 constexpr size_t kRoomTriangleWord = 6;
 constexpr size_t kPaletteTextures = 512;
-
-// The object model of the largest real level takes about 25 MB.
-constexpr uint64_t kMaxObjectModelBytes = uint64_t(128) << 20;
+// What the save's packing takes for each texture use: its reference (72 bytes), which the
+// merging of fragments may hold up to three times over, as measured.
+constexpr uint64_t kSaveBytesPerTextureUse = 3 * sizeof(FragmentRef);
 
 void Log(const std::string& line) { AppendLogLine(line, false, false); }
 void LogError(const std::string& line) { AppendLogLine(line, true, false); }
@@ -116,12 +117,9 @@ void TallyForSave(uint64_t& count, uint64_t n, uint64_t max, const char* what) {
 }
 
 void TallyBytes(CTrLevel& level, uint64_t bytes) {
-    uint64_t& total = level.objectTally.bytes;
-    if (bytes > kMaxObjectModelBytes || total > kMaxObjectModelBytes - bytes)
-        throw LevelError(StrFormat("the objects would take more than %llu MB: counts or "
-                                   "textures are damaged",
-                                   static_cast<unsigned long long>(kMaxObjectModelBytes >> 20)));
-    total += bytes;
+    // The object model of the largest real level takes about 25 MB.
+    level.memory.Charge(bytes, "the objects");
+    level.objectTally.bytes += bytes;
 }
 
 uint64_t ObjectBytes(const CTrObjGfx& object) {
@@ -130,11 +128,7 @@ uint64_t ObjectBytes(const CTrObjGfx& object) {
     uint64_t n = kObject + object.pixels.size() + 4 * uint64_t(object.filePixels.size()) +
                  sizeof(TrObjectTextureRecord) * uint64_t(object.textures.size());
     if (const CTrLstMsh* list = dynamic_cast<const CTrLstMsh*>(&object))
-        for (const TrMeshRecord& m : list->meshes)
-            n += sizeof m + sizeof(TrMeshVertex) * (m.vertices.size() + m.normals.size()) +
-                 2 * m.lights.size() +
-                 sizeof(TrMeshRectangle) * (m.texturedRectangles.size() + m.colouredRectangles.size()) +
-                 sizeof(TrMeshTriangle) * (m.texturedTriangles.size() + m.colouredTriangles.size());
+        for (const TrMeshRecord& m : list->meshes) n += m.HeldBytes();
     return n;
 }
 
@@ -144,6 +138,18 @@ void CTrLevel::BuildObjectModel(ILevelProgress* progress, CGameCatalog* catalog)
 }
 
 void CTrLevel::BuildObjects(ILevelProgress* progress, CGameCatalog* catalog) {
+    // The objects that this build replaces stay counted until they go; a build that fails
+    // gives back what it counted.
+    struct TallyScope {
+        CTrLevel& level;
+        ObjectModelTally before;
+        bool done = false;
+        ~TallyScope() {
+            if (done) return;
+            level.memory.Refund(level.objectTally.bytes);
+            level.objectTally = before;
+        }
+    } tallyScope{*this, objectTally};
     objectTally = ObjectModelTally();
     const uint32_t buildRange = staticMeshCount() + moveableCount() + meshCount() +
                                 spriteSequenceCount() + itemCount();
@@ -312,6 +318,50 @@ void CTrLevel::BuildObjects(ILevelProgress* progress, CGameCatalog* catalog) {
     }
     Log("Check: end of creating sprite sequences\r\n\r\n");
 
+    // A save repacks every texture use (room and object faces, sprites, the textures kept
+    // unused) through a reference of its own: counted here, so that a level which loads
+    // can be saved within the same bound.
+    uint64_t uses = objectTextures.size() + spriteTextures.size();
+    for (const TrRoomRecord& room : rooms) uses += room.rectangles.size() + room.triangles.size();
+    auto faces = [&uses](const CTrLstMsh* list) {
+        if (!list) return;
+        for (const TrMeshRecord& m : list->meshes)
+            uses += m.texturedRectangles.size() + m.texturedTriangles.size() +
+                    m.colouredRectangles.size() + m.colouredTriangles.size();
+    };
+    for (const auto& m : newMoveables) faces(m.get());
+    for (const auto& s : newStatics) faces(s.get());
+    faces(newZeroMesh.get());
+
+    // The save writes a mesh for every slot of the objects that is no dummy: objects that
+    // share pointers (or show the mesh of offset 0) write theirs more than once, and the
+    // level data must still read back.
+    auto fileBytes = [tr4](const TrMeshRecord& m) {
+        return uint64_t(tr4 ? m.GetFileSizeTr4(0) : m.GetFileSize(0, false)) + 2;  // padding
+    };
+    uint64_t meshBytesNow = 0, meshBytesSaved = 0;
+    for (const auto& m : meshes)
+        if (m) meshBytesNow += fileBytes(*m);
+    auto saved = [&](const CTrLstMsh* list) {
+        if (!list) return;
+        for (const TrMeshRecord& m : list->meshes)
+            if (!m.dummy) meshBytesSaved += fileBytes(m);
+    };
+    for (const auto& m : newMoveables) saved(m.get());
+    for (const auto& s : newStatics) saved(s.get());
+    saved(newZeroMesh.get());
+    const uint64_t levelData = GetLevelDataSize();
+    const uint64_t others = levelData > meshBytesNow ? levelData - meshBytesNow : 0;
+    if (others + meshBytesSaved > kMaxLevelBytes)
+        throw LevelError(MoreThanALevelHolds(others + meshBytesSaved,
+                                             "the level data a save writes for these objects"));
+    memory.Charge(uses * kSaveBytesPerTextureUse, "the texture uses");
+    objectTally.bytes += uses * kSaveBytesPerTextureUse;
+    const uint64_t objectPages = tr4 ? objectPageCount : pages.size();
+    objectTally.packedPages = objectPages * (kPage16Bytes + kPage32Bytes);
+    memory.Charge(objectTally.packedPages, "the texture pages a save packs");
+    objectTally.bytes += objectTally.packedPages;
+
     std::vector<TrItemRecord> newItems;
     newItems.reserve(items.size());
     for (size_t i = 0; i < items.size(); ++i) {
@@ -331,6 +381,8 @@ void CTrLevel::BuildObjects(ILevelProgress* progress, CGameCatalog* catalog) {
     spriteList = std::move(newSprites);
     itemList = std::move(newItems);
     soundList = std::move(newSounds);
+    memory.Refund(tallyScope.before.bytes);
+    tallyScope.done = true;
     if (progress) progress->SetBuildPos(buildRange);
 }
 

@@ -240,7 +240,7 @@ int CompressToChunkParallel(const uint8_t* data, size_t size, TrPackedChunk& chu
 }
 
 int CompressChunksParallel(const ChunkToCompress* chunks, TrPackedChunk* const* out, size_t count,
-                           int threadCount, size_t* failedChunk) {
+                           int threadCount, size_t* failedChunk, uint64_t packedLimit) {
     // Work items: every segment of every chunk that is large enough to be cut; the others
     // are one plain stream each (one item).
     struct Item {
@@ -267,14 +267,17 @@ int CompressChunksParallel(const ChunkToCompress* chunks, TrPackedChunk* const* 
         sums[c].resize(segmentCount[c]);
     }
     std::atomic<size_t> next{0};
+    std::atomic<uint64_t> packedSoFar{0};
+    std::atomic<bool> tooLarge{false};
     auto work = [&]() {
         SegmentDeflater deflater;
         std::vector<uint8_t> scratch;
-        for (size_t k; (k = next++) < items.size();) {
+        for (size_t k; !tooLarge && (k = next++) < items.size();) {
             const Item& it = items[k];
             const ChunkToCompress& c = chunks[it.chunk];
             if (segmentCount[it.chunk] == 0) {
                 plainStatus[it.chunk] = CompressWhole(c, *out[it.chunk]);
+                if ((packedSoFar += out[it.chunk]->data.size()) > packedLimit) tooLarge = true;
                 continue;
             }
             const size_t begin = it.segment * kSegment, end = std::min(c.size, begin + kSegment);
@@ -284,6 +287,7 @@ int CompressChunksParallel(const ChunkToCompress* chunks, TrPackedChunk* const* 
                                   parts[it.chunk][it.segment]))
                 failed[it.chunk] = 1;
             sums[it.chunk][it.segment] = adler32(adler32(0, nullptr, 0), bytes, uInt(end - begin));
+            if ((packedSoFar += parts[it.chunk][it.segment].size()) > packedLimit) tooLarge = true;
         }
     };
     const size_t wanted = threadCount > 0 ? size_t(threadCount)
@@ -294,6 +298,10 @@ int CompressChunksParallel(const ChunkToCompress* chunks, TrPackedChunk* const* 
     work();
     for (std::thread& t : pool) t.join();
 
+    if (tooLarge) {
+        for (size_t c = 0; c < count; ++c) out[c]->clear();
+        return Z_BUF_ERROR;
+    }
     int status = Z_OK;
     auto fail = [&](size_t c, int s) {
         if (s == Z_OK || status != Z_OK) return;

@@ -43,9 +43,11 @@ struct ChunkToCompress {
 };
 // Several chunks on one pool of threads, each exactly as CompressToChunkParallel makes it,
 // into *out[i]. Returns Z_OK or the error of the first chunk that failed (its index in
-// failedChunk).
+// failedChunk); Z_BUF_ERROR, with every chunk left empty, as soon as what is packed comes
+// to more than packedLimit bytes.
 int CompressChunksParallel(const ChunkToCompress* chunks, TrPackedChunk* const* out, size_t count,
-                           int threads = 0, size_t* failedChunk = nullptr);
+                           int threads = 0, size_t* failedChunk = nullptr,
+                           uint64_t packedLimit = UINT64_MAX);
 int DecompressChunk(const TrPackedChunk& chunk, bool is32Bit, std::vector<uint8_t>& out,
                     uint32_t* rowsOut);
 // Inflates a zlib stream of packed bytes into count blocks of blockSize bytes, one after

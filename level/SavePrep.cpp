@@ -110,7 +110,7 @@ void WriteSprites(CTrLevel& level, ILevelProgress* progress, uint32_t& repackPos
 // then compare what the file will hold, and the level loaded from it merges alike.
 void SettleFilePixels(CTrLevel& level, std::vector<CFragment>& fragments, FilePixelPlanes& planes,
                       std::vector<std::vector<uint16_t>>& sourcePages,
-                      std::vector<std::vector<uint32_t>>& sourcePlanes) {
+                      std::vector<std::vector<uint32_t>>& sourcePlanes, uint64_t& charged) {
     const int version = level.version;
     std::unordered_map<const uint16_t*, std::vector<CFragment*>> bySource;
     std::vector<const uint16_t*> sources;  // in fragment order
@@ -140,6 +140,10 @@ void SettleFilePixels(CTrLevel& level, std::vector<CFragment>& fragments, FilePi
         bool settled = true;
         texels([&](size_t i) { return settled = fits(i); });
         if (settled) continue;
+        // Copies until the pages are packed.
+        const uint64_t bytes = n * (sizeof(uint32_t) + (version == TrVersion1 ? sizeof(uint16_t) : 0));
+        level.memory.Charge(bytes, "the texture copies");
+        charged += bytes;
         std::vector<uint32_t> filled(n, 0);
         if (plane) std::copy(plane, plane + n, filled.begin());
         std::vector<uint16_t> pixels;
@@ -217,7 +221,15 @@ void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSa
                            level.pages[tile].data(), 256, 256, false);
         }
     }
-    SettleFilePixels(level, fragments, planes, sourcePages, sourcePlanes);
+    // What the packing copies and makes is charged to the level's memory; the copies and
+    // the pages replaced are given back.
+    uint64_t copies = 0;
+    struct Copies {
+        LevelMemory& memory;
+        uint64_t& bytes;
+        ~Copies() { memory.Refund(bytes); }
+    } giveBack{level.memory, copies};
+    SettleFilePixels(level, fragments, planes, sourcePages, sourcePlanes, copies);
     // Tomb Raider I to III records end before byte 22: what memory keeps there (the palette
     // tile's marks, imported sizes) must not keep apart textures the file holds alike. Tomb
     // Raider IV writes those bytes: only the palette tile's mark goes.
@@ -244,8 +256,12 @@ void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSa
         freePixel = colours[index];
         freeFilePixel = IndexFilePixel(freePixel, index);
     }
+    // The pages held for this packing since the objects were built are the packed pages'.
+    level.memory.Refund(level.objectTally.packedPages);
+    level.objectTally.bytes -= std::min(level.objectTally.bytes, level.objectTally.packedPages);
+    level.objectTally.packedPages = 0;
     const uint32_t made = CFragment::BuildPagesFromFragments(fragments, packed, packedFile, &planes,
-                                                             freePixel, freeFilePixel);
+                                                             freePixel, freeFilePixel, &level.memory);
     const uint16_t oldObjectPages = level.objectPageCount;
     const uint32_t oldPageCount = level.pageCount();
     const uint32_t newObjectPages = uint32_t(packed.size());
@@ -316,6 +332,10 @@ void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSa
             const size_t bumpStart = size_t(level.roomPageCount) + oldObjectPages;
             for (size_t p = bumpStart; p < level.pages.size(); ++p) keep(p);
         }
+        // The pages not kept go (a level that keeps a copy holds them there).
+        const uint64_t kept = pages.size() - newObjectPages;
+        level.memory.Refund((oldPageCount > kept ? oldPageCount - kept : 0) *
+                            uint64_t(kPage16Bytes + kPage32Bytes));
         level.pages = std::move(pages);
         level.pageFilePixels = std::move(filePixels);
         level.objectPageCount = Fits16(newObjectPages, "number of object pages");
@@ -327,6 +347,8 @@ void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSa
     std::vector<std::vector<uint32_t>>().swap(sourcePlanes);
     std::vector<TrPage>().swap(packed);
     std::vector<std::vector<uint32_t>>().swap(packedFile);
+    level.memory.Refund(copies);
+    copies = 0;
     if (!rollback.KeepsCopy()) {
         // Nothing goes back to the objects' own pages: what the save needs is packed.
         auto dropPage = [](CTrObjGfx& object) {
@@ -494,6 +516,11 @@ void LevelSaveRollback::RetireObjectModel() {
         soundList_.reset();
         zeroMesh_.reset();
     }
+    // The objects are no longer the level's: what they took is free for the save and the
+    // objects built after it.
+    retiredBytes_ = level_.objectTally.bytes;
+    level_.memory.Refund(retiredBytes_);
+    level_.objectTally.bytes = 0;
 }
 
 void LevelSaveRollback::Restore() {
@@ -526,6 +553,8 @@ void LevelSaveRollback::Restore() {
     l.sampleIndices = std::move(sampleIndices_);
     l.objectPageCount = objectPageCount_;
     if (retired_) {
+        l.memory.Keep(retiredBytes_);
+        l.objectTally.bytes = retiredBytes_;
         l.moveableList = std::move(moveableList_);
         l.staticMeshList = std::move(staticMeshList_);
         l.spriteList = std::move(spriteList_);

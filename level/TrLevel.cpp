@@ -2,10 +2,12 @@
 
 #include <cstring>
 
+#include "level/LevelErrors.h"
 #include "level/SoundList.h"
 #include "level/TrLstMsh.h"
 #include "level/TrLstSpr.h"
 #include "level/TrMvb.h"
+#include "platform/Messages.h"
 
 namespace lithoscope {
 
@@ -26,6 +28,21 @@ void Release(V& v) {
     V().swap(v);
 }
 }  // namespace
+
+std::string MoreThanALevelHolds(uint64_t bytes, const char* what) {
+    return StrFormat("%s: %llu bytes, more than a level holds (at most %llu)", what,
+                     static_cast<unsigned long long>(bytes),
+                     static_cast<unsigned long long>(kMaxLevelBytes));
+}
+
+void LevelMemory::Charge(uint64_t bytes, const char* what) {
+    if (bytes > kMaxLevelMemory || held_ > kMaxLevelMemory - bytes)
+        throw LevelError(StrFormat("%s would take the level to more than %llu MB of memory, "
+                                   "more than any level takes: counts or sizes are damaged",
+                                   what, static_cast<unsigned long long>(kMaxLevelMemory >> 20)));
+    held_ += bytes;
+    if (held_ > peak_) peak_ = held_;
+}
 
 CTrLevel::CTrLevel() = default;
 
@@ -99,6 +116,8 @@ void CTrLevel::Free() {
     path.clear();
     name.clear();
     isTub = 0;
+    objectTally = ObjectModelTally();
+    memory.Reset();
 }
 
 CTrMvb* CTrLevel::FindMoveable(int id) const {

@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "level/LevelBounds.h"
 #include "level/MeshRecord.h"
 #include "level/TrRecords.h"
 
@@ -53,8 +54,9 @@ struct TrSoundLeftOut {
 };
 
 // What a build of the object model holds so far, counted as it goes: the records a save
-// writes behind 16-bit indices, and the bytes taken. The build refuses a level whose
-// objects would need more than a save can write or more memory than any level takes.
+// writes behind 16-bit indices, and the bytes taken (charged to the level's memory). The
+// build refuses a level whose objects would need more than a save can write or more
+// memory than any level takes.
 struct ObjectModelTally {
     uint64_t bytes = 0;
     uint64_t meshes = 0;  // mesh pointers of the moveables and static meshes
@@ -63,6 +65,9 @@ struct ObjectModelTally {
     uint64_t ranges = 0;
     uint64_t commandWords = 0;
     uint64_t sprites = 0;
+    // Of the bytes, those held for the object pages that a save packs anew beside the old
+    // ones; the packing takes them over.
+    uint64_t packedPages = 0;
 };
 
 class CTrLevel {
@@ -143,6 +148,11 @@ public:
     // fits its field. For Tomb Raider I the size includes the palette held in the data.
     void WriteLevelData(ByteWriter& out, ILevelProgress* progress, size_t progressBase) const;
     size_t GetLevelDataSize() const;
+    // Throws LevelError when a load would refuse the level data these arrays are written
+    // as: more bytes than a level holds, or pointers that name more mesh bytes than their
+    // mesh data allows (LevelBounds.h). The load checks what it read, the save what it
+    // writes.
+    void CheckLevelDataBounds() const;
     static size_t GetRoomFileSize(const TrRoomRecord& room, int version);
 
     // Counts, always those of their arrays.
@@ -259,6 +269,9 @@ public:
     bool sayWhyRefused = false;
     // Started anew by each BuildObjects.
     ObjectModelTally objectTally;
+    // What the level's own bytes made it take in memory (LevelBounds.h); started anew by
+    // each load.
+    LevelMemory memory;
 
 private:
     // ReadFileImage; a given owner of the image is emptied once the image is read.

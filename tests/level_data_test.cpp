@@ -216,26 +216,27 @@ TEST(LevelData, MeshPointersGiveEachPointerItsOwnCopy) {
         EXPECT_EQ(l->meshPointers, (std::vector<uint32_t>{0, 1, 2, 0}));
         EXPECT_NE(l->meshes[1].get(), l->meshes[2].get());
         EXPECT_TRUE(*l->meshes[1] == *l->meshes[2]);
-        EXPECT_TRUE(*l->meshes[0] == *l->meshes[3]);
+        // The pointers at offset 0 share the first one's mesh, as in the games: no copy.
+        EXPECT_EQ(l->meshes[3], nullptr);
         EXPECT_EQ(l->meshes[1]->radius, 50);
         EXPECT_EQ(l->meshes[0]->radius, 100);
         EXPECT_EQ(l->meshes[1]->hasNormals, 0);
         EXPECT_EQ(l->meshes[1]->lights.size(), 4u);
 
-        // Written: A B B A, each on a 4-byte boundary; pointers at the records they name.
+        // Written: A B B, each on a 4-byte boundary; pointers at the records they name.
         const std::vector<uint8_t> out = Write(*l);
         const size_t a = f.meshASize, b = f.meshBSize;
         EXPECT_EQ(a, v == 4 ? 76u : 96u);
         EXPECT_EQ(b, v == 4 ? 60u : 64u);
         const size_t at = f.meshDataOffset;
-        EXPECT_EQ(Le32(out, at), uint32_t((2 * a + 2 * b) / 2));
-        const size_t ptrs = at + 4 + 2 * a + 2 * b;
+        EXPECT_EQ(Le32(out, at), uint32_t((a + 2 * b) / 2));
+        const size_t ptrs = at + 4 + a + 2 * b;
         EXPECT_EQ(Le32(out, ptrs), 4u);
         EXPECT_EQ(Le32(out, ptrs + 4), 0u);
         EXPECT_EQ(Le32(out, ptrs + 8), uint32_t(a));
         EXPECT_EQ(Le32(out, ptrs + 12), uint32_t(a + b));
         EXPECT_EQ(Le32(out, ptrs + 16), 0u);
-        EXPECT_EQ(out.size(), f.levelData.size() + a + b);
+        EXPECT_EQ(out.size(), f.levelData.size() + b);
 
         // Read back: the same mesh behind every pointer.
         FixtureOptions again = o;

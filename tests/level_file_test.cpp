@@ -617,12 +617,50 @@ TEST(LevelFile, SizesPastAnyLevelAreRefusedWithTheirReason) {
         EXPECT_EQ(ReadFileBytes(kept), before);
     }
 
-    // 300000 pointers to one empty mesh: copies of 70 MB from a file of one.
+    // 300000 pointers to one empty mesh past offset 0: copies of 70 MB from a file of one.
+    // At offset 0 they share the mesh, as in the games: nothing is copied.
     FixtureOptions o = Opts(3);
-    o.content["meshes"] = std::vector<uint8_t>(24, 0);
-    o.content["mesh pointers"] = std::vector<uint8_t>(4 * 300000, 0);
+    o.content["meshes"] = std::vector<uint8_t>(48, 0);
+    std::vector<uint8_t> pointers(4 * 300000, 0);
+    for (size_t i = 0; i < pointers.size(); i += 4) pointers[i] = 24;
+    o.content["mesh pointers"] = pointers;
     EXPECT_NE(refusal(env.Write("pointers.tr2", BuildFixtureLevel(o).file)).find("mesh pointers name more than"),
               std::string::npos);
+    o.content["mesh pointers"] = std::vector<uint8_t>(4 * 300000, 0);
+    {
+        CTrLevel level;
+        ASSERT_TRUE(level.Load(env.Write("zeros.tr2", BuildFixtureLevel(o).file), true, false));
+        EXPECT_EQ(level.meshPointerCount(), 300000u);
+        EXPECT_LT(level.memory.peak(), uint64_t(16) << 20);
+    }
+
+    // Nor is what the save would write past them: copies of a level's largest mesh for every
+    // pointer. The save refuses it as the load would, and the old file stays.
+    {
+        CTrLevel level;
+        const std::string kept = env.Write("copies.tr2", BuildFixtureLevel(Opts(2)).file);
+        ASSERT_TRUE(level.Load(kept, true, false));
+        auto big = std::make_unique<TrMeshRecord>();
+        big->Init(30000, 30000, 0, true, true);
+        level.meshes.push_back(std::move(big));
+        level.meshPointers.assign(140, uint32_t(level.meshes.size() - 1));
+        const std::vector<uint8_t> before = ReadFileBytes(kept);
+        env.messages.clear();
+        EXPECT_FALSE(level.Save(kept, 1, true, true));
+        EXPECT_TRUE(env.messages.Saw("the 140 mesh pointers name more than"));
+        EXPECT_EQ(ReadFileBytes(kept), before);
+        // One copy for each pointer: more level data than a level holds.
+        level.meshes.resize(level.meshes.size() - 1);
+        for (int i = 0; i < 140; ++i) {
+            level.meshes.push_back(std::make_unique<TrMeshRecord>());
+            level.meshes.back()->Init(30000, 30000, 0, true, true);
+            level.meshPointers[size_t(i)] = uint32_t(level.meshes.size() - 1);
+        }
+        EXPECT_FALSE(level.Save(kept, 1, true, true));
+        EXPECT_TRUE(env.messages.Saw("level data: "));
+        EXPECT_TRUE(env.messages.Saw("bytes, more than a level holds"));
+        EXPECT_EQ(ReadFileBytes(kept), before);
+    }
 }
 
 TEST(LevelFile, Tr4LiesInSizesAndCountsFail) {

@@ -212,6 +212,22 @@ TEST(Chunks, ChunksCompressedTogetherAndMadeOnDemandAreTheSame) {
     }
     // A segment and the window before it at a time, never the whole chunk.
     EXPECT_EQ(largest, size_t(256 + 32) * 1024);
+    // Packing that comes to more than a limit is given up, nothing kept; up to it, the
+    // chunks are the same.
+    for (uint64_t limit : {uint64_t(1000), uint64_t(1) << 30}) {
+        TrPackedChunk a, b, c;
+        TrPackedChunk* const outs[3] = {&a, &b, &c};
+        const int status = CompressChunksParallel(jobs, outs, 3, 3, nullptr, limit);
+        if (limit == 1000) {
+            EXPECT_EQ(status, Z_BUF_ERROR);
+            EXPECT_TRUE(a.data.empty() && b.data.empty() && c.data.empty());
+        } else {
+            EXPECT_EQ(status, Z_OK);
+            TrPackedChunk expected;
+            ASSERT_EQ(CompressToChunkParallel(data.data(), data.size(), expected), Z_OK);
+            EXPECT_TRUE(b == expected);
+        }
+    }
 }
 
 TEST(Chunks, InflatingIntoBlocksGivesWhatOneBufferGets) {

@@ -2,7 +2,10 @@
 // file equals the original wherever the format allows.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -10,6 +13,7 @@
 #include <iostream>
 #include <memory>
 #include <random>
+#include <set>
 
 #include "TestSupport.h"
 #include "fixtures/LevelBuilder.h"
@@ -462,6 +466,185 @@ TEST(RealLevels, ImagesFromMemoryMatchTheFiles) {
             std::vector<uint8_t> image = a.BuildImageTr4(&size, false, 1, false);
             EXPECT_EQ(size, image.size());
         }
+    }
+}
+
+namespace {
+
+// A mesh in the form of the version's level files: vertices in a row with their lights,
+// and rectangles over them, padded to 4 bytes.
+std::vector<uint8_t> LargeMesh(int v, int vertices, int rectangles) {
+    std::vector<uint8_t> m(10, 0);  // centre, radius
+    auto u16 = [&](int x) {
+        m.push_back(uint8_t(x));
+        m.push_back(uint8_t(x >> 8));
+    };
+    u16(vertices);
+    for (int i = 0; i < vertices; ++i) {
+        u16(i % 128);
+        u16(i / 128);
+        u16(0);
+    }
+    u16(-vertices);
+    for (int i = 0; i < vertices; ++i) u16(4096);
+    u16(rectangles);
+    for (int i = 0; i < rectangles; ++i) {
+        for (int k = 0; k < 4; ++k) u16((i + k) % vertices);
+        u16(0);
+        if (v == 4) u16(0);  // effects
+    }
+    u16(0);  // triangles
+    if (v != 4) {
+        u16(0);  // coloured rectangles
+        u16(0);  // and triangles
+    }
+    m.resize((m.size() + 3) & ~size_t(3), 0);
+    return m;
+}
+
+// The batch converter run on in as a user runs it (messages of the load and the save on
+// standard error): its exit code, what it said, its peak memory and its time.
+struct BatchRun {
+    int code = -1;
+    std::string output;
+    long peakKb = 0;
+    double seconds = 0;
+};
+BatchRun RunBatchConverter(const std::string& in, const std::string& out, const std::string& config) {
+    BatchRun r;
+    const std::string program = ProgramPath(), said = out + ".said";
+    std::vector<std::string> words{program, "s", "3", "1", in, out};
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(&w[0]);
+    argv.push_back(nullptr);
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int fd = ::open(said.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int none = ::open("/dev/null", O_RDONLY);
+        if (fd < 0 || none < 0) ::_exit(126);
+        ::dup2(none, 0);
+        ::dup2(fd, 1);
+        ::dup2(fd, 2);
+        ::unsetenv("DISPLAY");
+        ::setenv("LITHOSCOPE_CONFIG_DIR", config.c_str(), 1);
+        ::execv(program.c_str(), argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    struct rusage usage {};
+    if (pid > 0 && ::wait4(pid, &status, 0, &usage) == pid && WIFEXITED(status)) r.code = WEXITSTATUS(status);
+    r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    r.peakKb = usage.ru_maxrss;
+    const std::vector<uint8_t> text = ReadFileBytes(said);
+    r.output.assign(text.begin(), text.end());
+    return r;
+}
+
+}  // namespace
+
+// Every real level with a large mesh under many pointers, as damage or a careless tool
+// leaves it: after 14 MB of zero padding under up to 150 pointers; at offset 0 under every
+// pointer; and, without faces, under one pointer that every moveable takes as its only
+// mesh. The batch converter keeps to 256 MB and 20 s; it refuses the level at the load with
+// its reason (copies of the mesh past what a level holds, objects that show it too often),
+// or saves it and then reads back what it saved.
+TEST(RealLevels, LargeMeshesUnderManyPointersAreRefusedAtTheLoadOrSaved) {
+    auto files = RealLevelFiles();
+    if (files.empty()) GTEST_SKIP() << "no real levels";
+    TempDir dir;
+    ScopedConfigDir config;
+    int refused = 0, saved = 0;
+    long peakKb = 0;
+    std::set<std::string> reasons;
+    // A slow build tries the levels that fit in the time allowed.
+    const auto start = std::chrono::steady_clock::now();
+    for (const RealLevel& f : files) {
+        if (std::chrono::steady_clock::now() - start > std::chrono::seconds(40)) break;
+        if (f.unsupported) continue;
+        const int v = VersionOfMagic(Le32(ReadFileBytes(f.path), 0));
+        const Damageable l = ToDamage(f.path, v);
+        const size_t wordsAt = l.layout.meshWordsAt;
+        for (const char* variant : {"past zero padding", "at offset 0", "in every moveable"}) {
+            SCOPED_TRACE(f.path + ": " + variant);
+            const bool atZero = variant[0] == 'a', everyMoveable = variant[0] == 'i';
+            const std::vector<uint8_t> mesh = LargeMesh(v, everyMoveable ? 32000 : 20000,
+                                                        everyMoveable ? 0 : 32000);
+            std::vector<uint8_t> d = l.data;
+            const uint32_t end = Le32(d, wordsAt) * 2;
+            std::vector<uint8_t> added(atZero || everyMoveable ? 0 : 14 << 20, 0);
+            added.insert(added.end(), mesh.begin(), mesh.end());
+            InsertIntoMeshData(d, wordsAt, atZero ? 0 : end, added);
+            const size_t pointersAt = wordsAt + 4 + size_t(Le32(d, wordsAt)) * 2;
+            const uint32_t pointers = Le32(d, pointersAt);
+            for (uint32_t i = 0, k = 0; i < pointers; ++i) {
+                const size_t at = pointersAt + 4 + 4 * size_t(i);
+                if (atZero)
+                    SetLe32(d, at, 0);
+                else if (Le32(d, at) != 0 && k++ < (everyMoveable ? 1 : 150))
+                    SetLe32(d, at, uint32_t(end + added.size() - mesh.size()));
+            }
+            if (everyMoveable) {
+                uint32_t first = 0;
+                while (first < pointers && Le32(d, pointersAt + 4 + 4 * size_t(first)) != end) ++first;
+                const Located::Records& m = l.layout.moveables;
+                for (size_t i = 0; i < m.count; ++i) {
+                    const size_t at = m.at + added.size() + i * m.size;
+                    SetLe16(d, at + 4, 1);
+                    SetLe16(d, at + 6, uint16_t(first));
+                }
+            }
+            const std::string in = dir.file("shared" + ExtensionOf(f.path));
+            const std::string out = dir.file("saved" + ExtensionOf(f.path));
+            WriteFileBytes(in, l.With(d));
+            const BatchRun run = RunBatchConverter(in, out, config.path());
+            peakKb = std::max(peakKb, run.peakKb);
+#ifndef __SANITIZE_ADDRESS__  // the sanitizer's shadow memory and quarantine count too
+            EXPECT_LE(run.peakKb, 256L * 1024) << "KB at the peak";
+            EXPECT_LE(run.seconds, 20.0);
+#endif
+            if (run.code == 255) {
+                const size_t why = run.output.find("Level not read: ");
+                ASSERT_NE(why, std::string::npos) << run.output;
+                reasons.insert(run.output.substr(why, run.output.find_first_of(":0123456789", why + 16) - why));
+                EXPECT_FALSE(FileExists(out));
+                ++refused;
+                continue;
+            }
+            // Loaded, saved and read back: never a load that the save then fails.
+            ASSERT_EQ(run.code, 0) << run.output;
+            EXPECT_EQ(RunBatchConverter(out, dir.file("again" + ExtensionOf(f.path)), config.path()).code, 0);
+            ++saved;
+            ::unlink(out.c_str());
+        }
+    }
+    std::cerr << "large meshes under many pointers: " << refused << " refused, " << saved
+              << " saved; at most " << peakKb / 1024 << " MB\n";
+    for (const std::string& why : reasons) std::cerr << "  " << why << "\n";
+    EXPECT_GT(refused, 0);
+    EXPECT_GT(saved, 0);
+}
+
+// What a level's bytes make it take in memory is counted as it loads: the file, the pages
+// and the objects at least. The real levels take less than half the bound.
+TEST(RealLevels, MemoryOfALoadIsCountedWellWithinItsBound) {
+    auto files = RealLevelFiles();
+    if (files.empty()) GTEST_SKIP() << "no real levels";
+    QuietMessages quiet;
+    ScopedConfigDir config;
+    TempDir dir;
+    for (const RealLevel& f : files) {
+        if (f.unsupported) continue;
+        SCOPED_TRACE(f.path);
+        const std::vector<uint8_t> bytes = ReadFileBytes(f.path);
+        CTrLevel level;
+        StartLevelLog(dir.file("memory.tr4"));
+        ASSERT_TRUE(level.ReadFileImage(bytes.data(), bytes.size(), f.path, false, false));
+        // Tomb Raider I-III: the palette tile's page is the level's own, not its file's.
+        const size_t filePages = level.pages.size() - (level.version == 4 ? 0 : 1);
+        EXPECT_GE(level.memory.peak(), bytes.size() + filePages * (kPage16Bytes + kPage32Bytes));
+        EXPECT_GE(level.memory.held(), level.objectTally.bytes + level.pages.size() * kPage16Bytes);
+        EXPECT_LT(level.memory.peak(), kMaxLevelMemory / 2);
     }
 }
 
