@@ -352,8 +352,10 @@ bool CTrLevel::Load(const std::string& filePath, bool noBuild, bool showMessages
     std::string notRegular;
     const int fd = OpenRegularFileForReading(filePath, &notRegular);
     if (fd < 0) {
+        const long err = errno ? errno : ENOENT;
         if (showMessages)
-            ShowError(Text(kUnableToOpen, filePath.c_str()) + NotRegularLine(notRegular));
+            ShowError(Text(kUnableToOpen, filePath.c_str()) +
+                      (notRegular.empty() ? ReasonLine(err) : NotRegularLine(notRegular)));
         return false;
     }
     struct stat st;
