@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <new>
 #include <thread>
 #include <cerrno>
 #include <climits>
@@ -389,6 +390,7 @@ bool CTrLevel::Load(const std::string& filePath, bool noBuild, bool showMessages
         }
     } catch (const std::bad_alloc&) {
         readError = ENOMEM;
+        LevelLog().outOfMemory = true;
     }
     ::close(fd);
     if (readError != 0) {
@@ -474,6 +476,11 @@ bool CTrLevel::ReadImage(const uint8_t* image, size_t size, const std::string& f
             ReadImageTr123(cursor, progress.get());
         if (owner) std::vector<uint8_t>().swap(*owner);  // everything read is copied
         if (!noBuild) BuildObjectModel(progress.get(), catalog);
+    } catch (const std::bad_alloc&) {
+        Free();
+        LevelLog().outOfMemory = true;
+        NoteRefusal("not enough memory to read it");
+        return false;
     } catch (const std::exception& e) {
         NoteRefusal(e.what());
         Free();
@@ -787,6 +794,7 @@ bool CTrLevel::Save(const std::string& target, int unusedTextureMode, bool noReb
 
     const bool rebuild = !noRebuild;
     soundsLeftOut.clear();
+    LevelLog().outOfMemory = false;
     std::vector<uint8_t> image;
     size_t size = 0;
     try {
@@ -801,8 +809,11 @@ bool CTrLevel::Save(const std::string& target, int unusedTextureMode, bool noReb
                                           static_cast<unsigned long long>(kMaxLevelBytes),
                                           static_cast<unsigned long long>(kMaxPages)));
     } catch (const std::exception& e) {
-        AppendLogLine(std::string("Level not saved: ") + e.what());
-        if (showMessages) ShowError(StrFormat("The level can't be saved: %s.\n", e.what()));
+        const bool memory = dynamic_cast<const std::bad_alloc*>(&e) != nullptr;
+        const std::string why = memory ? "not enough memory to build it" : e.what();
+        LevelLog().outOfMemory = memory;
+        AppendLogLine("Level not saved: " + why);
+        if (showMessages) ShowError(StrFormat("The level can't be saved: %s.\n", why.c_str()));
         return false;
     }
 
