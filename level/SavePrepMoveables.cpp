@@ -107,7 +107,9 @@ void SaveArrays::AddMoveableAnimations(const CTrMvb& moveable) {
         TrAnimationRecord a;
         a.setU32(0, Fits(uint64_t(frames.size()) * 2, 0xFFFFFFFFu, "frame offset of an animation"));
         a.setU8(4, uint8_t(Fits(track ? track->interval : 1, 0xFF, "frame rate of an animation")));
-        a.setU8(5, uint8_t(Fits(frameSizeWords, 0xFF, "frame size of an animation")));
+        // The frame size of the words written below (Tomb Raider I: 0, its frames count
+        // their rotations).
+        a.setU8(5, uint8_t(tr1 ? 0 : std::min<uint32_t>(frameSizeWords, 0xFF)));
         if (tr) {
             a.setU16(6, Fits16(uint32_t(tr->stateId), "state id of an animation"));
             a.setS16(8, tr->speedLow);

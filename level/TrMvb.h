@@ -34,9 +34,6 @@ struct TrMeshTreeEntry {
 // names, rather than being a dummy: Lara's meshes before Tomb Raider III, and mesh 1 of
 // object 1 from Tomb Raider III on.
 bool KeepsZeroMesh(int32_t gameVersion, int32_t objectId, size_t meshIndex);
-// The most meshes a moveable can have: a frame of its animations, a box, the root offset
-// (Tomb Raider I: and the rotation count) and two words per mesh, has at most 255 words.
-size_t MaxMoveableMeshes(int32_t gameVersion);
 
 class CTrMvb : public CTrLstMsh {
 public:

@@ -23,6 +23,9 @@ constexpr int kMeshTreeWords = 4;
 // the rotation count).
 constexpr size_t kFrameHeadWords = 9;
 constexpr size_t kTr1FrameHeadWords = 10;
+// Words a frame may take: its size is a byte (Tomb Raider I frames count their rotations
+// in a word and have no such bound).
+constexpr size_t kMaxFrameWords = 255;
 // A track without its keys, as measured.
 constexpr uint64_t kTrackBytes = 256;
 // Commands a list may hold before it is taken for garbage.
@@ -111,11 +114,18 @@ bool DecodeFrames(const CTrLevel& level, const FrameLayout& layout, uint32_t fra
     return true;
 }
 
-}  // namespace
-
-size_t MaxMoveableMeshes(int32_t gameVersion) {
-    return (255 - (gameVersion == TrVersion1 ? kTr1FrameHeadWords : kFrameHeadWords)) / 2;
+// Words a key takes as a level frame (but Tomb Raider I's): a box, the root offset, then
+// each rotation in one word or two, as the save writes them.
+size_t FrameWords(int32_t gameVersion, const CAnimKey& key, size_t meshCount) {
+    size_t words = kFrameHeadWords;
+    for (size_t m = 0; m < meshCount; ++m) {
+        uint16_t w[2];
+        words += m < key.bones.size() ? size_t(TrRotationFileForm(gameVersion, key.bones.Words(m), w)) : 2;
+    }
+    return words;
 }
+
+}  // namespace
 
 bool KeepsZeroMesh(int32_t gameVersion, int32_t objectId, size_t meshIndex) {
     return gameVersion < TrVersion3 ? objectId == 0 : (objectId == 1 && meshIndex == 1);
@@ -136,10 +146,6 @@ void CTrMvb::BuildFromLevel(const TrMoveableRecord& record, CTrLevel& level) {
     const int32_t id = record.objectId();
     const uint32_t meshTotal = record.meshCount();
     const uint32_t first = record.firstMesh();
-    if (meshTotal > MaxMoveableMeshes(level.version))
-        throw LevelError(StrFormat("moveable %d (slot %d) has %u meshes, more than a frame of "
-                                   "its animations holds (at most %zu)",
-                                   position, id, meshTotal, MaxMoveableMeshes(level.version)));
     TallyForSave(level.objectTally.meshes, meshTotal, 0x10000, "mesh pointers");
 
     // Meshes. A slot whose pointer holds 0 is a dummy (the games fill it from another
@@ -330,6 +336,19 @@ void CTrMvb::BuildAnimations(const TrMoveableRecord& record, CTrLevel& level, in
         if (!track) {
             TallyBytes(level, sizeof(CAnimKey) + meshTotal * sizeof(BoneKey));
             track = OneKeyTrack(frameRate, meshTotal);
+        }
+
+        // A frame's size is a byte: a key of more words could not be saved again. Frames of
+        // up to 123 meshes always fit; more fit while their rotations take one word each.
+        if (!tr1 && meshTotal > (kMaxFrameWords - kFrameHeadWords) / 2) {
+            for (const CAnimKey& key : track->keys) {
+                const size_t words = FrameWords(level.version, key, meshTotal);
+                if (words > kMaxFrameWords)
+                    throw LevelError(StrFormat("moveable %d (slot %d) has %zu meshes: a frame of "
+                                               "its animation %d takes %zu words, more than a "
+                                               "frame holds (at most %zu)",
+                                               position, id, meshTotal, rel, words, kMaxFrameWords));
+            }
         }
 
         track->stateId = a.stateId();
