@@ -31,6 +31,25 @@ void PutAcceleration(TrAnimationRecord& a, float acceleration) {
 
 }  // namespace
 
+bool SaveArrays::SameOnceNumbered(const TrMeshRecord& a, const TrMeshRecord& b,
+                                  const std::unordered_map<const void*, uint32_t>& numbers) const {
+    std::unique_ptr<TrMeshRecord> la = LevelForm(a), lb = LevelForm(b);
+    // Each face's word as the packing will write it: its number beside its top bits.
+    auto number = [&](auto& copies, const auto& faces, size_t word) {
+        for (size_t k = 0; k < copies.size() && k < faces.size(); ++k) {
+            auto found = numbers.find(&faces[k].b[word]);
+            if (found == numbers.end()) continue;
+            uint8_t* w = &copies[k].b[word];
+            PutU16(w, uint16_t((GetU16(w) & 0xC000) | found->second));
+        }
+    };
+    number(la->texturedRectangles, a.texturedRectangles, 8);
+    number(la->texturedTriangles, a.texturedTriangles, 6);
+    number(lb->texturedRectangles, b.texturedRectangles, 8);
+    number(lb->texturedTriangles, b.texturedTriangles, 6);
+    return *la == *lb;
+}
+
 std::unique_ptr<TrMeshRecord> SaveArrays::LevelForm(const TrMeshRecord& mesh) const {
     auto copy = std::make_unique<TrMeshRecord>();
     TrMeshRecord::Copy(mesh, *copy);
@@ -51,7 +70,12 @@ uint32_t SaveArrays::StoreMesh(const TrMeshRecord& mesh) {
 bool SaveArrays::UsesZeroPointer(const CTrMvb& moveable, size_t i) const {
     const TrMeshRecord& mesh = moveable.meshes[i];
     if (mesh.dummy) return true;
-    return zeroMesh && KeepsZeroMesh(version, moveable.objectId, i) && *LevelForm(mesh) == *zeroMesh;
+    if (!KeepsZeroMesh(version, moveable.objectId, i)) return false;
+    if (zeroDecided) {
+        auto found = zeroSlots.find(&moveable);
+        return found != zeroSlots.end() && i < found->second.size() && found->second[i];
+    }
+    return zeroMesh && *LevelForm(mesh) == *zeroMesh;
 }
 
 void SaveArrays::AddMoveable(const CTrMvb& moveable) {

@@ -155,9 +155,16 @@ void CTrMvb::BuildFromLevel(const TrMoveableRecord& record, CTrLevel& level) {
         const uint32_t p = first + i;
         if (p >= level.meshPointerCount() || level.meshPointers[p] >= level.meshes.size() ||
             !level.meshes[level.meshPointers[p]]) {
+            // A save writes the dummy as pointer 0, which this slot reads back as the mesh
+            // of pointer 0: it shows that mesh now.
+            const bool zero = KeepsZeroMesh(gameVersion, id, i) &&
+                              level.zeroMeshEntry < level.meshes.size() &&
+                              level.meshes[level.zeroMeshEntry];
             LogError(StrFormat("ERROR: Moveable[%d] Slot=%d:\r\n\t\tMesh %u uses mesh pointer "
-                               "%u, past the %u mesh pointers. It is made a dummy.",
-                               position, id, i, p, level.meshPointerCount()));
+                               "%u, past the %u mesh pointers. It is made %s.",
+                               position, id, i, p, level.meshPointerCount(),
+                               zero ? "the mesh of pointer 0" : "a dummy"));
+            if (zero) sources[i] = level.meshes[level.zeroMeshEntry].get();
             continue;
         }
         if (!level.IsZeroPointer(p) || KeepsZeroMesh(gameVersion, id, i))
