@@ -4,6 +4,8 @@
 #include <dlfcn.h>
 
 #include <cstdio>
+#include <exception>
+#include <new>
 #include <string>
 
 #include "batch/BatchMode.h"
@@ -31,10 +33,21 @@ int StartEditor(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    lithoscope::CCmdLine cmdLine;
-    lithoscope::ParseCommandLine(argc, argv, cmdLine);
-    if (cmdLine.m_bBatch) return lithoscope::ProcessStatus(lithoscope::RunBatch(cmdLine));
-    return StartEditor(argc, argv);
+    // No exception leaves the program: a failure of either mode ends it with status 255 and
+    // its reason.
+    try {
+        lithoscope::CCmdLine cmdLine;
+        lithoscope::ParseCommandLine(argc, argv, cmdLine);
+        if (cmdLine.m_bBatch) return lithoscope::ProcessStatus(lithoscope::RunBatch(cmdLine));
+        return StartEditor(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "lithoscope: not enough memory\n");
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "lithoscope: %s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "lithoscope: failed\n");
+    }
+    return lithoscope::ProcessStatus(lithoscope::kBatchLoadFailed);
 }
 
 #if defined(__SANITIZE_ADDRESS__)

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <new>
 
 #include "batch/AppSettings.h"
 #include "batch/CmdLine.h"
@@ -26,20 +27,22 @@ int RunBatch(const CCmdLine& cmdLine) {
     ScopedMessageBackend messages(&console);
     ScopedConsoleProgress progress;
 
-    // Data paths, catalog and settings as at an interactive start: the object model names
-    // moveables from the catalog, and the writer follows SaveUncompressedSounds.
-    CGameCatalog catalog;
-    CLithoscopeSettings settings(&catalog);
-    PrepareCatalogAndSettings(catalog, settings, ExecutableFolder());
-
     const bool loadMessages = (cmdLine.m_nBatchOptions & kBatchLoadMessages) != 0;
     const bool saveMessages = (cmdLine.m_nBatchOptions & kBatchSaveMessages) != 0;
     int code = kBatchLoadFailed;
+    const char* step = "start";
     CTrLevel level;
     level.rebuildAfterSave = false;  // freed right after the save
     try {
+        // Data paths, catalog and settings as at an interactive start: the object model
+        // names moveables from the catalog, and the writer follows SaveUncompressedSounds.
+        CGameCatalog catalog;
+        CLithoscopeSettings settings(&catalog);
+        PrepareCatalogAndSettings(catalog, settings, ExecutableFolder());
+        step = "load";
         if (level.Load(input, false, loadMessages, &catalog)) {
             code = kBatchSaveFailed;
+            step = "save";
             // The catalog names the objects of a build; the level is not built again after
             // its save, so the catalog goes before the save needs the memory.
             catalog.Clear();
@@ -48,10 +51,19 @@ int RunBatch(const CCmdLine& cmdLine) {
             // "Unknown file type !" alone does not say what is wrong; the log's line does.
             std::fprintf(stderr, "%s\n", LevelLog().refusal.c_str());
         }
+        // Memory the system would not give is said whatever the option bits.
+        if (code != kBatchSaved && LevelLog().outOfMemory) {
+            std::fprintf(stderr, "lithoscope: %s: not enough memory\n", step);
+            code = kBatchLoadFailed;
+        }
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "lithoscope: %s: not enough memory\n", step);
+        code = kBatchLoadFailed;
     } catch (const std::exception& e) {
         // Nothing may escape the run; the code says which step failed.
-        std::fprintf(stderr, "lithoscope: %s: %s\n", code == kBatchLoadFailed ? "load" : "save",
-                     e.what());
+        std::fprintf(stderr, "lithoscope: %s: %s\n", step, e.what());
+    } catch (...) {
+        std::fprintf(stderr, "lithoscope: %s: failed\n", step);
     }
     level.Free();
     return code;

@@ -84,12 +84,12 @@ bool ReplaceMeshFrom3ds(CTrMvb& target, int meshIndex, CTrLstMsh& imported) {
     return true;
 }
 
-bool ImportedMeshesFit3ds(const CTrMvb& imported, int32_t levelVersion) {
-    const size_t most = MaxMoveableMeshes(levelVersion);
-    if (imported.meshCount() <= most) return true;
-    ShowError(StrFormat("The 3DS file has %ld meshes, more than a moveable of this level holds "
-                        "(at most %ld): nothing was imported.",
-                        long(imported.meshCount()), long(most)));
+bool ImportedMeshesFit3ds(const CTrMvb& animated, size_t meshCount, int32_t levelVersion) {
+    const size_t words = LongestFrameWords(levelVersion, animated, meshCount);
+    if (words <= kMaxFrameWords) return true;
+    ShowError(StrFormat("With %zu meshes a frame of the moveable's animations takes %zu words, "
+                        "more than a frame of a level holds (at most %zu): nothing was imported.",
+                        meshCount, words, kMaxFrameWords));
     return false;
 }
 
@@ -101,8 +101,9 @@ bool ApplyMoveableImport3ds(CTrMvb& current, CTrMvb& imported, const CImport3dsO
         return true;
     }
     if (choice.meshes) {
-        // Any number of meshes, up to what a frame of the level's animations holds.
-        if (!ImportedMeshesFit3ds(imported, levelVersion < 0 ? current.gameVersion : levelVersion))
+        // Any number of meshes, as long as the frames of the animations kept can hold them.
+        if (!ImportedMeshesFit3ds(current, imported.meshCount(),
+                                  levelVersion < 0 ? current.gameVersion : levelVersion))
             return false;
         imported.objectId = current.objectId;
         if (choice.keepDummies) imported.CopyDummyMeshes(current);
@@ -135,6 +136,9 @@ bool ApplyMoveableImport3ds(CTrMvb& current, CTrMvb& imported, const CImport3dsO
         return false;
     }
     if (!imported.animations || imported.animations->count() == 0 || !current.animations)
+        return false;
+    if (!ImportedMeshesFit3ds(imported, imported.meshCount(),
+                              levelVersion < 0 ? current.gameVersion : levelVersion))
         return false;
     // The imported animation's frames with the others of the moveable (all but the replaced
     // one) must fit the level's frame numbers.

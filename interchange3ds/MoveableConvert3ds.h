@@ -53,16 +53,16 @@ void PackTrRotation(float x, float y, float z, int16_t* word0, int16_t* word1);
 
 // The choice of the "Importing from 3DS" dialog applied to the current moveable, the
 // imported one giving its meshes or its animation. Meshes: the current moveable takes the
-// imported meshes and tree, whatever their number (up to what a moveable of levelVersion
-// holds; -1: the moveable's own version), and keeps its animations; a message says so when
+// imported meshes and tree, whatever their number (as long as the frames of its animations
+// still fit a level of levelVersion; -1: the moveable's own version), and keeps its animations; a message says so when
 // their frames turn fewer meshes than it now has. An animation is added or replaced only
 // between moveables of as many meshes. Messages say why nothing changed; true when the
 // current moveable changed.
 bool ApplyMoveableImport3ds(CTrMvb& current, CTrMvb& imported, const CImport3dsOptions& choice,
                             int32_t levelVersion = -1);
-// Whether an imported moveable has no more meshes than a frame of a level of that version
-// holds; a message says so when it has.
-bool ImportedMeshesFit3ds(const CTrMvb& imported, int32_t levelVersion);
+// Whether the frames of animated's animations, with meshCount meshes, fit a level of that
+// version (a frame's size is a byte); a message says so when they don't.
+bool ImportedMeshesFit3ds(const CTrMvb& animated, size_t meshCount, int32_t levelVersion);
 // A static mesh takes an imported mesh list: collision radius 0, both boxes from the mesh,
 // flags 2 (the object id is kept).
 void TakeImportedStaticMesh3ds(CTrStatMsh& target, CTrLstMsh& imported);

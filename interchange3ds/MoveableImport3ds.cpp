@@ -28,20 +28,9 @@ constexpr size_t kMaxBoneKeys = size_t(1) << 22;
 constexpr int kBoxStackDepth = 8;
 
 // The level's fields: the frames of a moveable's animations count from 0 to 32767 at most,
-// the frames of a key fill a byte, and so does the size in words of a frame: nine words
-// (ten in Tomb Raider I) and two for each mesh.
+// and the frames of a key fill a byte.
 constexpr int64_t kMaxLastFrame = 0x7FFF;
 constexpr int64_t kMaxKeyStep = 255;
-int MaxNodes(bool tr4) { return tr4 ? (255 - 9) / 2 : (255 - 10) / 2; }
-
-// A moveable of count meshes: false, the file refused, when a frame can't hold them.
-bool NodeCountFits(size_t count, bool tr4) {
-    if (count <= size_t(MaxNodes(tr4))) return true;
-    RefuseValue3ds(StrFormat("the number of meshes (%zu)", count),
-                   StrFormat("at most %d: a frame of the animation holds the rotations of %d meshes",
-                             MaxNodes(tr4), MaxNodes(tr4)));
-    return false;
-}
 
 using MotionPtr = std::unique_ptr<ObjectMotion3ds, void (*)(ObjectMotion3ds*)>;
 MotionPtr ReadMotion(Database3ds* db, int index) {
@@ -274,7 +263,6 @@ bool BuildFlatMoveable(Database3ds* db, CTrMvb& target, bool withLights, Materia
         AppendMeshFrom3ds(&meshes.back(), db, mesh.get(), vertexCount, triangleCount, &map, tr4, owner);
         triangles.push_back(triangleCount);
     }
-    if (!IsErrorPending3ds()) NodeCountFits(meshes.size(), tr4);
     if (IsErrorPending3ds()) {
         ShowImportError3ds(ImportFailureText3ds("meshes", path));
         return false;
@@ -388,7 +376,6 @@ bool BuildPlannedMoveable(Database3ds* db, CTrMvb* target, const std::vector<Fil
     if (!db || !target || nodes.empty() || !map) return false;
     const size_t n = nodes.size();
     const int count = int(n);
-    if (!NodeCountFits(n, tr4)) return false;
     std::vector<TrMeshRecord> meshes(n);
 
     // The animation's frames, 0 to length (uint32 in the file).

@@ -522,10 +522,14 @@ void PlaceFragments(std::vector<CFragment>& fragments, Row16 row16, Row32 row32,
     }
 }
 
-// Write-back and numbering: returns the number of groups (new textures). References are
-// sorted by a key of the fields RefsDiffer always compares, so a group is looked for only
-// among references that may belong to it.
-uint32_t NumberReferences(std::vector<CFragment>& fragments) {
+// The numbering: refs of a fragment that RefsDiffer finds alike form a group, the
+// representative of each group with a user that is not a texture record takes the next
+// number. write(e, d, n, animatedWritten) marks e as done (and, in a real numbering,
+// writes it back); differ(d, e) tells groups apart. References are sorted by a key of the
+// fields RefsDiffer always compares, so a group is looked for only among references that
+// may belong to it. Returns the number of groups.
+template <class Differ, class Write>
+uint32_t NumberGroups(std::vector<CFragment>& fragments, Differ differ, Write write) {
     uint32_t n = 0;
     std::vector<std::pair<uint64_t, size_t>> keyed;  // (key, reference), sorted
     std::vector<FragmentRef*> representatives;
@@ -535,7 +539,8 @@ uint32_t NumberReferences(std::vector<CFragment>& fragments) {
         std::vector<uint64_t> keys(f.references.size());
         for (size_t i = 0; i < f.references.size(); ++i) {
             const TrObjectTextureRecord& t = f.references[i].texture;
-            keys[i] = uint32_t(Fnv(Fnv(1469598103934665603ull, &t.b[0], 18), &t.b[22], 16));
+            // Bytes 0-1 and 4-17 (the page word may still differ before the placing), 22-37.
+            keys[i] = uint32_t(Fnv(Fnv(Fnv(1469598103934665603ull, &t.b[0], 2), &t.b[4], 14), &t.b[22], 16));
             keyed.emplace_back(keys[i], i);
         }
         std::sort(keyed.begin(), keyed.end());
@@ -554,13 +559,13 @@ uint32_t NumberReferences(std::vector<CFragment>& fragments) {
                  it != keyed.end() && it->first == keys[di]; ++it) {
                 FragmentRef& e = f.references[it->second];
                 // d first: a quad never joins the group of a triangle with its corners.
-                if (e.done || CFragment::RefsDiffer(d, e)) continue;
+                if (e.done || differ(d, e)) continue;
                 if (e.animated != 0) {
                     if (animated != 0 && e.animated != animated) continue;
                     animated = e.animated;
                 }
                 const bool wasAnimated = animatedWritten;
-                WriteBack(e, d, n, animatedWritten);
+                write(e, d, n, animatedWritten);
                 if (e.kind == FragAnimatedEntry && wasAnimated) continue;
                 if (!representative && e.kind != FragTextureRecord) representative = &e;
             }
@@ -573,6 +578,11 @@ uint32_t NumberReferences(std::vector<CFragment>& fragments) {
         for (FragmentRef* r : representatives) r->done = 0;
     }
     return n;
+}
+
+// Write-back and numbering of placed fragments: returns the number of new textures.
+uint32_t NumberReferences(std::vector<CFragment>& fragments) {
+    return NumberGroups(fragments, CFragment::RefsDiffer, WriteBack);
 }
 
 // Packs into one image (width 0: as wide as needed), made by make(pixel count), row y of
@@ -657,6 +667,30 @@ uint32_t CFragment::BuildPagesFromFragments(std::vector<CFragment>& fragments,
         [&](size_t y) { return reinterpret_cast<uint8_t*>(pagesOut[y >> 8].data() + (y & 255) * 256); },
         [&](size_t y) { return filePagesOut[y >> 8].data() + (y & 255) * 256; }, planes);
     return NumberReferences(fragments);
+}
+
+std::unordered_map<const void*, uint32_t> CFragment::FaceNumbers(std::vector<CFragment>& fragments) {
+    // Placing gives every reference of a fragment the same page and moves its corners
+    // alike: before it, references that differ only in their page number are alike.
+    auto differ = [](const FragmentRef& a, const FragmentRef& b) {
+        FragmentRef x = a, y = b;
+        x.texture.setU16(2, uint16_t(x.texture.page() & 0x8000));
+        y.texture.setU16(2, uint16_t(y.texture.page() & 0x8000));
+        return RefsDiffer(x, y);
+    };
+    std::unordered_map<const void*, uint32_t> numbers;
+    auto note = [&](FragmentRef& e, const FragmentRef&, uint32_t n, bool& animatedWritten) {
+        if (e.kind == FragAnimatedEntry) {
+            if (animatedWritten) return;
+            animatedWritten = true;
+        }
+        if (e.kind == FragFace) numbers[e.owner] = n;
+        e.done = 1;
+    };
+    NumberGroups(fragments, differ, note);
+    for (CFragment& f : fragments)
+        for (FragmentRef& ref : f.references) ref.done = 0;
+    return numbers;
 }
 
 std::vector<TrObjectTextureRecord> CFragment::Representatives(

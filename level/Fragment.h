@@ -199,6 +199,14 @@ public:
         CTrLevel& level, std::vector<std::vector<uint16_t>>& sourcePages,
         FilePixelPlanes* planes = nullptr, std::vector<std::vector<uint32_t>>* sourcePlanes = nullptr);
 
+    // The mesh faces of one object of the level's object model, as CollectLevelFragments
+    // adds them (index null: one is made for the call).
+    static void AddObjectFaces(CTrLstMsh& object, std::vector<CFragment>& fragments,
+                               FragmentSourceIndex* index,
+                               std::vector<std::vector<uint16_t>>& sourcePages,
+                               FilePixelPlanes* planes = nullptr,
+                               std::vector<std::vector<uint32_t>>* sourcePlanes = nullptr);
+
     // Height descending, then width descending.
     static void SortBySize(std::vector<CFragment>& fragments, int first, int last);
     // Merges fragments of equal size and pixels; returns the bytes saved.
@@ -232,6 +240,9 @@ public:
                                             const FilePixelPlanes* planes,
                                             uint16_t freePixel = 0xFFFF, uint32_t freeFilePixel = 0,
                                             LevelMemory* memory = nullptr);
+    // The number each face of the fragments would take from the packing, by its texture
+    // word, without placing or writing anything: faces of one number show one texture.
+    static std::unordered_map<const void*, uint32_t> FaceNumbers(std::vector<CFragment>& fragments);
     // The representatives' texture copies, in fragment and list order: texture k of the
     // new numbering.
     static std::vector<TrObjectTextureRecord> Representatives(const std::vector<CFragment>& fragments);

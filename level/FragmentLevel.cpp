@@ -104,6 +104,28 @@ ObjectSource SourceOf(const CTrObjGfx& object, std::vector<std::vector<uint16_t>
 
 }  // namespace
 
+void CFragment::AddObjectFaces(CTrLstMsh& object, std::vector<CFragment>& fragments,
+                               FragmentSourceIndex* index,
+                               std::vector<std::vector<uint16_t>>& sourcePages,
+                               FilePixelPlanes* planes,
+                               std::vector<std::vector<uint32_t>>* sourcePlanes) {
+    if (!index) {
+        FragmentSourceIndex own(fragments);
+        AddObjectFaces(object, fragments, &own, sourcePages, planes, sourcePlanes);
+        return;
+    }
+    // Mesh faces of the object, last mesh first, dummies skipped.
+    const ObjectSource page = SourceOf(object, sourcePages, planes, sourcePlanes);
+    for (size_t i = object.meshes.size(); i-- > 0;) {
+        TrMeshRecord& m = object.meshes[i];
+        if (m.dummy) continue;
+        AddFaces(page.pixels, page.stride, page.rows, object.textures, m.texturedRectangles, 4,
+                 fragments, true, index);
+        AddFaces(page.pixels, page.stride, page.rows, object.textures, m.texturedTriangles, 3,
+                 fragments, true, index);
+    }
+}
+
 std::vector<CFragment> CFragment::CollectLevelFragments(
     CTrLevel& level, std::vector<std::vector<uint16_t>>& sourcePages, FilePixelPlanes* planes,
     std::vector<std::vector<uint32_t>>* sourcePlanes) {
@@ -129,17 +151,8 @@ std::vector<CFragment> CFragment::CollectLevelFragments(
         for (const auto& plane : level.FilePlanes()) planes->insert(plane);
     FragmentSourceIndex index(fragments);  // every addition below keeps it up to date
 
-    // Mesh faces of an object, last mesh first, dummies skipped.
     auto addMeshes = [&](CTrLstMsh& object) {
-        const ObjectSource page = SourceOf(object, sourcePages, planes, sourcePlanes);
-        for (size_t i = object.meshes.size(); i-- > 0;) {
-            TrMeshRecord& m = object.meshes[i];
-            if (m.dummy) continue;
-            AddFaces(page.pixels, page.stride, page.rows, object.textures, m.texturedRectangles, 4,
-                     fragments, true, &index);
-            AddFaces(page.pixels, page.stride, page.rows, object.textures, m.texturedTriangles, 3,
-                     fragments, true, &index);
-        }
+        AddObjectFaces(object, fragments, &index, sourcePages, planes, sourcePlanes);
     };
     for (auto& m : level.moveableList)
         if (m) addMeshes(*m);

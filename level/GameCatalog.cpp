@@ -119,8 +119,9 @@ void CGameCatalog::Load(const char* folder) {
     if (folder) folder_ = folder;
 
     std::vector<uint8_t> menuFile;
-    const std::string menuPath = PathOf(kMenuFile);
-    if (!menuPath.empty() && ReadWholeFile(menuPath, menuFile)) menuText_.assign(menuFile.begin(), menuFile.end());
+    if (catalog_detail::ReadCatalogFile(PathOf(kMenuFile), kMaxMenuFileBytes, "a resource menu",
+                                        menuFile))
+        menuText_.assign(menuFile.begin(), menuFile.end());
     menusPending_ = true;
     for (int i = 0; i < kCatalogGameCount; ++i) ReadSoundFile(i);
     ReadIconStrip();

@@ -120,6 +120,13 @@ public:
     static constexpr const char* kMenuFile = "MenuResource.txt";
     static constexpr const char* kIconStripFile = "TreeIcons.png";
     static constexpr const char* kSettingsSection = "Settings";
+    // Largest catalog files read; a larger one is skipped with a warning. Each is many
+    // times the largest the games need: the menus of all four games take about 240 KB, a
+    // sound-name list (a line per sample of a game) about 10 KB, the icon strip a few KB.
+    static constexpr uint64_t kMaxMenuFileBytes = uint64_t(1) << 20;
+    static constexpr uint64_t kMaxSoundFileBytes = uint64_t(256) << 10;
+    static constexpr uint64_t kMaxIconStripBytes = uint64_t(1) << 20;
+    static constexpr uint64_t kMaxIconStripPixels = uint64_t(1) << 20;  // 4096 icons
 
     CGameCatalog();
     ~CGameCatalog();
@@ -225,8 +232,16 @@ private:
 
 // Text-file helpers of the catalog readers, open for the tests.
 namespace catalog_detail {
-// Reads a text file's lines; false when it can't be read.
-bool ReadTextLines(const std::string& path, std::vector<std::string>& lines);
+// Reads a catalog file of at most maxBytes; false when it can't be read. A larger file is
+// not read: a warning names the file and what it should hold ("a sound-name list").
+bool ReadCatalogFile(const std::string& path, uint64_t maxBytes, const char* holds,
+                     std::vector<uint8_t>& bytes);
+// Reads a text file's lines as ReadCatalogFile reads the file; false when it can't be read.
+bool ReadTextLines(const std::string& path, uint64_t maxBytes, const char* holds,
+                   std::vector<std::string>& lines);
+// The warning for a catalog file larger than maxBytes.
+std::string TooLargeFileText(const std::string& path, uint64_t size, uint64_t maxBytes,
+                             const char* holds);
 // Lines of a text, "\n" or "\r\n" ended, each without its line end and cut at 1023 chars.
 std::vector<std::string> SplitLines(const std::string& text);
 // Leading decimal digits (after blanks and a sign), 0 when there are none.

@@ -1,7 +1,9 @@
 // The catalog's text files ("MenuResource.txt", "SFX_<edition>.txt") and its icon strip.
 #include <strings.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -60,10 +62,31 @@ std::vector<std::string> SplitLines(const std::string& text) {
     return lines;
 }
 
-bool ReadTextLines(const std::string& path, std::vector<std::string>& lines) {
+std::string TooLargeFileText(const std::string& path, uint64_t size, uint64_t maxBytes,
+                             const char* holds) {
+    return StrFormat("Catalog parsing: file %s skipped: %llu bytes, more than %s holds (at "
+                     "most %llu) !",
+                     path.c_str(), static_cast<unsigned long long>(size), holds,
+                     static_cast<unsigned long long>(maxBytes));
+}
+
+bool ReadCatalogFile(const std::string& path, uint64_t maxBytes, const char* holds,
+                     std::vector<uint8_t>& bytes) {
+    bytes.clear();
+    if (path.empty()) return false;
+    if (ReadWholeFile(path, bytes, nullptr, maxBytes)) return true;
+    struct stat st;
+    if (errno == EFBIG && ::stat(path.c_str(), &st) == 0)
+        ShowMessage(TooLargeFileText(path, uint64_t(st.st_size), maxBytes, holds), "Lithoscope",
+                    MsgButtons::Ok, MsgIcon::Warning, MsgAnswer::Ok);
+    return false;
+}
+
+bool ReadTextLines(const std::string& path, uint64_t maxBytes, const char* holds,
+                   std::vector<std::string>& lines) {
     lines.clear();
     std::vector<uint8_t> bytes;
-    if (path.empty() || !ReadWholeFile(path, bytes)) return false;
+    if (!ReadCatalogFile(path, maxBytes, holds, bytes)) return false;
     lines = SplitLines(std::string(bytes.begin(), bytes.end()));
     return true;
 }
@@ -187,7 +210,8 @@ void CGameCatalog::ReadMenuFile(Menus& e, int index, const std::vector<std::stri
 void CGameCatalog::ReadSoundFile(int index) {
     std::vector<std::string> lines;
     const std::string path = PathOf(SoundFileName(index).c_str());
-    if (path.empty() || !catalog_detail::ReadTextLines(path, lines)) return;
+    if (!catalog_detail::ReadTextLines(path, kMaxSoundFileBytes, "a sound-name list", lines))
+        return;
     std::vector<SoundNameEntry>& sounds = editions_[index].sounds;
     int32_t previousId = -1;
     int32_t sample = 0;  // sample lines before this one
@@ -241,7 +265,22 @@ void CGameCatalog::ReadIconStrip() {
     if (path.empty()) return;
     int w = 0, h = 0;
     std::vector<uint8_t> grid;
-    if (LoadPictureRGBA(path, &w, &h, &grid) != 0) return;
+    errno = 0;
+    const int read = LoadPictureRGBA(path, &w, &h, &grid, kMaxIconStripBytes, kMaxIconStripPixels);
+    const int err = errno;
+    if (read == 4 || (read == 2 && err == EFBIG)) {
+        struct stat st;
+        if (::stat(path.c_str(), &st) == 0)
+            ShowMessage(read == 4 ? StrFormat("Catalog parsing: file %s skipped: %d x %d pixels, "
+                                              "more than an icon strip holds (at most %llu) !",
+                                              path.c_str(), w, h,
+                                              static_cast<unsigned long long>(kMaxIconStripPixels))
+                                  : catalog_detail::TooLargeFileText(path, uint64_t(st.st_size),
+                                                                     kMaxIconStripBytes,
+                                                                     "an icon strip"),
+                        "Lithoscope", MsgButtons::Ok, MsgIcon::Warning, MsgAnswer::Ok);
+    }
+    if (read != 0) return;
     constexpr int kCell = CatalogIconStrip::kCell;
     const int columns = w / kCell, rows = h / kCell;
     if (columns <= 0 || rows <= 0) return;

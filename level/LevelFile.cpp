@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <new>
 #include <thread>
 #include <cerrno>
 #include <climits>
@@ -366,8 +367,10 @@ bool CTrLevel::Load(const std::string& filePath, bool noBuild, bool showMessages
     std::string notRegular;
     const int fd = OpenRegularFileForReading(filePath, &notRegular);
     if (fd < 0) {
+        const long err = errno ? errno : ENOENT;
         if (showMessages)
-            ShowError(Text(kUnableToOpen, filePath.c_str()) + NotRegularLine(notRegular));
+            ShowError(Text(kUnableToOpen, filePath.c_str()) +
+                      (notRegular.empty() ? ReasonLine(err) : NotRegularLine(notRegular)));
         return false;
     }
     struct stat st;
@@ -401,6 +404,7 @@ bool CTrLevel::Load(const std::string& filePath, bool noBuild, bool showMessages
         }
     } catch (const std::bad_alloc&) {
         readError = ENOMEM;
+        LevelLog().outOfMemory = true;
     }
     ::close(fd);
     if (readError != 0) {
@@ -489,6 +493,11 @@ bool CTrLevel::ReadImage(const uint8_t* image, size_t size, const std::string& f
             ReadImageTr123(cursor, progress.get());
         if (owner) std::vector<uint8_t>().swap(*owner);  // everything read is copied
         if (!noBuild) BuildObjectModel(progress.get(), catalog);
+    } catch (const std::bad_alloc&) {
+        Free();
+        LevelLog().outOfMemory = true;
+        NoteRefusal("not enough memory to read it");
+        return false;
     } catch (const std::exception& e) {
         NoteRefusal(e.what());
         Free();
@@ -812,6 +821,7 @@ bool CTrLevel::Save(const std::string& target, int unusedTextureMode, bool noReb
 
     const bool rebuild = !noRebuild;
     soundsLeftOut.clear();
+    LevelLog().outOfMemory = false;
     std::vector<uint8_t> image;
     size_t size = 0;
     try {
@@ -820,8 +830,11 @@ bool CTrLevel::Save(const std::string& target, int unusedTextureMode, bool noReb
                     : BuildImageTr123(&size, rebuild, unusedTextureMode, showMessages, catalog);
         CheckImageBounds(size, pages.size());
     } catch (const std::exception& e) {
-        AppendLogLine(std::string("Level not saved: ") + e.what());
-        if (showMessages) ShowError(StrFormat("The level can't be saved: %s.\n", e.what()));
+        const bool memory = dynamic_cast<const std::bad_alloc*>(&e) != nullptr;
+        const std::string why = memory ? "not enough memory to build it" : e.what();
+        LevelLog().outOfMemory = memory;
+        AppendLogLine("Level not saved: " + why);
+        if (showMessages) ShowError(StrFormat("The level can't be saved: %s.\n", why.c_str()));
         return false;
     }
 

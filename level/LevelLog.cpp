@@ -37,6 +37,7 @@ void StartLevelLog(const std::string& levelPath) {
     log.errorCount = 0;
     log.currentMoveable = -1;
     log.refusal.clear();
+    log.outOfMemory = false;
 }
 
 void AppendLogLine(const std::string& text, bool countAsError, bool withMemory) {

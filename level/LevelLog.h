@@ -19,6 +19,8 @@ struct LevelLogState {
     uint64_t lastFreeMemory = 0;
     // The line that says why the last load refused its level ("" when none).
     std::string refusal;
+    // The last load or save failed for want of memory, not for its level.
+    bool outOfMemory = false;
 
     // The log stays open between lines (each line is flushed): opening it once a line
     // cost more than the work the lines describe.
@@ -35,7 +37,7 @@ LevelLogState& LevelLog();
 std::string GetLogPath(const std::string& levelPath, const std::string& suffix);
 
 // Start of a load: the log path from the level path, the old log deleted, the error
-// counter 0, no current moveable and no refusal.
+// counter 0, no current moveable, no refusal and no want of memory.
 void StartLevelLog(const std::string& levelPath);
 
 // Appends one line; countAsError raises the error counter even when the file can't be

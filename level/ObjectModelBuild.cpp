@@ -24,6 +24,8 @@ namespace {
 constexpr uint16_t kRoomTextureFlag = 0x8000;
 constexpr size_t kRoomRectangleWord = 8;
 constexpr size_t kRoomTriangleWord = 6;
+constexpr size_t kMeshRectangleWord = 8;
+constexpr size_t kMeshTriangleWord = 6;
 constexpr size_t kPaletteTextures = 512;
 // What the save's packing takes for each texture use: its reference (72 bytes), which the
 // merging of fragments may hold up to three times over, as measured.
@@ -39,15 +41,42 @@ public:
     ~CurrentMoveable() { LevelLog().currentMoveable = -1; }
 };
 
-// Marks one texture use; an index past the table is logged and skipped.
-void Mark(std::vector<uint8_t>& marks, unsigned index, const char* what, unsigned owner) {
+// Marks the texture of one texture word (a face's or an animated-texture member's). An
+// index past the table names nothing a save could keep, and would name another texture
+// once the save has numbered them anew: it becomes texture 0, its other bits kept.
+void Mark(std::vector<uint8_t>& marks, uint8_t* word, uint16_t indexBits, const char* what,
+          unsigned owner) {
+    const uint16_t w = GetU16(word);
+    unsigned index = w & indexBits;
     if (index >= marks.size()) {
+        if (marks.empty())
+            throw LevelError(StrFormat("%s %u uses object texture %u, and the level has no object "
+                                       "texture",
+                                       what, owner, index));
         LogError(StrFormat("ERROR: %s %u uses object texture %u, past the %u object textures; "
-                           "ignored",
+                           "texture 0 used",
                            what, owner, index, unsigned(marks.size())));
-        return;
+        PutU16(word, uint16_t(w & ~indexBits));
+        index = 0;
     }
     marks[index] = 1;
+}
+
+// A texture on a page past the pages takes page 0, as a sprite does: the save could not
+// copy its pixels, and would leave it naming a page that it has numbered anew.
+void RepairTexturePages(CTrLevel& level) {
+    const size_t pages = level.pages.size();
+    for (size_t i = 0; i < level.objectTextures.size(); ++i) {
+        TrObjectTextureRecord& t = level.objectTextures[i];
+        const unsigned tile = t.page() & 0x7FFF;
+        if (tile < pages) continue;
+        if (pages == 0)
+            throw LevelError(StrFormat("%zu object textures and no texture page",
+                                       level.objectTextures.size()));
+        LogError(StrFormat("ERROR: object texture %zu on page %u past the %zu pages; page 0 used",
+                           i, tile, pages));
+        t.setU16(2, uint16_t(t.page() & 0x8000));
+    }
 }
 
 // Calls f(entry) for every member entry of the animated-texture ranges; a list that runs
@@ -165,14 +194,16 @@ void CTrLevel::BuildObjects(ILevelProgress* progress, CGameCatalog* catalog) {
         NormaliseTextureCorners(t, triangle ? 3 : 4);
     }
 
+    RepairTexturePages(*this);
+
     // Texture use: mesh faces, room faces, animated textures.
     std::vector<uint8_t> marks(textureCount, 0);
     for (size_t m = 0; m < meshes.size(); ++m) {
         if (!meshes[m]) continue;
-        for (const TrMeshRectangle& r : meshes[m]->texturedRectangles)
-            Mark(marks, r.texture() & 0x7FFF, "mesh", unsigned(m));
-        for (const TrMeshTriangle& t : meshes[m]->texturedTriangles)
-            Mark(marks, t.texture() & 0x7FFF, "mesh", unsigned(m));
+        for (TrMeshRectangle& r : meshes[m]->texturedRectangles)
+            Mark(marks, &r.b[kMeshRectangleWord], 0x7FFF, "mesh", unsigned(m));
+        for (TrMeshTriangle& t : meshes[m]->texturedTriangles)
+            Mark(marks, &t.b[kMeshTriangleWord], 0x7FFF, "mesh", unsigned(m));
     }
     auto roomFaceWords = [this](auto f) {
         for (size_t r = 0; r < rooms.size(); ++r) {
@@ -182,16 +213,14 @@ void CTrLevel::BuildObjects(ILevelProgress* progress, CGameCatalog* catalog) {
     };
     roomFaceWords([&](size_t r, uint8_t* word) {
         if (GetU16(word) == 0xFFFF) PutU16(word, 0);
-        Mark(marks, GetU16(word) & 0x7FFF, "room", unsigned(r));
+        Mark(marks, word, 0x7FFF, "room", unsigned(r));
     });
+    unsigned memberNumber = 0;
     ForEachAnimatedMember(animatedTextures, [&](uint16_t& member) {
-        if (member >= textureCount) {
-            LogError(StrFormat("ERROR: animated texture member %u past the %u object textures; "
-                               "ignored",
-                               unsigned(member), textureCount));
-            return;
-        }
-        marks[member] = 1;
+        uint8_t word[2];
+        PutU16(word, member);
+        Mark(marks, word, 0xFFFF, "animated texture member", memberNumber++);
+        member = GetU16(word);
         TrObjectTextureRecord& t = objectTextures[member];
         if (!(t.flags() & kRoomTextureFlag)) {
             t.setU16(4, uint16_t(t.flags() | kRoomTextureFlag));

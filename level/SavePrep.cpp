@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "level/Fragment.h"
 #include "level/LevelLog.h"
@@ -175,6 +176,60 @@ void SettleFilePixels(CTrLevel& level, std::vector<CFragment>& fragments, FilePi
     }
 }
 
+// How the mesh of pointer 0 takes part in the packing: it is written when a slot is saved
+// as pointer 0, and a load of the file has it only then.
+enum class ZeroMeshUse {
+    Packed,     // none, or written for certain (a dummy or an empty static mesh names it)
+    Left,       // no slot can name it: not written, not packed
+    Undecided,  // only slots that show it (KeepsZeroMesh) may name it: decided by the packing
+};
+
+ZeroMeshUse ZeroMeshUseOf(const CTrLevel& level, const SaveArrays& arrays) {
+    if (!level.zeroMesh || level.zeroMesh->meshes.empty()) return ZeroMeshUse::Packed;
+    bool showing = false;
+    for (const auto& mv : level.moveableList) {
+        if (!mv) continue;
+        for (size_t i = 0; i < mv->meshes.size(); ++i) {
+            if (mv->meshes[i].dummy) return ZeroMeshUse::Packed;
+            if (KeepsZeroMesh(arrays.version, mv->objectId, i)) showing = true;
+        }
+    }
+    for (const auto& s : level.staticMeshList)
+        if (s && (s->meshes.empty() || s->meshes[0].dummy)) return ZeroMeshUse::Packed;
+    return showing ? ZeroMeshUse::Undecided : ZeroMeshUse::Left;
+}
+
+// The slots that show the mesh of pointer 0 and hold it as the packing will number it are
+// saved as pointer 0. When none is, the mesh is not written, and its uses (the last ones
+// added) leave the fragments.
+void DecideZeroSlots(CTrLevel& level, SaveArrays& arrays, std::vector<CFragment>& fragments) {
+    const std::unordered_map<const void*, uint32_t> numbers = CFragment::FaceNumbers(fragments);
+    const TrMeshRecord& zero = level.zeroMesh->meshes[0];
+    bool used = false;
+    for (const auto& mv : level.moveableList) {
+        if (!mv) continue;
+        std::vector<bool>& slots = arrays.zeroSlots[mv.get()];
+        slots.assign(mv->meshes.size(), false);
+        for (size_t i = 0; i < mv->meshes.size(); ++i)
+            if (KeepsZeroMesh(arrays.version, mv->objectId, i) &&
+                arrays.SameOnceNumbered(mv->meshes[i], zero, numbers))
+                used = slots[i] = true;
+    }
+    arrays.zeroDecided = true;
+    if (used) return;
+    std::unordered_set<const void*> owners;
+    for (TrMeshRecord& m : level.zeroMesh->meshes) {
+        for (TrMeshRectangle& r : m.texturedRectangles) owners.insert(&r.b[8]);
+        for (TrMeshTriangle& t : m.texturedTriangles) owners.insert(&t.b[6]);
+    }
+    for (CFragment& f : fragments)
+        f.references.erase(std::remove_if(f.references.begin(), f.references.end(),
+                                          [&](const FragmentRef& r) {
+                                              return r.kind == FragFace && owners.count(r.owner);
+                                          }),
+                           f.references.end());
+}
+
 void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSaveRollback& rollback) {
     const bool tr4 = level.version == TrVersion4;
     const uint32_t repackRange = uint32_t(level.staticMeshList.size() + 2 * level.moveableList.size() +
@@ -200,12 +255,17 @@ void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSa
     }
     arrays.FinishAnimations();
 
-    // Fragments of every texture use, the unused textures when they are kept.
+    // Fragments of every texture use, the unused textures when they are kept. The mesh of
+    // pointer 0 is packed only when it is written: a load of the file has it only then.
+    const ZeroMeshUse zeroUse = ZeroMeshUseOf(level, arrays);
     std::vector<std::vector<uint16_t>> sourcePages;
     std::vector<std::vector<uint32_t>> sourcePlanes;
     FilePixelPlanes planes;
+    ObjPtr<CTrLstMsh> zeroMeshApart;
+    if (zeroUse != ZeroMeshUse::Packed) zeroMeshApart = std::move(level.zeroMesh);
     std::vector<CFragment> fragments =
         CFragment::CollectLevelFragments(level, sourcePages, &planes, &sourcePlanes);
+    if (zeroMeshApart) level.zeroMesh = std::move(zeroMeshApart);
     if (keepUnused) {
         for (const TrObjectTextureRecord& t : level.unusedObjectTextures) {
             const unsigned tile = t.page() & 0xFF;
@@ -229,6 +289,11 @@ void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSa
         uint64_t& bytes;
         ~Copies() { memory.Refund(bytes); }
     } giveBack{level.memory, copies};
+    // Undecided: after every other use, so that dropping its uses leaves the others as a
+    // packing without it would have them.
+    if (zeroUse == ZeroMeshUse::Undecided)
+        CFragment::AddObjectFaces(*level.zeroMesh, fragments, nullptr, sourcePages, &planes,
+                                  &sourcePlanes);
     SettleFilePixels(level, fragments, planes, sourcePages, sourcePlanes, copies);
     // Tomb Raider I to III records end before byte 22: what memory keeps there (the palette
     // tile's marks, imported sizes) must not keep apart textures the file holds alike. Tomb
@@ -242,6 +307,7 @@ void Prepare(CTrLevel& level, ILevelProgress* progress, bool keepUnused, LevelSa
         }
     if (fragments.size() > 1) CFragment::SortBySize(fragments, 0, int(fragments.size()) - 1);
     CFragment::MergeDuplicates(fragments, &planes);
+    if (zeroUse == ZeroMeshUse::Undecided) DecideZeroSlots(level, arrays, fragments);
     std::vector<TrPage> packed;
     std::vector<std::vector<uint32_t>> packedFile;
     // Tomb Raider I files hold no 16-bit pages: free texels take the colour of the index

@@ -2,7 +2,10 @@
 // Shared by the save preparation's files: the arrays being written and the checks that a
 // value still fits its field.
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "level/LevelErrors.h"
@@ -42,8 +45,13 @@ struct SaveArrays {
     // copy in level form at the next index. Returns the pointer value.
     uint32_t StoreMesh(const TrMeshRecord& mesh);
     // Whether mesh slot i of the moveable is written as pointer 0: a dummy, or a slot that
-    // shows the mesh of pointer 0 (KeepsZeroMesh) and holds that very mesh.
+    // shows the mesh of pointer 0 (KeepsZeroMesh) and holds that very mesh once packed
+    // (zeroSlots, when zeroDecided, says so for the slots decided before the packing).
     bool UsesZeroPointer(const CTrMvb& moveable, size_t i) const;
+    // Whether meshes a and b are the same in level form once the packing has numbered
+    // their faces as numbers says (CFragment::FaceNumbers).
+    bool SameOnceNumbered(const TrMeshRecord& a, const TrMeshRecord& b,
+                          const std::unordered_map<const void*, uint32_t>& numbers) const;
     // One moveable: its animations, state changes, dispatches, commands and frames
     // (AddMoveableAnimations), then, in the same order of moveables, its record, mesh tree
     // and meshes (AddMoveable). Each part fills arrays of its own, so the animations of
@@ -58,6 +66,8 @@ struct SaveArrays {
     int version;
     // The mesh of pointer 0 in level form, when the level has one.
     std::unique_ptr<TrMeshRecord> zeroMesh;
+    bool zeroDecided = false;
+    std::map<const CTrMvb*, std::vector<bool>> zeroSlots;
     std::vector<std::unique_ptr<TrMeshRecord>> meshes;
     std::vector<uint32_t> meshPointers;
     std::vector<TrAnimationRecord> animations;

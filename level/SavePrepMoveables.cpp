@@ -31,6 +31,25 @@ void PutAcceleration(TrAnimationRecord& a, float acceleration) {
 
 }  // namespace
 
+bool SaveArrays::SameOnceNumbered(const TrMeshRecord& a, const TrMeshRecord& b,
+                                  const std::unordered_map<const void*, uint32_t>& numbers) const {
+    std::unique_ptr<TrMeshRecord> la = LevelForm(a), lb = LevelForm(b);
+    // Each face's word as the packing will write it: its number beside its top bits.
+    auto number = [&](auto& copies, const auto& faces, size_t word) {
+        for (size_t k = 0; k < copies.size() && k < faces.size(); ++k) {
+            auto found = numbers.find(&faces[k].b[word]);
+            if (found == numbers.end()) continue;
+            uint8_t* w = &copies[k].b[word];
+            PutU16(w, uint16_t((GetU16(w) & 0xC000) | found->second));
+        }
+    };
+    number(la->texturedRectangles, a.texturedRectangles, 8);
+    number(la->texturedTriangles, a.texturedTriangles, 6);
+    number(lb->texturedRectangles, b.texturedRectangles, 8);
+    number(lb->texturedTriangles, b.texturedTriangles, 6);
+    return *la == *lb;
+}
+
 std::unique_ptr<TrMeshRecord> SaveArrays::LevelForm(const TrMeshRecord& mesh) const {
     auto copy = std::make_unique<TrMeshRecord>();
     TrMeshRecord::Copy(mesh, *copy);
@@ -51,16 +70,16 @@ uint32_t SaveArrays::StoreMesh(const TrMeshRecord& mesh) {
 bool SaveArrays::UsesZeroPointer(const CTrMvb& moveable, size_t i) const {
     const TrMeshRecord& mesh = moveable.meshes[i];
     if (mesh.dummy) return true;
-    return zeroMesh && KeepsZeroMesh(version, moveable.objectId, i) && *LevelForm(mesh) == *zeroMesh;
+    if (!KeepsZeroMesh(version, moveable.objectId, i)) return false;
+    if (zeroDecided) {
+        auto found = zeroSlots.find(&moveable);
+        return found != zeroSlots.end() && i < found->second.size() && found->second[i];
+    }
+    return zeroMesh && *LevelForm(mesh) == *zeroMesh;
 }
 
 void SaveArrays::AddMoveable(const CTrMvb& moveable) {
     const size_t meshCount = moveable.meshes.size();
-    // A load refuses a moveable with more meshes than a frame holds, animated or not.
-    if (meshCount > MaxMoveableMeshes(version))
-        throw OverflowError(StrFormat("moveable slot %d has %zu meshes, more than a frame of its "
-                                      "animations holds (at most %zu)",
-                                      int(moveable.objectId), meshCount, MaxMoveableMeshes(version)));
     if (movablesPlaced >= animationPlaces.size()) AddMoveableAnimations(moveable);
     const AnimationPlace place = animationPlaces[movablesPlaced++];
 
@@ -112,7 +131,9 @@ void SaveArrays::AddMoveableAnimations(const CTrMvb& moveable) {
         TrAnimationRecord a;
         a.setU32(0, Fits(uint64_t(frames.size()) * 2, 0xFFFFFFFFu, "frame offset of an animation"));
         a.setU8(4, uint8_t(Fits(track ? track->interval : 1, 0xFF, "frame rate of an animation")));
-        a.setU8(5, uint8_t(Fits(frameSizeWords, 0xFF, "frame size of an animation")));
+        // The frame size of the words written below (Tomb Raider I: 0, its frames count
+        // their rotations).
+        a.setU8(5, uint8_t(tr1 ? 0 : std::min<uint32_t>(frameSizeWords, 0xFF)));
         if (tr) {
             a.setU16(6, Fits16(uint32_t(tr->stateId), "state id of an animation"));
             a.setS16(8, tr->speedLow);

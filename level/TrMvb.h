@@ -34,9 +34,15 @@ struct TrMeshTreeEntry {
 // names, rather than being a dummy: Lara's meshes before Tomb Raider III, and mesh 1 of
 // object 1 from Tomb Raider III on.
 bool KeepsZeroMesh(int32_t gameVersion, int32_t objectId, size_t meshIndex);
-// The most meshes a moveable can have: a frame of its animations, a box, the root offset
-// (Tomb Raider I: and the rotation count) and two words per mesh, has at most 255 words.
-size_t MaxMoveableMeshes(int32_t gameVersion);
+
+class CTrMvb;
+// Words a frame may take in a level: its size is a byte. Tomb Raider I frames count their
+// rotations in a word of their own and have no such bound.
+constexpr size_t kMaxFrameWords = 255;
+// Words the longest frame of the moveable's animations would take in a level of that
+// version with meshCount meshes: a box, the root offset, then each rotation in one word or
+// two (a rotation the frame lacks in two). 0 for Tomb Raider I and for no frame.
+size_t LongestFrameWords(int32_t gameVersion, const CTrMvb& moveable, size_t meshCount);
 
 class CTrMvb : public CTrLstMsh {
 public:

@@ -113,12 +113,32 @@ bool DecodeFrames(const CTrLevel& level, const FrameLayout& layout, uint32_t fra
 
 }  // namespace
 
-size_t MaxMoveableMeshes(int32_t gameVersion) {
-    return (255 - (gameVersion == TrVersion1 ? kTr1FrameHeadWords : kFrameHeadWords)) / 2;
-}
-
 bool KeepsZeroMesh(int32_t gameVersion, int32_t objectId, size_t meshIndex) {
     return gameVersion < TrVersion3 ? objectId == 0 : (objectId == 1 && meshIndex == 1);
+}
+
+namespace {
+
+// Words a key takes as a level frame (but Tomb Raider I's).
+size_t FrameWords(int32_t gameVersion, const CAnimKey& key, size_t meshCount) {
+    size_t words = kFrameHeadWords;
+    for (size_t m = 0; m < meshCount; ++m) {
+        uint16_t w[2];
+        words += m < key.bones.size() ? size_t(TrRotationFileForm(gameVersion, key.bones.Words(m), w)) : 2;
+    }
+    return words;
+}
+
+}  // namespace
+
+size_t LongestFrameWords(int32_t gameVersion, const CTrMvb& moveable, size_t meshCount) {
+    size_t longest = 0;
+    if (gameVersion == TrVersion1 || !moveable.animations) return longest;
+    for (const AnimTrackEntry& entry : moveable.animations->entries)
+        if (entry.track)
+            for (const CAnimKey& key : entry.track->keys)
+                longest = std::max(longest, FrameWords(gameVersion, key, meshCount));
+    return longest;
 }
 
 CTrMvb::CTrMvb(const TrMoveableRecord& record, CTrLevel& level, CGameCatalog* catalog) {
@@ -136,10 +156,6 @@ void CTrMvb::BuildFromLevel(const TrMoveableRecord& record, CTrLevel& level) {
     const int32_t id = record.objectId();
     const uint32_t meshTotal = record.meshCount();
     const uint32_t first = record.firstMesh();
-    if (meshTotal > MaxMoveableMeshes(level.version))
-        throw LevelError(StrFormat("moveable %d (slot %d) has %u meshes, more than a frame of "
-                                   "its animations holds (at most %zu)",
-                                   position, id, meshTotal, MaxMoveableMeshes(level.version)));
     TallyForSave(level.objectTally.meshes, meshTotal, 0x10000, "mesh pointers");
 
     // Meshes. A slot whose pointer holds 0 is a dummy (the games fill it from another
@@ -149,9 +165,16 @@ void CTrMvb::BuildFromLevel(const TrMoveableRecord& record, CTrLevel& level) {
         const uint32_t p = first + i;
         if (p >= level.meshPointerCount() || level.meshPointers[p] >= level.meshes.size() ||
             !level.meshes[level.meshPointers[p]]) {
+            // A save writes the dummy as pointer 0, which this slot reads back as the mesh
+            // of pointer 0: it shows that mesh now.
+            const bool zero = KeepsZeroMesh(gameVersion, id, i) &&
+                              level.zeroMeshEntry < level.meshes.size() &&
+                              level.meshes[level.zeroMeshEntry];
             LogError(StrFormat("ERROR: Moveable[%d] Slot=%d:\r\n\t\tMesh %u uses mesh pointer "
-                               "%u, past the %u mesh pointers. It is made a dummy.",
-                               position, id, i, p, level.meshPointerCount()));
+                               "%u, past the %u mesh pointers. It is made %s.",
+                               position, id, i, p, level.meshPointerCount(),
+                               zero ? "the mesh of pointer 0" : "a dummy"));
+            if (zero) sources[i] = level.meshes[level.zeroMeshEntry].get();
             continue;
         }
         if (!level.IsZeroPointer(p) || KeepsZeroMesh(gameVersion, id, i))
@@ -330,6 +353,19 @@ void CTrMvb::BuildAnimations(const TrMoveableRecord& record, CTrLevel& level, in
         if (!track) {
             TallyBytes(level, sizeof(CAnimKey) + meshTotal * sizeof(BoneKey));
             track = OneKeyTrack(frameRate, meshTotal);
+        }
+
+        // A frame's size is a byte: a key of more words could not be saved again. Frames of
+        // up to 123 meshes always fit; more fit while their rotations take one word each.
+        if (!tr1 && meshTotal > (kMaxFrameWords - kFrameHeadWords) / 2) {
+            for (const CAnimKey& key : track->keys) {
+                const size_t words = FrameWords(level.version, key, meshTotal);
+                if (words > kMaxFrameWords)
+                    throw LevelError(StrFormat("moveable %d (slot %d) has %zu meshes: a frame of "
+                                               "its animation %d takes %zu words, more than a "
+                                               "frame holds (at most %zu)",
+                                               position, id, meshTotal, rel, words, kMaxFrameWords));
+            }
         }
 
         track->stateId = a.stateId();

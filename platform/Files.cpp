@@ -232,7 +232,8 @@ std::string NotRegularFileText(const std::string& path, const std::string& notRe
     return path + " is " + notRegular + ", not a regular file";
 }
 
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out, std::string* error) {
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out, std::string* error,
+                   uint64_t maxBytes) {
     out.clear();
     std::string notRegular;
     const int fd = OpenRegularFileForReading(path, &notRegular);
@@ -250,6 +251,10 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out, std::stri
         const int err = errno;
         ::close(fd);
         return Fail(error, "can't read " + path, err);
+    }
+    if (uint64_t(st.st_size) > maxBytes) {
+        ::close(fd);
+        return Fail(error, "too large: " + path, EFBIG);
     }
     int err = 0;
     try {

@@ -49,9 +49,9 @@ int OpenRegularFileForReading(const std::string& path, std::string* notRegular =
 std::string NotRegularFileText(const std::string& path, const std::string& notRegular);
 
 // Reads a whole regular file; false (error set) when it can't be opened or read, or is
-// something else than a regular file.
+// something else than a regular file, or holds more than maxBytes (errno EFBIG).
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out,
-                   std::string* error = nullptr);
+                   std::string* error = nullptr, uint64_t maxBytes = UINT64_MAX);
 
 bool FileExists(const std::string& path);
 bool IsDirectory(const std::string& path);

@@ -63,15 +63,15 @@ uint64_t AvailableMemoryBytes() {
 }
 
 int LoadPictureRGBA(const std::string& path, int* widthOut, int* heightOut,
-                    std::vector<uint8_t>* pixelsOut) {
+                    std::vector<uint8_t>* pixelsOut, uint64_t maxFileBytes, uint64_t maxPixels) {
     pixelsOut->clear();
     std::vector<uint8_t> file;
-    if (!ReadWholeFile(path, file)) return 2;
+    if (!ReadWholeFile(path, file, nullptr, maxFileBytes)) return 2;
     if (file.size() > 0x7FFFFFFF) return 3;
     int w = 0, h = 0, channels = 0;
     // Refuse absurd dimensions before decoding.
     if (!stbi_info_from_memory(file.data(), int(file.size()), &w, &h, &channels)) return 3;
-    if (w <= 0 || h <= 0 || uint64_t(w) * uint64_t(h) > (uint64_t(1) << 28)) return 4;
+    if (w <= 0 || h <= 0 || uint64_t(w) * uint64_t(h) > maxPixels) return 4;
     stbi_uc* px = stbi_load_from_memory(file.data(), int(file.size()), &w, &h, &channels, 4);
     if (!px) return 3;
     pixelsOut->assign(px, px + size_t(w) * size_t(h) * 4);

@@ -21,8 +21,11 @@ uint64_t AvailableMemoryBytes();
 void PrepareHeapForBatchRun();
 
 // Reads a picture file as R, G, B, A bytes (24-bit pictures get alpha 255). Returns 0 on
-// success; non-zero (and no pixels) when the file can't be read or decoded.
+// success; non-zero (and no pixels) when the file can't be read or decoded: 2 when it
+// can't be read (errno EFBIG: more than maxFileBytes), 3 when it can't be decoded, 4 when
+// it has more than maxPixels pixels.
 int LoadPictureRGBA(const std::string& path, int* widthOut, int* heightOut,
-                    std::vector<uint8_t>* pixelsOut);
+                    std::vector<uint8_t>* pixelsOut, uint64_t maxFileBytes = UINT64_MAX,
+                    uint64_t maxPixels = uint64_t(1) << 28);
 
 }  // namespace lithoscope

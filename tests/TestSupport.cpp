@@ -1,15 +1,21 @@
 #include "TestSupport.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <memory>
 #include <stdexcept>
+#include <thread>
 
 #include "platform/Files.h"
 #include "platform/Settings.h"
@@ -147,5 +153,56 @@ void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) 
 }
 
 std::string ProgramPath() { return LITHOSCOPE_BINARY; }
+
+ProgramRun RunProgramOnce(const std::string& program, const std::vector<std::string>& words,
+                          const std::string& cwd, int timeoutSeconds, uint64_t addressLimit) {
+    ProgramRun r;
+    TempDir out;
+    const std::string outPath = out.file("output.txt");
+    std::vector<std::string> store{program};
+    store.insert(store.end(), words.begin(), words.end());
+    std::vector<char*> argv;
+    for (std::string& w : store) argv.push_back(&w[0]);
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid < 0) return r;
+    if (pid == 0) {
+        const int in = ::open("/dev/null", O_RDONLY);
+        const int output = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (in < 0 || output < 0 || ::chdir(cwd.c_str()) != 0) ::_exit(126);
+        ::dup2(in, 0);
+        ::dup2(output, 1);
+        ::dup2(output, 2);
+        const rlimit noCore{0, 0};
+        ::setrlimit(RLIMIT_CORE, &noCore);
+        if (addressLimit) {
+            const rlimit space{addressLimit, addressLimit};
+            ::setrlimit(RLIMIT_AS, &space);
+        }
+        ::unsetenv("DISPLAY");
+        ::unsetenv("WAYLAND_DISPLAY");
+        ::execv(program.c_str(), argv.data());
+        ::_exit(127);
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    int wstatus = 0;
+    struct rusage usage {};
+    for (;;) {
+        if (::wait4(pid, &wstatus, WNOHANG, &usage) == pid) break;
+        if (std::chrono::steady_clock::now() > deadline) {
+            r.timedOut = true;
+            ::kill(pid, SIGKILL);
+            ::wait4(pid, &wstatus, 0, &usage);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (WIFEXITED(wstatus)) r.status = WEXITSTATUS(wstatus);
+    if (WIFSIGNALED(wstatus)) r.status = 128 + WTERMSIG(wstatus);
+    r.peakKb = usage.ru_maxrss;
+    std::vector<uint8_t> bytes;
+    if (ReadWholeFile(outPath, bytes)) r.output.assign(bytes.begin(), bytes.end());
+    return r;
+}
 
 }  // namespace lithoscope::test

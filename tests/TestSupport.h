@@ -70,4 +70,17 @@ void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 // Path of the built program.
 std::string ProgramPath();
 
+// One run of a program with its words in folder cwd, with no display and standard input
+// from /dev/null, killed after timeoutSeconds; with addressLimit, its address space is
+// bounded to that many bytes.
+struct ProgramRun {
+    int status = -1;  // exit status, or 128 + signal
+    bool timedOut = false;
+    std::string output;  // standard output and error together
+    long peakKb = 0;     // its largest resident set
+};
+ProgramRun RunProgramOnce(const std::string& program, const std::vector<std::string>& words,
+                          const std::string& cwd, int timeoutSeconds = 120,
+                          uint64_t addressLimit = 0);
+
 }  // namespace lithoscope::test

@@ -772,5 +772,56 @@ TEST(BatchMode, RefusalsSayWhy) {
               std::string::npos) << r.output;
 }
 
+// Every file of the catalog folder is read only up to its bound, and what the system
+// can't give ends the run with status 255 and the reason, never with an exception out of
+// main. (Address limits mean nothing to the sanitizers' build, which maps terabytes.)
+TEST(BatchMode, CatalogFilesAreBoundedAndMemoryFailuresEndTheRun) {
+    Workspace ws;
+    test::ScopedConfigDir config;
+    // The program beside a catalog folder of its own: files of 200 MB (holes, not disk).
+    const std::string folder = ws.file("program");
+    ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir((folder + "/Resources").c_str(), 0755), 0);
+    const std::string program = folder + "/lithoscope";
+    if (::link(test::ProgramPath().c_str(), program.c_str()) != 0) {
+        WriteFileBytes(program, ReadFileBytes(test::ProgramPath()));
+        ASSERT_EQ(::chmod(program.c_str(), 0755), 0);
+    }
+    const off_t kLarge = off_t(200) << 20;
+    for (const char* name : {"SFX_TR2.txt", "MenuResource.txt", "TreeIcons.png"}) {
+        const std::string path = folder + "/Resources/" + name;
+        WriteFileBytes(path, {'0', '0', '0', '0', '-', '-', ' ', 'a', '\n'});
+        ASSERT_EQ(::truncate(path.c_str(), kLarge), 0);
+    }
+    WriteFileBytes(ws.file("in.tr2"), FixtureFile(2));
+#ifdef __SANITIZE_ADDRESS__
+    const uint64_t kRoomy = 0, kTight = 0;
+#else
+    const uint64_t kRoomy = uint64_t(1536) << 20, kTight = uint64_t(100) << 20;
+#endif
+    test::ProgramRun r = test::RunProgramOnce(program, {"s", "1", "1", "in.tr2", "out.tr2"},
+                                              ws.work.path(), 120, kRoomy);
+    EXPECT_EQ(r.status, 0) << r.output;
+    const std::string skipped = "Catalog parsing: file " + folder + "/Resources/";
+    for (const char* what :
+         {"SFX_TR2.txt skipped: 209715200 bytes, more than a sound-name list holds (at most 262144) !",
+          "MenuResource.txt skipped: 209715200 bytes, more than a resource menu holds (at most "
+          "1048576) !",
+          "TreeIcons.png skipped: 209715200 bytes, more than an icon strip holds (at most "
+          "1048576) !"})
+        EXPECT_NE(r.output.find(skipped + what), std::string::npos) << r.output;
+    EXPECT_TRUE(LoadsAs(ws.file("out.tr2"), 2));
+#ifndef __SANITIZE_ADDRESS__
+    EXPECT_LT(r.peakKb, 128 * 1024) << "KB: the large files were read";
+    // Too little memory for the run: status 255 and why, whichever step it hits.
+    r = test::RunProgramOnce(program, {"s", "0", "1", "in.tr2", "out.tr2"}, ws.work.path(), 120,
+                             kTight);
+    EXPECT_EQ(r.status, 255) << r.output;
+    EXPECT_NE(r.output.find(": not enough memory\n"), std::string::npos) << r.output;
+#else
+    (void)kTight;
+#endif
+}
+
 }  // namespace
 }  // namespace lithoscope

@@ -2,6 +2,9 @@
 // tick and the main frame's commands, on a running editor (under a virtual display).
 #include <gtest/gtest.h>
 
+#include <new>
+#include <stdexcept>
+
 #include <wx/app.h>
 #include <wx/filehistory.h>
 #include <wx/menu.h>
@@ -207,6 +210,24 @@ TEST(EditorStartup, IdleTickOnlyWithAnActiveDocumentAndNoSave) {
     g_bSavingLevel = false;
     SetEditPaneFactory(previous);
     CloseAllDocuments();
+}
+
+// An exception that ends the main loop (wx calls the handler inside its catch) is said on
+// standard error, where a run short of memory can still say it.
+TEST(EditorStartup, UnhandledExceptionsAreSaidOnStandardError) {
+    testing::internal::CaptureStderr();
+    try {
+        throw std::bad_alloc();
+    } catch (...) {
+        App().OnUnhandledException();
+    }
+    try {
+        throw std::runtime_error("the level is gone");
+    } catch (...) {
+        App().OnUnhandledException();
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "lithoscope: not enough memory\nlithoscope: the level is gone\n");
 }
 
 TEST(EditorMainFrame, ViewSwitchesAndToolbarButtons) {

@@ -141,8 +141,17 @@ TEST(LevelFile, RecognitionAndItsMessages) {
     const std::string missing = env.dir.file("missing.tr2");
     EXPECT_FALSE(level.Load(missing, true, true));
     ASSERT_EQ(env.messages.shown().size(), 1u);
-    EXPECT_EQ(env.messages.shown()[0].text, "Unable to open " + missing + ".\n");
+    EXPECT_EQ(env.messages.shown()[0].text,
+              "Unable to open " + missing + ".\nNo such file or directory.\n");
     EXPECT_EQ(level.path, missing);  // set before the failed open
+    // A link that leads nowhere says the same.
+    const std::string dangling = env.dir.file("dangling.tr2");
+    ASSERT_EQ(::symlink(missing.c_str(), dangling.c_str()), 0);
+    env.messages.clear();
+    EXPECT_FALSE(level.Load(dangling, true, true));
+    ASSERT_EQ(env.messages.shown().size(), 1u);
+    EXPECT_EQ(env.messages.shown()[0].text,
+              "Unable to open " + dangling + ".\nNo such file or directory.\n");
     // What is no regular file is refused unread, saying what it is: a named pipe nobody
     // writes to would keep the reader waiting for ever.
     const std::string fifo = env.dir.file("pipe.tr4");

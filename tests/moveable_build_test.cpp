@@ -670,12 +670,24 @@ TEST(MoveableBuild, DamagedIndicesAreLoggedAndMadeSafe) {
         EXPECT_EQ(m.GetTrack(0)->keyCount(), 1);
         EXPECT_NE(LogText().find("keyframes do not fit the keyframe data"), std::string::npos);
         EXPECT_GT(log.errors(), before);
-        // More meshes than a frame of 255 words holds: no moveable (the load refuses).
+        // 124 meshes: the one key made for the animation takes 9 + 2 x 124 words, more
+        // than a frame's size byte can say. The reason names the frame, not the meshes.
         level.moveables[0].setU16(4, 124);
-        EXPECT_THROW(CTrMvb(level.moveables[0], level), LevelError);
+        try {
+            CTrMvb tooLong(level.moveables[0], level);
+            ADD_FAILURE() << "a key of 257 words was taken";
+        } catch (const LevelError& e) {
+            EXPECT_STREQ(e.what(), "moveable 0 (slot 5) has 124 meshes: a frame of its animation 0 "
+                                   "takes 257 words, more than a frame holds (at most 255)");
+        }
+        // Without animations, or in Tomb Raider I (its frames count their rotations in a
+        // word), the meshes are no matter.
+        level.moveables[0].setU16(16, 0xFFFF);
+        EXPECT_EQ(CTrMvb(level.moveables[0], level).meshCount(), 124u);
+        level.moveables[0].setU16(16, 0);
         level.version = TrVersion1;
-        level.moveables[0].setU16(4, 123);
-        EXPECT_THROW(CTrMvb(level.moveables[0], level), LevelError);
+        level.moveables[0].setU16(4, 300);
+        EXPECT_EQ(CTrMvb(level.moveables[0], level).meshCount(), 300u);
     }
 }
 

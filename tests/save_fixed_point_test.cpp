@@ -82,9 +82,11 @@ std::vector<uint8_t> RoomRectangles(const std::vector<uint16_t>& words) {
     return out.b;
 }
 
-// A small mesh: three lit vertices and the given coloured faces (TR1-III) or none.
+// A small mesh: three lit vertices, the given textured rectangles and coloured faces
+// (TR1-III) or none.
 void Mesh(ByteOut& out, int version, const std::vector<uint16_t>& colouredRects,
-          const std::vector<uint16_t>& colouredTris) {
+          const std::vector<uint16_t>& colouredTris,
+          const std::vector<uint16_t>& texturedRects = {}) {
     const size_t base = out.pos();
     for (int i = 0; i < 3; ++i) out.s16(0);
     out.s32(100);
@@ -92,7 +94,11 @@ void Mesh(ByteOut& out, int version, const std::vector<uint16_t>& colouredRects,
     for (int16_t c : {0, 0, 0, 100, 0, 0, 0, 100, 0}) out.s16(c);
     out.s16(-3);
     for (int i = 0; i < 3; ++i) out.s16(4000);
-    out.s16(0);  // textured rectangles
+    out.s16(int16_t(texturedRects.size()));
+    for (uint16_t w : texturedRects) {
+        for (uint16_t v : {0, 1, 2, 0}) out.u16(v);
+        out.u16(w);
+    }
     out.s16(0);  // textured triangles
     if (version != 4) {
         out.s16(int16_t(colouredRects.size()));
@@ -325,4 +331,78 @@ TEST(SaveFixedPoint, Tr1TexelsAndColouredFacesKeepTheirEntries) {
     ASSERT_EQ(mesh.colouredRectangles.size(), 1u);
     EXPECT_EQ(mesh.colouredRectangles[0].texture(), 6);
     EXPECT_TRUE(mesh.texturedTriangles.empty());
+}
+
+// Damage the load repairs is saved repaired, in one step: room faces and an animated
+// texture naming no texture, a texture on a page past the pages, a mesh at offset 0 that no
+// slot shows, and (Tomb Raider IV) a header that counts no room page. The saved level loads
+// without an error, and saves again to the same bytes.
+TEST(SaveFixedPoint, RepairsAreSavedInOneStep) {
+    ScriptedMessageBackend messages;
+    ScopedMessageBackend scope(&messages);
+    ScopedConfigDir config;
+    TempDir dir;
+    auto savedOnce = [&](const std::vector<uint8_t>& file, const std::string& ext,
+                         bool damaged = true, int unusedMode = 1) {
+        const std::string in = dir.file("in" + ext), a = dir.file("a" + ext), b = dir.file("b" + ext);
+        WriteFileBytes(in, file);
+        CTrLevel first, second;
+        ASSERT_TRUE(first.Load(in, false, false)) << LevelLog().refusal;
+        EXPECT_EQ(LevelLog().errorCount > 0, damaged);
+        ASSERT_TRUE(first.Save(a, unusedMode, false, false));
+        ASSERT_TRUE(second.Load(a, false, false)) << LevelLog().refusal;
+        EXPECT_EQ(LevelLog().errorCount, 0);
+        ASSERT_TRUE(second.Save(b, unusedMode, false, false));
+        EXPECT_TRUE(ReadFileBytes(a) == ReadFileBytes(b)) << "saving the saved level changed it";
+    };
+    for (int version : {2, 4}) {
+        SCOPED_TRACE(version);
+        FixtureOptions o;
+        o.version = version;
+        MeshesAndMoveables(o, {}, {}, {{7, 0xFFFF}});  // pointer 0 names a mesh no slot shows
+        ByteOut textures;
+        Texture(textures, version, 0, 0, 0, 0, 16, 16, false, 0x8000);
+        Texture(textures, version, 9, 0, 16, 0, 16, 16, false, 0x8000);  // page 9 of 2
+        o.content["object textures"] = textures.b;
+        // Past the textures of the file and the 512 the palette tile adds to them.
+        o.content["animated textures"] = {1, 0, 0, 0, 0x00, 0x70};  // one range of 0x7000
+        o.content["room rectangles"] = RoomRectangles({0, 1, 0x7000, 0xF000});
+        const std::vector<uint8_t> file = BuildFixtureLevel(o).file;
+        savedOnce(file, version == 4 ? ".tr4" : ".tr2");
+        if (version == 4) {
+            // No room page: the room page is read as the object page, and the texture of
+            // the object page is past the pages.
+            std::vector<uint8_t> noRoomPage = file;
+            SetLe16(noRoomPage, 4, 0);
+            savedOnce(noRoomPage, ".tr4");
+        }
+    }
+    // Lara (who shows the mesh of pointer 0 in her slots) on a copy of that mesh, and on
+    // another mesh: the mesh of pointer 0 is written, and packed, in the first case only
+    // (unused textures dropped: what is packed for nothing is lost on the next save).
+    for (const bool same : {true, false}) {
+        SCOPED_TRACE(same);
+        FixtureOptions o;
+        o.version = 2;
+        MeshesAndMoveables(o, {}, {}, {{0, 0xFFFF}});
+        ByteOut meshes;
+        Mesh(meshes, 2, {}, {}, {0});
+        const uint32_t second = uint32_t(meshes.pos());
+        Mesh(meshes, 2, {}, {}, {uint16_t(same ? 0 : 1)});
+        o.content["meshes"] = meshes.b;
+        ByteOut pointers;
+        pointers.u32(0);
+        pointers.u32(second);
+        o.content["mesh pointers"] = pointers.b;
+        ByteOut textures;
+        Texture(textures, 2, 0, 0, 0, 0, 16, 16);
+        Texture(textures, 2, 0, 0, 32, 0, 16, 16);
+        o.content["object textures"] = textures.b;
+        o.content["animated textures"] = {0, 0};
+        o.content["room rectangles"] = RoomRectangles({1});
+        savedOnce(BuildFixtureLevel(o).file, ".tr2", false, 0);
+        CTrLevel saved;
+        LoadArrays(dir.file("a.tr2"), saved);
+        EXPECT_EQ(saved.IsZeroPointer(saved.moveables[0].firstMesh()), same);
+    }
 }

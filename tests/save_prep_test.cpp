@@ -657,6 +657,54 @@ TEST(SavePrepRealLevels, PaletteTileMarksStayOutOfTheFilesOfOtherEditions) {
     EXPECT_GT(sources, 0);
 }
 
+// A moveable of more meshes than two-word rotations fit in a frame saves and loads again
+// while its rotations take one word each, and so does one without animations.
+TEST(SavePrep, MoveablesOfManyMeshesSaveWhileTheirFramesHoldThem) {
+    Quiet quiet;
+    TempDir dir;
+    constexpr uint16_t kMeshes = 200;
+    CTrLevel level;
+    InitTestLevel(level, TrVersion3, 1);
+    level.rooms.resize(1);
+    level.objectTextures.push_back(TestTexture(0, 0, 0, 16, 16, false));
+    for (uint32_t i = 0; i < kMeshes; ++i) {
+        level.meshes.push_back(std::make_unique<TrMeshRecord>(TestMesh({0}, {})));
+        level.meshes.back()->vertices[0].x = int16_t(i);
+        level.meshPointers.push_back(i);
+    }
+    TrMoveableRecord still = MoveableRecord(5, kMeshes, 0), moving = MoveableRecord(6, kMeshes, 0);
+    moving.setU16(16, 0);
+    level.moveables = {still, moving};
+    level.meshTrees.assign(4 * (kMeshes - 1), 0);
+    // Two keys of 9 + 200 words: every rotation one word about one axis.
+    const size_t frameWords = 9 + kMeshes;
+    level.frames.assign(2 * frameWords, 0);
+    for (size_t k = 0; k < 2; ++k)
+        for (size_t m = 0; m < kMeshes; ++m)
+            level.frames[k * frameWords + 9 + m] = int16_t(0x4000 | (k * 100 + m));
+    TrAnimationRecord a;
+    a.setU8(4, 1);
+    a.setU8(5, uint8_t(frameWords));
+    a.setU16(26, 1);
+    level.animations = {a};
+    const std::vector<int16_t> frames = level.frames;
+    level.BuildObjects(nullptr);
+    ASSERT_EQ(level.moveableList.size(), 2u);
+    ASSERT_EQ(level.moveableList[1]->GetTrack(0)->keyCount(), 2);
+
+    const std::string path = dir.file("many.tr2");
+    ASSERT_TRUE(level.Save(path, 1, false, false));
+    CTrLevel back;
+    ASSERT_TRUE(back.Load(path, false, false)) << LevelLog().refusal;
+    ASSERT_EQ(back.moveables.size(), 2u);
+    EXPECT_EQ(back.moveables[0].meshCount(), kMeshes);
+    EXPECT_EQ(back.moveables[0].firstAnimation(), 0xFFFF);
+    ASSERT_EQ(back.animations.size(), 1u);
+    EXPECT_EQ(back.animations[0].frameSize(), frameWords);
+    EXPECT_EQ(back.frames, frames);
+    EXPECT_EQ(back.moveableList[1]->meshes[kMeshes - 1].vertices[0].x, kMeshes - 1);
+}
+
 TEST(SavePrep, DummyMeshesSurviveASaveAndReload) {
     Quiet quiet;
     TempDir dir;

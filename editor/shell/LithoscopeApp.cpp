@@ -2,6 +2,10 @@
 
 #include "level/ObjectModel.h"
 
+#include <cstdio>
+#include <exception>
+#include <new>
+
 #include <wx/dnd.h>
 #include <wx/filehistory.h>
 #include <wx/filename.h>
@@ -220,6 +224,19 @@ int CLithoscopeApp::OnExit() {
         m_pMessages.reset();
     }
     return wxApp::OnExit();
+}
+
+void CLithoscopeApp::OnUnhandledException() {
+    // Called inside the handler: the exception is thrown again to be told apart.
+    try {
+        throw;
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "lithoscope: not enough memory\n");
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "lithoscope: %s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "lithoscope: failed\n");
+    }
 }
 
 bool CLithoscopeApp::OnIdleTick() {

@@ -72,6 +72,9 @@ public:
 
     bool OnInit() override;
     int OnExit() override;
+    // An exception that ends the main loop: its reason goes to standard error (memory may
+    // be too short for a window), and the program ends with status 255.
+    void OnUnhandledException() override;
     // The start-up sequence; false ends the application.
     bool InitInstance();
     // The idle tick of the active edit pane: true asks for more idle time.

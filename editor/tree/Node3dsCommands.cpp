@@ -147,7 +147,7 @@ void CHandleMoveables::ImportNewMoveableFrom3ds() {
         wxBusyCursor wait;
         if (!ImportMoveableFrom3ds(mvb.get(), path.c_str(), false, IsTr4(m_pLevel))) return;
     }
-    if (!ImportedMeshesFit3ds(*mvb, m_pLevel->version)) return;
+    if (!ImportedMeshesFit3ds(*mvb, mvb->meshCount(), m_pLevel->version)) return;
     CDlgGetObjId ask(nullptr);
     if (RunModalDialog(ask) != wxID_OK) return;
     mvb->objectId = ask.m_nObjectId;
