@@ -4,14 +4,13 @@
 #include <dlfcn.h>
 
 #include <cstdio>
-#include <exception>
-#include <new>
 #include <string>
 
 #include "batch/BatchMode.h"
 #include "batch/CmdLine.h"
 #include "editor/shell/EditorMain.h"
 #include "platform/Files.h"
+#include "platform/Messages.h"
 
 namespace {
 
@@ -40,12 +39,8 @@ int main(int argc, char** argv) {
         lithoscope::ParseCommandLine(argc, argv, cmdLine);
         if (cmdLine.m_bBatch) return lithoscope::ProcessStatus(lithoscope::RunBatch(cmdLine));
         return StartEditor(argc, argv);
-    } catch (const std::bad_alloc&) {
-        std::fprintf(stderr, "lithoscope: not enough memory\n");
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "lithoscope: %s\n", e.what());
     } catch (...) {
-        std::fprintf(stderr, "lithoscope: failed\n");
+        lithoscope::ReportEndingException();
     }
     return lithoscope::ProcessStatus(lithoscope::kBatchLoadFailed);
 }

@@ -4,6 +4,8 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <exception>
+#include <new>
 #include <iostream>
 
 namespace lithoscope {
@@ -91,6 +93,18 @@ std::string StrFormat(const char* fmt, ...) {
     }
     va_end(ap);
     return out;
+}
+
+void ReportEndingException() {
+    try {
+        throw;
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "lithoscope: not enough memory\n");
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "lithoscope: %s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "lithoscope: failed\n");
+    }
 }
 
 }  // namespace lithoscope

@@ -70,4 +70,8 @@ private:
 // printf-style formatting into a std::string of any length.
 std::string StrFormat(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
+// Inside a catch block: writes the reason of the exception being handled, one that ends
+// the program, to standard error ("lithoscope: not enough memory" for a failed allocation).
+void ReportEndingException();
+
 }  // namespace lithoscope

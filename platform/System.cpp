@@ -2,6 +2,7 @@
 
 #include <malloc.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -32,6 +33,9 @@ void PrepareHeapForBatchRun() {
 #if defined(M_ARENA_MAX) && defined(MADV_HUGEPAGE) && !defined(__SANITIZE_ADDRESS__)
     constexpr uintptr_t kHugePage = uintptr_t(2) << 20;
     constexpr int kReserve = 256 << 20;  // address space only until it is touched
+    // Under a limit of address space the reserve would count against it.
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) return;
     mallopt(M_ARENA_MAX, 1);
     mallopt(M_MMAP_THRESHOLD, 32 << 20);  // the largest glibc takes
     mallopt(M_TRIM_THRESHOLD, kReserve * 2);

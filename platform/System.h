@@ -17,7 +17,8 @@ uint64_t AvailableMemoryBytes();
 // For a short run that makes and drops a few large buffers (the batch conversion): freed
 // memory is kept for reuse rather than given back, every thread allocates from the one
 // heap, and the heap is backed by huge pages where the system allows it, so that far fewer
-// pages are faulted in. Call once, before the work starts. Changes no result.
+// pages are faulted in. Call once, before the work starts. Changes no result; does nothing
+// under a limit of address space.
 void PrepareHeapForBatchRun();
 
 // Reads a picture file as R, G, B, A bytes (24-bit pictures get alpha 255). Returns 0 on

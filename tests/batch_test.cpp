@@ -797,7 +797,7 @@ TEST(BatchMode, CatalogFilesAreBoundedAndMemoryFailuresEndTheRun) {
 #ifdef __SANITIZE_ADDRESS__
     const uint64_t kRoomy = 0, kTight = 0;
 #else
-    const uint64_t kRoomy = uint64_t(1536) << 20, kTight = uint64_t(100) << 20;
+    const uint64_t kRoomy = uint64_t(1536) << 20, kTight = uint64_t(60) << 20;
 #endif
     test::ProgramRun r = test::RunProgramOnce(program, {"s", "1", "1", "in.tr2", "out.tr2"},
                                               ws.work.path(), 120, kRoomy);
@@ -813,8 +813,13 @@ TEST(BatchMode, CatalogFilesAreBoundedAndMemoryFailuresEndTheRun) {
     EXPECT_TRUE(LoadsAs(ws.file("out.tr2"), 2));
 #ifndef __SANITIZE_ADDRESS__
     EXPECT_LT(r.peakKb, 128 * 1024) << "KB: the large files were read";
-    // Too little memory for the run: status 255 and why, whichever step it hits.
-    r = test::RunProgramOnce(program, {"s", "0", "1", "in.tr2", "out.tr2"}, ws.work.path(), 120,
+    // Too little memory for the run (a level of 200 pages, a few bytes each in the file):
+    // status 255 and why, whichever step it hits.
+    FixtureOptions pages;
+    pages.version = 4;
+    pages.pageCount = 200;
+    WriteFileBytes(ws.file("pages.tr4"), BuildFixtureLevel(pages).file);
+    r = test::RunProgramOnce(program, {"s", "0", "1", "pages.tr4", "out.tr4"}, ws.work.path(), 120,
                              kTight);
     EXPECT_EQ(r.status, 255) << r.output;
     EXPECT_NE(r.output.find(": not enough memory\n"), std::string::npos) << r.output;

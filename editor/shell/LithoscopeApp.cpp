@@ -2,10 +2,6 @@
 
 #include "level/ObjectModel.h"
 
-#include <cstdio>
-#include <exception>
-#include <new>
-
 #include <wx/dnd.h>
 #include <wx/filehistory.h>
 #include <wx/filename.h>
@@ -227,16 +223,7 @@ int CLithoscopeApp::OnExit() {
 }
 
 void CLithoscopeApp::OnUnhandledException() {
-    // Called inside the handler: the exception is thrown again to be told apart.
-    try {
-        throw;
-    } catch (const std::bad_alloc&) {
-        std::fprintf(stderr, "lithoscope: not enough memory\n");
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "lithoscope: %s\n", e.what());
-    } catch (...) {
-        std::fprintf(stderr, "lithoscope: failed\n");
-    }
+    ReportEndingException();
 }
 
 bool CLithoscopeApp::OnIdleTick() {
