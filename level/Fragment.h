@@ -190,7 +190,9 @@ public:
                                                            std::vector<TrMeshRecord>& meshes);
 
     // Every texture use of the level's object model (moveable and static-mesh faces,
-    // sprite-list textures), its animated-texture entries and room faces, for the save.
+    // sprite-list textures), its animated-texture entries and room faces, for the save. The
+    // mesh of pointer 0 comes where a load of the saved level has it first: in the first
+    // dummy that shows it (KeepsZeroMesh), else after the static meshes.
     // sourcePages receives the objects' pages that the fragments are cut from: keep it
     // while the fragments are used.
     // With planes, the file pixels of the objects' pages are added to it under their

@@ -102,6 +102,27 @@ ObjectSource SourceOf(const CTrObjGfx& object, std::vector<std::vector<uint16_t>
     return {sourcePages.back().data(), 256, rows};
 }
 
+// Faces of meshes [begin, end) of an object, last mesh first, dummies skipped.
+void AddMeshFaces(CTrLstMsh& object, const ObjectSource& page, size_t begin, size_t end,
+                  std::vector<CFragment>& fragments, FragmentSourceIndex* index) {
+    for (size_t i = std::min(end, object.meshes.size()); i-- > begin;) {
+        TrMeshRecord& m = object.meshes[i];
+        if (m.dummy) continue;
+        CFragment::AddFaces(page.pixels, page.stride, page.rows, object.textures,
+                            m.texturedRectangles, 4, fragments, true, index);
+        CFragment::AddFaces(page.pixels, page.stride, page.rows, object.textures,
+                            m.texturedTriangles, 3, fragments, true, index);
+    }
+}
+
+// The last dummy of a moveable that shows the mesh of pointer 0 (KeepsZeroMesh), or -1: a
+// save writes it as pointer 0, and a load of the file fills it with that mesh.
+long LastZeroDummy(int version, const CTrMvb& moveable) {
+    for (size_t i = moveable.meshes.size(); i-- > 0;)
+        if (moveable.meshes[i].dummy && KeepsZeroMesh(version, moveable.objectId, i)) return long(i);
+    return -1;
+}
+
 }  // namespace
 
 void CFragment::AddObjectFaces(CTrLstMsh& object, std::vector<CFragment>& fragments,
@@ -114,16 +135,8 @@ void CFragment::AddObjectFaces(CTrLstMsh& object, std::vector<CFragment>& fragme
         AddObjectFaces(object, fragments, &own, sourcePages, planes, sourcePlanes);
         return;
     }
-    // Mesh faces of the object, last mesh first, dummies skipped.
     const ObjectSource page = SourceOf(object, sourcePages, planes, sourcePlanes);
-    for (size_t i = object.meshes.size(); i-- > 0;) {
-        TrMeshRecord& m = object.meshes[i];
-        if (m.dummy) continue;
-        AddFaces(page.pixels, page.stride, page.rows, object.textures, m.texturedRectangles, 4,
-                 fragments, true, index);
-        AddFaces(page.pixels, page.stride, page.rows, object.textures, m.texturedTriangles, 3,
-                 fragments, true, index);
-    }
+    AddMeshFaces(object, page, 0, object.meshes.size(), fragments, index);
 }
 
 std::vector<CFragment> CFragment::CollectLevelFragments(
@@ -154,11 +167,25 @@ std::vector<CFragment> CFragment::CollectLevelFragments(
     auto addMeshes = [&](CTrLstMsh& object) {
         AddObjectFaces(object, fragments, &index, sourcePages, planes, sourcePlanes);
     };
-    for (auto& m : level.moveableList)
-        if (m) addMeshes(*m);
+    // The mesh of pointer 0 is collected where the packing of a load of the saved file
+    // meets it first: in the first dummy slot that shows it, else after the static meshes.
+    CTrLstMsh* zero = level.zeroMesh.get();
+    for (auto& m : level.moveableList) {
+        if (!m) continue;
+        const long slot = zero ? LastZeroDummy(level.version, *m) : -1;
+        if (slot < 0) {
+            addMeshes(*m);
+            continue;
+        }
+        const ObjectSource page = SourceOf(*m, sourcePages, planes, sourcePlanes);
+        AddMeshFaces(*m, page, size_t(slot) + 1, m->meshes.size(), fragments, &index);
+        addMeshes(*zero);
+        zero = nullptr;
+        AddMeshFaces(*m, page, 0, size_t(slot), fragments, &index);
+    }
     for (auto& s : level.staticMeshList)
         if (s) addMeshes(*s);
-    if (level.zeroMesh) addMeshes(*level.zeroMesh);
+    if (zero) addMeshes(*zero);
 
     // Sprite-list textures: the list's page is a stack of 256-row bands.
     for (auto& list : level.spriteList) {

@@ -143,6 +143,49 @@ TEST(DummyMeshesRealLevels, PointerZeroSlotsAreDummiesAndTheSaveKeepsTheirMesh) 
     EXPECT_GT(laras, 0);
 }
 
+// A dummy made in a slot that shows the mesh of pointer 0 (Lara's before Tomb Raider III,
+// mesh 1 of object 1 after) is saved as pointer 0 and loads as that mesh; the level loaded
+// saves again to the same bytes, its textures packed in the same order.
+TEST(DummyMeshesRealLevels, ADummyShowingTheMeshOfPointerZeroSavesOnce) {
+    const std::vector<RealLevel> files = RealLevelFiles();
+    if (files.empty()) GTEST_SKIP() << "no real levels";
+    Quiet quiet;
+    TempDir dir;
+    int checked = 0;
+    for (const RealLevel& file : files) {
+        if (file.unsupported) continue;
+        SCOPED_TRACE(file.path);
+        CTrLevel level;
+        ASSERT_TRUE(level.Load(file.path, false, false));
+        const int id = level.version < TrVersion3 ? 0 : 1;
+        CTrMvb* shows = level.FindMoveable(id);
+        if (!shows || shows->meshes.size() < 2 || !level.zeroMesh) continue;
+        std::vector<size_t> made;
+        for (size_t i = 0; i < shows->meshes.size(); ++i) {
+            if (!KeepsZeroMesh(level.version, id, i)) continue;
+            shows->meshes[i].Init(0, 0, 0, false, true);
+            shows->meshes[i].dummy = 1;
+            made.push_back(i);
+        }
+        const int zeroVertices = level.zeroMesh->meshes[0].vertexCount();
+        const std::string saved = dir.file("saved" + ExtensionOf(file.path));
+        const std::string again = dir.file("again" + ExtensionOf(file.path));
+        ASSERT_TRUE(level.Save(saved, 1, false, false));
+        CTrLevel back;
+        ASSERT_TRUE(back.Load(saved, false, false));
+        const CTrMvb* loaded = back.FindMoveable(id);
+        ASSERT_NE(loaded, nullptr);
+        for (size_t i : made) {
+            EXPECT_EQ(loaded->meshes[i].dummy, 0) << "mesh " << i;
+            EXPECT_EQ(loaded->meshes[i].vertexCount(), zeroVertices) << "mesh " << i;
+        }
+        ASSERT_TRUE(back.Save(again, 1, false, false));
+        EXPECT_TRUE(ReadFileBytes(saved) == ReadFileBytes(again)) << "the second save differs";
+        ++checked;
+    }
+    EXPECT_GT(checked, 0);
+}
+
 // A level without any mesh at offset 0: a slot the user makes a dummy gets an empty mesh
 // at offset 0 and stays a dummy; without dummies no pointer holds 0, so no mesh reads back
 // as one.
