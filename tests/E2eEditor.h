@@ -84,6 +84,19 @@ protected:
         wxTreeItemIdValue cookie;
         return node ? tree.GetFirstChild(node->GetItem(), cookie) : wxTreeItemId();
     }
+    // The first child of item whose handler is taken (none: an invalid item).
+    static wxTreeItemId FindChild(CFileTree& tree, const wxTreeItemId& item,
+                                  const std::function<bool(CHandleBase*)>& take) {
+        wxTreeItemIdValue cookie;
+        wxTreeItemId c = tree.GetFirstChild(item, cookie);
+        while (c.IsOk() && !take(tree.GetNode(c))) c = tree.GetNextChild(item, cookie);
+        return c;
+    }
+    // The item of an object among the children of a node.
+    static wxTreeItemId ItemOf(CFileTree& tree, CHandleBase* parent, const void* object) {
+        return FindChild(tree, parent->GetItem(),
+                         [object](CHandleBase* n) { return n && n->GetObject() == object; });
+    }
     // Screen point of an item's text, made visible first.
     static wxPoint ScreenPoint(CFileTree& tree, const wxTreeItemId& item) {
         tree.EnsureVisible(item);
@@ -96,6 +109,10 @@ protected:
     static std::string At(const wxPoint& p) {
         return "mousemove " + std::to_string(p.x) + " " + std::to_string(p.y);
     }
+    static wxPoint Centre(const wxWindow* w) {
+        const wxSize size = w->GetClientSize();
+        return w->ClientToScreen(wxPoint(size.x / 2, size.y / 2));
+    }
     // xdotool words of a drag resting on each place of the tab strip above the trees in
     // turn, so that every window's tab comes to the front once.
     static std::string OverTabStrip() {
@@ -105,13 +122,23 @@ protected:
         for (int x = 20; x <= 400; x += 40) words += " " + At(wxPoint(strip.x + x, strip.y)) + " sleep 0.7";
         return words;
     }
-    // A picture of the screen: in $LITHOSCOPE_SHOTS when it is set (to look at by eye), else
-    // in the test's folder.
-    std::string Shot(const std::string& name) {
+    // Where a picture of the screen is kept: in $LITHOSCOPE_SHOTS when it is set (to look at
+    // by eye), else in the test's folder.
+    std::string ShotPath(const std::string& name) const {
         const char* shots = std::getenv("LITHOSCOPE_SHOTS");
-        const std::string path = shots ? std::string(shots) + "/" + name : dir_.file(name);
+        return shots ? std::string(shots) + "/" + name : dir_.file(name);
+    }
+    std::string Shot(const std::string& name) {
+        const std::string path = ShotPath(name);
         EXPECT_TRUE(session_->Screenshot(path));
         return path;
+    }
+    // xdotool words that wait for a message box (the only window titled just "Lithoscope"),
+    // take a picture of the screen into path and close the box by Return. (A key after the
+    // search would go to the found window by a sent event, which GTK ignores.)
+    static std::string ShootBoxThenReturn(const std::string& path) {
+        return " sleep 1 search --sync --onlyvisible --name '^Lithoscope$' sleep 1 exec --sync --terminator END "
+               "sh -c 'import -window root " + path + "; sleep 0.5; xdotool key Return' END";
     }
     // What the screen shows of a window, its picture kept as by Shot.
     ScreenImage ShotOf(const wxWindow* w, const std::string& name) {

@@ -154,37 +154,48 @@ void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) 
 
 std::string ProgramPath() { return LITHOSCOPE_BINARY; }
 
-ProgramRun RunProgramOnce(const std::string& program, const std::vector<std::string>& words,
-                          const std::string& cwd, int timeoutSeconds, uint64_t addressLimit) {
-    ProgramRun r;
-    TempDir out;
-    const std::string outPath = out.file("output.txt");
+pid_t StartProgram(const std::string& program, const std::vector<std::string>& words,
+                   const ProgramSetup& setup, int input, const std::string& outPath) {
     std::vector<std::string> store{program};
     store.insert(store.end(), words.begin(), words.end());
     std::vector<char*> argv;
     for (std::string& w : store) argv.push_back(&w[0]);
     argv.push_back(nullptr);
     const pid_t pid = ::fork();
-    if (pid < 0) return r;
     if (pid == 0) {
-        const int in = ::open("/dev/null", O_RDONLY);
         const int output = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (in < 0 || output < 0 || ::chdir(cwd.c_str()) != 0) ::_exit(126);
-        ::dup2(in, 0);
+        if (input < 0 || output < 0 || ::chdir(setup.cwd.c_str()) != 0) ::_exit(126);
+        ::dup2(input, 0);
         ::dup2(output, 1);
         ::dup2(output, 2);
-        const rlimit noCore{0, 0};
+        const rlimit noCore{0, 0};  // Ctrl+\ and the like dump no core
         ::setrlimit(RLIMIT_CORE, &noCore);
-        if (addressLimit) {
-            const rlimit space{addressLimit, addressLimit};
+        if (setup.addressLimit) {
+            const rlimit space{setup.addressLimit, setup.addressLimit};
             ::setrlimit(RLIMIT_AS, &space);
         }
         ::unsetenv("DISPLAY");
         ::unsetenv("WAYLAND_DISPLAY");
+        for (const auto& [name, value] : setup.env) ::setenv(name.c_str(), value.c_str(), 1);
         ::execv(program.c_str(), argv.data());
         ::_exit(127);
     }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    if (input >= 0) ::close(input);
+    return pid;
+}
+
+ProgramRun RunProgramOnce(const std::string& program, const std::vector<std::string>& words,
+                          const ProgramSetup& setup) {
+    ProgramRun r;
+    TempDir out;
+    const std::string outPath = out.file("output.txt");
+    int pipeFds[2] = {-1, -1};
+    if (setup.inputPipe && ::pipe2(pipeFds, O_CLOEXEC) != 0) return r;
+    // The write end stays open here: reads would block.
+    const int input = setup.inputPipe ? pipeFds[0] : ::open("/dev/null", O_RDONLY);
+    const pid_t pid = StartProgram(program, words, setup, input, outPath);
+    if (pid < 0) return r;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(setup.timeoutSeconds);
     int wstatus = 0;
     struct rusage usage {};
     for (;;) {
@@ -197,6 +208,7 @@ ProgramRun RunProgramOnce(const std::string& program, const std::vector<std::str
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
+    if (pipeFds[1] >= 0) ::close(pipeFds[1]);
     if (WIFEXITED(wstatus)) r.status = WEXITSTATUS(wstatus);
     if (WIFSIGNALED(wstatus)) r.status = 128 + WTERMSIG(wstatus);
     r.peakKb = usage.ru_maxrss;

@@ -1,7 +1,10 @@
 #pragma once
 // Shared helpers of the test suites: temporary folders, the real levels folder.
+#include <sys/types.h>
+
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/Messages.h"
@@ -70,9 +73,22 @@ void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 // Path of the built program.
 std::string ProgramPath();
 
-// One run of a program with its words in folder cwd, with no display and standard input
-// from /dev/null, killed after timeoutSeconds; with addressLimit, its address space is
-// bounded to that many bytes.
+// How a program runs: in folder cwd, with no display and no core dump, standard input from
+// /dev/null or (inputPipe) a pipe nobody writes to, these variables set in its environment,
+// its address space bounded to addressLimit bytes when that is given; killed after
+// timeoutSeconds.
+struct ProgramSetup {
+    std::string cwd = ".";
+    std::vector<std::pair<std::string, std::string>> env;
+    bool inputPipe = false;
+    uint64_t addressLimit = 0;
+    int timeoutSeconds = 120;
+};
+// Starts program with its words, standard input from input (a descriptor of the parent's,
+// closed there), standard output and error into outPath.
+pid_t StartProgram(const std::string& program, const std::vector<std::string>& words,
+                   const ProgramSetup& setup, int input, const std::string& outPath);
+// One run of it to its end.
 struct ProgramRun {
     int status = -1;  // exit status, or 128 + signal
     bool timedOut = false;
@@ -80,7 +96,6 @@ struct ProgramRun {
     long peakKb = 0;     // its largest resident set
 };
 ProgramRun RunProgramOnce(const std::string& program, const std::vector<std::string>& words,
-                          const std::string& cwd, int timeoutSeconds = 120,
-                          uint64_t addressLimit = 0);
+                          const ProgramSetup& setup = {});
 
 }  // namespace lithoscope::test

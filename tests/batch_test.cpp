@@ -4,7 +4,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -37,87 +36,21 @@ using test::ReadFileBytes;
 using test::TempDir;
 using test::WriteFileBytes;
 
-struct RunResult {
-    int status = -1;        // exit status, or 128 + signal
-    bool timedOut = false;
-    std::string output;     // standard output and standard error together
-};
-
+using RunResult = test::ProgramRun;
 enum class Stdin { DevNull, OpenPipe };
-
-// Starts the program in folder cwd with the words given, settings in configDir, no display:
-// standard input from input (a descriptor of the parent's, closed there), standard output
-// and error into outPath, LITHOSCOPE_SAFE_WRITE_FAULT set to fault when one is given.
-pid_t StartProgram(const std::vector<std::string>& words, const std::string& cwd,
-                   const std::string& configDir, int input, const std::string& outPath,
-                   const char* fault = nullptr) {
-    const std::string program = test::ProgramPath();
-    std::vector<std::string> argvStore{program};
-    argvStore.insert(argvStore.end(), words.begin(), words.end());
-    std::vector<char*> argv;
-    for (auto& a : argvStore) argv.push_back(&a[0]);
-    argv.push_back(nullptr);
-
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        int output = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (input < 0 || output < 0 || ::chdir(cwd.c_str()) != 0) ::_exit(126);
-        ::dup2(input, 0);
-        ::dup2(output, 1);
-        ::dup2(output, 2);
-        const rlimit noCore{0, 0};  // Ctrl+\ and the like dump no core
-        ::setrlimit(RLIMIT_CORE, &noCore);
-        ::unsetenv("DISPLAY");
-        ::unsetenv("WAYLAND_DISPLAY");
-        ::setenv("LITHOSCOPE_CONFIG_DIR", configDir.c_str(), 1);
-        if (fault) ::setenv("LITHOSCOPE_SAFE_WRITE_FAULT", fault, 1);
-        ::execv(program.c_str(), argv.data());
-        ::_exit(127);
-    }
-    ::close(input);
-    return pid;
-}
-
-// Runs the program in folder cwd with the words given, settings in configDir, no display.
-RunResult RunProgram(const std::vector<std::string>& words, const std::string& cwd,
-                     const std::string& configDir, Stdin in = Stdin::DevNull,
-                     int timeoutSeconds = 120) {
-    RunResult r;
-    const std::string outPath = configDir + "/run-output.txt";
-    int pipeFds[2] = {-1, -1};
-    if (in == Stdin::OpenPipe && ::pipe2(pipeFds, O_CLOEXEC) != 0) return r;
-    // The write end stays open here: reads would block.
-    const int input = in == Stdin::OpenPipe ? pipeFds[0] : ::open("/dev/null", O_RDONLY);
-    pid_t pid = StartProgram(words, cwd, configDir, input, outPath);
-    if (pid < 0) return r;
-
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
-    int wstatus = 0;
-    for (;;) {
-        pid_t done = ::waitpid(pid, &wstatus, WNOHANG);
-        if (done == pid) break;
-        if (std::chrono::steady_clock::now() > deadline) {
-            r.timedOut = true;
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, &wstatus, 0);
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    if (pipeFds[1] >= 0) ::close(pipeFds[1]);
-    if (WIFEXITED(wstatus)) r.status = WEXITSTATUS(wstatus);
-    if (WIFSIGNALED(wstatus)) r.status = 128 + WTERMSIG(wstatus);
-    std::vector<uint8_t> bytes;
-    if (ReadWholeFile(outPath, bytes)) r.output.assign(bytes.begin(), bytes.end());
-    return r;
-}
 
 // A work folder and a separate settings folder for one run.
 struct Workspace {
     TempDir work;
     TempDir config;
+    // The program run in the work folder, its settings in the other, no display.
     RunResult Run(const std::vector<std::string>& words, Stdin in = Stdin::DevNull) {
-        return RunProgram(words, work.path(), config.path(), in);
+        return test::RunProgramOnce(test::ProgramPath(), words, Setup({}, in == Stdin::OpenPipe));
+    }
+    test::ProgramSetup Setup(std::vector<std::pair<std::string, std::string>> env = {}, bool inputPipe = false,
+                             uint64_t addressLimit = 0) const {
+        env.emplace_back("LITHOSCOPE_CONFIG_DIR", config.path());
+        return {work.path(), env, inputPipe, addressLimit};
     }
     std::string file(const std::string& name) const { return work.file(name); }
 };
@@ -635,8 +568,9 @@ TEST(BatchMode, SavesThroughLinksAndKeepsTheSettingsFile) {
 // killed the program) and whether the signal was sent.
 std::pair<int, bool> RunInterrupted(const std::vector<std::string>& words, Workspace& ws,
                                     const std::string& out, int signal) {
-    const pid_t pid = StartProgram(words, ws.work.path(), ws.config.path(),
-                                   ::open("/dev/null", O_RDONLY), "/dev/null", "stop");
+    const pid_t pid = test::StartProgram(test::ProgramPath(), words,
+                                         ws.Setup({{"LITHOSCOPE_SAFE_WRITE_FAULT", "stop"}}),
+                                         ::open("/dev/null", O_RDONLY), "/dev/null");
     if (pid < 0) return {-1, false};
     const std::string prefix = "." + FileNameOf(out) + ".";
     bool sent = false;
@@ -777,7 +711,6 @@ TEST(BatchMode, RefusalsSayWhy) {
 // main. (Address limits mean nothing to the sanitizers' build, which maps terabytes.)
 TEST(BatchMode, CatalogFilesAreBoundedAndMemoryFailuresEndTheRun) {
     Workspace ws;
-    test::ScopedConfigDir config;
     // The program beside a catalog folder of its own: files of 200 MB (holes, not disk).
     const std::string folder = ws.file("program");
     ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
@@ -799,8 +732,8 @@ TEST(BatchMode, CatalogFilesAreBoundedAndMemoryFailuresEndTheRun) {
 #else
     const uint64_t kRoomy = uint64_t(1536) << 20, kTight = uint64_t(60) << 20;
 #endif
-    test::ProgramRun r = test::RunProgramOnce(program, {"s", "1", "1", "in.tr2", "out.tr2"},
-                                              ws.work.path(), 120, kRoomy);
+    RunResult r =
+        test::RunProgramOnce(program, {"s", "1", "1", "in.tr2", "out.tr2"}, ws.Setup({}, false, kRoomy));
     EXPECT_EQ(r.status, 0) << r.output;
     const std::string skipped = "Catalog parsing: file " + folder + "/Resources/";
     for (const char* what :
@@ -819,8 +752,7 @@ TEST(BatchMode, CatalogFilesAreBoundedAndMemoryFailuresEndTheRun) {
     pages.version = 4;
     pages.pageCount = 200;
     WriteFileBytes(ws.file("pages.tr4"), BuildFixtureLevel(pages).file);
-    r = test::RunProgramOnce(program, {"s", "0", "1", "pages.tr4", "out.tr4"}, ws.work.path(), 120,
-                             kTight);
+    r = test::RunProgramOnce(program, {"s", "0", "1", "pages.tr4", "out.tr4"}, ws.Setup({}, false, kTight));
     EXPECT_EQ(r.status, 255) << r.output;
     EXPECT_NE(r.output.find(": not enough memory\n"), std::string::npos) << r.output;
 #else

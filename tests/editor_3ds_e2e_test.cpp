@@ -82,9 +82,6 @@ protected:
         EditorEndToEnd::TearDown();
     }
 
-    static wxPoint Centre(wxWindow* w) {
-        return w->ClientToScreen(wxPoint(w->GetClientSize().x / 2, w->GetClientSize().y / 2));
-    }
     // The left edge of a check box or radio button, where its mark is.
     static wxPoint Mark(wxWindow* w) { return w->ClientToScreen(wxPoint(8, w->GetClientSize().y / 2)); }
     CHandleBase* FirstChild(CHandleBase* node) {
@@ -243,41 +240,47 @@ TEST_F(Editor3dsEndToEnd, RefusedImportsSayWhyInAMessageBox) {
     const std::vector<uint8_t> mvbWas = mvb.Serialize();
     const std::vector<uint8_t> meshWas = doc_->m_level.staticMeshList[0]->Serialize();
 
-    test::RealMessageBoxes boxes;
-    ScopedMessageBackend real(&boxes);
-    // "Import from 3DS" (the fifth entry), "Animation" and "Import": the box is on the
-    // screen for its picture, then Return closes it.
+    // The moveable's "Import from 3DS" (the fifth entry) with "Animation" and "Import"; a
+    // static mesh's (the third entry) of a file whose objects are named "LongNameX_a" and
+    // "LongNameX_b". The box is on the screen for its picture, then Return closes it.
     onShown_ = [&](wxDialog& d) {
         if (auto* dialog = dynamic_cast<CImport3DS*>(&d))
             session_->XdoAsync(At(Mark(dialog->AnimationButton())) + " sleep 0.2 click 1 sleep 0.4 " +
                                At(Centre(d.FindWindow(wxID_OK))) + " sleep 0.2 click 1");
     };
-    SetOpenFileChooser([&](const std::string&) { return longer; });
-    const std::string shots = std::getenv("LITHOSCOPE_SHOTS") ? std::getenv("LITHOSCOPE_SHOTS") : dir_.path();
-    DriveAll({At(ScreenPoint(*tree_, moveable->GetItem())) +
-                  " sleep 0.3 click 3 sleep 1" + Downs(5) + " key Return",
-              "sleep 7 exec import -window root '" + shots + "/refused-length.png'", "sleep 9 key Return"},
-             40000);
-    ASSERT_EQ(boxes.texts.size(), 1u);
-    EXPECT_NE(boxes.texts[0].find("the animation length (70000 frames) is out of range (at most 32767 frames)"),
-              std::string::npos)
-        << boxes.texts[0];
+    const std::string damaged = test::DamagedInputsDir();
+    const struct {
+        CHandleBase* node;
+        int entry;
+        std::string file, shot, says;
+    } imports[] = {
+        {moveable, 5, longer, "refused-length.png",
+         "the animation length (70000 frames) is out of range (at most 32767 frames)"},
+        {staticMesh, 3, damaged.empty() ? "" : damaged + "/object-names-longer-than-their-field.3ds",
+         "refused-name.png", "object name \"LongNameX_a\" is longer than its field (at most 10 characters)"},
+    };
+    test::RealMessageBoxes boxes;
+    ScopedMessageBackend real(&boxes);
+    for (const auto& i : imports) {
+        if (i.file.empty()) continue;  // no damaged inputs
+        SetOpenFileChooser([&](const std::string&) { return i.file; });
+        boxes.texts.clear();
+        DriveAll({At(ScreenPoint(*tree_, i.node->GetItem())) + " sleep 0.3 click 3 sleep 1" + Downs(i.entry) +
+                      " key Return",
+                  "sleep 7 exec import -window root '" + ShotPath(i.shot) + "'", "sleep 9 key Return"},
+                 40000);
+        ASSERT_EQ(boxes.texts.size(), 1u) << i.shot;
+        EXPECT_NE(boxes.texts[0].find(i.says), std::string::npos) << boxes.texts[0];
+    }
     EXPECT_EQ(mvb.Serialize(), mvbWas);
-
-    // A static mesh's "Import from 3DS" (the third entry) of a file whose objects are named
-    // "LongNameX_a" and "LongNameX_b".
-    const std::string damaged = test::DamagedInputsDir() + "/object-names-longer-than-their-field.3ds";
-    if (test::DamagedInputsDir().empty()) return;
-    SetOpenFileChooser([&](const std::string&) { return damaged; });
-    DriveAll({At(ScreenPoint(*tree_, staticMesh->GetItem())) +
-                  " sleep 0.3 click 3 sleep 1" + Downs(3) + " key Return",
-              "sleep 5 exec import -window root '" + shots + "/refused-name.png'", "sleep 7 key Return"},
-             40000);
-    ASSERT_EQ(boxes.texts.size(), 2u);
-    EXPECT_NE(boxes.texts[1].find("object name \"LongNameX_a\" is longer than its field (at most 10 characters)"),
-              std::string::npos)
-        << boxes.texts[1];
     EXPECT_EQ(doc_->m_level.staticMeshList[0]->Serialize(), meshWas);
+}
+
+// Whether the pixel at i of R, G, B bytes differs from the colour 0xBBGGRR by more than
+// the threshold, over its three bytes.
+bool Differs(const std::vector<uint8_t>& rgb, size_t i, uint32_t colour, int threshold = 24) {
+    return std::abs(rgb[i] - int(colour & 0xFF)) + std::abs(rgb[i + 1] - int((colour >> 8) & 0xFF)) +
+               std::abs(rgb[i + 2] - int((colour >> 16) & 0xFF)) > threshold;
 }
 
 // The GL view's pixels of the shown object: how many differ from the background, and their
@@ -285,13 +288,10 @@ TEST_F(Editor3dsEndToEnd, RefusedImportsSayWhyInAMessageBox) {
 void LitPixels(COpenGLWnd& gl, int* count, double* brightness) {
     int width = 0, height = 0;
     const std::vector<uint8_t> rgb = test::RenderAndRead(gl, &width, &height);
-    const uint32_t bg = gl.GetBackgroundColor();
-    const int b[3] = {int(bg & 0xFF), int((bg >> 8) & 0xFF), int((bg >> 16) & 0xFF)};
     *count = 0;
     double sum = 0;
     for (size_t i = 0; i + 2 < rgb.size(); i += 3) {
-        if (std::abs(rgb[i] - b[0]) + std::abs(rgb[i + 1] - b[1]) + std::abs(rgb[i + 2] - b[2]) <= 24)
-            continue;
+        if (!Differs(rgb, i, gl.GetBackgroundColor())) continue;
         ++*count;
         sum += (rgb[i] + rgb[i + 1] + rgb[i + 2]) / 3.0;
     }
@@ -348,13 +348,9 @@ TEST_F(Editor3dsEndToEnd, LaraComesBackAsDrawnAndAMoveableTakesMoreMeshes) {
     tree_ = TreeOf(doc_);
     ASSERT_NE(tree_, nullptr);
     tree_->Expand(tree_->m_pMoveablesNode->GetItem());
-    auto node = [&](const CTrMvb* mvb) -> CHandleBase* {
-        wxTreeItemIdValue cookie;
-        const wxTreeItemId parent = tree_->m_pMoveablesNode->GetItem();
-        for (wxTreeItemId c = tree_->GetFirstChild(parent, cookie); c.IsOk();
-             c = tree_->GetNextChild(parent, cookie))
-            if (tree_->GetNode(c)->GetObject() == mvb) return tree_->GetNode(c);
-        return nullptr;
+    auto node = [&](const CTrMvb* mvb) {
+        const wxTreeItemId item = ItemOf(*tree_, tree_->m_pMoveablesNode, mvb);
+        return item.IsOk() ? tree_->GetNode(item) : nullptr;
     };
     auto glOf = [&](CHandleBase* n) -> COpenGLWnd* {
         CEditPaneBase* pane = nullptr;
@@ -404,17 +400,11 @@ TEST_F(Editor3dsEndToEnd, LaraComesBackAsDrawnAndAMoveableTakesMoreMeshes) {
     const std::vector<uint8_t> after = look("hiltop-lara-after.png");
     ASSERT_EQ(width, oldWidth);
     ASSERT_EQ(height, oldHeight);
-    const uint32_t bg = glOf(laraNode)->GetBackgroundColor();
-    const int b[3] = {int(bg & 0xFF), int((bg >> 8) & 0xFF), int((bg >> 16) & 0xFF)};
+    const uint32_t background = glOf(laraNode)->GetBackgroundColor();
     size_t drawn = 0, changed = 0;
     for (size_t i = 0; i + 2 < before.size(); i += 3) {
-        int fromBackground = 0, difference = 0;
-        for (int c = 0; c < 3; ++c) {
-            fromBackground += std::abs(before[i + size_t(c)] - b[c]);
-            difference += std::abs(before[i + size_t(c)] - after[i + size_t(c)]);
-        }
-        drawn += fromBackground > 24;
-        changed += difference > 60;
+        drawn += Differs(before, i, background);
+        changed += Differs(before, i, after[i] | after[i + 1] << 8 | after[i + 2] << 16, 60);
     }
     // Lines along the edges of her faces changed a fifth of her pixels.
     ASSERT_GT(drawn, 2000u);

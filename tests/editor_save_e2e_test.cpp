@@ -14,6 +14,7 @@
 #include "editor/common/WxMessageBackend.h"
 #include "editor/view3d/GlWindow.h"
 #include "fixtures/LevelBuilder.h"
+#include "fixtures/ObjectModelFixtures.h"
 #include "level/ObjectModel.h"
 #include "level/SoundList.h"
 #include "level/TrLevel.h"
@@ -41,13 +42,9 @@ protected:
     static COpenGLWnd* ClickMoveable(CFileTree& tree, CChildFrame& frame, int32_t id) {
         tree.Expand(tree.m_pMoveablesNode->GetItem());
         Pump(200);
-        wxTreeItemIdValue cookie;
-        wxTreeItemId item;
-        for (wxTreeItemId c = tree.GetFirstChild(tree.m_pMoveablesNode->GetItem(), cookie); c.IsOk();
-             c = tree.GetNextChild(tree.m_pMoveablesNode->GetItem(), cookie)) {
-            CHandleBase* node = tree.GetNode(c);
-            if (node && static_cast<CTrMvb*>(node->GetObject())->objectId == id) item = c;
-        }
+        const wxTreeItemId item = FindChild(tree, tree.m_pMoveablesNode->GetItem(), [id](CHandleBase* node) {
+            return node && static_cast<CTrMvb*>(node->GetObject())->objectId == id;
+        });
         if (!item.IsOk()) return nullptr;
         COpenGLWnd* gl = nullptr;
         Drive(At(ScreenPoint(tree, item)) + " click 1", [&] {
@@ -256,12 +253,8 @@ TEST_F(SaveEndToEnd, SoundsLeftOutOfATr4LevelAreNamedAtTheSave) {
     ScopedMessageBackend shown(&messages);
     const std::string saved = dir_.file("with-import.tr4");
     SetSaveFileChooser([&](const SaveFileRequest&) { return saved; });
-    const char* shots = std::getenv("LITHOSCOPE_SHOTS");
-    const std::string box = (shots ? std::string(shots) : dir_.path()) + "/sounds-left-out.png";
-    // (A key after the search would go to the found window by a sent event, which GTK ignores.)
-    ASSERT_TRUE(Drive("key alt+f sleep 0.6 key a sleep 1 search --sync --onlyvisible --name '^Lithoscope$' "
-                      "sleep 1 exec --sync --terminator END sh -c 'import -window root " + box +
-                          "; sleep 0.5; xdotool key Return' END",
+    const std::string box = ShotPath("sounds-left-out.png");
+    ASSERT_TRUE(Drive("key alt+f sleep 0.6 key a" + ShootBoxThenReturn(box),
                       [&] { return std::string(doc->GetFilename().utf8_str()) == saved; }, 60000));
     ASSERT_FALSE(level.soundsLeftOut.empty());
     ASSERT_EQ(messages.shown.size(), 1u);
@@ -276,18 +269,6 @@ TEST_F(SaveEndToEnd, SoundsLeftOutOfATr4LevelAreNamedAtTheSave) {
     EXPECT_FALSE(test::XSession::ReadPng(box).empty());
 }
 
-
-// The level sample a Tomb Raider IV level plays for sound k (its table position's entry and
-// bytes), empty when the slot holds no sound.
-std::vector<uint8_t> PlayedSample(const CTrLevel& level, int k) {
-    const int16_t m = level.soundMap[k];
-    if (m < 0 || size_t(m) >= level.soundDetails.size()) return {};
-    const uint32_t p = level.soundDetails[size_t(m)].sample();
-    if (p >= level.samples.size() || p >= level.sampleIndices.size()) return {};
-    std::vector<uint8_t> out = level.samples[p].data;
-    out.push_back(uint8_t(level.sampleIndices[p]));
-    return out;
-}
 
 // In a Tomb Raider IV level: the moveable that shares the most sounds ("Delete" in its menu,
 // then File > Save As) goes without them: the saved level plays them from the same samples.
@@ -321,8 +302,8 @@ TEST_F(SaveEndToEnd, ATr4LevelKeepsTheSoundsOfADeletedMoveableThatOthersPlay) {
         if (shared(i).size() > shared(victim).size()) victim = i;
     const std::set<int32_t> kept = shared(victim);
     if (kept.empty()) GTEST_SKIP() << "no moveable shares a sound";
-    std::vector<std::vector<uint8_t>> samples;
-    for (int32_t k : kept) samples.push_back(PlayedSample(level, k));
+    std::vector<std::vector<uint8_t>> sounds;
+    for (int32_t k : kept) sounds.push_back(test::SlotSound(level, k));
     const size_t count = level.moveableList.size();
 
     CFileTree* tree = TreeOf(doc);
@@ -330,11 +311,7 @@ TEST_F(SaveEndToEnd, ATr4LevelKeepsTheSoundsOfADeletedMoveableThatOthersPlay) {
     tree->Expand(tree->GetRootItem());
     tree->Expand(tree->m_pMoveablesNode->GetItem());
     Pump(200);
-    wxTreeItemId item;
-    wxTreeItemIdValue cookie;
-    for (wxTreeItemId c = tree->GetFirstChild(tree->m_pMoveablesNode->GetItem(), cookie); c.IsOk();
-         c = tree->GetNextChild(tree->m_pMoveablesNode->GetItem(), cookie))
-        if (tree->GetNode(c)->GetObject() == level.moveableList[victim].get()) item = c;
+    const wxTreeItemId item = ItemOf(*tree, tree->m_pMoveablesNode, level.moveableList[victim].get());
     ASSERT_TRUE(item.IsOk());
     g_messages.clear();
     g_messages.Answer(MsgAnswer::Yes);
@@ -355,7 +332,7 @@ TEST_F(SaveEndToEnd, ATr4LevelKeepsTheSoundsOfADeletedMoveableThatOthersPlay) {
         CTrLevel written;
         ASSERT_TRUE(written.Load(saved, true, false));
         size_t n = 0;
-        for (int32_t k : kept) EXPECT_EQ(PlayedSample(written, k), samples[n++]) << "sound " << k;
+        for (int32_t k : kept) EXPECT_EQ(test::SlotSound(written, k), sounds[n++]) << "sound " << k;
     }
 
     // A Tomb Raider I moveable's animations play sounds its list does not carry.
@@ -377,13 +354,10 @@ TEST_F(SaveEndToEnd, ATr4LevelKeepsTheSoundsOfADeletedMoveableThatOthersPlay) {
     ShownMessages messages;
     ScopedMessageBackend shown(&messages);
     SetOpenFileChooser([&](const std::string&) { return trmvb; });
-    const char* shots = std::getenv("LITHOSCOPE_SHOTS");
-    const std::string box = (shots ? std::string(shots) : dir_.path()) + "/silent-sounds.png";
+    const std::string box = ShotPath("silent-sounds.png");
     const size_t before = level.moveableList.size();
     ASSERT_TRUE(Drive(At(ScreenPoint(*tree, tree->m_pMoveablesNode->GetItem())) +
-                          " click 3 sleep 0.8 key Down Down sleep 0.2 key Return sleep 1 search --sync "
-                          "--onlyvisible --name '^Lithoscope$' sleep 1 exec --sync --terminator END sh -c "
-                          "'import -window root " + box + "; sleep 0.5; xdotool key Return' END",
+                          " click 3 sleep 0.8 key Down Down sleep 0.2 key Return" + ShootBoxThenReturn(box),
                       [&] { return level.moveableList.size() == before + 1; }, 60000));
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].text, "The animations of this moveable play sounds that this level "

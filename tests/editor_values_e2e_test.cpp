@@ -65,20 +65,8 @@ protected:
     using EditorEndToEnd::Drive;
     static bool Drive(const std::string& words) { return Drive(words, [] { return true; }); }
 
-    // The first child of item whose handler is taken (none: an invalid item).
-    static wxTreeItemId FindChild(CFileTree& tree, const wxTreeItemId& item,
-                                  const std::function<bool(CHandleBase*)>& take) {
-        wxTreeItemIdValue cookie;
-        wxTreeItemId c = tree.GetFirstChild(item, cookie);
-        while (c.IsOk() && !take(tree.GetNode(c))) c = tree.GetNextChild(item, cookie);
-        return c;
-    }
     // Screen point inside a window, from its top left corner.
     static wxPoint Inside(const wxWindow* w, int dx, int dy) { return w->ClientToScreen(wxPoint(dx, dy)); }
-    static wxPoint Centre(const wxWindow* w) {
-        const wxSize size = w->GetClientSize();
-        return w->ClientToScreen(wxPoint(size.x / 2, size.y / 2));
-    }
     // Key names that type text (xdotool's "type" would take the rest of the line).
     static std::string Keys(const std::string& text) {
         std::string keys;
@@ -130,6 +118,31 @@ protected:
                 if (book->HitTest(wxPoint(x, y)) == page) return book->ClientToScreen(wxPoint(x + 8, y + 4));
         return wxPoint(-1, -1);
     }
+    // Clicks an item of doc's tree until the pane of that kind shows it (a moveable's with its
+    // 3D view).
+    static bool ShowItem(CLithoscopeDoc* doc, const wxTreeItemId& item, int kind) {
+        CFileTree& tree = *TreeOf(doc);
+        return Drive(At(ScreenPoint(tree, item)) + " click 1", [&] {
+            auto* gfx = dynamic_cast<CEditGfxBase*>(PaneOf(doc));
+            return FrameOf(doc)->GetEditPane() == kind && tree.GetSelection() == item &&
+                   (kind != EditPaneMoveable || (gfx && gfx->GetGlWindow()));
+        });
+    }
+    // The moveable toolbox of doc on the screen (the toolbar's button shows it when it is
+    // hidden), the page of that tab in front (-1: as it is).
+    static CToolbox2Moveable* ShownMoveableToolbox(CLithoscopeDoc* doc, int tab) {
+        auto* toolbox = dynamic_cast<CToolbox2Moveable*>(FrameOf(doc)->GetToolboxView(EditPaneMoveable));
+        if (!toolbox) return nullptr;
+        Pump(300);
+        const bool shown = toolbox->IsShownOnScreen() ||
+                           Drive(At(ToolPoint(App().GetMainFrame()->GetToolBar(), ID_VIEW_TOOLBOX)) + " click 1",
+                                 [&] { return toolbox->IsShownOnScreen(); });
+        EXPECT_TRUE(shown);
+        EXPECT_TRUE(tab < 0 || Drive(At(TabPoint(toolbox->GetSheet(), tab)) + " click 1", [&] {
+                        return toolbox->GetSheet()->GetPage(size_t(tab))->IsShownOnScreen();
+                    }));
+        return toolbox;
+    }
     // Titles of the child frames that show doc.
     static std::vector<std::string> Titles(CLithoscopeDoc* doc) {
         std::vector<std::string> out;
@@ -159,17 +172,11 @@ TEST_F(Values, AnimationPageValuesStickOrAreRefusedAndNoAnimationEmptiesThem) {
     ASSERT_TRUE(item.IsOk());
 
     // Select the moveable, show the toolbox, open its Animation page: nothing is modified.
-    CMainFrame* main = App().GetMainFrame();
-    EXPECT_TRUE(Drive(At(ScreenPoint(*tree, item)) + " click 1",
-                      [&] { return dynamic_cast<CEditMoveable*>(PaneOf(doc)) != nullptr; }));
-    auto* toolbox = dynamic_cast<CToolbox2Moveable*>(FrameOf(doc)->GetToolboxView(EditPaneMoveable));
+    EXPECT_TRUE(ShowItem(doc, item, EditPaneMoveable));
+    CToolbox2Moveable* toolbox = ShownMoveableToolbox(doc, 1);
     ASSERT_NE(toolbox, nullptr);
-    const wxPoint toolboxButton = ToolPoint(main->GetToolBar(), ID_VIEW_TOOLBOX);
-    ASSERT_GE(toolboxButton.x, 0);
-    EXPECT_TRUE(Drive(At(toolboxButton) + " click 1", [&] { return toolbox->IsShownOnScreen(); }));
-    const wxPoint tab = TabPoint(toolbox->GetSheet(), 1);
     CTlboxMoveableAnim* page = toolbox->GetAnimPage();
-    EXPECT_TRUE(Drive(At(tab) + " click 1", [&] { return page->IsShownOnScreen(); }));
+    ASSERT_TRUE(page->IsShownOnScreen());
     const std::vector<CTlboxEdit*> edits = page->ValueEdits();
     CTlboxEdit *stateId = edits[0], *speedLow = edits[3], *speed = edits[4], *acceleration = edits[5];
 
@@ -252,20 +259,12 @@ TEST_F(Values, F5AndF6StepTheAnimationOncePerPressWhereverTheFocusIs) {
     CFileTree* tree = TreeOf(doc);
     ASSERT_NE(tree, nullptr);
     tree->Expand(CollectionItem(*tree, HandleTypeMoveables));
-    ASSERT_TRUE(Drive(At(ScreenPoint(*tree, FirstChildItem(*tree, tree->m_pMoveablesNode))) + " click 1", [&] {
-        auto* pane = dynamic_cast<CEditMoveable*>(PaneOf(doc));
-        return pane && pane->GetGlWindow();
-    }));
+    ASSERT_TRUE(ShowItem(doc, FirstChildItem(*tree, tree->m_pMoveablesNode), EditPaneMoveable));
     CChildFrame* frame = FrameOf(doc);
-    auto* toolbox = dynamic_cast<CToolbox2Moveable*>(frame->GetToolboxView(EditPaneMoveable));
+    CToolbox2Moveable* toolbox = ShownMoveableToolbox(doc, 1);
     ASSERT_NE(toolbox, nullptr);
-    Pump(300);
-    if (!toolbox->IsShownOnScreen()) {
-        EXPECT_TRUE(Drive(At(ToolPoint(App().GetMainFrame()->GetToolBar(), ID_VIEW_TOOLBOX)) + " click 1",
-                          [&] { return toolbox->IsShownOnScreen(); }));
-    }
     CTlboxMoveableAnim* page = toolbox->GetAnimPage();
-    ASSERT_TRUE(Drive(At(TabPoint(toolbox->GetSheet(), 1)) + " click 1", [&] { return page->IsShownOnScreen(); }));
+    ASSERT_TRUE(page->IsShownOnScreen());
     ASSERT_EQ(page->GetAnimationList()->GetSelection(), 0);
 
     const int count = doc->m_level.moveableList[0]->animationCount();
@@ -361,15 +360,13 @@ TEST_F(Values, ViewsFollowTheEditAtOnce) {
     CTrLevel& level = doc->m_level;
     CGameCatalog& catalog = App().m_catalog;
     const int game = CGameCatalog::GameIndexFromVersion(level.version);
-    // Clicks an item of a collection; the pane of that kind shows it.
+    // Clicks item n of a collection; the pane of that kind shows it.
     auto show = [&](int32_t collection, size_t n, int kind) {
         const wxTreeItemId parent = CollectionItem(*tree, collection);
         tree->Expand(parent);
         size_t i = 0;
         const wxTreeItemId item = FindChild(*tree, parent, [&](CHandleBase* node) { return node && i++ == n; });
-        EXPECT_TRUE(Drive(At(ScreenPoint(*tree, item)) + " click 1", [&] {
-            return FrameOf(doc)->GetEditPane() == kind && tree->GetSelection() == item;
-        }));
+        EXPECT_TRUE(ShowItem(doc, item, kind));
         Pump(300);
         return item;
     };
@@ -381,14 +378,9 @@ TEST_F(Values, ViewsFollowTheEditAtOnce) {
     if (mi == level.moveableList.size()) mi = 1;
     CTrMvb& mvb = *level.moveableList[mi];
     const wxTreeItemId mvbItem = show(HandleTypeMoveables, mi, EditPaneMoveable);
-    auto* toolbox = dynamic_cast<CToolbox2Moveable*>(FrameOf(doc)->GetToolboxView(EditPaneMoveable));
+    CToolbox2Moveable* toolbox = ShownMoveableToolbox(doc, 0);
     ASSERT_NE(toolbox, nullptr);
-    if (!toolbox->IsShownOnScreen()) {
-        EXPECT_TRUE(Drive(At(ToolPoint(main->GetToolBar(), ID_VIEW_TOOLBOX)) + " click 1",
-                          [&] { return toolbox->IsShownOnScreen(); }));
-    }
     CTlboxMoveableMain* page = toolbox->GetMainPage();
-    EXPECT_TRUE(Drive(At(TabPoint(toolbox->GetSheet(), 0)) + " click 1", [&] { return page->IsShownOnScreen(); }));
     int32_t longest = -1;
     std::string longName;
     for (int32_t id = 0; id < 400; ++id) {
@@ -433,45 +425,29 @@ TEST_F(Values, ViewsFollowTheEditAtOnce) {
     EXPECT_EQ(page->GetExtentsText()->GetLabelText().utf8_string(), "0,0,0");
 
     // A static mesh and a sprite take another id: their labels follow.
-    struct Relabel {
-        int32_t collection;
-        int kind;
-        int32_t* id;
-        std::function<CatalogCaption(int32_t)> caption;
-        std::function<CTlboxEdit*()> edit;
-    };
-    auto meshEdit = [&] {
-        auto* view = dynamic_cast<CToolbox2Mesh*>(FrameOf(doc)->GetToolboxView(EditPaneMesh));
-        return view->GetMeshPage()->GetObjectIdEdit();
-    };
-    auto spriteEdit = [&] {
-        auto* view = dynamic_cast<CToolbox2Sprite*>(FrameOf(doc)->GetToolboxView(EditPaneSprite));
-        return view->GetSpritePage()->GetObjectIdEdit();
-    };
-    const Relabel relabels[] = {
-        {HandleTypeStaticMeshes, EditPaneMesh, &level.staticMeshList[0]->objectId,
-         [&](int32_t id) {
-             const CatalogStaticMeshEntry e = catalog.GetStaticMeshEntry(game, level.name, id);
-             return CatalogCaption{e.name, e.icon};
-         },
-         meshEdit},
-        {HandleTypeSprites, EditPaneSprite, &level.spriteList[0]->objectId,
-         [&](int32_t id) {
-             const CatalogSpriteEntry e = catalog.GetSpriteEntry(game, level.name, id);
-             return CatalogCaption{e.name, e.icon};
-         },
-         spriteEdit},
-    };
-    for (const Relabel& r : relabels) {
-        SCOPED_TRACE(r.kind == EditPaneMesh ? "static mesh" : "sprite");
-        const wxTreeItemId item = show(r.collection, 0, r.kind);
+    for (const bool mesh : {true, false}) {
+        SCOPED_TRACE(mesh ? "static mesh" : "sprite");
+        int32_t& id = mesh ? level.staticMeshList[0]->objectId : level.spriteList[0]->objectId;
+        auto caption = [&](int32_t n) {
+            if (mesh) {
+                const CatalogStaticMeshEntry e = catalog.GetStaticMeshEntry(game, level.name, n);
+                return CatalogCaption{e.name, e.icon};
+            }
+            const CatalogSpriteEntry e = catalog.GetSpriteEntry(game, level.name, n);
+            return CatalogCaption{e.name, e.icon};
+        };
+        const int kind = mesh ? EditPaneMesh : EditPaneSprite;
+        const wxTreeItemId item = show(mesh ? HandleTypeStaticMeshes : HandleTypeSprites, 0, kind);
+        auto* view = FrameOf(doc)->GetToolboxView(kind);
+        CTlboxEdit* edit = mesh ? dynamic_cast<CToolbox2Mesh*>(view)->GetMeshPage()->GetObjectIdEdit()
+                                : dynamic_cast<CToolbox2Sprite*>(view)->GetSpritePage()->GetObjectIdEdit();
         const std::string before = tree->GetItemText(item).utf8_string();
-        int32_t other = *r.id + 1;
-        while (r.caption(other).text == before) ++other;
-        EXPECT_TRUE(Drive(TypeInto(r.edit(), std::to_string(other), "Tab"), [&] { return *r.id == other; }));
+        int32_t other = id + 1;
+        while (caption(other).text == before) ++other;
+        EXPECT_TRUE(Drive(TypeInto(edit, std::to_string(other), "Tab"), [&] { return id == other; }));
         Pump(200);
-        EXPECT_EQ(tree->GetItemText(item).utf8_string(), r.caption(other).text);
-        EXPECT_EQ(tree->GetItemImage(item), r.caption(other).icon);
+        EXPECT_EQ(tree->GetItemText(item).utf8_string(), caption(other).text);
+        EXPECT_EQ(tree->GetItemImage(item), caption(other).icon);
     }
     EXPECT_TRUE(g_messages.shown().empty()) << g_messages.shown()[0].text;
 }
@@ -498,22 +474,11 @@ TEST_F(Values, TrackListsFollowThePlayingAnimationAndTheSavedNodeShowsAgain) {
             return node && node->GetObject() == mvb;
         });
     };
-    auto click = [&](size_t n) {
-        const wxTreeItemId it = item(n);
-        return Drive(At(ScreenPoint(*tree, it)) + " click 1", [&] {
-            auto* pane = dynamic_cast<CEditMoveable*>(PaneOf(doc));
-            return pane && pane->GetGlWindow() && tree->GetSelection() == it;
-        });
-    };
+    auto click = [&](size_t n) { return ShowItem(doc, item(n), EditPaneMoveable); };
     ASSERT_TRUE(click(0));
-    auto* toolbox = dynamic_cast<CToolbox2Moveable*>(FrameOf(doc)->GetToolboxView(EditPaneMoveable));
+    CToolbox2Moveable* toolbox = ShownMoveableToolbox(doc, -1);
     ASSERT_NE(toolbox, nullptr);
     CMainFrame* main = App().GetMainFrame();
-    Pump(300);
-    if (!toolbox->IsShownOnScreen()) {
-        EXPECT_TRUE(Drive(At(ToolPoint(main->GetToolBar(), ID_VIEW_TOOLBOX)) + " click 1",
-                          [&] { return toolbox->IsShownOnScreen(); }));
-    }
 
     const CTRAnimTrack& first = *laraTrack(doc->m_level);
     CTlboxTrackPage* pages[2] = {toolbox->GetStateChangesPage(), toolbox->GetCommandsPage()};

@@ -2,9 +2,7 @@
 // file equals the original wherever the format allows.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,6 +14,7 @@
 #include <set>
 
 #include "TestSupport.h"
+#include "fixtures/ByteOut.h"
 #include "fixtures/LevelBuilder.h"
 #include "interchange3ds/MeshConvert3ds.h"
 #include "interchange3ds/MoveableConvert3ds.h"
@@ -474,71 +473,32 @@ namespace {
 // A mesh in the form of the version's level files: vertices in a row with their lights,
 // and rectangles over them, padded to 4 bytes.
 std::vector<uint8_t> LargeMesh(int v, int vertices, int rectangles) {
-    std::vector<uint8_t> m(10, 0);  // centre, radius
-    auto u16 = [&](int x) {
-        m.push_back(uint8_t(x));
-        m.push_back(uint8_t(x >> 8));
-    };
-    u16(vertices);
+    ByteOut m;
+    m.zeros(10);  // centre, radius
+    m.u16(uint16_t(vertices));
     for (int i = 0; i < vertices; ++i) {
-        u16(i % 128);
-        u16(i / 128);
-        u16(0);
+        m.u16(uint16_t(i % 128));
+        m.u16(uint16_t(i / 128));
+        m.u16(0);
     }
-    u16(-vertices);
-    for (int i = 0; i < vertices; ++i) u16(4096);
-    u16(rectangles);
+    m.s16(int16_t(-vertices));
+    for (int i = 0; i < vertices; ++i) m.u16(4096);
+    m.u16(uint16_t(rectangles));
     for (int i = 0; i < rectangles; ++i) {
-        for (int k = 0; k < 4; ++k) u16((i + k) % vertices);
-        u16(0);
-        if (v == 4) u16(0);  // effects
+        for (int k = 0; k < 4; ++k) m.u16(uint16_t((i + k) % vertices));
+        m.u16(0);
+        if (v == 4) m.u16(0);  // effects
     }
-    u16(0);  // triangles
-    if (v != 4) {
-        u16(0);  // coloured rectangles
-        u16(0);  // and triangles
-    }
-    m.resize((m.size() + 3) & ~size_t(3), 0);
-    return m;
+    // Triangles; coloured rectangles and triangles.
+    m.zeros(v == 4 ? 2 : 6);
+    m.pad4(0);
+    return m.b;
 }
 
-// The batch converter run on in as a user runs it (messages of the load and the save on
-// standard error): its exit code, what it said, its peak memory and its time.
-struct BatchRun {
-    int code = -1;
-    std::string output;
-    long peakKb = 0;
-    double seconds = 0;
-};
-BatchRun RunBatchConverter(const std::string& in, const std::string& out, const std::string& config) {
-    BatchRun r;
-    const std::string program = ProgramPath(), said = out + ".said";
-    std::vector<std::string> words{program, "s", "3", "1", in, out};
-    std::vector<char*> argv;
-    for (std::string& w : words) argv.push_back(&w[0]);
-    argv.push_back(nullptr);
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int fd = ::open(said.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int none = ::open("/dev/null", O_RDONLY);
-        if (fd < 0 || none < 0) ::_exit(126);
-        ::dup2(none, 0);
-        ::dup2(fd, 1);
-        ::dup2(fd, 2);
-        ::unsetenv("DISPLAY");
-        ::setenv("LITHOSCOPE_CONFIG_DIR", config.c_str(), 1);
-        ::execv(program.c_str(), argv.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    struct rusage usage {};
-    if (pid > 0 && ::wait4(pid, &status, 0, &usage) == pid && WIFEXITED(status)) r.code = WEXITSTATUS(status);
-    r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    r.peakKb = usage.ru_maxrss;
-    const std::vector<uint8_t> text = ReadFileBytes(said);
-    r.output.assign(text.begin(), text.end());
-    return r;
+// The batch converter run on in as a user runs it (the load's and the save's messages on
+// standard error), killed after the given seconds.
+ProgramRun Convert(const std::string& in, const std::string& out, const std::string& cwd, int seconds = 120) {
+    return RunProgramOnce(ProgramPath(), {"s", "3", "1", in, out}, {cwd, {}, false, 0, seconds});
 }
 
 }  // namespace
@@ -597,13 +557,15 @@ TEST(RealLevels, LargeMeshesUnderManyPointersAreRefusedAtTheLoadOrSaved) {
             const std::string in = dir.file("shared" + ExtensionOf(f.path));
             const std::string out = dir.file("saved" + ExtensionOf(f.path));
             WriteFileBytes(in, l.With(d));
-            const BatchRun run = RunBatchConverter(in, out, config.path());
-            peakKb = std::max(peakKb, run.peakKb);
 #ifndef __SANITIZE_ADDRESS__  // the sanitizer's shadow memory and quarantine count too
+            const ProgramRun run = Convert(in, out, dir.path(), 20);
+            EXPECT_FALSE(run.timedOut);
             EXPECT_LE(run.peakKb, 256L * 1024) << "KB at the peak";
-            EXPECT_LE(run.seconds, 20.0);
+#else
+            const ProgramRun run = Convert(in, out, dir.path());
 #endif
-            if (run.code == 255) {
+            peakKb = std::max(peakKb, run.peakKb);
+            if (run.status == 255) {
                 const size_t why = run.output.find("Level not read: ");
                 ASSERT_NE(why, std::string::npos) << run.output;
                 reasons.insert(run.output.substr(why, run.output.find_first_of(":0123456789", why + 16) - why));
@@ -612,8 +574,8 @@ TEST(RealLevels, LargeMeshesUnderManyPointersAreRefusedAtTheLoadOrSaved) {
                 continue;
             }
             // Loaded, saved and read back: never a load that the save then fails.
-            ASSERT_EQ(run.code, 0) << run.output;
-            EXPECT_EQ(RunBatchConverter(out, dir.file("again" + ExtensionOf(f.path)), config.path()).code, 0);
+            ASSERT_EQ(run.status, 0) << run.output;
+            EXPECT_EQ(Convert(out, dir.file("again" + ExtensionOf(f.path)), dir.path()).status, 0);
             ++saved;
             ::unlink(out.c_str());
         }
@@ -625,34 +587,13 @@ TEST(RealLevels, LargeMeshesUnderManyPointersAreRefusedAtTheLoadOrSaved) {
     EXPECT_GT(saved, 0);
 }
 
-// What a level's bytes make it take in memory is counted as it loads: the file, the pages
-// and the objects at least. The real levels take less than half the bound.
-TEST(RealLevels, MemoryOfALoadIsCountedWellWithinItsBound) {
-    auto files = RealLevelFiles();
-    if (files.empty()) GTEST_SKIP() << "no real levels";
-    QuietMessages quiet;
-    ScopedConfigDir config;
-    TempDir dir;
-    for (const RealLevel& f : files) {
-        if (f.unsupported) continue;
-        SCOPED_TRACE(f.path);
-        const std::vector<uint8_t> bytes = ReadFileBytes(f.path);
-        CTrLevel level;
-        StartLevelLog(dir.file("memory.tr4"));
-        ASSERT_TRUE(level.ReadFileImage(bytes.data(), bytes.size(), f.path, false, false));
-        // Tomb Raider I-III: the palette tile's page is the level's own, not its file's.
-        const size_t filePages = level.pages.size() - (level.version == 4 ? 0 : 1);
-        EXPECT_GE(level.memory.peak(), bytes.size() + filePages * (kPage16Bytes + kPage32Bytes));
-        EXPECT_GE(level.memory.held(), level.objectTally.bytes + level.pages.size() * kPage16Bytes);
-        EXPECT_LT(level.memory.peak(), kMaxLevelMemory / 2);
-    }
-}
-
 TEST(RealLevels, FullLoadAndSaveWithTheObjectModel) {
     // The path the editor takes: the object model built after the load, written back and
     // built again by the save; the saved level loads again with the same arrays' shape.
     // Every pointer's mesh is read at its offset: the level with bytes between its meshes
-    // loads as the level without them and saves to the same file.
+    // loads as the level without them and saves to the same file. What the level takes in
+    // memory is counted as it loads: the file, the pages and the objects at least, and the
+    // real levels take less than half the bound.
     auto files = RealLevelFiles();
     if (files.empty()) GTEST_SKIP() << "no real levels";
     TempDir dir;
@@ -665,6 +606,11 @@ TEST(RealLevels, FullLoadAndSaveWithTheObjectModel) {
         SCOPED_TRACE(f.path);
         CTrLevel level, spaced;
         ASSERT_TRUE(level.Load(f.path, false, false));
+        // Tomb Raider I-III: the palette tile's page is the level's own, not its file's.
+        const size_t filePages = level.pages.size() - (level.version == 4 ? 0 : 1);
+        EXPECT_GE(level.memory.peak(), ReadFileBytes(f.path).size() + filePages * (kPage16Bytes + kPage32Bytes));
+        EXPECT_GE(level.memory.held(), level.objectTally.bytes + level.pages.size() * kPage16Bytes);
+        EXPECT_LT(level.memory.peak(), kMaxLevelMemory / 2);
         const std::vector<uint8_t> padded = WithBytesBetweenMeshes(ToDamage(f.path, level.version));
         const std::string spacedPath = dir.file("spaced-" + FileNameOf(f.path));
         if (!padded.empty()) {
@@ -754,7 +700,7 @@ TEST(DamagedInputs, AreReadOrRefusedCleanly) {
             const std::string first = work.file("first" + ExtensionOf(path));
             const std::string second = work.file("second" + ExtensionOf(path));
             auto convert = [&](const std::string& from, const std::string& to) {
-                const ProgramRun run = RunProgramOnce(ProgramPath(), {"s", "3", "1", from, to}, work.path());
+                const ProgramRun run = Convert(from, to, work.path());
                 EXPECT_FALSE(run.timedOut);
 #ifndef __SANITIZE_ADDRESS__
                 EXPECT_LE(run.peakKb, kMaxPeakKb) << "KB at the peak converting " << from;

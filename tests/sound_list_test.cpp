@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "fixtures/ObjectModelFixtures.h"
 #include "level/LevelErrors.h"
 #include "level/LevelLog.h"
 #include "level/SoundList.h"
@@ -793,22 +794,6 @@ TEST(SoundListRealLevels, BuiltAndWrittenBackGivesTheSameSoundTables) {
 
 namespace {
 
-// What slot k of a loaded level plays: its detail, and the entries and bytes of its samples.
-std::vector<uint8_t> SlotSound(const CTrLevel& level, int k) {
-    const int16_t m = level.soundMap[k];
-    if (m < 0 || size_t(m) >= level.soundDetails.size()) return {};
-    const TrSoundDetailRecord& d = level.soundDetails[size_t(m)];
-    std::vector<uint8_t> out(d.b.begin(), d.b.end());
-    for (uint32_t j = 0, p = d.sample(); j < ((d.u16(6) >> 2) & 0x3Fu); ++j, ++p) {
-        if (p >= level.sampleIndices.size() || p >= level.samples.size()) return {};
-        uint8_t entry[4];
-        PutU32(entry, level.sampleIndices[p]);
-        out.insert(out.end(), entry, entry + 4);
-        out.insert(out.end(), level.samples[p].data.begin(), level.samples[p].data.end());
-    }
-    return out;
-}
-
 // The steps of the tree's commands on the sound lists. Delete: the moveable's sounds
 // leave, the others' come back. Replace (by an object file, or "Add resource" with a
 // moveable of another level): the same, then the newcomer's sounds.
@@ -860,7 +845,7 @@ TEST(SoundListRealLevels, TombRaiderFourMoveablesGoAndComeBackKeepingTheSamplesT
             for (size_t j = 0; j < original.moveableList.size(); ++j)
                 if (j != i)
                     for (int32_t k : original.moveableList[j]->PlayedSounds())
-                        if (k < slots && !SlotSound(batch, k).empty()) others.insert(k);
+                        if (k < slots && !test::SlotSound(batch, k).empty()) others.insert(k);
             for (bool deleted : {true, false}) {
                 SCOPED_TRACE((deleted ? "deleted " : "replaced ") + std::to_string(i));
                 CTrLevel level, source, saved;
@@ -879,7 +864,7 @@ TEST(SoundListRealLevels, TombRaiderFourMoveablesGoAndComeBackKeepingTheSamplesT
                 if (deleted) EXPECT_TRUE(level.soundsLeftOut.empty());
                 ASSERT_TRUE(saved.Load(path, true, false));
                 for (int32_t k : others)
-                    EXPECT_EQ(SlotSound(saved, k), SlotSound(batch, k)) << "sound " << k;
+                    EXPECT_EQ(test::SlotSound(saved, k), test::SlotSound(batch, k)) << "sound " << k;
                 ++edits;
             }
         }
@@ -895,7 +880,7 @@ TEST(SoundListRealLevels, TombRaiderFourMoveablesGoAndComeBackKeepingTheSamplesT
         ASSERT_TRUE(saved.Load(path, true, false));
         EXPECT_EQ(saved.soundDetails, batch.soundDetails);
         for (int k = 0; k < slots; ++k)
-            EXPECT_EQ(SlotSound(saved, k), SlotSound(batch, k)) << "sound " << k;
+            EXPECT_EQ(test::SlotSound(saved, k), test::SlotSound(batch, k)) << "sound " << k;
     }
     EXPECT_GT(edits, 0);
 }
