@@ -861,7 +861,9 @@ TEST(SoundListRealLevels, TombRaiderFourMoveablesGoAndComeBackKeepingTheSamplesT
                 }
                 const std::string path = dir.file("edited.tr4");
                 ASSERT_TRUE(level.Save(path, 1, false, false));
-                if (deleted) EXPECT_TRUE(level.soundsLeftOut.empty());
+                if (deleted) {
+                    EXPECT_TRUE(level.soundsLeftOut.empty());
+                }
                 ASSERT_TRUE(saved.Load(path, true, false));
                 for (int32_t k : others)
                     EXPECT_EQ(test::SlotSound(saved, k), test::SlotSound(batch, k)) << "sound " << k;
