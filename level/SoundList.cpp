@@ -293,6 +293,19 @@ TrHeldSamples HeldSamples(const CTrLevel& level, const TrSoundRecord& r) {
     return held;
 }
 
+void KeepLevelSamples(const CTrLevel& level, CTrSoundList& moveableSounds) {
+    if (level.version != TrVersion4) return;
+    std::vector<int32_t> foreign;
+    for (const auto& [index, r] : moveableSounds)
+        if (r->sampleVersion != 0 && r->sampleVersion != TrVersion4) foreign.push_back(index);
+    for (int32_t index : foreign) {
+        moveableSounds.Erase(index);
+        const TrSoundRecord* own = level.soundList ? level.soundList->Find(index) : nullptr;
+        if (own && own->sampleVersion == TrVersion4 && HeldSamples(level, *own).held)
+            moveableSounds.Insert(std::make_unique<TrSoundRecord>(own->CopyWithoutRefs()));
+    }
+}
+
 std::vector<TrSoundLeftOut> CTrSoundList::WriteToLevel(CTrLevel& level) const {
     const int slots = MapSlots(level);
     std::vector<TrSoundDetailRecord> details;

@@ -136,6 +136,12 @@ struct TrHeldSamples {
 // other versions number other games' samples: not held.
 TrHeldSamples HeldSamples(const CTrLevel& level, const TrSoundRecord& record);
 
+// A moveable taken into a Tomb Raider IV level: each of its records that numbers another
+// edition's samples gives way to the level's record of that sound when the level holds its
+// samples, and goes otherwise, as the moveable is rebuilt at the next save. So no object
+// file of this level numbers another edition's samples. Other editions: nothing changes.
+void KeepLevelSamples(const CTrLevel& level, CTrSoundList& moveableSounds);
+
 // What a save tells the user about the sounds it left out, a line per reason.
 std::string SoundsLeftOutMessage(const std::vector<TrSoundLeftOut>& leftOut);
 

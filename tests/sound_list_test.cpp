@@ -809,6 +809,7 @@ void ReplaceMoveable(CTrLevel& level, size_t i, CTrMvb& source) {
     mvb.TakeOver(source, true, true);
     level.soundList->Merge(*mvb.sounds, false);
     level.MergeMoveableSounds();
+    KeepLevelSamples(level, *mvb.sounds);
 }
 
 }  // namespace
@@ -885,4 +886,41 @@ TEST(SoundListRealLevels, TombRaiderFourMoveablesGoAndComeBackKeepingTheSamplesT
             EXPECT_EQ(test::SlotSound(saved, k), test::SlotSound(batch, k)) << "sound " << k;
     }
     EXPECT_GT(edits, 0);
+}
+
+// A moveable of every other edition's real levels, taken into a Tomb Raider IV level as an
+// object file and exported again: the file holds only the level's own sounds, each as the
+// level has it, so another Tomb Raider IV level reads no foreign sample numbers from it.
+TEST(SoundListRealLevels, TombRaiderFourExportsNoOtherEditionsSamples) {
+    test::QuietMessages quiet;
+    test::ScopedConfigDir config;
+    std::vector<std::string> tr4, others;
+    for (const test::RealLevel& file : test::RealLevelFiles())
+        if (!file.unsupported)
+            (test::ReadFileBytes(file.path).at(0) == 'T' ? tr4 : others).push_back(file.path);
+    if (tr4.empty() || others.empty()) GTEST_SKIP() << "no real levels of two editions";
+    CTrLevel level;
+    ASSERT_TRUE(level.Load(tr4.front(), false, false));
+    size_t foreign = 0, kept = 0;
+    for (const std::string& file : others) {
+        SCOPED_TRACE(file);
+        CTrLevel source;
+        ASSERT_TRUE(source.Load(file, false, false));
+        CTrMvb* noisy = source.moveableList.at(0).get();
+        for (const auto& mvb : source.moveableList)
+            if (mvb->sounds->size() > noisy->sounds->size()) noisy = mvb.get();
+        CTrMvb fromFile(noisy->Serialize());
+        foreign += fromFile.sounds->size();
+        ReplaceMoveable(level, 0, fromFile);
+        CTrMvb exported(level.moveableList[0]->Serialize());
+        for (const auto& [index, r] : *exported.sounds) {
+            const TrSoundRecord* own = level.soundList->Find(index);
+            ASSERT_TRUE(own && own->sampleVersion == TrVersion4) << "sound " << index;
+            EXPECT_TRUE(HeldSamples(level, *r).held) << "sound " << index;
+            EXPECT_EQ(r->firstSample, own->firstSample) << "sound " << index;
+            ++kept;
+        }
+    }
+    EXPECT_GT(foreign, 0u);
+    std::cout << foreign << " sounds of other editions, " << kept << " kept as the level's\n";
 }

@@ -276,6 +276,7 @@ void CHandleMoveables::ImportNewMoveableFile(CTrMvb* source) {
     mvb->SetCatalogEntry(GetCatalog().GetMoveableEntry(GetGameIndex(), GetLevelName(), mvb->objectId));
     if (m_pLevel->soundList)
         if (const CTrSoundList* own = MoveableSoundList(*mvb)) m_pLevel->soundList->Merge(*own, false);
+    if (mvb->sounds) KeepLevelSamples(*m_pLevel, *mvb->sounds);
     ReportSilentSounds(*m_pLevel, *mvb);
     m_pLevel->moveableList.push_back(std::move(mvb));
     SetModified();

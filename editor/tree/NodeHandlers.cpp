@@ -603,6 +603,7 @@ void CHandleMoveable::FinishImport(int32_t oldId, bool animationsTaken) {
     if (animationsTaken) {
         if (m_pLevel->soundList && mvb->sounds) m_pLevel->soundList->Merge(*mvb->sounds, false);
         m_pLevel->MergeMoveableSounds();
+        if (mvb->sounds) KeepLevelSamples(*m_pLevel, *mvb->sounds);
         ReportSilentSounds(*m_pLevel, *mvb);
     }
     {
