@@ -83,7 +83,7 @@ TEST(CatalogResources, SoundFilesHaveOneAscendingLinePerSample) {
             int id = std::stoi(l.substr(0, 4));
             EXPECT_GE(id, previous) << "ids must ascend";
             // A sound's samples are consecutive lines.
-            if (id == previous) EXPECT_EQ(l, lines[n - 1]);
+            if (id == previous) { EXPECT_EQ(l, lines[n - 1]); }
             previous = id;
         }
         // Tomb Raider I has 256 sound slots, the others 370.
@@ -236,8 +236,8 @@ TEST(CatalogResources, MenuItemsNameKnownObjectsOfTheirLevels) {
         SCOPED_TRACE(CGameCatalog::GameName(g));
         const std::vector<ResourceMenuItem>& items = k.ResourceItems(g);
         // The Gold editions have no menu of their own.
-        if (g == TR1Gold || g == TR2Gold || g == TR3Gold) EXPECT_TRUE(items.empty());
-        if (g == TR1 || g == TR2 || g == TR3) EXPECT_GT(items.size(), 100u);
+        if (g == TR1Gold || g == TR2Gold || g == TR3Gold) { EXPECT_TRUE(items.empty()); }
+        if (g == TR1 || g == TR2 || g == TR3) { EXPECT_GT(items.size(), 100u); }
         ASSERT_NE(k.PopupMenu(g), nullptr);
 
         // Each item is reachable once from the popup by its command id.

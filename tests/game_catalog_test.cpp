@@ -370,7 +370,7 @@ TEST(GameCatalog, MissingFilesLeaveEverythingEmptyWithOneWarning) {
             ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
         } else {
             WriteText(other, "TRCatalog.xml", kind == 0 ? "" : "<catalog/>");
-            if (kind == 2) ASSERT_EQ(chmod(path.c_str(), 0), 0);
+            if (kind == 2) { ASSERT_EQ(chmod(path.c_str(), 0), 0); }
         }
         messages.clear();
         c.Load(other.path().c_str());

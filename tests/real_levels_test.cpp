@@ -664,7 +664,7 @@ TEST(DamagedInputs, AreReadOrRefusedCleanly) {
     ScopedMessageBackend scope(&messages);
     ScopedConfigDir config;
     TempDir work;
-    constexpr long kMaxPeakKb = 256 * 1024;
+    [[maybe_unused]] constexpr long kMaxPeakKb = 256 * 1024;
     for (const std::string& path : files) {
         SCOPED_TRACE(path);
         std::string ext = ExtensionOf(path);
