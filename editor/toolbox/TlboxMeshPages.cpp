@@ -36,14 +36,9 @@ CTlboxMeshMain::CTlboxMeshMain(wxWindow* sheet, CToolboxBase* owner)
     wxStaticBoxSizer* infos = Group(this, "Infos");
     wxWindow* box = infos->GetStaticBox();
     m_pLabel = ValueText(box, "Static mesh #0000");
-    m_pObjectId = new CTlboxEdit(box, kNumberWidth, [this, owner](const std::string& text) {
-        if (m_logic.SetObjectIdText(text)) {
-            owner->ObjectIdChanged();
-            Update(false);  // the node's new name too
-        } else {
-            ShowValues();
-        }
-    });
+    m_pObjectId = NewObjectIdEdit(
+        box, kNumberWidth, [this](const std::string& text) { return m_logic.SetObjectIdText(text); },
+        [this] { ShowValues(); });
     m_pDummy = new wxCheckBox(box, wxID_ANY, "dummy mesh");
     m_pVertices = ValueText(box, "000000");
     m_pTriangles = ValueText(box, "000000");

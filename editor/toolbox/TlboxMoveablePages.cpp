@@ -51,14 +51,9 @@ CTlboxMoveableMain::CTlboxMoveableMain(wxWindow* sheet, CToolboxBase* owner)
     m_logic.SetModifiedHandler([owner] { owner->MarkModified(); });
     m_pName = new CTlboxName(this, "Lara shotgun animation #000");
     m_pNumMeshes = ValueText(this, "000 (00000 tris, 00000 quads)");
-    m_pObjectId = new CTlboxEdit(this, kNumberWidth, [this, owner](const std::string& text) {
-        if (m_logic.SetObjectIdText(text)) {
-            owner->ObjectIdChanged();
-            Update(false);  // the node's new name too
-        } else {
-            ShowValues();
-        }
-    });
+    m_pObjectId = NewObjectIdEdit(
+        this, kNumberWidth, [this](const std::string& text) { return m_logic.SetObjectIdText(text); },
+        [this] { ShowValues(); });
     m_pExtents = ValueText(this, "-00000,-00000,-00000");
     m_pRealMeshes = new wxCheckBox(this, wxID_ANY, "Show real meshes instead of dummy meshes");
     m_pAssociated = new wxCheckBox(this, wxID_ANY, "Show associated moveable");

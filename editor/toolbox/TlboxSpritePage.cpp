@@ -17,14 +17,9 @@ CTlboxSpriteMain::CTlboxSpriteMain(wxWindow* sheet, CToolboxBase* owner)
     : CToolboxItfBase(sheet, owner, "Sprite"), m_link(*owner) {
     m_logic.SetModifiedHandler([owner] { owner->MarkModified(); });
     m_pTitle = ValueText(this, "Sprite sequence name of some length (0000 sprites)");
-    m_pObjectId = new CTlboxEdit(this, 64, [this, owner](const std::string& text) {
-        if (m_logic.SetObjectIdText(text)) {
-            owner->ObjectIdChanged();
-            Update(false);  // the node's new name too
-        } else {
-            ShowValues();
-        }
-    });
+    m_pObjectId = NewObjectIdEdit(
+        this, 64, [this](const std::string& text) { return m_logic.SetObjectIdText(text); },
+        [this] { ShowValues(); });
     auto* display = new wxStaticBoxSizer(wxHORIZONTAL, this, "Display type");
     m_pAnimated = new wxRadioButton(display->GetStaticBox(), wxID_ANY, "Animated", wxDefaultPosition,
                                     wxDefaultSize, wxRB_GROUP);

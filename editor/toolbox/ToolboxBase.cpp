@@ -4,6 +4,7 @@
 #include <wx/stattext.h>
 
 #include "editor/panes/EditGfx.h"
+#include "editor/toolbox/TlboxControls.h"
 #include "editor/common/EditorHost.h"
 #include "editor/tree/HandleBase.h"
 #include "editor/view3d/GlWindow.h"
@@ -29,6 +30,19 @@ void CToolboxItfBase::FinishLayout(wxSizer* sizer) {
     outer->Add(sizer, 1, wxALL | wxEXPAND, 4);
     SetSizer(outer);
     FitInside();
+}
+
+CTlboxEdit* CToolboxItfBase::NewObjectIdEdit(wxWindow* parent, int width,
+                                             std::function<bool(const std::string&)> set,
+                                             std::function<void()> showValues) {
+    return new CTlboxEdit(parent, width, [this, set, showValues](const std::string& text) {
+        if (set(text)) {
+            m_pOwner->ObjectIdChanged();
+            Update(false);
+        } else {
+            showValues();
+        }
+    });
 }
 
 wxSize CToolboxItfBase::DoGetBestSize() const {

@@ -3,6 +3,8 @@
 // holds and the base of its pages. The panes and the OpenGL window reach the pages through
 // the interfaces of editor/common.
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <vector>
 
 #include <wx/notebook.h>
@@ -20,6 +22,7 @@ class CEditGfxBase;
 class CHandleBase;
 
 class CToolboxBase;
+class CTlboxEdit;
 
 // A page of a toolbox view. It reads the bound node through its owner and writes changes
 // back; a node or pane of another class counts as absent.
@@ -41,6 +44,11 @@ public:
 protected:
     // Lays the page out from its sizer; scrolls when the row is smaller than the page.
     void FinishLayout(wxSizer* sizer);
+    // The Object Id field: an id that set takes renames the node and refreshes the page (the
+    // node's new name too); a refused one has the page show its values again.
+    CTlboxEdit* NewObjectIdEdit(wxWindow* parent, int width,
+                                std::function<bool(const std::string&)> set,
+                                std::function<void()> showValues);
     wxSize DoGetBestSize() const override;
 
     CToolboxBase* m_pOwner;
